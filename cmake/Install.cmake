@@ -1,0 +1,17 @@
+# Installation: the program and its read-me in a folder of their own, a
+# launcher on the PATH, a desktop entry and the icons.
+include(GNUInstallDirs)
+set(VANTRIX_PROGRAM_DIR ${CMAKE_INSTALL_LIBDIR}/vantrix)
+
+install(TARGETS Vantrix RUNTIME DESTINATION ${VANTRIX_PROGRAM_DIR})
+install(FILES resources/LeesMij.txt DESTINATION ${VANTRIX_PROGRAM_DIR})
+install(CODE "
+  file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  file(CREATE_LINK \"../${VANTRIX_PROGRAM_DIR}/Vantrix\"
+       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/vantrix\" SYMBOLIC)
+")
+install(FILES resources/vantrix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+foreach(size 16 32 48 256)
+  install(FILES resources/icons/hicolor/${size}x${size}/vantrix.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+endforeach()
