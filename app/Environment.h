@@ -1,0 +1,34 @@
+#pragma once
+// Process-wide values: computed once at start-up and only read afterwards.
+
+#include <QString>
+
+// Full path of the running executable.
+extern QString ExeFileName;
+// Directory of the executable, always ending in '/'. Files that live beside
+// the program are addressed as AppPath + file name.
+extern QString AppPath;
+// Whether the task-style message box can be shown on this platform.
+extern bool TaskDialogsPresent;
+
+// Identity texts, assembled while the main window is created.
+extern QString ProgramName;
+extern QString CopyrightText;
+extern QString WebAddress;
+// ProgramName + ".ini", a bare file name.
+extern QString IniFileName;
+// ProgramName, a blank and Major.Minor.Release of the file version.
+extern QString ApplicationTitle;
+
+// Appends the directory separator unless the path already ends in one.
+QString AddBackslash(const QString &path);
+
+// Everything up to and including the last directory separator.
+QString DirectoryPart(const QString &path);
+
+// The executable's path as the operating system reports it.
+QString RunningExecutablePath();
+
+// Computes ExeFileName, AppPath and TaskDialogsPresent. Safe to call before
+// any Qt object exists.
+void InitEnvironment();

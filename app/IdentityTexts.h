@@ -1,0 +1,9 @@
+#pragma once
+// The program's identity texts. They are assembled at run time, so that none
+// of them stands in the program image as a plain string.
+
+#include <QString>
+
+QString AssembleProgramName();
+QString AssembleCopyrightText();
+QString AssembleWebAddress();

@@ -1,0 +1,13 @@
+#pragma once
+// Creating and destroying the program's three windows, shared by main() and
+// the tests.
+
+// Registers the glyphs, images and icon compiled into the library.
+void InitResources();
+
+// Creates, in this order, the main window, the settings dialog and the
+// information window. They live until DestroyApplicationWindows().
+void CreateApplicationWindows();
+
+// Destroys the three windows, the last created first.
+void DestroyApplicationWindows();

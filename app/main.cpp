@@ -1,0 +1,19 @@
+// Vantrix: turns clicks on a picture into lines of source code.
+
+#include "app/Environment.h"
+#include "app/StartUp.h"
+#include "app/VantrixApplication.h"
+#include "capture/HoofdUnit.h"
+#include "ui/ToolTipStyle.h"
+
+int main(int argc, char **argv)
+{
+    InitEnvironment();
+    VantrixApplication app(argc, argv);
+    QApplication::setStyle(new ToolTipStyle(QApplication::style()->name()));
+    CreateApplicationWindows();
+    HoofdForm->show();
+    app.exec();
+    DestroyApplicationWindows();
+    return 0;
+}
