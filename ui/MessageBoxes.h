@@ -1,0 +1,57 @@
+#pragma once
+// The program's own message boxes: an information and an error box with the
+// caller's OK caption, and the two general dialogs behind them, a classic
+// message dialog whose button row is laid out anew and a task-style dialog.
+
+#include <QString>
+
+#include <initializer_list>
+
+enum class MessageType { Warning, Error, Information, Confirmation, Custom };
+
+// In the order in which buttons stand in a dialog.
+enum class DialogButton { Yes, No, OK, Cancel, Abort, Retry, Ignore, All, NoToAll, YesToAll, Help };
+
+// A set of dialog buttons.
+class DialogButtons
+{
+public:
+    DialogButtons() = default;
+    DialogButtons(std::initializer_list<DialogButton> buttons)
+    {
+        for (const DialogButton b : buttons)
+            m_bits |= bit(b);
+    }
+    bool contains(DialogButton b) const { return (m_bits & bit(b)) != 0; }
+    bool isEmpty() const { return m_bits == 0; }
+
+private:
+    static unsigned bit(DialogButton b) { return 1u << unsigned(b); }
+    unsigned m_bits = 0;
+};
+
+// The code a button closes its dialog with; 0 for Help, which does not close.
+int ResultCode(DialogButton button);
+
+// The classic dialog's standard caption of a button.
+QString StandardCaption(DialogButton button);
+
+int ShowInfoMessage(const QString &Caption, const QString &Title, const QString &Text, const QString &OKCaption);
+int ShowErrorMessage(const QString &Caption, const QString &Title, const QString &Text, const QString &OKCaption);
+
+int CustomMessageDialog(const QString &Caption, const QString &Title, const QString &Text, MessageType Type,
+                        DialogButtons Buttons, DialogButton DefaultButton, const QString &YesCaption = QString(),
+                        const QString &NoCaption = QString(), const QString &OKCaption = QString(),
+                        const QString &CancelCaption = QString(), const QString &AbortCaption = QString(),
+                        const QString &RetryCaption = QString(), const QString &IgnoreCaption = QString(),
+                        const QString &AllCaption = QString(), const QString &NoToAllCaption = QString(),
+                        const QString &YesToAllCaption = QString(), const QString &HelpCaption = QString());
+
+int CustomTaskDialog(const QString &Caption, const QString &Title, const QString &Text, MessageType Type,
+                     DialogButtons Buttons, DialogButton DefaultButton, const QString &YesCaption = QString(),
+                     const QString &NoCaption = QString(), const QString &OKCaption = QString(),
+                     const QString &CancelCaption = QString());
+
+// True when task dialogs are present and a styled (not the classic
+// "windows") widget style is in effect; asked anew at every call.
+bool UseTaskDialogs();
