@@ -1,0 +1,54 @@
+#pragma once
+// The settings dialog: the one holder of the four code templates, and the
+// reading and writing of the settings file beside the program.
+
+#include "settings/SettingsFile.h"
+
+#include <QDialog>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class TInstellingenForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TInstellingenForm(QWidget *parent = nullptr);
+
+    QGroupBox *GroupBox1;
+    QLabel *Label1;
+    QLabel *Label2;
+    QLineEdit *Edit1;
+    QLineEdit *Edit2;
+    QLineEdit *Edit3;
+    QLineEdit *Edit4;
+    QPushButton *BitBtn1;
+
+    // Loads the settings file into the four fields; a missing or unreadable
+    // file leaves them as they are.
+    void LeesInstellingen();
+    // Writes the four fields to the settings file; a failure shows the error
+    // box and nothing else is tried. Returns whether the file was written.
+    bool SchrijfInstellingen();
+    // The same without a box, for when the session is ending; a failure is
+    // reported on standard error.
+    bool SchrijfInstellingenQuietly();
+
+    CodeTemplates templates() const;
+    void setTemplates(const CodeTemplates &templates);
+
+    static const CodeTemplates DefaultTemplates;
+
+    QString settingsFilePath() const;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    bool writeFile(QString *errorText) const;
+};
+
+extern TInstellingenForm *InstellingenForm;
