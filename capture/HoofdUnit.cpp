@@ -1,0 +1,631 @@
+#include "capture/HoofdUnit.h"
+
+#include "app/Environment.h"
+#include "app/IdentityTexts.h"
+#include "app/VantrixApplication.h"
+#include "capture/CodeLine.h"
+#include "capture/FloodFill.h"
+#include "capture/ImagePic.h"
+#include "capture/PictureDialog.h"
+#include "info/OpstartInfo.h"
+#include "info/VersionInfoReader.h"
+#include "settings/InstellingenUnit.h"
+#include "ui/DesktopShell.h"
+#include "ui/ToolTipStyle.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+THoofdForm *HoofdForm = nullptr;
+
+namespace {
+
+constexpr int MaxNameLength = 4096;
+constexpr QRgb FlashBlue = 0xFF0000FFu;
+constexpr QRgb FlashYellow = 0xFFFFFF00u;
+
+QWidget *makePanel(QWidget *parent, const char *name)
+{
+    auto *panel = new QWidget(parent);
+    panel->setObjectName(QLatin1String(name));
+    return panel;
+}
+
+QVBoxLayout *vbox(QWidget *owner)
+{
+    auto *layout = new QVBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
+}
+
+QHBoxLayout *hbox(QWidget *owner)
+{
+    auto *layout = new QHBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
+}
+
+QPlainTextEdit *makeMemo(QWidget *parent, const char *name)
+{
+    auto *memo = new QPlainTextEdit(parent);
+    memo->setObjectName(QLatin1String(name));
+    QFont font(QStringLiteral("Courier New"));
+    font.setPixelSize(11);
+    font.setStyleHint(QFont::TypeWriter);
+    memo->setFont(font);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setTabChangesFocus(true);
+    return memo;
+}
+
+} // namespace
+
+THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("HoofdForm"));
+    setWindowTitle(QStringLiteral("HoofdForm"));
+    QFont windowFont(QStringLiteral("MS Sans Serif"));
+    windowFont.setPixelSize(11);
+    setFont(windowFont);
+
+    buildLayout();
+    buildMenu();
+    bindCommands();
+
+    WachtTimer = new QTimer(this);
+    WachtTimer->setObjectName(QStringLiteral("WachtTimer"));
+    WachtTimer->setInterval(1000);
+    connect(WachtTimer, &QTimer::timeout, this, &THoofdForm::WachtTimerTimer);
+
+    OpenPictureDialog1 = new PictureDialog(this);
+
+    move(StoredPosition);
+    resize(StoredClientSize.width(), StoredClientSize.height() + MainMenu1->sizeHint().height());
+
+    VantrixApplication::RunCreationHandler([this] { FormCreate(); });
+}
+
+THoofdForm::~THoofdForm() = default;
+
+void THoofdForm::buildLayout()
+{
+    auto *client = makePanel(this, "ClientArea");
+    setCentralWidget(client);
+    auto *clientLayout = vbox(client);
+
+    // Tool strip.
+    PanelBoven = makePanel(client, "PanelBoven");
+    PanelBoven->setFixedHeight(32);
+    CoolBar1 = makePanel(PanelBoven, "CoolBar1");
+    hbox(PanelBoven)->addWidget(CoolBar1);
+    SpeedButton1 = makeToolButton(CoolBar1, "SpeedButton1", QStringLiteral("Figuur openen"),
+                                  QStringLiteral(":/glyphs/open.svg"), QPoint(5, 3), 25);
+    SpeedButton5 = makeToolButton(CoolBar1, "SpeedButton5", QStringLiteral("Vergroten"),
+                                  QStringLiteral(":/glyphs/zoom.svg"), QPoint(30, 3), 25);
+    SpeedButton6 = makeToolButton(CoolBar1, "SpeedButton6", QStringLiteral("Flitsen"),
+                                  QStringLiteral(":/glyphs/flash.svg"), QPoint(55, 3), 25);
+    SpeedButton2 = makeToolButton(CoolBar1, "SpeedButton2", QStringLiteral("Instellingen"),
+                                  QStringLiteral(":/glyphs/settings.svg"), QPoint(80, 3), 25);
+    SpeedButton3 = makeToolButton(CoolBar1, "SpeedButton3", QStringLiteral("LeesMij.txt"),
+                                  QStringLiteral(":/glyphs/readme.svg"), QPoint(105, 3), 25);
+    SpeedButton5->setCheckable(true);
+    SpeedButton6->setCheckable(true);
+    SpeedButton6->setChecked(true);
+
+    // Left column: the two name lists.
+    auto *middle = makePanel(client, "Middle");
+    auto *middleLayout = hbox(middle);
+    PanelLeft = makePanel(middle, "PanelLeft");
+    PanelLeft->setFixedWidth(206);
+    auto *leftLayout = hbox(PanelLeft);
+    Panel5 = makePanel(PanelLeft, "Panel5");
+    Panel5->setFixedWidth(5);
+    Panel10 = makePanel(PanelLeft, "Panel10");
+    Panel6 = makePanel(PanelLeft, "Panel6");
+    Panel6->setFixedWidth(5);
+    leftLayout->addWidget(Panel5);
+    leftLayout->addWidget(Panel10, 1);
+    leftLayout->addWidget(Panel6);
+
+    auto *columnLayout = vbox(Panel10);
+    Panel11 = makePanel(Panel10, "Panel11");
+    Panel7 = makePanel(Panel10, "Panel7");
+    columnLayout->addWidget(Panel11);
+    columnLayout->addWidget(Panel7, 1);
+
+    auto nameList = [](QWidget *half, QWidget *&head, QWidget *&foot, QRadioButton *&radio, QPlainTextEdit *&memo,
+                       const char *headName, const char *footName, const char *radioName, const QString &caption,
+                       const char *memoName) {
+        auto *layout = vbox(half);
+        head = makePanel(half, headName);
+        head->setFixedHeight(25);
+        radio = new QRadioButton(caption, head);
+        radio->setObjectName(QLatin1String(radioName));
+        radio->setAutoExclusive(false);
+        radio->setGeometry(0, 7, 113, 17);
+        memo = makeMemo(half, memoName);
+        foot = makePanel(half, footName);
+        foot->setFixedHeight(5);
+        layout->addWidget(head);
+        layout->addWidget(memo, 1);
+        layout->addWidget(foot);
+    };
+    nameList(Panel11, Panel12, Panel13, RadioButton1, Memo1, "Panel12", "Panel13", "RadioButton1",
+             QStringLiteral("Ingangen"), "Memo1");
+    nameList(Panel7, Panel8, Panel9, RadioButton2, Memo2, "Panel8", "Panel9", "RadioButton2",
+             QStringLiteral("Uitgangen"), "Memo2");
+
+    // Right area: the picture above, the output list below.
+    Panel1 = makePanel(middle, "Panel1");
+    auto *rightLayout = vbox(Panel1);
+    ScrollBox1 = new QScrollArea(Panel1);
+    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    ScrollBox1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ScrollBox1->setLineWidth(1);
+    ScrollBox1->setBackgroundRole(QPalette::Base);
+    QPalette white = ScrollBox1->palette();
+    white.setColor(QPalette::Base, Qt::white);
+    white.setColor(QPalette::Window, Qt::white);
+    ScrollBox1->setPalette(white);
+    ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ScrollBox1->setWidgetResizable(false);
+    ImagePic = new ImagePicWidget;
+    ScrollBox1->setWidget(ImagePic);
+    ScrollBox1->viewport()->setAutoFillBackground(true);
+
+    Panel2 = makePanel(Panel1, "Panel2");
+    Panel2->setFixedHeight(121);
+    auto *bottomLayout = vbox(Panel2);
+    Panel3 = makePanel(Panel2, "Panel3");
+    Panel3->setFixedHeight(5);
+    Panel4 = makePanel(Panel2, "Panel4");
+    bottomLayout->addWidget(Panel3);
+    bottomLayout->addWidget(Panel4, 1);
+    auto *outputLayout = hbox(Panel4);
+    Memo3 = makeMemo(Panel4, "Memo3");
+    Panel14 = makePanel(Panel4, "Panel14");
+    Panel14->setFixedWidth(24);
+    outputLayout->addWidget(Memo3, 1);
+    outputLayout->addWidget(Panel14);
+    SpeedButton4 = makeToolButton(Panel14, "SpeedButton4", QStringLiteral("Kopiëren"),
+                                  QStringLiteral(":/glyphs/copy.svg"), QPoint(2, 0), 20);
+
+    rightLayout->addWidget(ScrollBox1, 1);
+    rightLayout->addWidget(Panel2);
+
+    middleLayout->addWidget(PanelLeft);
+    middleLayout->addWidget(Panel1, 1);
+
+    StatusBar1 = new QStatusBar(client);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedHeight(19);
+    StatusBar1->setSizeGripEnabled(true);
+    StatusPanel0 = new QLabel(StatusBar1);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFixedWidth(150);
+    StatusPanel1 = new QLabel(StatusBar1);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusBar1->addWidget(StatusPanel0);
+    StatusBar1->addWidget(StatusPanel1, 1);
+
+    clientLayout->addWidget(PanelBoven);
+    clientLayout->addWidget(middle, 1);
+    clientLayout->addWidget(StatusBar1);
+
+    // Tab visits Memo2, Memo1 and Memo3; the selected radio button also
+    // takes part, before Memo2 or after Memo1.
+    setTabOrder(RadioButton2, Memo2);
+    setTabOrder(Memo2, Memo1);
+    setTabOrder(Memo1, RadioButton1);
+    setTabOrder(RadioButton1, Memo3);
+    setRadioSelected(RadioButton1, true);
+    setRadioSelected(RadioButton2, false);
+
+    Memo1->installEventFilter(this);
+    Memo2->installEventFilter(this);
+    Panel10->installEventFilter(this);
+}
+
+QToolButton *THoofdForm::makeToolButton(QWidget *parent, const char *name, const QString &hint, const QString &glyph,
+                                        QPoint position, int side)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoRaise(true);
+    button->setIcon(QIcon(glyph));
+    button->setIconSize(QSize(16, 16));
+    button->setGeometry(position.x(), position.y(), side, side);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setToolTip(hint);
+    button->installEventFilter(new ToolTipTimer(button));
+    return button;
+}
+
+void THoofdForm::buildMenu()
+{
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    setMenuBar(MainMenu1);
+
+    Bestand1 = MainMenu1->addMenu(QStringLiteral("&Bestand"));
+    Bestand1->setObjectName(QStringLiteral("Bestand1"));
+    auto item = [this](QMenu *menu, const char *name, const QString &caption) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        action->setParent(this);
+        return action;
+    };
+    Figuuropenen1 = item(Bestand1, "Figuuropenen1", QStringLiteral("Figuur &openen..."));
+    Figuuropenen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    Vergroten1 = item(Bestand1, "Vergroten1", QStringLiteral("Vergroten"));
+    Vergroten1->setCheckable(true);
+    Flitsen1 = item(Bestand1, "Flitsen1", QStringLiteral("Flitsen"));
+    Flitsen1->setCheckable(true);
+    Flitsen1->setChecked(true);
+    Bestand1->addSeparator()->setObjectName(QStringLiteral("N2"));
+    Programmainstellingen1 = item(Bestand1, "Programmainstellingen1", QStringLiteral("&Instellingen"));
+    Bestand1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    Afsluiten1 = item(Bestand1, "Afsluiten1", QStringLiteral("Af&sluiten"));
+    Afsluiten1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+
+    Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    LeesMijtxt1 = item(Help1, "LeesMijtxt1", QStringLiteral("&LeesMij.txt"));
+    Help1->addSeparator()->setObjectName(QStringLiteral("N3"));
+    Info1 = item(Help1, "Info1", QStringLiteral("&Info"));
+
+    Weblink1 = MainMenu1->addAction(QStringLiteral("Weblink"));
+    Weblink1->setObjectName(QStringLiteral("Weblink1"));
+}
+
+void THoofdForm::bindCommands()
+{
+    connect(SpeedButton1, &QToolButton::clicked, this, &THoofdForm::SpeedButton1Click);
+    connect(Figuuropenen1, &QAction::triggered, this, &THoofdForm::SpeedButton1Click);
+    connect(SpeedButton5, &QToolButton::clicked, this, &THoofdForm::Vergroten1Click);
+    connect(Vergroten1, &QAction::triggered, this, &THoofdForm::Vergroten1Click);
+    connect(SpeedButton6, &QToolButton::clicked, this, &THoofdForm::Flitsen1Click);
+    connect(Flitsen1, &QAction::triggered, this, &THoofdForm::Flitsen1Click);
+    connect(SpeedButton2, &QToolButton::clicked, this, &THoofdForm::SpeedButton2Click);
+    connect(Programmainstellingen1, &QAction::triggered, this, &THoofdForm::SpeedButton2Click);
+    connect(SpeedButton3, &QToolButton::clicked, this, &THoofdForm::LeesMijtxt1Click);
+    connect(LeesMijtxt1, &QAction::triggered, this, &THoofdForm::LeesMijtxt1Click);
+    connect(SpeedButton4, &QToolButton::clicked, this, &THoofdForm::SpeedButton4Click);
+    connect(Afsluiten1, &QAction::triggered, this, &THoofdForm::Afsluiten1Click);
+    connect(Info1, &QAction::triggered, this, &THoofdForm::Info1Click);
+    connect(Weblink1, &QAction::triggered, this, &THoofdForm::Weblink1Click);
+
+    // A radio button the user clicks while it is on stays on.
+    connect(RadioButton1, &QRadioButton::clicked, this, [this](bool checked) {
+        setRadioSelected(RadioButton1, true);
+        if (checked)
+            RadioButton1Click();
+    });
+    connect(RadioButton2, &QRadioButton::clicked, this, [this](bool checked) {
+        setRadioSelected(RadioButton2, true);
+        if (checked)
+            RadioButton2Click();
+    });
+
+    connect(ImagePic, &ImagePicWidget::mouseMoved, this, &THoofdForm::ImagePicMouseMove);
+    connect(ImagePic, &ImagePicWidget::mouseReleased, this, [this] { ImagePicMouseUp(); });
+}
+
+// ---------------------------------------------------------------------------
+// Creation, activation, resizing and closing.
+
+void THoofdForm::FormCreate()
+{
+    ProgramName = AssembleProgramName();
+    CopyrightText = AssembleCopyrightText();
+    WebAddress = AssembleWebAddress();
+
+    VersionInfo = new TVersionInfoReader(this);
+    VersionInfo->setFileName(ExeFileName);
+
+    const VersionNumber version = VersionInfo->GetVersionNumber();
+    ApplicationTitle = ProgramName + QLatin1Char(' ') + QString::number(version.Major) + QLatin1Char('.') +
+                       QString::number(version.Minor) + QLatin1Char('.') + QString::number(version.Release);
+    setWindowTitle(ApplicationTitle);
+    Weblink1->setText(WebAddress);
+    IniFileName = ProgramName + QStringLiteral(".ini");
+    Memo1->setFocus();
+}
+
+bool THoofdForm::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate && !m_activated) {
+        m_activated = true;
+        FormActivate();
+    }
+    return QMainWindow::event(event);
+}
+
+void THoofdForm::FormActivate()
+{
+    ++m_activations;
+    FormResize();
+    if (InstellingenForm)
+        InstellingenForm->LeesInstellingen();
+    // The information window's busy pointer ends here.
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+}
+
+void THoofdForm::FormResize()
+{
+    CoolBar1->update();
+    Panel11->setFixedHeight(HalfToEven(Panel10->height()));
+}
+
+int THoofdForm::HalfToEven(int height)
+{
+    const int half = height / 2;
+    if (height % 2 == 0)
+        return half;
+    return half % 2 == 0 ? half : half + 1;
+}
+
+void THoofdForm::closeEvent(QCloseEvent *event)
+{
+    if (!m_closed) {
+        m_closed = true;
+        FormClose();
+    }
+    event->accept();
+}
+
+void THoofdForm::FormClose()
+{
+    if (InstellingenForm) {
+        // Closed before its first activation, the dialog would still hold
+        // the built-in defaults; read the file first so it is not overwritten
+        // with them.
+        if (!m_activated)
+            InstellingenForm->LeesInstellingen();
+        InstellingenForm->SchrijfInstellingen();
+    }
+    delete VersionInfo;
+    VersionInfo = nullptr;
+}
+
+void THoofdForm::SessionEnding()
+{
+    if (m_closed || !InstellingenForm)
+        return;
+    m_closed = true;
+    if (!m_activated)
+        InstellingenForm->LeesInstellingen();
+    InstellingenForm->SchrijfInstellingenQuietly();
+}
+
+bool THoofdForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (watched == Memo1)
+            Memo1Enter();
+        else if (watched == Memo2)
+            Memo2Enter();
+    } else if (event->type() == QEvent::Resize && watched == Panel10) {
+        FormResize();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// Picture view and capture.
+
+void THoofdForm::SpeedButton1Click()
+{
+    if (OpenPictureDialog1->exec() != QDialog::Accepted)
+        return;
+    const QStringList files = OpenPictureDialog1->selectedFiles();
+    if (files.isEmpty())
+        return;
+    OpenPictureDialog1->selectFile(files.front());
+    OpenPicture(files.front());
+}
+
+void THoofdForm::OpenPicture(const QString &fileName)
+{
+    Picture picture = Picture::load(fileName); // a failure leaves everything as it was
+    m_zoomOn = false;
+    Vergroten1->setChecked(false);
+    SpeedButton5->setChecked(false);
+    ImagePic->setPicture(std::move(picture));
+    // A second opening while the timer runs does not restart it.
+    if (!WachtTimer->isActive())
+        WachtTimer->start();
+}
+
+void THoofdForm::Vergroten1Click()
+{
+    m_zoomOn = !m_zoomOn;
+    Vergroten1->setChecked(m_zoomOn);
+    SpeedButton5->setChecked(m_zoomOn);
+    ImagePic->setDoubled(m_zoomOn);
+}
+
+void THoofdForm::Flitsen1Click()
+{
+    m_flashOn = !m_flashOn;
+    Flitsen1->setChecked(m_flashOn);
+    SpeedButton6->setChecked(m_flashOn);
+}
+
+void THoofdForm::ImagePicMouseMove(QPoint position)
+{
+    if (m_zoomOn) {
+        MouseX = position.x() / 2; // truncates toward zero
+        MouseY = position.y() / 2;
+    } else {
+        MouseX = position.x();
+        MouseY = position.y();
+    }
+    StatusPanel0->setText(QStringLiteral("  X=") + QString::number(MouseX) + QStringLiteral(" , ") +
+                          QStringLiteral("Y=") + QString::number(MouseY));
+}
+
+void THoofdForm::ImagePicMouseUp()
+{
+    if (WachtTimer->isActive())
+        return;
+    if (RadioButton1->isChecked()) {
+        AppendLine(Memo3, ComposeCodeLine(InstellingenForm->Edit1->text(), InstellingenForm->Edit2->text(),
+                                          CaretLine(Memo1), MouseX, MouseY));
+    }
+    if (RadioButton2->isChecked()) {
+        AppendLine(Memo3, ComposeCodeLine(InstellingenForm->Edit3->text(), InstellingenForm->Edit4->text(),
+                                          CaretLine(Memo2), MouseX, MouseY));
+    }
+    if (m_flashOn && MouseX != 0 && MouseY != 0)
+        FlashArea(MouseX, MouseY);
+}
+
+void THoofdForm::WachtTimerTimer()
+{
+    WachtTimer->stop();
+}
+
+QString THoofdForm::CaretLine(const QPlainTextEdit *memo)
+{
+    const QTextCursor cursor = memo->textCursor();
+    const QTextBlock block = memo->document()->findBlock(cursor.selectionEnd());
+    return block.text().left(MaxNameLength);
+}
+
+void THoofdForm::AppendLine(QPlainTextEdit *memo, const QString &line)
+{
+    QTextDocument *document = memo->document();
+    // The text ends in a line break exactly when its last line is empty.
+    const bool endsWithBreak = document->lastBlock().text().isEmpty();
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(endsWithBreak ? line + QLatin1Char('\n') : QLatin1Char('\n') + line);
+    memo->setTextCursor(cursor);
+    memo->ensureCursorVisible();
+}
+
+void THoofdForm::FlashArea(std::int32_t X, std::int32_t Y)
+{
+    if (!ImagePic->hasPicture())
+        ImagePic->picture() = Picture::blankBitmap(ImagePic->size());
+    const QPoint at(X, Y);
+    const QImage &current = ImagePic->picture().bitmap(); // refuses icons and metafiles
+    if (!current.valid(at)) {
+        // Outside the picture there is no pixel: the fills change nothing.
+        QCoreApplication::processEvents();
+        QThread::msleep(100);
+        QCoreApplication::processEvents();
+        QThread::msleep(100);
+        return;
+    }
+    const QRgb startColor = current.pixel(at);
+
+    FloodFill(ImagePic->picture().bitmap(), at, startColor, FlashBlue);
+    ImagePic->repaint();
+    QCoreApplication::processEvents();
+    QThread::msleep(100);
+
+    // Events run above may have changed the picture; fetch it again.
+    FloodFill(ImagePic->picture().bitmap(), at, FlashBlue, FlashYellow);
+    ImagePic->repaint();
+    QCoreApplication::processEvents();
+    QThread::msleep(100);
+
+    FloodFill(ImagePic->picture().bitmap(), at, FlashYellow, startColor);
+    ImagePic->update();
+}
+
+void THoofdForm::RadioButton1Click()
+{
+    setRadioSelected(RadioButton2, false);
+}
+
+void THoofdForm::RadioButton2Click()
+{
+    setRadioSelected(RadioButton1, false);
+}
+
+void THoofdForm::Memo1Enter()
+{
+    if (!RadioButton1->isChecked()) {
+        setRadioSelected(RadioButton1, true);
+        RadioButton1Click();
+    }
+}
+
+void THoofdForm::Memo2Enter()
+{
+    if (!RadioButton2->isChecked()) {
+        setRadioSelected(RadioButton2, true);
+        RadioButton2Click();
+    }
+}
+
+void THoofdForm::setRadioSelected(QRadioButton *button, bool selected)
+{
+    button->setChecked(selected);
+    // Only the selected radio button takes part in the Tab order.
+    button->setFocusPolicy(selected ? Qt::StrongFocus : Qt::NoFocus);
+}
+
+// ---------------------------------------------------------------------------
+// Other commands.
+
+void THoofdForm::SpeedButton2Click()
+{
+    InstellingenForm->exec();
+}
+
+void THoofdForm::LeesMijtxt1Click()
+{
+    const QString path = AppPath + QStringLiteral("LeesMij.txt");
+    // A missing document counts as a shell failure, as no program can show it.
+    if (!QFileInfo::exists(path) || !DesktopShell::Open(path))
+        DesktopShell::StartTextEditor(path);
+}
+
+void THoofdForm::SpeedButton4Click()
+{
+    Memo3->setFocus();
+    Memo3->selectAll();
+    Memo3->copy();
+}
+
+void THoofdForm::Afsluiten1Click()
+{
+    close();
+}
+
+void THoofdForm::Info1Click()
+{
+    OpstartInfoForm->ToonInfo(ProgramName, QStringLiteral("Versie %s"), CopyrightText, WebAddress, QString(), QString(),
+                              QString(), QString(), QStringLiteral("Build: %s"));
+}
+
+void THoofdForm::Weblink1Click()
+{
+    DesktopShell::Open(WebAddress);
+}

@@ -1,0 +1,158 @@
+#pragma once
+// The main window: two name lists, the picture, the output list, and the
+// commands around them.
+
+#include <QMainWindow>
+
+#include <cstdint>
+
+class ImagePicWidget;
+class PictureDialog;
+class QAction;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QRadioButton;
+class QScrollArea;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+class TVersionInfoReader;
+
+class THoofdForm : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit THoofdForm(QWidget *parent = nullptr);
+    ~THoofdForm() override;
+
+    // Layout.
+    QWidget *PanelBoven;
+    QWidget *CoolBar1;
+    QStatusBar *StatusBar1;
+    QLabel *StatusPanel0;
+    QLabel *StatusPanel1;
+    QWidget *PanelLeft;
+    QWidget *Panel5;
+    QWidget *Panel6;
+    QWidget *Panel10;
+    QWidget *Panel11;
+    QWidget *Panel12;
+    QWidget *Panel13;
+    QWidget *Panel7;
+    QWidget *Panel8;
+    QWidget *Panel9;
+    QWidget *Panel1;
+    QWidget *Panel2;
+    QWidget *Panel3;
+    QWidget *Panel4;
+    QWidget *Panel14;
+    QRadioButton *RadioButton1;
+    QRadioButton *RadioButton2;
+    QPlainTextEdit *Memo1;
+    QPlainTextEdit *Memo2;
+    QPlainTextEdit *Memo3;
+    QScrollArea *ScrollBox1;
+    ImagePicWidget *ImagePic;
+    QToolButton *SpeedButton1;
+    QToolButton *SpeedButton2;
+    QToolButton *SpeedButton3;
+    QToolButton *SpeedButton4;
+    QToolButton *SpeedButton5;
+    QToolButton *SpeedButton6;
+
+    // Menu bar.
+    QMenuBar *MainMenu1;
+    QMenu *Bestand1;
+    QAction *Figuuropenen1;
+    QAction *Vergroten1;
+    QAction *Flitsen1;
+    QAction *Programmainstellingen1;
+    QAction *Afsluiten1;
+    QMenu *Help1;
+    QAction *LeesMijtxt1;
+    QAction *Info1;
+    QAction *Weblink1;
+
+    PictureDialog *OpenPictureDialog1;
+    QTimer *WachtTimer;
+
+    TVersionInfoReader *VersionInfo = nullptr;
+
+    // Picture view and capture.
+    void SpeedButton1Click();
+    void Vergroten1Click();
+    void Flitsen1Click();
+    void ImagePicMouseMove(QPoint position);
+    void ImagePicMouseUp();
+    void WachtTimerTimer();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void Memo1Enter();
+    void Memo2Enter();
+
+    // Other commands.
+    void SpeedButton2Click();
+    void LeesMijtxt1Click();
+    void SpeedButton4Click();
+    void Afsluiten1Click();
+    void Info1Click();
+    void Weblink1Click();
+
+    // Window events.
+    void FormCreate();
+    void FormActivate();
+    void FormResize();
+    void FormClose();
+
+    // Opens a picture file (the part of SpeedButton1Click after the dialog).
+    void OpenPicture(const QString &fileName);
+
+    // Blue, yellow, then the area's own colour again.
+    void FlashArea(std::int32_t X, std::int32_t Y);
+
+    std::int32_t mouseX() const { return MouseX; }
+    std::int32_t mouseY() const { return MouseY; }
+    bool zoomOn() const { return m_zoomOn; }
+    bool flashOn() const { return m_flashOn; }
+    int activationCount() const { return m_activations; }
+
+    // The line of a list that holds the end of its selection.
+    static QString CaretLine(const QPlainTextEdit *memo);
+    // Appends a line to a list: the line becomes its new last line.
+    static void AppendLine(QPlainTextEdit *memo, const QString &line);
+
+    // Half a height, exact halves to the even neighbour.
+    static int HalfToEven(int height);
+
+    // Client size and position at which the window opens.
+    static constexpr QSize StoredClientSize{614, 404};
+    static constexpr QPoint StoredPosition{103, 56};
+
+    // Writes the settings when the session ends without a close.
+    void SessionEnding();
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildLayout();
+    void buildMenu();
+    void bindCommands();
+    void setRadioSelected(QRadioButton *button, bool selected);
+    QToolButton *makeToolButton(QWidget *parent, const char *name, const QString &hint, const QString &glyph,
+                                QPoint position, int side);
+
+    std::int32_t MouseX = 0;
+    std::int32_t MouseY = 0;
+    bool m_zoomOn = false;
+    bool m_flashOn = true;
+    bool m_activated = false;
+    bool m_closed = false;
+    int m_activations = 0;
+};
+
+extern THoofdForm *HoofdForm;

@@ -1,0 +1,38 @@
+#pragma once
+// Enhanced metafiles (EMF) and Windows metafiles (WMF, with or without the
+// placeable header): parsed from bytes with every size, count and offset
+// checked, and played back as vectors onto a QPainter.
+
+#include <QByteArray>
+#include <QRectF>
+#include <QSize>
+
+#include <memory>
+
+class QPainter;
+
+class Metafile
+{
+public:
+    // Larger natural sizes are refused.
+    static constexpr int MaxSide = 16384;
+
+    // Throws VantrixError("Metafile is not valid") for a malformed file.
+    static Metafile fromBytes(const QByteArray &bytes);
+
+    // Size at 96 dots per inch.
+    QSize naturalSize() const { return m_size; }
+    bool isEnhanced() const { return m_enhanced; }
+
+    // Draws the picture scaled into Target.
+    void draw(QPainter &painter, const QRectF &target) const;
+
+private:
+    QByteArray m_bytes;
+    QSize m_size;
+    bool m_enhanced = false;
+    // WMF: the logical frame that maps onto the natural size.
+    QRectF m_frame;
+    // Offset of the first record.
+    qsizetype m_firstRecord = 0;
+};

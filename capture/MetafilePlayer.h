@@ -1,0 +1,74 @@
+#pragma once
+// Playback of EMF and WMF records onto a QPainter. Every read is checked
+// against the buffer; a record that does not fit ends the playback.
+
+#include <QByteArray>
+#include <QRectF>
+
+#include <cstdint>
+#include <optional>
+
+class QPainter;
+
+// Bounds-checked little-endian reads over a byte buffer.
+class MetaBytes
+{
+public:
+    explicit MetaBytes(const QByteArray &data) : m_data(data) {}
+
+    qsizetype size() const { return m_data.size(); }
+    bool has(qsizetype at, qsizetype count) const
+    {
+        return at >= 0 && count >= 0 && at <= m_data.size() && count <= m_data.size() - at;
+    }
+    std::optional<std::uint8_t> u8(qsizetype at) const;
+    std::optional<std::uint16_t> u16(qsizetype at) const;
+    std::optional<std::int16_t> i16(qsizetype at) const;
+    std::optional<std::uint32_t> u32(qsizetype at) const;
+    std::optional<std::int32_t> i32(qsizetype at) const;
+    std::optional<float> f32(qsizetype at) const;
+    const char *data() const { return m_data.constData(); }
+    const QByteArray &bytes() const { return m_data; }
+
+private:
+    const QByteArray &m_data;
+};
+
+class EmfPlayer
+{
+public:
+    // Longest run of records a file may have.
+    static constexpr qsizetype MaxRecords = 4'000'000;
+
+    // Walks the records from the header to EMR_EOF; false when any record
+    // does not fit the buffer or its size is not a multiple of four.
+    static bool validate(const QByteArray &bytes);
+
+    EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target);
+    ~EmfPlayer();
+    void play();
+
+private:
+    struct State;
+    State *d;
+};
+
+class WmfPlayer
+{
+public:
+    static constexpr qsizetype MaxRecords = 4'000'000;
+
+    // Walks the records; returns the first window set by SETWINDOWORG and
+    // SETWINDOWEXT (an empty rectangle when there is none), or nothing when
+    // a record does not fit.
+    static std::optional<QRectF> validate(const QByteArray &bytes, qsizetype firstRecord);
+
+    WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRectF &frame, QPainter &painter,
+              const QRectF &target);
+    ~WmfPlayer();
+    void play();
+
+private:
+    struct State;
+    State *d;
+};

@@ -1,0 +1,196 @@
+#include "capture/Picture.h"
+
+#include "app/Failure.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const QString BitmapInvalid = QStringLiteral("Bitmap image is not valid");
+const QString IconInvalid = QStringLiteral("Icon image is not valid");
+
+QImage readWithFormat(const QByteArray &bytes, const char *format, const QString &invalid)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        throw VantrixError(invalid);
+    return image;
+}
+
+// The directory entry of an icon file closest to the standard icon size,
+// the deepest colour among equally close ones.
+int bestIconEntry(const QByteArray &bytes)
+{
+    auto u16 = [&bytes](qsizetype at) {
+        return int(uchar(bytes[at])) | (int(uchar(bytes[at + 1])) << 8);
+    };
+    if (bytes.size() < 6 || u16(0) != 0 || u16(2) != 1)
+        throw VantrixError(IconInvalid);
+    const int count = u16(4);
+    if (count == 0 || bytes.size() < 6 + qsizetype(count) * 16)
+        throw VantrixError(IconInvalid);
+    int best = 0;
+    int bestDistance = 0;
+    int bestDepth = -1;
+    for (int i = 0; i < count; ++i) {
+        const qsizetype entry = 6 + qsizetype(i) * 16;
+        const int width = uchar(bytes[entry]) == 0 ? 256 : uchar(bytes[entry]);
+        const int height = uchar(bytes[entry + 1]) == 0 ? 256 : uchar(bytes[entry + 1]);
+        const int depth = u16(entry + 6);
+        const int distance = std::abs(width - Picture::IconSide) + std::abs(height - Picture::IconSide);
+        if (bestDepth < 0 || distance < bestDistance || (distance == bestDistance && depth > bestDepth)) {
+            best = i;
+            bestDistance = distance;
+            bestDepth = depth;
+        }
+    }
+    return best;
+}
+
+QImage readIcon(const QByteArray &bytes)
+{
+    const int entry = bestIconEntry(bytes);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "ico");
+    reader.setDecideFormatFromContent(false);
+    if (entry > 0 && !reader.jumpToImage(entry))
+        throw VantrixError(IconInvalid);
+    QImage image;
+    if (!reader.read(&image) || image.isNull())
+        throw VantrixError(IconInvalid);
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (image.size() != QSize(Picture::IconSide, Picture::IconSide))
+        image = image.scaled(Picture::IconSide, Picture::IconSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+} // namespace
+
+QString Picture::extensionOf(const QString &fileName)
+{
+    const QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+Picture Picture::load(const QString &fileName)
+{
+    const QString extension = extensionOf(fileName);
+    const QString kind = extension.toLower();
+    static const QStringList known = {QStringLiteral("bmp"), QStringLiteral("ico"), QStringLiteral("emf"),
+                                      QStringLiteral("wmf"), QStringLiteral("jpg"), QStringLiteral("jpeg")};
+    if (!known.contains(kind))
+        throw VantrixError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw VantrixError(QStringLiteral("Cannot open file \"%1\". %2")
+                               .arg(QFileInfo(fileName).absoluteFilePath(), file.errorString()));
+    }
+    if (file.size() > MaxFileSize)
+        throw VantrixError(kind == QLatin1String("ico")   ? IconInvalid
+                           : kind == QLatin1String("emf") || kind == QLatin1String("wmf")
+                               ? QStringLiteral("Metafile is not valid")
+                               : BitmapInvalid);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw VantrixError(QStringLiteral("Cannot read file \"%1\". %2")
+                               .arg(QFileInfo(fileName).absoluteFilePath(), file.errorString()));
+    }
+    return fromBytes(bytes, kind);
+}
+
+Picture Picture::fromBytes(const QByteArray &bytes, const QString &extension)
+{
+    const QString kind = extension.toLower();
+    Picture picture;
+    if (kind == QLatin1String("bmp") || kind == QLatin1String("jpg") || kind == QLatin1String("jpeg")) {
+        const char *format = kind == QLatin1String("bmp") ? "bmp" : "jpeg";
+        picture.m_kind = Kind::Bitmap;
+        picture.m_image = readWithFormat(bytes, format, BitmapInvalid).convertToFormat(QImage::Format_RGB32);
+        if (picture.m_image.isNull())
+            throw VantrixError(BitmapInvalid);
+    } else if (kind == QLatin1String("ico")) {
+        picture.m_kind = Kind::Icon;
+        picture.m_image = readIcon(bytes);
+    } else if (kind == QLatin1String("emf") || kind == QLatin1String("wmf")) {
+        picture.m_kind = Kind::Metafile;
+        picture.m_metafile = Metafile::fromBytes(bytes);
+    } else {
+        throw VantrixError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+    }
+    return picture;
+}
+
+Picture Picture::blankBitmap(QSize size)
+{
+    Picture picture;
+    picture.m_kind = Kind::Bitmap;
+    picture.m_image = QImage(size, QImage::Format_RGB32);
+    picture.m_image.fill(Qt::white);
+    return picture;
+}
+
+QSize Picture::size() const
+{
+    switch (m_kind) {
+    case Kind::None:
+        return QSize(0, 0);
+    case Kind::Metafile:
+        return m_metafile->naturalSize();
+    default:
+        return m_image.size();
+    }
+}
+
+void Picture::draw(QPainter &painter, const QRect &target, const QRect &exposed) const
+{
+    if (m_kind == Kind::None || target.isEmpty())
+        return;
+    if (m_kind == Kind::Metafile) {
+        painter.save();
+        painter.setClipRect(exposed, Qt::IntersectClip);
+        m_metafile->draw(painter, QRectF(target));
+        painter.restore();
+        return;
+    }
+    // Only the exposed part, through a scale transform: no scaled copy of
+    // the picture is ever made.
+    const QRect visible = exposed.intersected(target);
+    if (visible.isEmpty())
+        return;
+    const qreal sx = qreal(target.width()) / m_image.width();
+    const qreal sy = qreal(target.height()) / m_image.height();
+    const QRectF source((visible.x() - target.x()) / sx, (visible.y() - target.y()) / sy, visible.width() / sx,
+                        visible.height() / sy);
+    QRect sourcePixels = source.toAlignedRect().intersected(m_image.rect());
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setClipRect(visible, Qt::IntersectClip);
+    const QRectF drawTo(target.x() + sourcePixels.x() * sx, target.y() + sourcePixels.y() * sy,
+                        sourcePixels.width() * sx, sourcePixels.height() * sy);
+    painter.drawImage(drawTo, m_image, QRectF(sourcePixels));
+    painter.restore();
+}
+
+QImage &Picture::bitmap()
+{
+    if (m_kind != Kind::Bitmap)
+        throw VantrixError(QStringLiteral("Can only modify an image if it contains a bitmap"));
+    return m_image;
+}

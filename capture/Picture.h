@@ -1,0 +1,59 @@
+#pragma once
+// A picture as the main window shows it: a bitmap, an icon or a metafile,
+// chosen by the file's extension. Window-free.
+
+#include "capture/Metafile.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+class QPainter;
+
+class Picture
+{
+public:
+    enum class Kind { None, Bitmap, Icon, Metafile };
+
+    // Standard size at which an icon is shown.
+    static constexpr int IconSide = 32;
+    // Files larger than this are not read at all.
+    static constexpr qint64 MaxFileSize = qint64(1) << 30;
+
+    Picture() = default;
+
+    // Reads a picture file. Throws VantrixError with the user-facing message
+    // when the extension is unknown, the file cannot be opened, or its
+    // content is not a valid picture of its kind.
+    static Picture load(const QString &fileName);
+
+    // Reads picture bytes of a given extension (without dot, any case).
+    static Picture fromBytes(const QByteArray &bytes, const QString &extension);
+
+    // An all-white bitmap.
+    static Picture blankBitmap(QSize size);
+
+    // The extension as typed: what follows the last dot of the file name.
+    static QString extensionOf(const QString &fileName);
+
+    Kind kind() const { return m_kind; }
+    bool isEmpty() const { return m_kind == Kind::None; }
+    bool isBitmap() const { return m_kind == Kind::Bitmap; }
+    QSize size() const;
+
+    // Draws the part of the picture that falls into Exposed, with the whole
+    // picture scaled onto Target. Bitmaps keep hard pixel edges.
+    void draw(QPainter &painter, const QRect &target, const QRect &exposed) const;
+
+    // Bitmap access; throws "Can only modify an image if it contains a
+    // bitmap" for icons and metafiles.
+    QImage &bitmap();
+    const QImage &image() const { return m_image; }
+
+private:
+    Kind m_kind = Kind::None;
+    QImage m_image; // bitmaps in a 32-bit format, icons as shown
+    std::optional<Metafile> m_metafile;
+};

@@ -1,0 +1,67 @@
+#include "capture/PictureDialog.h"
+
+#include "capture/Picture.h"
+
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPainter>
+
+namespace {
+constexpr int PreviewSide = 160;
+}
+
+const QStringList PictureDialog::Filters = {
+    QStringLiteral("All (*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)"),
+    QStringLiteral("JPEG Image File (*.jpg)"),
+    QStringLiteral("JPEG Image File (*.jpeg)"),
+    QStringLiteral("Bitmaps (*.bmp)"),
+    QStringLiteral("Icons (*.ico)"),
+    QStringLiteral("Enhanced Metafiles (*.emf)"),
+    QStringLiteral("Metafiles (*.wmf)"),
+};
+
+PictureDialog::PictureDialog(QWidget *parent) : QFileDialog(parent)
+{
+    setObjectName(QStringLiteral("OpenPictureDialog1"));
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setAcceptMode(QFileDialog::AcceptOpen);
+    // A typed name is accepted as it is; opening it tells what is wrong.
+    setFileMode(QFileDialog::AnyFile);
+    setNameFilters(Filters);
+    selectNameFilter(Filters.front());
+
+    m_preview = new QLabel(this);
+    m_preview->setObjectName(QStringLiteral("Preview"));
+    m_preview->setFixedSize(PreviewSide, PreviewSide);
+    m_preview->setAlignment(Qt::AlignCenter);
+    m_preview->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    if (auto *grid = qobject_cast<QGridLayout *>(layout()))
+        grid->addWidget(m_preview, 1, grid->columnCount(), 3, 1);
+    connect(this, &QFileDialog::currentChanged, this, &PictureDialog::showPreview);
+}
+
+void PictureDialog::showPreview(const QString &path)
+{
+    m_preview->clear();
+    if (!QFileInfo(path).isFile())
+        return;
+    try {
+        const Picture picture = Picture::load(path);
+        const QSize natural = picture.size();
+        if (natural.isEmpty())
+            return;
+        const QSize fitted = natural.width() <= PreviewSide && natural.height() <= PreviewSide
+                                 ? natural
+                                 : natural.scaled(PreviewSide - 4, PreviewSide - 4, Qt::KeepAspectRatio);
+        QPixmap pixmap(fitted.expandedTo(QSize(1, 1)));
+        pixmap.fill(Qt::white);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        picture.draw(painter, pixmap.rect(), pixmap.rect());
+        painter.end();
+        m_preview->setPixmap(pixmap);
+    } catch (const std::exception &) {
+        m_preview->setText(tr("Geen voorbeeld"));
+    }
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The file dialog for pictures, with a preview of the selected file drawn by
+// our own picture loader.
+
+#include <QFileDialog>
+
+class QLabel;
+
+class PictureDialog : public QFileDialog
+{
+    Q_OBJECT
+public:
+    explicit PictureDialog(QWidget *parent = nullptr);
+
+    // The filter entries, in order.
+    static const QStringList Filters;
+
+    QLabel *preview() const { return m_preview; }
+
+private:
+    void showPreview(const QString &path);
+
+    QLabel *m_preview = nullptr;
+};

@@ -1,0 +1,278 @@
+#include "info/OpstartInfo.h"
+
+#include "app/VantrixApplication.h"
+#include "capture/HoofdUnit.h"
+#include "info/VersionInfoReader.h"
+#include "ui/DesktopShell.h"
+#include "ui/MessageBoxes.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+TOpstartInfoForm *OpstartInfoForm = nullptr;
+
+namespace {
+
+const QColor Grey(128, 128, 128);
+
+// A label that reports clicks and double-clicks.
+class ClickLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+    std::function<void()> onClick;
+    std::function<void()> onDoubleClick;
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick)
+            onClick();
+        QLabel::mouseReleaseEvent(event);
+    }
+    void mouseDoubleClickEvent(QMouseEvent *event) override
+    {
+        if (event->button() == Qt::LeftButton && onDoubleClick)
+            onDoubleClick();
+        QLabel::mouseDoubleClickEvent(event);
+    }
+};
+
+// A rectangle with a white fill and a one-pixel outline.
+class ShapeWidget : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    QColor outline = Qt::black;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::white);
+        painter.setPen(outline);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+QWidget *plainPanel(QWidget *parent, const char *name, const QColor &colour)
+{
+    auto *panel = new QWidget(parent);
+    panel->setObjectName(QLatin1String(name));
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, colour);
+    panel->setPalette(palette);
+    return panel;
+}
+
+ClickLabel *makeLabel(QWidget *parent, const char *name, QPoint position, int pixelHeight, bool bold,
+                      const QColor &colour)
+{
+    auto *label = new ClickLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(pixelHeight);
+    font.setBold(bold);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    label->setTextFormat(Qt::PlainText);
+    label->move(position);
+    return label;
+}
+
+// "&" marks an access key and is not shown; "&&" shows one ampersand.
+QString shownText(const QString &text)
+{
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&')) {
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('&')) {
+                shown += QLatin1Char('&');
+                ++i;
+            }
+            continue;
+        }
+        shown += text[i];
+    }
+    return shown;
+}
+
+void setLabel(QLabel *label, const QString &text, bool literalAmpersand = false)
+{
+    label->setText(literalAmpersand ? text : shownText(text));
+    label->adjustSize();
+}
+
+QString formatWith(QString format, const QString &value)
+{
+    const qsizetype at = format.indexOf(QLatin1String("%s"));
+    if (at >= 0)
+        format.replace(at, 2, value);
+    return format;
+}
+
+} // namespace
+
+TOpstartInfoForm::TOpstartInfoForm(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("OpstartInfoForm"));
+    // A title bar without buttons or system menu: no close from there.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setModal(true);
+    setFixedSize(494, 284);
+    setAutoFillBackground(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+
+    BackPanel = plainPanel(this, "BackPanel", Grey);
+    BackPanel->setGeometry(21, 1, 454, 264);
+    auto *shape = new ShapeWidget(BackPanel);
+    shape->setObjectName(QStringLiteral("BlueShape"));
+    shape->setGeometry(0, 0, 454, 264);
+    BlueShape = shape;
+
+    WhitePanel = plainPanel(this, "WhitePanel", Qt::white);
+    WhitePanel->setGeometry(22, 2, 452, 262);
+
+    LogoImage = new QLabel(WhitePanel);
+    LogoImage->setObjectName(QStringLiteral("LogoImage"));
+    LogoImage->setGeometry(20, 20, 111, 36);
+    LogoImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LogoImage->setPixmap(QPixmap(QStringLiteral(":/images/logo.bmp")));
+
+    ntLabel8 = makeLabel(WhitePanel, "ntLabel8", QPoint(20, 60), 35, true, Qt::black);
+    ntLabel1 = makeLabel(WhitePanel, "ntLabel1", QPoint(20, 105), 11, false, Qt::black);
+    ntLabel2 = makeLabel(WhitePanel, "ntLabel2", QPoint(20, 120), 11, false, Qt::black);
+    auto *link = makeLabel(WhitePanel, "ntLabel3", QPoint(20, 135), 11, false, Qt::black);
+    QFont underlined = link->font();
+    underlined.setUnderline(true);
+    link->setFont(underlined);
+    link->setAutoFillBackground(true);
+    link->setCursor(Qt::PointingHandCursor);
+    link->onClick = [this] { ntLabel3Click(); };
+    ntLabel3 = link;
+    ntLabel4 = makeLabel(WhitePanel, "ntLabel4", QPoint(20, 173), 9, false, Grey);
+    ntLabel6 = makeLabel(WhitePanel, "ntLabel6", QPoint(20, 190), 13, true, Qt::black);
+    ntLabel7 = makeLabel(WhitePanel, "ntLabel7", QPoint(20, 210), 13, true, Qt::black);
+    ntLabel5 = makeLabel(WhitePanel, "ntLabel5", QPoint(20, 232), 9, false, Grey);
+    static_cast<ClickLabel *>(ntLabel8)->onDoubleClick = [this] { ntLabel8DblClick(); };
+
+    HalfCircleImage = new QLabel(WhitePanel);
+    HalfCircleImage->setObjectName(QStringLiteral("HalfCircleImage"));
+    HalfCircleImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    HalfCircleImage->setPixmap(QPixmap(QStringLiteral(":/images/halfcircle.bmp")));
+    HalfCircleImage->setGeometry(426, 185, 26, 56);
+
+    Button1 = new QPushButton(QStringLiteral("&Sluiten"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(360, 20, 75, 25);
+    QFont windowFont(QStringLiteral("MS Sans Serif"));
+    windowFont.setPixelSize(11);
+    Button1->setFont(windowFont);
+    Button1->setAutoDefault(true);
+    Button1->setVisible(false);
+    connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(2);
+    connect(Timer1, &QTimer::timeout, this, &TOpstartInfoForm::Timer1Timer);
+    Timer1->start();
+
+    VantrixApplication::RunCreationHandler([this, shape] {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        shape->outline = QColor::fromRgb(OutlineColor);
+        HalfCircleImage->resize(26, HalfCircleImage->height());
+        HalfCircleImage->move(WhitePanel->width() - 26, HalfCircleImage->y());
+    });
+}
+
+void TOpstartInfoForm::Timer1Timer()
+{
+    Timer1->stop();
+    hide();
+    QCoreApplication::processEvents();
+    Button1->setVisible(true);
+}
+
+void TOpstartInfoForm::ToonInfo(const QString &Title, const QString &VersionFormat, const QString &Line2,
+                                const QString &Link, const QString &Line4, const QString &Line5, const QString &Line6,
+                                const QString &Line7, const QString &BuildFormatText)
+{
+    MessageCaption = Title;
+    LinkTarget = Link;
+    BuildFormat = BuildFormatText;
+    setWindowTitle(QString());
+    setLabel(ntLabel8, Title);
+
+    VersionNumber version;
+    if (HoofdForm && HoofdForm->VersionInfo)
+        version = HoofdForm->VersionInfo->GetVersionNumber();
+    const QString versionText = QStringLiteral("%1.%2.%3 build %4")
+                                    .arg(version.Major)
+                                    .arg(version.Minor)
+                                    .arg(version.Release)
+                                    .arg(version.Build);
+    setLabel(ntLabel1, formatWith(VersionFormat, versionText));
+    setLabel(ntLabel2, Line2);
+    setLabel(ntLabel3, Link);
+    setLabel(ntLabel4, Line4);
+    setLabel(ntLabel5, Line5);
+    setLabel(ntLabel6, Line6, true);
+    setLabel(ntLabel7, Line7, true);
+
+    exec();
+    WhitePanel->setFocus();
+}
+
+void TOpstartInfoForm::showEvent(QShowEvent *event)
+{
+    if (!m_shownBefore) {
+        // The first showing starts on the first focusable control.
+        m_shownBefore = true;
+        Button1->setFocus();
+    }
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    QDialog::showEvent(event);
+}
+
+QString TOpstartInfoForm::BuildMessage() const
+{
+    const QString productVersion =
+        HoofdForm && HoofdForm->VersionInfo ? HoofdForm->VersionInfo->GetStringByIndex(10) : QString();
+    return formatWith(BuildFormat, productVersion);
+}
+
+void TOpstartInfoForm::ntLabel8DblClick()
+{
+    ShowInfoMessage(MessageCaption, QString(), BuildMessage(), QStringLiteral("&OK"));
+}
+
+void TOpstartInfoForm::ntLabel3Click()
+{
+    DesktopShell::Open(LinkTarget);
+}
+
+void TOpstartInfoForm::keyPressEvent(QKeyEvent *event)
+{
+    // The access key of "&Sluiten" closes the window, with or without Alt.
+    if (event->key() == Qt::Key_S && (event->modifiers() & ~(Qt::AltModifier | Qt::ShiftModifier)) == 0) {
+        reject();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
