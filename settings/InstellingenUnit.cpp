@@ -142,12 +142,14 @@ bool TInstellingenForm::writeFile(QString *errorText) const
     // Written aside and renamed over the old file only when complete, so a
     // failure never leaves a truncated file behind.
     QSaveFile file(settingsFilePath());
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so that a short write (a full disk, a size limit) shows in
+    // the count written; buffered, it could slip through to the commit.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         *errorText = file.errorString();
         return false;
     }
     const QByteArray bytes = FormatSettings(ProgramName, templates());
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    if (file.write(bytes) != bytes.size() || file.size() != bytes.size() || !file.commit()) {
         *errorText = file.errorString();
         file.cancelWriting();
         return false;

@@ -1,0 +1,238 @@
+// The settings dialog and the settings file on disk.
+
+#include "TestSupport.h"
+#include "capture/HoofdUnit.h"
+#include "settings/InstellingenUnit.h"
+
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// The text of a message box, whichever variant is shown.
+QString boxText(QWidget *box)
+{
+    if (auto *message = qobject_cast<QMessageBox *>(box))
+        return message->text();
+    if (auto *label = box->findChild<QLabel *>(QStringLiteral("Message")))
+        return label->text();
+    return QString();
+}
+
+// Closes the next message box and hands back its text.
+void captureNextBox(QString *text)
+{
+    WhenModal([text](QWidget *box) {
+        *text = boxText(box);
+        if (auto *message = qobject_cast<QMessageBox *>(box)) {
+            message->buttons().front()->click();
+        } else {
+            QTest::keyClick(box, Qt::Key_Escape);
+        }
+    });
+}
+
+} // namespace
+
+class TestSettingsDialog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void defaultsExactly();
+    void noFileKeepsDefaultsAndCloseWritesEightLines();
+    void loadsFromFile();
+    void emptyFileChangesNothing();
+    void writtenFileLoadsBack();
+    void unwritableFolderShowsBoxAndProgramEnds();
+    void failureWhileWritingKeepsOldFile();
+    void escapeDoesNothingAndTypedTextStays();
+    void focusFirstAndLaterShowings();
+    void geometry();
+
+private:
+    TInstellingenForm *form() { return InstellingenForm; }
+    std::unique_ptr<TemporaryAppPath> m_appPath;
+};
+
+void TestSettingsDialog::init()
+{
+    m_appPath = std::make_unique<TemporaryAppPath>();
+    CreateApplicationWindows();
+}
+
+void TestSettingsDialog::cleanup()
+{
+    DestroyApplicationWindows();
+    m_appPath.reset();
+}
+
+void TestSettingsDialog::defaultsExactly()
+{
+    QCOMPARE(form()->Edit1->text(), QStringLiteral("   X_is[@@1]= @@2;"));
+    QCOMPARE(form()->Edit2->text(), QStringLiteral("Y_is[@@1]= @@2;"));
+    QCOMPARE(form()->Edit3->text(), QStringLiteral("   X_us[@@1]= @@2;"));
+    QCOMPARE(form()->Edit4->text(), QStringLiteral("Y_us[@@1]= @@2;"));
+    QCOMPARE(form()->Edit1->text().size(), 18);
+    QCOMPARE(form()->windowTitle(), QStringLiteral("Instellingen"));
+    QCOMPARE(IniFileName, QStringLiteral("Vantrix.ini"));
+}
+
+void TestSettingsDialog::noFileKeepsDefaultsAndCloseWritesEightLines()
+{
+    form()->LeesInstellingen();
+    QCOMPARE(form()->Edit1->text(), QStringLiteral("   X_is[@@1]= @@2;"));
+    QVERIFY(form()->SchrijfInstellingen());
+    const QByteArray bytes = readFile(m_appPath->file(QStringLiteral("Vantrix.ini")));
+    const QList<QByteArray> lines = bytes.split('\n');
+    QCOMPARE(lines.size(), 9); // eight lines, each ended by CR LF
+    QCOMPARE(lines[0], QByteArray("[Vantrix settings]\r"));
+    QCOMPARE(lines[4], QByteArray("InX=   X_is[@@1]= @@2;\r"));
+    QVERIFY(bytes.endsWith("OutY=Y_us[@@1]= @@2;\r\n"));
+}
+
+void TestSettingsDialog::loadsFromFile()
+{
+    writeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), "OUTY=abc\r\nInX=  a=b  \r\n");
+    form()->LeesInstellingen();
+    QCOMPARE(form()->Edit4->text(), QStringLiteral("abc"));
+    QCOMPARE(form()->Edit1->text(), QStringLiteral("  a=b  "));
+    QCOMPARE(form()->Edit2->text(), QStringLiteral("Y_is[@@1]= @@2;"));
+    QCOMPARE(form()->Edit3->text(), QStringLiteral("   X_us[@@1]= @@2;"));
+}
+
+void TestSettingsDialog::emptyFileChangesNothing()
+{
+    writeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), QByteArray());
+    form()->Edit2->setText(QStringLiteral("typed"));
+    form()->LeesInstellingen();
+    QCOMPARE(form()->Edit2->text(), QStringLiteral("typed"));
+}
+
+void TestSettingsDialog::writtenFileLoadsBack()
+{
+    form()->Edit1->setText(QString());
+    form()->Edit3->setText(QString::fromUtf8("€ [@@1] @@2 ë"));
+    QVERIFY(form()->SchrijfInstellingen());
+    QVERIFY(readFile(m_appPath->file(QStringLiteral("Vantrix.ini"))).contains("\r\nInX=\r\n"));
+    form()->setTemplates(TInstellingenForm::DefaultTemplates);
+    form()->LeesInstellingen();
+    QCOMPARE(form()->Edit1->text(), QString());
+    QCOMPARE(form()->Edit3->text(), QString::fromUtf8("€ [@@1] @@2 ë"));
+}
+
+void TestSettingsDialog::unwritableFolderShowsBoxAndProgramEnds()
+{
+    // A folder below a plain file can never be created, not even by root.
+    const QString blocker = m_appPath->file(QStringLiteral("plain-file"));
+    writeFile(blocker, "x");
+    AppPath = blocker + QStringLiteral("/sub/");
+    HoofdForm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(HoofdForm));
+
+    QString text;
+    captureNextBox(&text);
+    QVERIFY(HoofdForm->close());
+    QCOMPARE(text, QStringLiteral("Instellingenbestand \"") + blocker +
+                       QStringLiteral("/sub/Vantrix.ini\" kan niet worden weggeschreven."));
+    QVERIFY(!HoofdForm->isVisible());
+}
+
+void TestSettingsDialog::failureWhileWritingKeepsOldFile()
+{
+    const QString path = m_appPath->file(QStringLiteral("Vantrix.ini"));
+    const QByteArray old = "[Vantrix settings]\r\n\r\n[**General variables**]\r\nSettingsfileversion=100\r\n"
+                           "InX=old\r\nInY=old\r\nOutX=old\r\nOutY=old\r\n";
+    writeFile(path, old);
+    form()->Edit1->setText(QString(400, QLatin1Char('n')));
+
+    // Let the writing fail half-way: no file may grow beyond 64 bytes.
+    struct rlimit saved;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 64;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    QString text;
+    captureNextBox(&text);
+    const bool written = form()->SchrijfInstellingen();
+
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!written);
+    QVERIFY(text.contains(path));
+    QCOMPARE(readFile(path), old);
+    QCOMPARE(QDir(m_appPath->path()).entryList(QDir::Files), QStringList{QStringLiteral("Vantrix.ini")});
+}
+
+void TestSettingsDialog::escapeDoesNothingAndTypedTextStays()
+{
+    bool stillOpenAfterEscape = false;
+    WhenModal([&](QWidget *dialog) {
+        QTest::keyClicks(form()->Edit2, QStringLiteral("X"));
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        stillOpenAfterEscape = dialog->isVisible();
+        dialog->close(); // the title-bar close box
+    });
+    HoofdForm->SpeedButton2Click();
+    QVERIFY(stillOpenAfterEscape);
+    QVERIFY(!form()->isVisible());
+    QCOMPARE(form()->Edit2->text(), QStringLiteral("Y_is[@@1]= @@2;X"));
+}
+
+void TestSettingsDialog::focusFirstAndLaterShowings()
+{
+    QWidget *first = nullptr;
+    WhenModal([&](QWidget *dialog) {
+        first = dialog->focusWidget();
+        form()->Edit4->setFocus();
+        QTest::keyClick(form()->Edit4, Qt::Key_Return); // Enter presses the default button
+    });
+    form()->exec();
+    QCOMPARE(first, form()->Edit1);
+
+    QWidget *second = nullptr;
+    WhenModal([&](QWidget *dialog) {
+        second = dialog->focusWidget();
+        form()->BitBtn1->click();
+    });
+    form()->exec();
+    QCOMPARE(second, form()->Edit4);
+}
+
+void TestSettingsDialog::geometry()
+{
+    QCOMPARE(form()->size(), QSize(410, 123));
+    QCOMPARE(form()->GroupBox1->geometry(), QRect(5, 5, 400, 71));
+    QCOMPARE(form()->Edit1->geometry(), QRect(70, 15, 156, 21));
+    QCOMPARE(form()->Edit4->geometry(), QRect(235, 40, 156, 21));
+    QCOMPARE(form()->BitBtn1->geometry(), QRect(320, 90, 85, 25));
+    QCOMPARE(form()->BitBtn1->text(), QStringLiteral("&Sluiten"));
+    QVERIFY(form()->BitBtn1->isDefault());
+}
+
+VANTRIX_TEST_MAIN(TestSettingsDialog)
+#include "tst_settingsdialog.moc"

@@ -1,0 +1,139 @@
+// Parsing and formatting the settings file, window-free.
+
+#include "TestSupport.h"
+#include "settings/SettingsFile.h"
+
+using Expected = QStringList; // InX, InY, OutX, OutY; "<none>" where the key is absent
+
+namespace {
+
+const QString None = QStringLiteral("<none>");
+
+QStringList found(const SettingsValues &v)
+{
+    return {v.InX.value_or(None), v.InY.value_or(None), v.OutX.value_or(None), v.OutY.value_or(None)};
+}
+
+} // namespace
+
+class TestSettingsFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void parse_data();
+    void parse();
+    void formatExactBytes();
+    void roundTrip_data();
+    void roundTrip();
+    void cp1252AllBytes();
+    void unrepresentableBecomesQuestionMark();
+    void veryLongLine();
+};
+
+void TestSettingsFile::parse_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("written file") << QByteArray("[Vantrix settings]\r\n\r\n[**General variables**]\r\n"
+                                                "Settingsfileversion=100\r\nInX=a\r\nInY=b\r\nOutX=c\r\nOutY=d\r\n")
+                                  << QStringList{"a", "b", "c", "d"};
+    QTest::newRow("capital key") << QByteArray("OUTY=abc") << QStringList{None, None, None, "abc"};
+    QTest::newRow("value kept whole") << QByteArray("InX=  a=b  \r\n") << QStringList{"  a=b  ", None, None, None};
+    QTest::newRow("empty value") << QByteArray("InX=\r\n") << QStringList{"", None, None, None};
+    QTest::newRow("blank before key") << QByteArray(" InX=a\r\n") << QStringList{None, None, None, None};
+    QTest::newRow("blank before =") << QByteArray("InX =a\r\n") << QStringList{None, None, None, None};
+    QTest::newRow("last occurrence wins") << QByteArray("InY=1\r\nInY=2\r\n") << QStringList{None, "2", None, None};
+    QTest::newRow("before the header") << QByteArray("OutX=z\r\n[Vantrix settings]\r\n")
+                                       << QStringList{None, None, "z", None};
+    QTest::newRow("LF only") << QByteArray("InX=a\nInY=b\nOutX=c\nOutY=d\n") << QStringList{"a", "b", "c", "d"};
+    QTest::newRow("no final line break") << QByteArray("InX=a\r\nOutY=d") << QStringList{"a", None, None, "d"};
+    QTest::newRow("empty file") << QByteArray() << QStringList{None, None, None, None};
+    QTest::newRow("lone CR stays in the value") << QByteArray("InX=a\rInY=b\n") << QStringList{"a\rInY=b", None, None, None};
+    QTest::newRow("0x1A ends the file") << QByteArray("InX=a\r\n\x1AInY=b\r\n") << QStringList{"a", None, None, None};
+    QTest::newRow("0x1A inside a value") << QByteArray("InX=ab\x1A" "cd\r\n") << QStringList{"ab", None, None, None};
+    QTest::newRow("UTF-8 byte-order mark hides the first key")
+        << QByteArray("\xEF\xBB\xBFInX=a\r\nInY=b\r\n") << QStringList{None, "b", None, None};
+    QTest::newRow("byte-order mark before the header is harmless")
+        << QByteArray("\xEF\xBB\xBF[Vantrix settings]\r\nInX=a\r\n") << QStringList{"a", None, None, None};
+    QTest::newRow("NUL bytes are kept") << QByteArray("InX=a\0b\r\n", 9) << QStringList{QString::fromLatin1("a\0b", 3), None, None, None};
+    QTest::newRow("other keys ignored") << QByteArray("InZ=1\r\nSettingsfileversion=7\r\nInXX=2\r\n")
+                                        << QStringList{None, None, None, None};
+    QTest::newRow("lower-case only A-Z") << QByteArray("\xC9nX=1\r\n") << QStringList{None, None, None, None};
+    QTest::newRow("high bytes decoded as 1252") << QByteArray("InX=\x80\xE9\r\n")
+                                                << QStringList{QString::fromUtf8("€é"), None, None, None};
+}
+
+void TestSettingsFile::parse()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, expected);
+    QCOMPARE(found(ParseSettings(bytes)), expected);
+}
+
+void TestSettingsFile::formatExactBytes()
+{
+    const CodeTemplates t{QStringLiteral("   X_is[@@1]= @@2;"), QStringLiteral("Y_is[@@1]= @@2;"),
+                          QStringLiteral("   X_us[@@1]= @@2;"), QString()};
+    QCOMPARE(FormatSettings(QStringLiteral("Vantrix"), t),
+             QByteArray("[Vantrix settings]\r\n"
+                        "\r\n"
+                        "[**General variables**]\r\n"
+                        "Settingsfileversion=100\r\n"
+                        "InX=   X_is[@@1]= @@2;\r\n"
+                        "InY=Y_is[@@1]= @@2;\r\n"
+                        "OutX=   X_us[@@1]= @@2;\r\n"
+                        "OutY=\r\n"));
+}
+
+void TestSettingsFile::roundTrip_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("leading blanks") << "   X_is[@@1]= @@2;";
+    QTest::newRow("empty") << "";
+    QTest::newRow("equals signs") << "a=b=c";
+    QTest::newRow("trailing blanks") << "x  ";
+    QTest::newRow("1252 letters") << QString::fromUtf8("Kopiëren € “quoted” — ÿ");
+    QTest::newRow("brackets and semicolons") << "[**x**];#";
+}
+
+void TestSettingsFile::roundTrip()
+{
+    QFETCH(QString, value);
+    const CodeTemplates t{value, value + QLatin1Char('1'), value + QLatin1Char('2'), value + QLatin1Char('3')};
+    CodeTemplates back;
+    ParseSettings(FormatSettings(QStringLiteral("Vantrix"), t)).applyTo(back);
+    QCOMPARE(back.InX, t.InX);
+    QCOMPARE(back.InY, t.InY);
+    QCOMPARE(back.OutX, t.OutX);
+    QCOMPARE(back.OutY, t.OutY);
+}
+
+void TestSettingsFile::cp1252AllBytes()
+{
+    // Every byte 0x20..0xFF decodes to one character and encodes back to itself.
+    QByteArray all;
+    for (int b = 0x20; b <= 0xFF; ++b)
+        all.append(char(b));
+    const QString text = FromCp1252(all);
+    QCOMPARE(text.size(), all.size());
+    QCOMPARE(ToCp1252(text), all);
+    QCOMPARE(text.at(0x80 - 0x20), QChar(0x20AC));
+    QCOMPARE(text.at(0x9F - 0x20), QChar(0x0178));
+}
+
+void TestSettingsFile::unrepresentableBecomesQuestionMark()
+{
+    QCOMPARE(ToCp1252(QString::fromUtf8("a→b漢")), QByteArray("a?b?"));
+}
+
+void TestSettingsFile::veryLongLine()
+{
+    const QByteArray value(5'000'000, 'x');
+    const SettingsValues v = ParseSettings("InX=" + value + "\r\nOutY=end\r\n");
+    QCOMPARE(v.InX->size(), value.size());
+    QCOMPARE(*v.OutY, QStringLiteral("end"));
+}
+
+VANTRIX_TEST_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"
