@@ -1,0 +1,455 @@
+// Capturing clicks on the picture in the main window: coordinates, the
+// active list, the wait after an opening, the flash and its failures.
+
+#include "TestSupport.h"
+#include "capture/HoofdUnit.h"
+#include "capture/ImagePic.h"
+#include "settings/InstellingenUnit.h"
+
+#include <QAction>
+#include <QFile>
+#include <QImageWriter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTextBlock>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+const QRgb White = qRgb(255, 255, 255);
+const QRgb Blue = qRgb(0, 0, 255);
+
+// Sends real mouse events to the picture control, through the event loop's
+// notify like the desktop does.
+void moveTo(QWidget *target, QPoint at, Qt::MouseButtons held = Qt::NoButton)
+{
+    QMouseEvent event(QEvent::MouseMove, QPointF(at), target->mapToGlobal(QPointF(at)), Qt::NoButton, held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void release(QWidget *target, QPoint at, Qt::MouseButton button = Qt::LeftButton)
+{
+    QMouseEvent event(QEvent::MouseButtonRelease, QPointF(at), target->mapToGlobal(QPointF(at)), button,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void click(QWidget *target, QPoint at, Qt::MouseButton button = Qt::LeftButton)
+{
+    moveTo(target, at);
+    release(target, at, button);
+}
+
+QStringList lines(const QPlainTextEdit *memo)
+{
+    QString text = memo->toPlainText();
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+// Calls a function whenever the watched widget paints.
+class PaintProbe : public QObject
+{
+public:
+    explicit PaintProbe(std::function<void()> onPaint) : m_onPaint(std::move(onPaint)) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_onPaint();
+        return false;
+    }
+
+private:
+    std::function<void()> m_onPaint;
+};
+
+} // namespace
+
+class TestCapture : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void zoomedMappingAndWorkedLine();
+    void truncationTowardZero();
+    void rowOrColumnZeroAddsLineWithoutFlash_data();
+    void rowOrColumnZeroAddsLineWithoutFlash();
+    void anyButtonCounts();
+    void dragOutsideGivesNegativeCoordinates();
+    void clicksIgnoredRightAfterOpening();
+    void secondOpeningDoesNotRestartTimer();
+    void listFollowsFocusAndRadioButtons();
+    void multiLineSelectionUsesItsEnd();
+    void emptyListGivesEmptyName();
+    void appendingLineBreakRules();
+    void longNameIsCut();
+    void blankAreaBeforeAnyPicture();
+    void zoomWithoutPicture();
+    void openingTurnsZoomOff();
+    void flashOnIconOrMetafileReports_data();
+    void flashOnIconOrMetafileReports();
+    void failedOpeningChangesNothing();
+    void flashColoursAndRestores();
+    void editedTemplateTakesEffect();
+
+private:
+    QString writeBitmap(const QString &name, const QImage &image);
+    void openReady(const QString &path);
+    THoofdForm *w() { return HoofdForm; }
+    QWidget *pic() { return w()->ImagePic; }
+    std::unique_ptr<TemporaryAppPath> m_appPath;
+    QTemporaryDir m_dir;
+};
+
+QString TestCapture::writeBitmap(const QString &name, const QImage &image)
+{
+    const QString path = m_dir.filePath(name);
+    QImageWriter writer(path, "bmp");
+    writer.write(image);
+    return path;
+}
+
+void TestCapture::openReady(const QString &path)
+{
+    w()->OpenPicture(path);
+    w()->WachtTimerTimer(); // skip the wait after an opening
+}
+
+void TestCapture::init()
+{
+    m_appPath = std::make_unique<TemporaryAppPath>();
+    CreateApplicationWindows();
+    w()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w()));
+}
+
+void TestCapture::cleanup()
+{
+    DestroyApplicationWindows();
+    m_appPath.reset();
+}
+
+void TestCapture::zoomedMappingAndWorkedLine()
+{
+    QImage image(300, 200, QImage::Format_RGB32);
+    image.fill(White);
+    openReady(writeBitmap(QStringLiteral("a.bmp"), image));
+    w()->Memo1->setPlainText(QStringLiteral("S1"));
+    w()->Vergroten1Click();
+    QCOMPARE(pic()->size(), QSize(600, 400));
+    moveTo(pic(), QPoint(241, 91));
+    QCOMPARE(w()->mouseX(), 120);
+    QCOMPARE(w()->mouseY(), 45);
+    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=120 , Y=45"));
+    w()->Flitsen1Click(); // no flash needed here
+    release(pic(), QPoint(241, 91));
+    QCOMPARE(w()->Memo3->toPlainText(), QStringLiteral("   X_is[S1]= 120;                 Y_is[S1]= 45;\n"));
+}
+
+void TestCapture::truncationTowardZero()
+{
+    w()->Vergroten1Click();
+    w()->Vergroten1Click();
+    QImage image(20, 20, QImage::Format_RGB32);
+    image.fill(White);
+    openReady(writeBitmap(QStringLiteral("t.bmp"), image));
+    w()->Vergroten1Click();
+    moveTo(pic(), QPoint(5, -3), Qt::LeftButton);
+    QCOMPARE(w()->mouseX(), 2);
+    QCOMPARE(w()->mouseY(), -1);
+}
+
+void TestCapture::rowOrColumnZeroAddsLineWithoutFlash_data()
+{
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<bool>("zoom");
+    QTest::addColumn<bool>("flashes");
+    QTest::newRow("inside") << QPoint(5, 5) << false << true;
+    QTest::newRow("column 0") << QPoint(0, 5) << false << false;
+    QTest::newRow("row 0") << QPoint(5, 0) << false << false;
+    QTest::newRow("zoomed, control column 1") << QPoint(1, 10) << true << false;
+    QTest::newRow("zoomed, control column 2") << QPoint(2, 10) << true << true;
+}
+
+void TestCapture::rowOrColumnZeroAddsLineWithoutFlash()
+{
+    QFETCH(QPoint, at);
+    QFETCH(bool, zoom);
+    QFETCH(bool, flashes);
+    // A white field crossed by a pure blue line: a flash grows into the line
+    // and leaves it white, so a flash shows in the picture afterwards.
+    QImage image(20, 20, QImage::Format_RGB32);
+    image.fill(White);
+    for (int x = 0; x < 20; ++x)
+        image.setPixel(x, 15, Blue);
+    openReady(writeBitmap(QStringLiteral("z.bmp"), image));
+    if (zoom)
+        w()->Vergroten1Click();
+    click(pic(), at);
+    QCOMPARE(lines(w()->Memo3).size(), 1);
+    QCOMPARE(w()->ImagePic->picture().image().pixel(10, 15), flashes ? White : Blue);
+}
+
+void TestCapture::anyButtonCounts()
+{
+    w()->Flitsen1Click();
+    for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
+        click(pic(), QPoint(10, 10), button);
+    QCOMPARE(lines(w()->Memo3).size(), 3);
+}
+
+void TestCapture::dragOutsideGivesNegativeCoordinates()
+{
+    QImage image(20, 20, QImage::Format_RGB32);
+    image.fill(White);
+    openReady(writeBitmap(QStringLiteral("d.bmp"), image));
+    moveTo(pic(), QPoint(10, 10));
+    moveTo(pic(), QPoint(-7, -4), Qt::LeftButton);
+    release(pic(), QPoint(-7, -4));
+    QCOMPARE(lines(w()->Memo3), QStringList{QStringLiteral("   X_is[]= -7;") + QString(20, QLatin1Char(' ')) +
+                                            QStringLiteral("Y_is[]= -4;")});
+    QCOMPARE(w()->ImagePic->picture().image(), image.convertToFormat(QImage::Format_RGB32));
+}
+
+void TestCapture::clicksIgnoredRightAfterOpening()
+{
+    QImage image(40, 40, QImage::Format_RGB32);
+    image.fill(White);
+    w()->OpenPicture(writeBitmap(QStringLiteral("w.bmp"), image));
+    QVERIFY(w()->WachtTimer->isActive());
+    click(pic(), QPoint(12, 13));
+    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=12 , Y=13"));
+    QVERIFY(w()->Memo3->toPlainText().isEmpty());
+    QCOMPARE(w()->ImagePic->picture().image().pixel(12, 13), White);
+    QTRY_VERIFY_WITH_TIMEOUT(!w()->WachtTimer->isActive(), 1500);
+    click(pic(), QPoint(12, 13));
+    QCOMPARE(lines(w()->Memo3).size(), 1);
+}
+
+void TestCapture::secondOpeningDoesNotRestartTimer()
+{
+    QImage image(10, 10, QImage::Format_RGB32);
+    image.fill(White);
+    const QString path = writeBitmap(QStringLiteral("s.bmp"), image);
+    w()->OpenPicture(path);
+    QTest::qWait(400);
+    w()->OpenPicture(path);
+    QVERIFY(w()->WachtTimer->isActive());
+    QVERIFY(w()->WachtTimer->remainingTime() < 700);
+}
+
+void TestCapture::listFollowsFocusAndRadioButtons()
+{
+    w()->Flitsen1Click();
+    w()->Memo1->setPlainText(QStringLiteral("IN"));
+    w()->Memo2->setPlainText(QStringLiteral("OUT"));
+    QVERIFY(w()->RadioButton1->isChecked());
+    QVERIFY(!w()->RadioButton2->isChecked());
+
+    w()->Memo2->setFocus();
+    QTRY_VERIFY(w()->RadioButton2->isChecked());
+    QVERIFY(!w()->RadioButton1->isChecked());
+    click(pic(), QPoint(3, 4));
+    QVERIFY(lines(w()->Memo3).last().startsWith(QLatin1String("   X_us[OUT]= 3;")));
+
+    // Clicking "Ingangen" switches back without moving the focus into Memo1.
+    const int cursor = w()->Memo2->textCursor().position();
+    QTest::mouseClick(w()->RadioButton1, Qt::LeftButton);
+    QVERIFY(w()->RadioButton1->isChecked());
+    QVERIFY(!w()->RadioButton2->isChecked());
+    QVERIFY(!w()->Memo1->hasFocus());
+    QCOMPARE(w()->Memo2->textCursor().position(), cursor);
+    click(pic(), QPoint(3, 4));
+    QVERIFY(lines(w()->Memo3).last().startsWith(QLatin1String("   X_is[IN]= 3;")));
+
+    // Clicking the selected radio button leaves it selected.
+    QTest::mouseClick(w()->RadioButton1, Qt::LeftButton);
+    QVERIFY(w()->RadioButton1->isChecked());
+}
+
+void TestCapture::multiLineSelectionUsesItsEnd()
+{
+    w()->Flitsen1Click();
+    w()->Memo1->setPlainText(QStringLiteral("first\nsecond\nthird"));
+    QTextCursor cursor = w()->Memo1->textCursor();
+    cursor.setPosition(2);
+    cursor.setPosition(w()->Memo1->document()->findBlockByNumber(2).position() + 1, QTextCursor::KeepAnchor);
+    w()->Memo1->setTextCursor(cursor);
+    QCOMPARE(THoofdForm::CaretLine(w()->Memo1), QStringLiteral("third"));
+    // A selection made backwards ends at the same place.
+    cursor.setPosition(w()->Memo1->document()->findBlockByNumber(2).position() + 1);
+    cursor.setPosition(2, QTextCursor::KeepAnchor);
+    w()->Memo1->setTextCursor(cursor);
+    QCOMPARE(THoofdForm::CaretLine(w()->Memo1), QStringLiteral("third"));
+}
+
+void TestCapture::emptyListGivesEmptyName()
+{
+    QCOMPARE(THoofdForm::CaretLine(w()->Memo1), QString());
+    w()->Memo1->setPlainText(QStringLiteral("S1\n"));
+    w()->Memo1->moveCursor(QTextCursor::End);
+    QCOMPARE(THoofdForm::CaretLine(w()->Memo1), QString());
+}
+
+void TestCapture::appendingLineBreakRules()
+{
+    THoofdForm::AppendLine(w()->Memo3, QStringLiteral("a"));
+    THoofdForm::AppendLine(w()->Memo3, QStringLiteral("b"));
+    QCOMPARE(w()->Memo3->toPlainText(), QStringLiteral("a\nb\n"));
+    // Typed text without a final line break gets one in front of the line.
+    w()->Memo3->setPlainText(QStringLiteral("typed"));
+    THoofdForm::AppendLine(w()->Memo3, QStringLiteral("c"));
+    QCOMPARE(w()->Memo3->toPlainText(), QStringLiteral("typed\nc"));
+    THoofdForm::AppendLine(w()->Memo3, QStringLiteral("d"));
+    QCOMPARE(w()->Memo3->toPlainText(), QStringLiteral("typed\nc\nd"));
+    QCOMPARE(w()->Memo3->textCursor().position(), w()->Memo3->toPlainText().size());
+}
+
+void TestCapture::longNameIsCut()
+{
+    w()->Memo1->setPlainText(QString(5000, QLatin1Char('n')));
+    QCOMPARE(THoofdForm::CaretLine(w()->Memo1).size(), 4096);
+}
+
+void TestCapture::blankAreaBeforeAnyPicture()
+{
+    QCOMPARE(pic()->size(), QSize(216, 31));
+    QVERIFY(!w()->ImagePic->hasPicture());
+    click(pic(), QPoint(100, 20));
+    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=100 , Y=20"));
+    QCOMPARE(lines(w()->Memo3).size(), 1);
+    QVERIFY(w()->ImagePic->picture().isBitmap());
+    QCOMPARE(w()->ImagePic->picture().size(), QSize(216, 31));
+    QCOMPARE(w()->ImagePic->picture().image().pixel(100, 20), White);
+    QCOMPARE(w()->ImagePic->picture().image().pixel(0, 0), White);
+}
+
+void TestCapture::zoomWithoutPicture()
+{
+    w()->Vergroten1Click();
+    QCOMPARE(pic()->size(), QSize(0, 0));
+    w()->Vergroten1Click();
+    QCOMPARE(pic()->size(), QSize(0, 0));
+}
+
+void TestCapture::openingTurnsZoomOff()
+{
+    w()->Vergroten1Click();
+    QVERIFY(w()->Vergroten1->isChecked());
+    QImage image(30, 10, QImage::Format_RGB32);
+    image.fill(White);
+    w()->OpenPicture(writeBitmap(QStringLiteral("o.bmp"), image));
+    QVERIFY(!w()->Vergroten1->isChecked());
+    QVERIFY(!w()->SpeedButton5->isChecked());
+    QCOMPARE(pic()->size(), QSize(30, 10));
+}
+
+void TestCapture::flashOnIconOrMetafileReports_data()
+{
+    QTest::addColumn<bool>("flash");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<bool>("reports");
+    QTest::newRow("flash on") << true << QPoint(10, 10) << true;
+    QTest::newRow("flash off") << false << QPoint(10, 10) << false;
+    QTest::newRow("flash on, column 0") << true << QPoint(0, 10) << false;
+}
+
+void TestCapture::flashOnIconOrMetafileReports()
+{
+    QFETCH(bool, flash);
+    QFETCH(QPoint, at);
+    QFETCH(bool, reports);
+    openReady(QStringLiteral(":/icons/vantrix.ico"));
+    if (!flash)
+        w()->Flitsen1Click();
+    QString text;
+    int linesWhenShown = -1;
+    if (reports) {
+        WhenModal([&](QWidget *box) {
+            text = qobject_cast<QMessageBox *>(box)->text();
+            linesWhenShown = int(lines(w()->Memo3).size());
+            qobject_cast<QMessageBox *>(box)->buttons().front()->click();
+        });
+    }
+    click(pic(), at);
+    if (reports) {
+        QTRY_COMPARE(text, QStringLiteral("Can only modify an image if it contains a bitmap."));
+        QCOMPARE(linesWhenShown, 1); // the line comes first
+    } else {
+        QTest::qWait(50);
+        QVERIFY(text.isEmpty());
+    }
+    QCOMPARE(lines(w()->Memo3).size(), 1);
+}
+
+void TestCapture::failedOpeningChangesNothing()
+{
+    QImage image(30, 10, QImage::Format_RGB32);
+    image.fill(White);
+    openReady(writeBitmap(QStringLiteral("ok.bmp"), image));
+    w()->Vergroten1Click();
+    const QString broken = m_dir.filePath(QStringLiteral("broken.bmp"));
+    QFile file(broken);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("BM not really");
+    file.close();
+    bool failed = false;
+    try {
+        w()->OpenPicture(broken);
+    } catch (const std::exception &) {
+        failed = true;
+    }
+    QVERIFY(failed);
+    QVERIFY(w()->Vergroten1->isChecked());
+    QCOMPARE(pic()->size(), QSize(60, 20));
+    QVERIFY(!w()->WachtTimer->isActive());
+}
+
+void TestCapture::flashColoursAndRestores()
+{
+    // The clicked area turns blue, then yellow, then back; pixels of pure
+    // blue touching it end in its colour.
+    QImage image(30, 30, QImage::Format_RGB32);
+    image.fill(qRgb(200, 10, 10));
+    for (int y = 0; y < 30; ++y)
+        image.setPixel(20, y, Blue);
+    openReady(writeBitmap(QStringLiteral("f.bmp"), image));
+    // What the control shows at each paint.
+    QList<QRgb> seen;
+    PaintProbe probe([&] {
+        const QRgb now = w()->ImagePic->picture().image().pixel(5, 5);
+        if (seen.isEmpty() || seen.last() != now)
+            seen << now;
+    });
+    pic()->installEventFilter(&probe);
+    seen << w()->ImagePic->picture().image().pixel(5, 5);
+    click(pic(), QPoint(5, 5));
+    seen << w()->ImagePic->picture().image().pixel(5, 5);
+    QCOMPARE(seen.first(), qRgb(200, 10, 10));
+    QVERIFY(seen.contains(Blue));
+    QVERIFY(seen.contains(qRgb(255, 255, 0)));
+    QCOMPARE(seen.last(), qRgb(200, 10, 10));
+    QCOMPARE(w()->ImagePic->picture().image().pixel(20, 3), qRgb(200, 10, 10));
+}
+
+void TestCapture::editedTemplateTakesEffect()
+{
+    w()->Flitsen1Click();
+    InstellingenForm->Edit1->setText(QStringLiteral("x(@@1)=@@2"));
+    InstellingenForm->Edit2->setText(QStringLiteral(" y=@@2"));
+    w()->Memo1->setPlainText(QStringLiteral("K"));
+    click(pic(), QPoint(9, 8));
+    QCOMPARE(lines(w()->Memo3), QStringList{QStringLiteral("x(K)=9") + QString(20, QLatin1Char(' ')) +
+                                            QStringLiteral("K y=8")});
+}
+
+VANTRIX_TEST_MAIN(TestCapture)
+#include "tst_capture.moc"

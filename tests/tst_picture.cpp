@@ -1,0 +1,304 @@
+// Pictures: kinds by extension, the failure messages, icons, doubled
+// drawing and the flood fill.
+
+#include "TestSupport.h"
+#include "app/Failure.h"
+#include "capture/FloodFill.h"
+#include "capture/Picture.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QRandomGenerator>
+
+#include <deque>
+
+namespace {
+
+QByteArray encoded(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.write(image);
+    return bytes;
+}
+
+QImage sampleImage(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(x * 7 % 256, y * 11 % 256, (x + y) % 256));
+    return image;
+}
+
+// A BMP header that claims a huge picture but carries no pixels.
+QByteArray hugeBitmapHeader()
+{
+    QByteArray bytes = encoded(sampleImage(4, 4), "bmp");
+    const qint32 side = 100000;
+    memcpy(bytes.data() + 18, &side, 4);
+    memcpy(bytes.data() + 22, &side, 4);
+    return bytes;
+}
+
+QString messageOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const VantrixError &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+// The plain, obviously right fill: breadth first over 4-neighbours.
+void referenceFill(QImage &image, QPoint start, QRgb newColor)
+{
+    const QRgb old = image.pixel(start);
+    if (old == newColor)
+        return;
+    std::deque<QPoint> queue{start};
+    image.setPixel(start, newColor);
+    while (!queue.empty()) {
+        const QPoint p = queue.front();
+        queue.pop_front();
+        for (const QPoint d : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
+            const QPoint q = p + d;
+            if (image.valid(q) && image.pixel(q) == old) {
+                image.setPixel(q, newColor);
+                queue.push_back(q);
+            }
+        }
+    }
+}
+
+} // namespace
+
+class TestPicture : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void load_data();
+    void load();
+    void missingFile();
+    void failedLoadIsFast();
+    void iconPicksClosestDeepestEntry();
+    void doubledBitmapIsPixelBlocks();
+    void extensionOf_data();
+    void extensionOf();
+    void fillMatchesReference();
+    void fillEdgeCases();
+    void nonBitmapRefusesModification();
+
+private:
+    QTemporaryDir m_dir;
+    QString write(const QString &name, const QByteArray &bytes);
+};
+
+QString TestPicture::write(const QString &name, const QByteArray &bytes)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return path;
+}
+
+void TestPicture::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+void TestPicture::load_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message"); // empty: opens
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QSize>("size");
+
+    const QByteArray bmp = encoded(sampleImage(30, 20), "bmp");
+    const QByteArray jpg = encoded(sampleImage(30, 20), "jpeg");
+    const QByteArray png = encoded(sampleImage(30, 20), "png");
+    QFile iconFile(QStringLiteral(":/icons/vantrix.ico"));
+    QVERIFY(iconFile.open(QIODevice::ReadOnly));
+    const QByteArray ico = iconFile.readAll();
+    const int bitmap = int(Picture::Kind::Bitmap);
+    const int icon = int(Picture::Kind::Icon);
+
+    QTest::newRow("bitmap") << "a.bmp" << bmp << "" << bitmap << QSize(30, 20);
+    QTest::newRow("upper-case extension") << "PHOTO.BMP" << bmp << "" << bitmap << QSize(30, 20);
+    QTest::newRow("jpg opens as bitmap") << "photo.jpg" << jpg << "" << bitmap << QSize(30, 20);
+    QTest::newRow("JPG opens as bitmap") << "Foto.JPG" << jpg << "" << bitmap << QSize(30, 20);
+    QTest::newRow("jpeg opens as bitmap") << "photo.jpeg" << jpg << "" << bitmap << QSize(30, 20);
+    QTest::newRow("icon at 32 x 32") << "a.ico" << ico << "" << icon << QSize(32, 32);
+    QTest::newRow("no extension") << "photo" << bmp << "Unknown picture file extension (.)" << 0 << QSize();
+    QTest::newRow("png refused") << "a.png" << png << "Unknown picture file extension (.png)" << 0 << QSize();
+    QTest::newRow("extension as typed") << "a.Gif" << png << "Unknown picture file extension (.Gif)" << 0 << QSize();
+    QTest::newRow("last dot counts") << "a.bmp.txt" << bmp << "Unknown picture file extension (.txt)" << 0 << QSize();
+    QTest::newRow("empty bitmap") << "e.bmp" << QByteArray() << "Bitmap image is not valid" << 0 << QSize();
+    QTest::newRow("truncated bitmap") << "t.bmp" << bmp.left(40) << "Bitmap image is not valid" << 0 << QSize();
+    QTest::newRow("huge bitmap") << "h.bmp" << hugeBitmapHeader() << "Bitmap image is not valid" << 0 << QSize();
+    QTest::newRow("png content as bitmap") << "p.bmp" << png << "Bitmap image is not valid" << 0 << QSize();
+    QTest::newRow("broken jpeg") << "b.jpg" << jpg.left(20) << "Bitmap image is not valid" << 0 << QSize();
+    QTest::newRow("bitmap content as icon") << "b.ico" << bmp << "Icon image is not valid" << 0 << QSize();
+    QTest::newRow("empty icon") << "e.ico" << QByteArray() << "Icon image is not valid" << 0 << QSize();
+    QTest::newRow("truncated icon") << "t.ico" << ico.left(100) << "Icon image is not valid" << 0 << QSize();
+    QTest::newRow("empty emf") << "e.emf" << QByteArray() << "Metafile is not valid" << 0 << QSize();
+    QTest::newRow("empty wmf") << "e.wmf" << QByteArray() << "Metafile is not valid" << 0 << QSize();
+    QTest::newRow("bitmap content as wmf") << "b.wmf" << bmp << "Metafile is not valid" << 0 << QSize();
+}
+
+void TestPicture::load()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    QFETCH(int, kind);
+    QFETCH(QSize, size);
+    const QString path = write(name, content);
+    Picture picture;
+    QCOMPARE(messageOf([&] { picture = Picture::load(path); }), message);
+    if (message.isEmpty()) {
+        QCOMPARE(int(picture.kind()), kind);
+        QCOMPARE(picture.size(), size);
+        QCOMPARE(picture.isBitmap(), kind == int(Picture::Kind::Bitmap));
+    }
+}
+
+void TestPicture::missingFile()
+{
+    const QString path = m_dir.filePath(QStringLiteral("missing.bmp"));
+    QCOMPARE(messageOf([&] { Picture::load(path); }),
+             QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(path));
+}
+
+void TestPicture::failedLoadIsFast()
+{
+    const QString path = write(QStringLiteral("huge2.bmp"), hugeBitmapHeader());
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!messageOf([&] { Picture::load(path); }).isEmpty());
+    QVERIFY2(timer.elapsed() < 2000, "a picture claiming huge dimensions must be refused without decoding");
+}
+
+void TestPicture::iconPicksClosestDeepestEntry()
+{
+    // Our own icon carries 32 x 32 in 16 colours, 256 colours and 32 bits;
+    // the 32-bit one (entry 6) is shown.
+    const Picture picture = Picture::load(QStringLiteral(":/icons/vantrix.ico"));
+    QImageReader reader(QStringLiteral(":/icons/vantrix.ico"), "ico");
+    QVERIFY(reader.jumpToImage(6));
+    const QImage expected = reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(expected.size(), QSize(32, 32));
+    QCOMPARE(picture.image(), expected);
+}
+
+void TestPicture::doubledBitmapIsPixelBlocks()
+{
+    const QImage source = sampleImage(3, 2);
+    const Picture picture = Picture::fromBytes(encoded(source, "bmp"), QStringLiteral("bmp"));
+    QImage target(6, 4, QImage::Format_RGB32);
+    target.fill(Qt::black);
+    QPainter painter(&target);
+    picture.draw(painter, target.rect(), target.rect());
+    painter.end();
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            QCOMPARE(target.pixel(x, y), source.pixel(x / 2, y / 2));
+
+    // Only an exposed part drawn: the rest stays untouched.
+    QImage part(6, 4, QImage::Format_RGB32);
+    part.fill(Qt::black);
+    QPainter partPainter(&part);
+    picture.draw(partPainter, part.rect(), QRect(2, 2, 2, 2));
+    partPainter.end();
+    QCOMPARE(part.pixel(2, 2), source.pixel(1, 1));
+    QCOMPARE(part.pixel(3, 3), source.pixel(1, 1));
+    QCOMPARE(part.pixel(0, 0), qRgb(0, 0, 0));
+    QCOMPARE(part.pixel(5, 3), qRgb(0, 0, 0));
+}
+
+void TestPicture::extensionOf_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("extension");
+    QTest::newRow("plain") << "/a/b/c.bmp" << "bmp";
+    QTest::newRow("none") << "/a/b/c" << "";
+    QTest::newRow("dot in folder only") << "/a.d/c" << "";
+    QTest::newRow("trailing dot") << "c." << "";
+    QTest::newRow("hidden file") << "/x/.bmp" << "bmp";
+}
+
+void TestPicture::extensionOf()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, extension);
+    QCOMPARE(Picture::extensionOf(name), extension);
+}
+
+void TestPicture::fillMatchesReference()
+{
+    QRandomGenerator random(20261207);
+    const QRgb palette[] = {qRgb(255, 255, 255), qRgb(0, 0, 255), qRgb(0, 0, 0)};
+    for (int round = 0; round < 300; ++round) {
+        const int w = 1 + int(random.bounded(40));
+        const int h = 1 + int(random.bounded(30));
+        const int colours = 2 + int(random.bounded(2));
+        QImage image(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.setPixel(x, y, palette[random.bounded(colours)]);
+        const QPoint start(int(random.bounded(w)), int(random.bounded(h)));
+        const QRgb newColor = qRgb(255, 255, 0);
+        QImage expected = image.copy();
+        referenceFill(expected, start, newColor);
+        const qint64 changed = FloodFill(image, start, newColor);
+        QCOMPARE(image, expected);
+        qint64 differing = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                differing += expected.pixel(x, y) == newColor ? 1 : 0;
+        QCOMPARE(changed, differing);
+    }
+}
+
+void TestPicture::fillEdgeCases()
+{
+    QImage image(10, 10, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    const QImage original = image.copy();
+    QCOMPARE(FloodFill(image, QPoint(-1, 5), qRgb(0, 0, 255)), 0);
+    QCOMPARE(FloodFill(image, QPoint(10, 0), qRgb(0, 0, 255)), 0);
+    QCOMPARE(FloodFill(image, QPoint(3, 3), qRgb(255, 255, 255)), 0);
+    // The stated colour must be the start pixel's.
+    QCOMPARE(FloodFill(image, QPoint(3, 3), qRgb(0, 0, 255), qRgb(255, 255, 0)), 0);
+    QCOMPARE(image, original);
+    // Diagonal neighbours do not connect.
+    image.setPixel(1, 0, qRgb(0, 0, 0));
+    image.setPixel(0, 1, qRgb(0, 0, 0));
+    QCOMPARE(FloodFill(image, QPoint(0, 0), qRgb(0, 0, 255)), 1);
+    // A large single-colour area fills without recursion.
+    QImage big(2000, 2000, QImage::Format_RGB32);
+    big.fill(Qt::white);
+    QCOMPARE(FloodFill(big, QPoint(1000, 1000), qRgb(0, 0, 255)), qint64(2000) * 2000);
+}
+
+void TestPicture::nonBitmapRefusesModification()
+{
+    Picture icon = Picture::load(QStringLiteral(":/icons/vantrix.ico"));
+    QCOMPARE(messageOf([&] { icon.bitmap(); }), QStringLiteral("Can only modify an image if it contains a bitmap"));
+    Picture blank = Picture::blankBitmap(QSize(216, 31));
+    QCOMPARE(blank.bitmap().size(), QSize(216, 31));
+    QCOMPARE(blank.bitmap().pixel(100, 20), qRgb(255, 255, 255));
+}
+
+VANTRIX_TEST_MAIN(TestPicture)
+#include "tst_picture.moc"
