@@ -190,6 +190,7 @@ void THoofdForm::buildLayout()
     ScrollBox1->setPalette(white);
     ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ScrollBox1->setWidgetResizable(false);
+    ScrollBox1->setFocusPolicy(Qt::NoFocus); // the picture never takes the keyboard focus
     ImagePic = new ImagePicWidget;
     ScrollBox1->setWidget(ImagePic);
     ScrollBox1->viewport()->setAutoFillBackground(true);
@@ -239,6 +240,7 @@ void THoofdForm::buildLayout()
     setTabOrder(Memo2, Memo1);
     setTabOrder(Memo1, RadioButton1);
     setTabOrder(RadioButton1, Memo3);
+    setTabOrder(Memo3, RadioButton2);
     setRadioSelected(RadioButton1, true);
     setRadioSelected(RadioButton2, false);
 

@@ -274,5 +274,11 @@ void TOpstartInfoForm::keyPressEvent(QKeyEvent *event)
         reject();
         return;
     }
+    // Enter presses Button1 only while it has the focus (it handles that
+    // key itself); with the focus elsewhere Enter does nothing.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
     QDialog::keyPressEvent(event);
 }

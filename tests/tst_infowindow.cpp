@@ -1,0 +1,182 @@
+// The information window: texts, build message, link and closing keys.
+
+#include "TestSupport.h"
+#include "capture/HoofdUnit.h"
+#include "info/OpstartInfo.h"
+#include "ui/DesktopShell.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QUrl>
+
+class TestInfoWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void layoutAndCreation();
+    void textsAfterInfoCommand();
+    void buildMessageOnDoubleClick();
+    void linkOpensAndWindowStays();
+    void keysOnFirstAndLaterShowings_data();
+    void keysOnFirstAndLaterShowings();
+    void noCloseButtonInTitleBar();
+
+private:
+    // Opens the window through the Info command; Action runs while it shows.
+    void showInfo(const std::function<void(QWidget *)> &action);
+    std::unique_ptr<TemporaryAppPath> m_appPath;
+    QList<QUrl> m_opened;
+};
+
+void TestInfoWindow::init()
+{
+    m_appPath = std::make_unique<TemporaryAppPath>();
+    CreateApplicationWindows();
+    HoofdForm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(HoofdForm));
+    m_opened.clear();
+    DesktopShell::SetOpenHandler([this](const QUrl &url) {
+        m_opened << url;
+        return true;
+    });
+}
+
+void TestInfoWindow::cleanup()
+{
+    DestroyApplicationWindows();
+    m_appPath.reset();
+}
+
+void TestInfoWindow::showInfo(const std::function<void(QWidget *)> &action)
+{
+    WhenModal([action](QWidget *window) { action(window); });
+    HoofdForm->Info1->trigger();
+}
+
+void TestInfoWindow::layoutAndCreation()
+{
+    TOpstartInfoForm *f = OpstartInfoForm;
+    QCOMPARE(f->size(), QSize(494, 284));
+    QCOMPARE(f->BackPanel->geometry(), QRect(21, 1, 454, 264));
+    QCOMPARE(f->WhitePanel->geometry(), QRect(22, 2, 452, 262));
+    QCOMPARE(f->HalfCircleImage->geometry(), QRect(426, 185, 26, 56));
+    QCOMPARE(f->LogoImage->pixmap().size(), QSize(101, 30));
+    QCOMPARE(f->Button1->geometry(), QRect(360, 20, 75, 25));
+    QCOMPARE(f->Button1->text(), QStringLiteral("&Sluiten"));
+    // Hidden in the design, shown by the one tick of Timer1.
+    QTRY_VERIFY(!f->Timer1->isActive());
+    QVERIFY(!f->Button1->isHidden());
+    // The card's border is a one-pixel dark-blue outline.
+    const QImage card = f->BackPanel->grab().toImage();
+    QCOMPARE(card.pixel(0, 0), qRgb(0, 0, 189));
+    QCOMPARE(card.pixel(453, 263), qRgb(0, 0, 189));
+    QCOMPARE(card.pixel(5, 5), qRgb(255, 255, 255));
+}
+
+void TestInfoWindow::textsAfterInfoCommand()
+{
+    QStringList texts;
+    QString title = QStringLiteral("unset");
+    bool underlined = false;
+    showInfo([&](QWidget *window) {
+        TOpstartInfoForm *f = OpstartInfoForm;
+        title = window->windowTitle();
+        texts << f->ntLabel8->text() << f->ntLabel1->text() << f->ntLabel2->text() << f->ntLabel3->text()
+              << f->ntLabel4->text() << f->ntLabel5->text() << f->ntLabel6->text() << f->ntLabel7->text();
+        underlined = f->ntLabel3->font().underline();
+        f->Button1->click();
+    });
+    QCOMPARE(title, QString());
+    QCOMPARE(texts, (QStringList{QStringLiteral("Vantrix"), QStringLiteral("Versie 1.3.0 build 19"), CopyrightText,
+                                 WebAddress, QString(), QString(), QString(), QString()}));
+    QVERIFY(underlined);
+    QCOMPARE(OpstartInfoForm->linkTarget(), WebAddress);
+    QCOMPARE(OpstartInfoForm->messageCaption(), QStringLiteral("Vantrix"));
+}
+
+void TestInfoWindow::buildMessageOnDoubleClick()
+{
+    QString caption, text;
+    QStringList buttons;
+    bool infoStillOpen = false;
+    showInfo([&](QWidget *) {
+        WhenModal([&](QWidget *box) {
+            auto *message = qobject_cast<QMessageBox *>(box);
+            caption = message->windowTitle();
+            text = message->text();
+            for (auto *b : message->buttons())
+                buttons << b->text();
+            message->buttons().front()->click();
+        });
+        QTest::mouseDClick(OpstartInfoForm->ntLabel8, Qt::LeftButton);
+        infoStillOpen = OpstartInfoForm->isVisible();
+        OpstartInfoForm->Button1->click();
+    });
+    QCOMPARE(caption, QStringLiteral("Vantrix"));
+    QCOMPARE(text, QStringLiteral("Build: 11.02.2009"));
+    QCOMPARE(buttons, QStringList{QStringLiteral("&OK")});
+    QVERIFY(infoStillOpen);
+}
+
+void TestInfoWindow::linkOpensAndWindowStays()
+{
+    bool stillOpen = false;
+    showInfo([&](QWidget *) {
+        QTest::mouseClick(OpstartInfoForm->ntLabel3, Qt::LeftButton);
+        stillOpen = OpstartInfoForm->isVisible();
+        OpstartInfoForm->Button1->click();
+    });
+    QCOMPARE(m_opened, QList<QUrl>{QUrl(WebAddress)});
+    QVERIFY(stillOpen);
+}
+
+void TestInfoWindow::keysOnFirstAndLaterShowings_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("closesFirst");
+    QTest::addColumn<bool>("closesLater");
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << true << true;
+    QTest::newRow("S") << int(Qt::Key_S) << true << true;
+    QTest::newRow("Enter") << int(Qt::Key_Return) << true << false;
+    QTest::newRow("Space") << int(Qt::Key_Space) << true << false;
+    QTest::newRow("another letter") << int(Qt::Key_A) << false << false;
+}
+
+void TestInfoWindow::keysOnFirstAndLaterShowings()
+{
+    QFETCH(int, key);
+    QFETCH(bool, closesFirst);
+    QFETCH(bool, closesLater);
+    for (const bool first : {true, false}) {
+        bool closed = false;
+        QWidget *focus = nullptr;
+        showInfo([&](QWidget *window) {
+            focus = window->focusWidget();
+            QWidget *target = focus ? focus : window;
+            QTest::keyClick(target, Qt::Key(key));
+            if (key == Qt::Key_Space)
+                QTest::keyRelease(target, Qt::Key_Space);
+            closed = !window->isVisible();
+            if (!closed)
+                QTest::keyClick(window, Qt::Key_Escape);
+        });
+        QCOMPARE(focus, first ? static_cast<QWidget *>(OpstartInfoForm->Button1) : OpstartInfoForm->WhitePanel);
+        QCOMPARE(closed, first ? closesFirst : closesLater);
+    }
+}
+
+void TestInfoWindow::noCloseButtonInTitleBar()
+{
+    const Qt::WindowFlags flags = OpstartInfoForm->windowFlags();
+    QVERIFY(!(flags & Qt::WindowCloseButtonHint));
+    QVERIFY(!(flags & Qt::WindowSystemMenuHint));
+    QVERIFY(flags & Qt::WindowTitleHint);
+}
+
+VANTRIX_TEST_MAIN(TestInfoWindow)
+#include "tst_infowindow.moc"

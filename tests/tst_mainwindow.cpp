@@ -1,0 +1,429 @@
+// The main window's layout, menu bar, tool buttons and commands.
+
+#include "TestSupport.h"
+#include "capture/HoofdUnit.h"
+#include "capture/ImagePic.h"
+#include "capture/PictureDialog.h"
+#include "settings/InstellingenUnit.h"
+#include "ui/DesktopShell.h"
+#include "ui/ToolTipStyle.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QUrl>
+
+namespace {
+
+QRect geometryIn(QWidget *widget, QWidget *ancestor)
+{
+    return QRect(widget->mapTo(ancestor, QPoint(0, 0)), widget->size());
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void geometryAtStoredSize_data();
+    void geometryAtStoredSize();
+    void resizeRule_data();
+    void resizeRule();
+    void halfToEven_data();
+    void halfToEven();
+    void menuTable_data();
+    void menuTable();
+    void togglesStayInStep_data();
+    void togglesStayInStep();
+    void toolButtons_data();
+    void toolButtons();
+    void onlyToolButtonsHaveTooltips();
+    void ctrlOOpensThePictureDialog();
+    void pictureDialogFilters();
+    void altF4ClosesOnceWithCloseSteps();
+    void focusOrder();
+    void copyOutput();
+    void readMeOpensThroughTheShell();
+    void readMeFallbackPassesPathAsOneArgument_data();
+    void readMeFallbackPassesPathAsOneArgument();
+    void webLink();
+
+private:
+    THoofdForm *w() { return HoofdForm; }
+    QWidget *client() { return w()->centralWidget(); }
+    std::unique_ptr<TemporaryAppPath> m_appPath;
+    QList<QUrl> m_opened;
+    QList<QStringList> m_started;
+    bool m_openResult = true;
+};
+
+void TestMainWindow::init()
+{
+    m_appPath = std::make_unique<TemporaryAppPath>();
+    m_opened.clear();
+    m_started.clear();
+    m_openResult = true;
+    DesktopShell::SetOpenHandler([this](const QUrl &url) {
+        m_opened << url;
+        return m_openResult;
+    });
+    DesktopShell::SetStartHandler([this](const QString &program, const QStringList &arguments) {
+        m_started << (QStringList{program} + arguments);
+        return true;
+    });
+    CreateApplicationWindows();
+    w()->show();
+    QVERIFY(QTest::qWaitForWindowActive(w()));
+}
+
+void TestMainWindow::cleanup()
+{
+    DestroyApplicationWindows();
+    m_appPath.reset();
+}
+
+void TestMainWindow::geometryAtStoredSize_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("expected"); // in the client area
+    QTest::newRow("PanelBoven") << "PanelBoven" << QRect(0, 0, 614, 32);
+    QTest::newRow("StatusBar1") << "StatusBar1" << QRect(0, 385, 614, 19);
+    QTest::newRow("PanelLeft") << "PanelLeft" << QRect(0, 32, 206, 353);
+    QTest::newRow("Panel1") << "Panel1" << QRect(206, 32, 408, 353);
+    QTest::newRow("Panel10") << "Panel10" << QRect(5, 32, 196, 353);
+    QTest::newRow("Panel11") << "Panel11" << QRect(5, 32, 196, 176);
+    QTest::newRow("Panel7") << "Panel7" << QRect(5, 208, 196, 177);
+    QTest::newRow("Memo1") << "Memo1" << QRect(5, 57, 196, 146);
+    QTest::newRow("Memo2") << "Memo2" << QRect(5, 233, 196, 147);
+    QTest::newRow("ScrollBox1") << "ScrollBox1" << QRect(206, 32, 408, 232);
+    QTest::newRow("Panel2") << "Panel2" << QRect(206, 264, 408, 121);
+    QTest::newRow("Memo3") << "Memo3" << QRect(206, 269, 384, 116);
+    QTest::newRow("Panel14") << "Panel14" << QRect(590, 269, 24, 116);
+    QTest::newRow("SpeedButton4") << "SpeedButton4" << QRect(592, 269, 20, 20);
+    QTest::newRow("RadioButton1") << "RadioButton1" << QRect(5, 39, 113, 17);
+    QTest::newRow("RadioButton2") << "RadioButton2" << QRect(5, 215, 113, 17);
+}
+
+void TestMainWindow::geometryAtStoredSize()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, expected);
+    QCOMPARE(client()->size(), QSize(614, 404));
+    QCOMPARE(w()->pos(), QPoint(103, 56));
+    auto *widget = w()->findChild<QWidget *>(name);
+    QVERIFY(widget);
+    QCOMPARE(geometryIn(widget, client()), expected);
+}
+
+void TestMainWindow::resizeRule_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("upper");
+    QTest::addColumn<int>("lower");
+    QTest::newRow("353") << 353 << 176 << 177;
+    QTest::newRow("351") << 351 << 176 << 175;
+    QTest::newRow("355") << 355 << 178 << 177;
+    QTest::newRow("352") << 352 << 176 << 176;
+}
+
+void TestMainWindow::resizeRule()
+{
+    QFETCH(int, column);
+    QFETCH(int, upper);
+    QFETCH(int, lower);
+    const int chrome = w()->height() - client()->height();
+    w()->resize(614, column + 32 + 19 + chrome);
+    QTRY_COMPARE(w()->Panel10->height(), column);
+    QTRY_COMPARE(w()->Panel11->height(), upper);
+    QTRY_COMPARE(w()->Panel7->height(), lower);
+}
+
+void TestMainWindow::halfToEven_data()
+{
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("half");
+    QTest::newRow("353") << 353 << 176;
+    QTest::newRow("351") << 351 << 176;
+    QTest::newRow("355") << 355 << 178;
+    QTest::newRow("352") << 352 << 176;
+    QTest::newRow("1") << 1 << 0;
+    QTest::newRow("3") << 3 << 2;
+    QTest::newRow("0") << 0 << 0;
+}
+
+void TestMainWindow::halfToEven()
+{
+    QFETCH(int, height);
+    QFETCH(int, half);
+    QCOMPARE(THoofdForm::HalfToEven(height), half);
+}
+
+void TestMainWindow::menuTable_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QKeySequence>("shortcut");
+    QTest::addColumn<bool>("checkable");
+    QTest::addColumn<bool>("checked");
+    QTest::newRow("open") << "Bestand1" << "Figuuropenen1" << "Figuur &openen..." << QKeySequence(Qt::CTRL | Qt::Key_O)
+                          << false << false;
+    QTest::newRow("zoom") << "Bestand1" << "Vergroten1" << "Vergroten" << QKeySequence() << true << false;
+    QTest::newRow("flash") << "Bestand1" << "Flitsen1" << "Flitsen" << QKeySequence() << true << true;
+    QTest::newRow("settings") << "Bestand1" << "Programmainstellingen1" << "&Instellingen" << QKeySequence() << false
+                              << false;
+    QTest::newRow("exit") << "Bestand1" << "Afsluiten1" << "Af&sluiten" << QKeySequence(Qt::ALT | Qt::Key_F4) << false
+                          << false;
+    QTest::newRow("read-me") << "Help1" << "LeesMijtxt1" << "&LeesMij.txt" << QKeySequence() << false << false;
+    QTest::newRow("info") << "Help1" << "Info1" << "&Info" << QKeySequence() << false << false;
+}
+
+void TestMainWindow::menuTable()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, item);
+    QFETCH(QString, caption);
+    QFETCH(QKeySequence, shortcut);
+    QFETCH(bool, checkable);
+    QFETCH(bool, checked);
+    auto *owner = w()->findChild<QMenu *>(menu);
+    QVERIFY(owner);
+    auto *action = w()->findChild<QAction *>(item);
+    QVERIFY(action);
+    QVERIFY(owner->actions().contains(action));
+    QCOMPARE(action->text(), caption);
+    QCOMPARE(action->shortcut(), shortcut);
+    QCOMPARE(action->isCheckable(), checkable);
+    QCOMPARE(action->isChecked(), checked);
+
+    // The menus and their order on the bar, Weblink1 directly on it.
+    const QList<QAction *> bar = w()->MainMenu1->actions();
+    QCOMPARE(bar.size(), 3);
+    QCOMPARE(bar[0]->text(), QStringLiteral("&Bestand"));
+    QCOMPARE(bar[1]->text(), QStringLiteral("&Help"));
+    QCOMPARE(bar[2], w()->Weblink1);
+    QCOMPARE(w()->Weblink1->text(), WebAddress);
+    QCOMPARE(w()->Bestand1->actions().size(), 7);
+    QVERIFY(w()->Bestand1->actions()[3]->isSeparator());
+    QVERIFY(w()->Bestand1->actions()[5]->isSeparator());
+}
+
+void TestMainWindow::togglesStayInStep_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("zoom") << "Vergroten1" << "SpeedButton5";
+    QTest::newRow("flash") << "Flitsen1" << "SpeedButton6";
+}
+
+void TestMainWindow::togglesStayInStep()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, button);
+    auto *action = w()->findChild<QAction *>(item);
+    auto *tool = w()->findChild<QToolButton *>(button);
+    QCOMPARE(tool->isChecked(), action->isChecked());
+    const bool start = action->isChecked();
+    QTest::mouseClick(tool, Qt::LeftButton);
+    QCOMPARE(action->isChecked(), !start);
+    QCOMPARE(tool->isChecked(), !start);
+    action->trigger();
+    QCOMPARE(action->isChecked(), start);
+    QCOMPARE(tool->isChecked(), start);
+    action->trigger();
+    QTest::mouseClick(tool, Qt::LeftButton);
+    QCOMPARE(action->isChecked(), start);
+    QCOMPARE(tool->isChecked(), start);
+    QCOMPARE(w()->zoomOn(), w()->Vergroten1->isChecked());
+    QCOMPARE(w()->flashOn(), w()->Flitsen1->isChecked());
+}
+
+void TestMainWindow::toolButtons_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<QRect>("geometry"); // in its parent
+    QTest::newRow("open") << "SpeedButton1" << "Figuur openen" << QRect(5, 3, 25, 25);
+    QTest::newRow("zoom") << "SpeedButton5" << "Vergroten" << QRect(30, 3, 25, 25);
+    QTest::newRow("flash") << "SpeedButton6" << "Flitsen" << QRect(55, 3, 25, 25);
+    QTest::newRow("settings") << "SpeedButton2" << "Instellingen" << QRect(80, 3, 25, 25);
+    QTest::newRow("read-me") << "SpeedButton3" << "LeesMij.txt" << QRect(105, 3, 25, 25);
+    QTest::newRow("copy") << "SpeedButton4" << "Kopiëren" << QRect(2, 0, 20, 20);
+}
+
+void TestMainWindow::toolButtons()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, hint);
+    QFETCH(QRect, geometry);
+    auto *button = w()->findChild<QToolButton *>(name);
+    QVERIFY(button);
+    QCOMPARE(button->toolTip(), hint);
+    QCOMPARE(button->geometry(), geometry);
+    QVERIFY(button->autoRaise());
+    QCOMPARE(button->iconSize(), QSize(16, 16));
+    QVERIFY(!button->icon().isNull());
+    QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+}
+
+void TestMainWindow::onlyToolButtonsHaveTooltips()
+{
+    for (QWidget *widget : w()->findChildren<QWidget *>()) {
+        if (!widget->toolTip().isEmpty())
+            QVERIFY2(qobject_cast<QToolButton *>(widget), qPrintable(widget->objectName()));
+    }
+    ToolTipStyle style;
+    QCOMPARE(style.styleHint(QStyle::SH_ToolTip_WakeUpDelay), 500);
+}
+
+void TestMainWindow::ctrlOOpensThePictureDialog()
+{
+    bool shown = false;
+    WhenModal([&](QWidget *dialog) {
+        shown = dialog == w()->OpenPictureDialog1;
+        qobject_cast<QDialog *>(dialog)->reject();
+    });
+    QTest::keyClick(w()->Memo1, Qt::Key_O, Qt::ControlModifier);
+    QTRY_VERIFY(shown);
+    QVERIFY(!w()->ImagePic->hasPicture());
+}
+
+void TestMainWindow::pictureDialogFilters()
+{
+    QCOMPARE(w()->OpenPictureDialog1->nameFilters(),
+             (QStringList{"All (*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)", "JPEG Image File (*.jpg)",
+                          "JPEG Image File (*.jpeg)", "Bitmaps (*.bmp)", "Icons (*.ico)",
+                          "Enhanced Metafiles (*.emf)", "Metafiles (*.wmf)"}));
+    QCOMPARE(w()->OpenPictureDialog1->selectedNameFilter(), w()->OpenPictureDialog1->nameFilters().front());
+    QCOMPARE(w()->OpenPictureDialog1->fileMode(), QFileDialog::AnyFile);
+}
+
+void TestMainWindow::altF4ClosesOnceWithCloseSteps()
+{
+    const QString ini = m_appPath->file(QStringLiteral("Vantrix.ini"));
+    InstellingenForm->Edit4->setText(QStringLiteral("edited"));
+    QTest::keyClick(w()->Memo1, Qt::Key_F4, Qt::AltModifier);
+    QTRY_VERIFY(!w()->isVisible());
+    QVERIFY(QFile::exists(ini));
+    QVERIFY(!w()->VersionInfo);
+    QFile file(ini);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().endsWith("OutY=edited\r\n"));
+    file.close();
+    // Closing again runs no close steps a second time.
+    QVERIFY(QFile::remove(ini));
+    w()->close();
+    QVERIFY(!QFile::exists(ini));
+}
+
+void TestMainWindow::focusOrder()
+{
+    // Memo2, Memo1, the selected radio button after Memo1, Memo3.
+    w()->Memo2->setFocus();
+    QTRY_VERIFY(w()->Memo2->hasFocus());
+    QVERIFY(w()->RadioButton2->isChecked());
+    // Entering Memo1 selects "Ingangen", which then follows Memo1; the
+    // unselected "Uitgangen" is skipped.
+    QList<QWidget *> visited;
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget();
+    }
+    QCOMPARE(visited, (QList<QWidget *>{w()->Memo1, w()->RadioButton1, w()->Memo3, w()->Memo2, w()->Memo1,
+                                        w()->RadioButton1, w()->Memo3}));
+    // With "Uitgangen" selected it stands before Memo2.
+    w()->Memo2->setFocus();
+    QTRY_VERIFY(w()->RadioButton2->isChecked());
+    QTest::keyClick(w()->Memo2, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), w()->RadioButton2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), w()->Memo3);
+}
+
+void TestMainWindow::copyOutput()
+{
+    const QString text = QStringLiteral("   X_is[S1]= 1;                   Y_is[S1]= 2;\nline two\n");
+    w()->Memo3->setPlainText(text);
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    QTest::mouseClick(w()->SpeedButton4, Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+    QCOMPARE(w()->Memo3->toPlainText(), text);
+    QCOMPARE(w()->Memo3->textCursor().selectedText().size(), text.size());
+    QCOMPARE(QApplication::focusWidget(), w()->Memo3);
+}
+
+void TestMainWindow::readMeOpensThroughTheShell()
+{
+    QFile readMe(m_appPath->file(QStringLiteral("LeesMij.txt")));
+    QVERIFY(readMe.open(QIODevice::WriteOnly));
+    readMe.close();
+    w()->SpeedButton3->click();
+    QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(m_appPath->file(QStringLiteral("LeesMij.txt")))});
+    QVERIFY(m_started.isEmpty());
+
+    // A shell that fails leads to the editor.
+    m_openResult = false;
+    qputenv("VISUAL", "my-editor");
+    w()->LeesMijtxt1->trigger();
+    qunsetenv("VISUAL");
+    QCOMPARE(m_started, QList<QStringList>{(QStringList{QStringLiteral("my-editor"),
+                                                        m_appPath->file(QStringLiteral("LeesMij.txt"))})});
+}
+
+void TestMainWindow::readMeFallbackPassesPathAsOneArgument_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("blanks") << "Mijn programma's";
+    QTest::newRow("quotes") << "a \"b\" 'c'";
+    QTest::newRow("command substitution") << "$(touch injected) `touch injected2`; touch injected3";
+}
+
+void TestMainWindow::readMeFallbackPassesPathAsOneArgument()
+{
+    QFETCH(QString, folder);
+    qputenv("VISUAL", "my-editor --new-window");
+    QDir root(m_appPath->path());
+    QVERIFY(root.mkpath(folder));
+    const QString saved = AppPath;
+    AppPath = AddBackslash(root.filePath(folder));
+    w()->LeesMijtxt1Click(); // no LeesMij.txt there: the shell cannot show it
+    AppPath = saved;
+    qunsetenv("VISUAL");
+    QCOMPARE(m_started.size(), 1);
+    QCOMPARE(m_started.front(), (QStringList{QStringLiteral("my-editor"), QStringLiteral("--new-window"),
+                                            root.filePath(folder) + QStringLiteral("/LeesMij.txt")}));
+
+    // Through the real process starter nothing is run by a shell either.
+    DesktopShell::SetStartHandler([](const QString &program, const QStringList &arguments) {
+        return QProcess::startDetached(program, arguments);
+    });
+    qputenv("VISUAL", "/bin/true");
+    AppPath = AddBackslash(root.filePath(folder));
+    w()->LeesMijtxt1Click();
+    AppPath = saved;
+    qunsetenv("VISUAL");
+    QTest::qWait(200);
+    QVERIFY(root.entryList({QStringLiteral("injected*")}).isEmpty());
+    QVERIFY(QDir().entryList({QStringLiteral("injected*")}).isEmpty());
+}
+
+void TestMainWindow::webLink()
+{
+    w()->Weblink1->trigger();
+    QCOMPARE(m_opened, QList<QUrl>{QUrl(WebAddress)});
+}
+
+VANTRIX_TEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
