@@ -20,15 +20,22 @@ public:
     // The text the failure box shows for a message.
     static QString FailureText(const QString &message);
 
-    // Runs a window's creation handler; a failure is shown and the window is
-    // still created and used.
-    template <typename Handler> static void RunCreationHandler(Handler &&handler)
+    // Runs an event or creation handler; a failure ends the handler and is
+    // shown, and the program goes on. Handlers run through here so that no
+    // exception has to travel through the toolkit's own frames.
+    template <typename Handler> static void RunHandler(Handler &&handler)
     {
         try {
             handler();
         } catch (const std::exception &e) {
             ShowFailure(messageOf(e));
         }
+    }
+
+    // A slot that runs Handler through RunHandler.
+    template <typename Handler> static auto Guarded(Handler handler)
+    {
+        return [handler]() { RunHandler(handler); };
     }
 
     // Ends the program on SIGTERM or SIGHUP through the event loop, so that

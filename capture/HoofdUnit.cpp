@@ -89,21 +89,20 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
     windowFont.setPixelSize(11);
     setFont(windowFont);
 
-    buildLayout();
-    buildMenu();
-    bindCommands();
-
     WachtTimer = new QTimer(this);
     WachtTimer->setObjectName(QStringLiteral("WachtTimer"));
     WachtTimer->setInterval(1000);
-    connect(WachtTimer, &QTimer::timeout, this, &THoofdForm::WachtTimerTimer);
+
+    buildLayout();
+    buildMenu();
+    bindCommands();
 
     OpenPictureDialog1 = new PictureDialog(this);
 
     move(StoredPosition);
     resize(StoredClientSize.width(), StoredClientSize.height() + MainMenu1->sizeHint().height());
 
-    VantrixApplication::RunCreationHandler([this] { FormCreate(); });
+    VantrixApplication::RunHandler([this] { FormCreate(); });
 }
 
 THoofdForm::~THoofdForm() = default;
@@ -303,20 +302,26 @@ void THoofdForm::buildMenu()
 
 void THoofdForm::bindCommands()
 {
-    connect(SpeedButton1, &QToolButton::clicked, this, &THoofdForm::SpeedButton1Click);
-    connect(Figuuropenen1, &QAction::triggered, this, &THoofdForm::SpeedButton1Click);
-    connect(SpeedButton5, &QToolButton::clicked, this, &THoofdForm::Vergroten1Click);
-    connect(Vergroten1, &QAction::triggered, this, &THoofdForm::Vergroten1Click);
-    connect(SpeedButton6, &QToolButton::clicked, this, &THoofdForm::Flitsen1Click);
-    connect(Flitsen1, &QAction::triggered, this, &THoofdForm::Flitsen1Click);
-    connect(SpeedButton2, &QToolButton::clicked, this, &THoofdForm::SpeedButton2Click);
-    connect(Programmainstellingen1, &QAction::triggered, this, &THoofdForm::SpeedButton2Click);
-    connect(SpeedButton3, &QToolButton::clicked, this, &THoofdForm::LeesMijtxt1Click);
-    connect(LeesMijtxt1, &QAction::triggered, this, &THoofdForm::LeesMijtxt1Click);
-    connect(SpeedButton4, &QToolButton::clicked, this, &THoofdForm::SpeedButton4Click);
-    connect(Afsluiten1, &QAction::triggered, this, &THoofdForm::Afsluiten1Click);
-    connect(Info1, &QAction::triggered, this, &THoofdForm::Info1Click);
-    connect(Weblink1, &QAction::triggered, this, &THoofdForm::Weblink1Click);
+    // Every command runs guarded: a failure is shown and the program goes on.
+    auto bind = [this](auto *source, auto signal, void (THoofdForm::*handler)()) {
+        connect(source, signal, this, VantrixApplication::Guarded([this, handler] { (this->*handler)(); }));
+    };
+    bind(SpeedButton1, &QToolButton::clicked, &THoofdForm::SpeedButton1Click);
+    bind(Figuuropenen1, &QAction::triggered, &THoofdForm::SpeedButton1Click);
+    bind(SpeedButton5, &QToolButton::clicked, &THoofdForm::Vergroten1Click);
+    bind(Vergroten1, &QAction::triggered, &THoofdForm::Vergroten1Click);
+    bind(SpeedButton6, &QToolButton::clicked, &THoofdForm::Flitsen1Click);
+    bind(Flitsen1, &QAction::triggered, &THoofdForm::Flitsen1Click);
+    bind(SpeedButton2, &QToolButton::clicked, &THoofdForm::SpeedButton2Click);
+    bind(Programmainstellingen1, &QAction::triggered, &THoofdForm::SpeedButton2Click);
+    bind(SpeedButton3, &QToolButton::clicked, &THoofdForm::LeesMijtxt1Click);
+    bind(LeesMijtxt1, &QAction::triggered, &THoofdForm::LeesMijtxt1Click);
+    bind(SpeedButton4, &QToolButton::clicked, &THoofdForm::SpeedButton4Click);
+    bind(Afsluiten1, &QAction::triggered, &THoofdForm::Afsluiten1Click);
+    bind(Info1, &QAction::triggered, &THoofdForm::Info1Click);
+    bind(Weblink1, &QAction::triggered, &THoofdForm::Weblink1Click);
+    bind(WachtTimer, &QTimer::timeout, &THoofdForm::WachtTimerTimer);
+    bind(ImagePic, &ImagePicWidget::mouseReleased, &THoofdForm::ImagePicMouseUp);
 
     // A radio button the user clicks while it is on stays on.
     connect(RadioButton1, &QRadioButton::clicked, this, [this](bool checked) {
@@ -331,7 +336,6 @@ void THoofdForm::bindCommands()
     });
 
     connect(ImagePic, &ImagePicWidget::mouseMoved, this, &THoofdForm::ImagePicMouseMove);
-    connect(ImagePic, &ImagePicWidget::mouseReleased, this, [this] { ImagePicMouseUp(); });
 }
 
 // ---------------------------------------------------------------------------
@@ -359,7 +363,7 @@ bool THoofdForm::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate && !m_activated) {
         m_activated = true;
-        FormActivate();
+        VantrixApplication::RunHandler([this] { FormActivate(); });
     }
     return QMainWindow::event(event);
 }
@@ -393,7 +397,7 @@ void THoofdForm::closeEvent(QCloseEvent *event)
 {
     if (!m_closed) {
         m_closed = true;
-        FormClose();
+        VantrixApplication::RunHandler([this] { FormClose(); });
     }
     event->accept();
 }

@@ -190,7 +190,7 @@ TOpstartInfoForm::TOpstartInfoForm(QWidget *parent) : QDialog(parent)
     connect(Timer1, &QTimer::timeout, this, &TOpstartInfoForm::Timer1Timer);
     Timer1->start();
 
-    VantrixApplication::RunCreationHandler([this, shape] {
+    VantrixApplication::RunHandler([this, shape] {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         shape->outline = QColor::fromRgb(OutlineColor);
         HalfCircleImage->resize(26, HalfCircleImage->height());

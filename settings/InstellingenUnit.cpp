@@ -92,6 +92,14 @@ void TInstellingenForm::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // Enter presses the default button where the focus is; the focus stays
+    // there for the next showing.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        !qobject_cast<QPushButton *>(focusWidget())) {
+        event->accept();
+        BitBtn1->click();
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 

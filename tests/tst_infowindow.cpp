@@ -39,6 +39,8 @@ void TestInfoWindow::init()
     CreateApplicationWindows();
     HoofdForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(HoofdForm));
+    // The user can open the window only once start-up has run Timer1.
+    QTRY_VERIFY(!OpstartInfoForm->Timer1->isActive());
     m_opened.clear();
     DesktopShell::SetOpenHandler([this](const QUrl &url) {
         m_opened << url;

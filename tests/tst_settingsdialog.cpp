@@ -206,16 +206,22 @@ void TestSettingsDialog::escapeDoesNothingAndTypedTextStays()
 void TestSettingsDialog::focusFirstAndLaterShowings()
 {
     QWidget *first = nullptr;
+    bool closedByEnter = false;
     WhenModal([&](QWidget *dialog) {
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
         first = dialog->focusWidget();
         form()->Edit4->setFocus();
+        QTRY_VERIFY(form()->Edit4->hasFocus());
         QTest::keyClick(form()->Edit4, Qt::Key_Return); // Enter presses the default button
+        closedByEnter = !dialog->isVisible();
     });
     form()->exec();
     QCOMPARE(first, form()->Edit1);
+    QVERIFY(closedByEnter);
 
     QWidget *second = nullptr;
     WhenModal([&](QWidget *dialog) {
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
         second = dialog->focusWidget();
         form()->BitBtn1->click();
     });

@@ -1,0 +1,22 @@
+// Opens arbitrary bytes as a .ico picture and draws it.
+#include "FuzzSupport.h"
+#include "app/Failure.h"
+#include "capture/Picture.h"
+
+#include <QImage>
+#include <QPainter>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    EnsureGuiApplication();
+    try {
+        const Picture picture = Picture::fromBytes(BytesOf(data, size), QStringLiteral("ico"));
+        QImage target(64, 64, QImage::Format_RGB32);
+        target.fill(Qt::white);
+        QPainter painter(&target);
+        picture.draw(painter, target.rect(), target.rect());
+    } catch (const VantrixError &) {
+        // a refused picture is the expected outcome for most inputs
+    }
+    return 0;
+}

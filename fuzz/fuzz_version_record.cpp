@@ -1,0 +1,16 @@
+// Finds and queries version records in arbitrary executable images.
+#include "FuzzSupport.h"
+#include "info/VersionRecord.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArray bytes = BytesOf(data, size);
+    QByteArray value;
+    for (const QByteArray &record : {VersionRecord::FindInImage(bytes), bytes}) {
+        VersionRecord::Query(record, QStringLiteral("\\"), &value);
+        VersionRecord::Query(record, QStringLiteral("\\VarFileInfo\\Translation"), &value);
+        if (VersionRecord::Query(record, QStringLiteral("\\StringFileInfo\\041304E4\\ProductVersion"), &value))
+            VersionRecord::TextOf(value);
+    }
+    return 0;
+}
