@@ -33,7 +33,7 @@ Metafile Metafile::fromBytes(const QByteArray &bytes)
             notValid();
         const double w = std::round((double(*right) - *left) * 96.0 / 2540.0);
         const double h = std::round((double(*bottom) - *top) * 96.0 / 2540.0);
-        if (w <= 0 || h <= 0 || w > MaxSide || h > MaxSide)
+        if (w <= 0 || h <= 0 || w > MaxSide || h > MaxSide || b.u16(56).value_or(0) > MaxObjects)
             notValid();
         meta.m_enhanced = true;
         meta.m_size = QSize(int(w), int(h));
@@ -63,7 +63,8 @@ Metafile Metafile::fromBytes(const QByteArray &bytes)
     }
     const auto type = b.u16(header);
     const auto headerWords = b.u16(header + 2);
-    if (!type || !headerWords || (*type != 1 && *type != 2) || *headerWords != 9)
+    if (!type || !headerWords || (*type != 1 && *type != 2) || *headerWords != 9 ||
+        b.u16(header + 10).value_or(0) > MaxObjects)
         notValid();
     meta.m_firstRecord = header + 18;
     std::optional<QRectF> window = WmfPlayer::validate(bytes, meta.m_firstRecord);
@@ -91,9 +92,10 @@ void Metafile::draw(QPainter &painter, const QRectF &target) const
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.setClipRect(target, Qt::IntersectClip);
+    const double zoom = m_size.width() > 0 ? target.width() / m_size.width() : 1;
     if (m_enhanced)
-        EmfPlayer(m_bytes, painter, target).play();
+        EmfPlayer(m_bytes, painter, target, zoom).play();
     else
-        WmfPlayer(m_bytes, m_firstRecord, m_frame, painter, target).play();
+        WmfPlayer(m_bytes, m_firstRecord, m_frame, painter, target, zoom).play();
     painter.restore();
 }

@@ -16,6 +16,8 @@ class Metafile
 public:
     // Larger natural sizes are refused.
     static constexpr int MaxSide = 16384;
+    // Larger object tables are refused; real files use a few hundred.
+    static constexpr int MaxObjects = 16384;
 
     // Throws VantrixError("Metafile is not valid") for a malformed file.
     static Metafile fromBytes(const QByteArray &bytes);

@@ -1,8 +1,16 @@
 #include "capture/MetafilePlayer.h"
 
+#include "app/Cp1252.h"
+#include "capture/Dib.h"
+#include "capture/GdiCanvas.h"
+
 #include <QPainter>
 
 #include <cstring>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// Bounds-checked reads.
 
 std::optional<std::uint8_t> MetaBytes::u8(qsizetype at) const
 {
@@ -55,8 +63,110 @@ std::optional<float> MetaBytes::f32(qsizetype at) const
     return f;
 }
 
-struct EmfPlayer::State {
+namespace {
+
+// Reads inside one record: anything past the record's end reads as absent.
+class Record
+{
+public:
+    Record(const MetaBytes &b, qsizetype start, qsizetype size) : m_b(b), m_start(start), m_size(size) {}
+
+    bool has(qsizetype offset, qsizetype count) const
+    {
+        return offset >= 0 && count >= 0 && offset <= m_size && count <= m_size - offset;
+    }
+    std::int32_t i32(qsizetype o) const { return has(o, 4) ? m_b.i32(m_start + o).value_or(0) : 0; }
+    std::uint32_t u32(qsizetype o) const { return has(o, 4) ? m_b.u32(m_start + o).value_or(0) : 0; }
+    std::int16_t i16(qsizetype o) const { return has(o, 2) ? m_b.i16(m_start + o).value_or(0) : 0; }
+    std::uint16_t u16(qsizetype o) const { return has(o, 2) ? m_b.u16(m_start + o).value_or(0) : 0; }
+    std::uint8_t u8(qsizetype o) const { return has(o, 1) ? m_b.u8(m_start + o).value_or(0) : 0; }
+    float f32(qsizetype o) const
+    {
+        const float f = has(o, 4) ? m_b.f32(m_start + o).value_or(0) : 0;
+        return std::isfinite(f) ? f : 0;
+    }
+    QColor color(qsizetype o) const { return QColor(u8(o), u8(o + 1), u8(o + 2)); }
+    QPointF pointl(qsizetype o) const { return QPointF(i32(o), i32(o + 4)); }
+    QSizeF sizel(qsizetype o) const { return QSizeF(i32(o), i32(o + 4)); }
+    QRectF rectl(qsizetype o) const { return QRectF(QPointF(i32(o), i32(o + 4)), QPointF(i32(o + 8), i32(o + 12))); }
+    qsizetype start() const { return m_start; }
+    qsizetype size() const { return m_size; }
+
+private:
+    const MetaBytes &m_b;
+    qsizetype m_start;
+    qsizetype m_size;
 };
+
+void selectObject(GdiCanvas &canvas, const GdiObject *object)
+{
+    if (!object)
+        return;
+    switch (object->kind) {
+    case GdiObject::Kind::Pen:
+        canvas.selectPen(object->pen);
+        break;
+    case GdiObject::Kind::Brush:
+        canvas.selectBrush(object->brush);
+        break;
+    case GdiObject::Kind::Font:
+        canvas.selectFont(object->font);
+        break;
+    default:
+        break;
+    }
+}
+
+QString utf16At(const MetaBytes &b, qsizetype at, qsizetype chars)
+{
+    QString text;
+    if (chars <= 0 || !b.has(at, chars * 2))
+        return text;
+    text.reserve(chars);
+    for (qsizetype i = 0; i < chars; ++i)
+        text.append(QChar(char16_t(b.u16(at + 2 * i).value_or(0))));
+    return text;
+}
+
+QString faceName(const QString &raw)
+{
+    const qsizetype zero = raw.indexOf(QChar(0));
+    return zero >= 0 ? raw.left(zero) : raw;
+}
+
+constexpr qsizetype MaxPoints = 4'000'000;
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// EMF.
+
+namespace {
+
+struct EmfHeader {
+    QRectF frameDevice;
+    double pixelsPerMm = 96 / 25.4;
+    std::uint32_t handles = 1;
+};
+
+EmfHeader readEmfHeader(const MetaBytes &b)
+{
+    const Record r(b, 0, qsizetype(b.u32(4).value_or(0)));
+    EmfHeader h;
+    const QSizeF device = r.sizel(72);
+    const QSizeF millimetres = r.sizel(80);
+    double pxPerMmX = millimetres.width() > 0 && device.width() > 0 ? device.width() / millimetres.width() : 96 / 25.4;
+    double pxPerMmY =
+        millimetres.height() > 0 && device.height() > 0 ? device.height() / millimetres.height() : 96 / 25.4;
+    const QRectF frame = r.rectl(24); // 0.01 mm
+    h.frameDevice = QRectF(frame.left() * pxPerMmX / 100, frame.top() * pxPerMmY / 100,
+                           frame.width() * pxPerMmX / 100, frame.height() * pxPerMmY / 100);
+    h.pixelsPerMm = (pxPerMmX + pxPerMmY) / 2;
+    h.handles = std::max<std::uint32_t>(r.u16(56), 1);
+    return h;
+}
+
+} // namespace
 
 bool EmfPlayer::validate(const QByteArray &bytes)
 {
@@ -74,15 +184,403 @@ bool EmfPlayer::validate(const QByteArray &bytes)
     return false;
 }
 
-EmfPlayer::EmfPlayer(const QByteArray &, QPainter &, const QRectF &) : d(new State) {}
-EmfPlayer::~EmfPlayer()
+EmfPlayer::EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom)
+    : m_bytes(bytes), m_b(bytes)
 {
-    delete d;
+    const EmfHeader h = readEmfHeader(m_b);
+    m_canvas = std::make_unique<GdiCanvas>(painter, target, h.frameDevice, h.pixelsPerMm, zoom);
+    m_objects = std::make_unique<GdiObjectTable>(h.handles);
 }
-void EmfPlayer::play() {}
 
-struct WmfPlayer::State {
-};
+EmfPlayer::~EmfPlayer() = default;
+
+void EmfPlayer::play()
+{
+    qsizetype at = 0;
+    for (qsizetype n = 0; n < MaxRecords; ++n) {
+        const auto type = m_b.u32(at);
+        const auto size = m_b.u32(at + 4);
+        if (!type || !size || *size < 8 || !m_b.has(at, *size))
+            break;
+        if (*type == 14)
+            break;
+        record(*type, at, qsizetype(*size));
+        at += *size;
+    }
+}
+
+void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
+{
+    const Record r(m_b, at, size);
+    GdiCanvas &c = *m_canvas;
+    GdiObjectTable &objects = *m_objects;
+
+    // Points of the poly records, 32- or 16-bit.
+    auto points = [&](qsizetype countAt, qsizetype firstAt, bool small) {
+        QPolygonF polygon;
+        const qsizetype count = r.u32(countAt);
+        const qsizetype each = small ? 4 : 8;
+        if (count <= 0 || count > MaxPoints || !r.has(firstAt, count * each))
+            return polygon;
+        polygon.reserve(count);
+        for (qsizetype i = 0; i < count; ++i) {
+            const qsizetype o = firstAt + i * each;
+            polygon << (small ? QPointF(r.i16(o), r.i16(o + 2)) : QPointF(r.i32(o), r.i32(o + 4)));
+        }
+        return polygon;
+    };
+    auto polyPoints = [&](bool small) {
+        std::vector<QPolygonF> result;
+        const qsizetype polys = r.u32(24);
+        const qsizetype total = r.u32(28);
+        const qsizetype each = small ? 4 : 8;
+        if (polys <= 0 || polys > MaxPoints || total <= 0 || total > MaxPoints || !r.has(32, polys * 4) ||
+            !r.has(32 + polys * 4, total * each))
+            return result;
+        qsizetype next = 32 + polys * 4;
+        qsizetype used = 0;
+        for (qsizetype p = 0; p < polys; ++p) {
+            const qsizetype count = r.u32(32 + p * 4);
+            if (count < 0 || count > total - used)
+                break;
+            QPolygonF polygon;
+            polygon.reserve(count);
+            for (qsizetype i = 0; i < count; ++i, next += each)
+                polygon << (small ? QPointF(r.i16(next), r.i16(next + 2)) : QPointF(r.i32(next), r.i32(next + 4)));
+            used += count;
+            result.push_back(std::move(polygon));
+        }
+        return result;
+    };
+    auto bitmap = [&](qsizetype offBmi, qsizetype cbBmi, qsizetype offBits, qsizetype cbBits) {
+        if (cbBmi == 0 || !r.has(offBmi, cbBmi) || !r.has(offBits, cbBits))
+            return QImage();
+        return Dib::Decode(m_bytes, at + offBmi, cbBmi, at + offBits, cbBits);
+    };
+
+    switch (type) {
+    case 2: // POLYBEZIER
+        c.polyBezier(points(24, 28, false));
+        break;
+    case 3: // POLYGON
+        c.polygon(points(24, 28, false));
+        break;
+    case 4: // POLYLINE
+        c.polyline(points(24, 28, false));
+        break;
+    case 5: // POLYBEZIERTO
+        c.polyBezierTo(points(24, 28, false));
+        break;
+    case 6: // POLYLINETO
+        c.polylineTo(points(24, 28, false));
+        break;
+    case 7: // POLYPOLYLINE
+        c.polyPolyline(polyPoints(false));
+        break;
+    case 8: // POLYPOLYGON
+        c.polyPolygon(polyPoints(false));
+        break;
+    case 9:
+        c.setWindowExt(r.sizel(8));
+        break;
+    case 10:
+        c.setWindowOrg(r.pointl(8));
+        break;
+    case 11:
+        c.setViewportExt(r.sizel(8));
+        break;
+    case 12:
+        c.setViewportOrg(r.pointl(8));
+        break;
+    case 15: // SETPIXELV
+        c.setPixel(r.pointl(8), r.color(16));
+        break;
+    case 17:
+        c.setMapMode(int(r.u32(8)));
+        break;
+    case 18:
+        c.setBkMode(int(r.u32(8)));
+        break;
+    case 19:
+        c.setPolyFillMode(int(r.u32(8)));
+        break;
+    case 20:
+        c.setRop2(int(r.u32(8)));
+        break;
+    case 22:
+        c.setTextAlign(r.u32(8));
+        break;
+    case 24:
+        c.setTextColor(r.color(8));
+        break;
+    case 25:
+        c.setBkColor(r.color(8));
+        break;
+    case 27: // MOVETOEX
+        c.moveTo(r.pointl(8));
+        break;
+    case 29:
+        c.excludeClipRect(r.rectl(8));
+        break;
+    case 30:
+        c.intersectClipRect(r.rectl(8));
+        break;
+    case 31:
+        c.scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+        break;
+    case 32:
+        c.scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+        break;
+    case 33:
+        c.saveDC();
+        break;
+    case 34:
+        c.restoreDC(r.i32(8));
+        break;
+    case 35: // SETWORLDTRANSFORM
+        c.setWorldTransform(QTransform(r.f32(8), r.f32(12), r.f32(16), r.f32(20), r.f32(24), r.f32(28)));
+        break;
+    case 36: // MODIFYWORLDTRANSFORM
+        c.modifyWorldTransform(QTransform(r.f32(8), r.f32(12), r.f32(16), r.f32(20), r.f32(24), r.f32(28)),
+                               int(r.u32(32)));
+        break;
+    case 37: { // SELECTOBJECT
+        const std::uint32_t index = r.u32(8);
+        if (index & 0x80000000u)
+            c.selectStockObject(index);
+        else
+            selectObject(c, objects.get(index));
+        break;
+    }
+    case 38: { // CREATEPEN
+        GdiObject object;
+        object.kind = GdiObject::Kind::Pen;
+        object.pen.style = r.u32(12);
+        object.pen.width = r.i32(16);
+        object.pen.color = r.color(24);
+        objects.put(r.u32(8), object);
+        break;
+    }
+    case 39: { // CREATEBRUSHINDIRECT
+        GdiObject object;
+        object.kind = GdiObject::Kind::Brush;
+        object.brush.style = r.u32(12);
+        object.brush.color = r.color(16);
+        object.brush.hatch = r.u32(20);
+        objects.put(r.u32(8), object);
+        break;
+    }
+    case 40: // DELETEOBJECT
+        objects.remove(r.u32(8));
+        break;
+    case 41: // ANGLEARC
+        c.angleArc(r.pointl(8), r.u32(16), r.f32(20), r.f32(24));
+        break;
+    case 42:
+        c.ellipse(r.rectl(8));
+        break;
+    case 43:
+        c.rectangle(r.rectl(8));
+        break;
+    case 44:
+        c.roundRect(r.rectl(8), r.sizel(24));
+        break;
+    case 45:
+        c.arc(r.rectl(8), r.pointl(24), r.pointl(32));
+        break;
+    case 46:
+        c.chord(r.rectl(8), r.pointl(24), r.pointl(32));
+        break;
+    case 47:
+        c.pie(r.rectl(8), r.pointl(24), r.pointl(32));
+        break;
+    case 54: // LINETO
+        c.lineTo(r.pointl(8));
+        break;
+    case 55: // ARCTO
+        c.arcTo(r.rectl(8), r.pointl(24), r.pointl(32));
+        break;
+    case 57:
+        c.setArcDirection(int(r.u32(8)));
+        break;
+    case 58:
+        c.setMiterLimit(r.f32(8));
+        break;
+    case 59:
+        c.beginPath();
+        break;
+    case 60:
+        c.endPath();
+        break;
+    case 61:
+        c.closeFigure();
+        break;
+    case 62:
+        c.fillPath();
+        break;
+    case 63:
+        c.strokeAndFillPath();
+        break;
+    case 64:
+        c.strokePath();
+        break;
+    case 67:
+        c.selectClipPath(int(r.u32(8)));
+        break;
+    case 68:
+        c.abortPath();
+        break;
+    case 75: { // EXTSELECTCLIPRGN
+        const qsizetype cb = r.u32(8);
+        const int mode = int(r.u32(12));
+        std::vector<QRectF> rects;
+        if (cb >= 32 && r.has(16, cb)) {
+            const qsizetype count = r.u32(16 + 8);
+            if (count > 0 && count <= MaxPoints && r.has(16 + 32, count * 16)) {
+                for (qsizetype i = 0; i < count; ++i)
+                    rects.push_back(r.rectl(16 + 32 + i * 16));
+            }
+        }
+        c.selectClipRegion(rects, mode);
+        break;
+    }
+    case 76: // BITBLT
+    case 77: { // STRETCHBLT
+        const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+        const std::uint32_t rop = r.u32(40);
+        const qsizetype cbBmi = r.u32(88);
+        if (cbBmi == 0) {
+            c.patBlt(dest, rop);
+            break;
+        }
+        const QImage image = bitmap(r.u32(84), cbBmi, r.u32(92), r.u32(96));
+        if (image.isNull())
+            break;
+        QRectF source(r.i32(44), r.i32(48), dest.width(), dest.height());
+        if (type == 77)
+            source.setSize(QSizeF(r.i32(100), r.i32(104)));
+        c.drawImage(dest, image, source.normalized(), rop);
+        break;
+    }
+    case 80: { // SETDIBITSTODEVICE
+        const QImage image = bitmap(r.u32(48), r.u32(52), r.u32(56), r.u32(60));
+        if (image.isNull())
+            break;
+        const QSizeF size(r.i32(40), r.i32(44));
+        c.drawImage(QRectF(QPointF(r.i32(24), r.i32(28)), size), image,
+                    QRectF(QPointF(r.i32(32), r.i32(36)), size), 0x00CC0020);
+        break;
+    }
+    case 81: { // STRETCHDIBITS
+        const QImage image = bitmap(r.u32(48), r.u32(52), r.u32(56), r.u32(60));
+        if (image.isNull())
+            break;
+        const QRectF dest(r.i32(24), r.i32(28), r.i32(72), r.i32(76));
+        const QRectF source(r.i32(32), r.i32(36), r.i32(40), r.i32(44));
+        c.drawImage(dest, image, source.normalized(), r.u32(68));
+        break;
+    }
+    case 82: { // EXTCREATEFONTINDIRECTW
+        GdiObject object;
+        object.kind = GdiObject::Kind::Font;
+        GdiFont &f = object.font;
+        f.height = r.i32(12);
+        f.width = r.i32(16);
+        f.escapement = r.i32(20);
+        f.weight = r.i32(28);
+        f.italic = r.u8(32);
+        f.underline = r.u8(33);
+        f.strikeOut = r.u8(34);
+        const QString face = faceName(utf16At(m_b, at + 40, std::min<qsizetype>(32, (size - 40) / 2)));
+        if (!face.isEmpty())
+            f.face = face;
+        objects.put(r.u32(8), object);
+        break;
+    }
+    case 83:   // EXTTEXTOUTA
+    case 84: { // EXTTEXTOUTW
+        const QPointF reference = r.pointl(36);
+        const qsizetype chars = r.u32(44);
+        const qsizetype offString = r.u32(48);
+        const std::uint32_t options = r.u32(52);
+        const QRectF rect = r.rectl(56);
+        const qsizetype offDx = r.u32(72);
+        if (chars < 0 || chars > 65535)
+            break;
+        QString text;
+        if (type == 84) {
+            if (!r.has(offString, chars * 2))
+                break;
+            text = utf16At(m_b, at + offString, chars);
+        } else {
+            if (!r.has(offString, chars))
+                break;
+            text = FromCp1252(m_bytes.mid(at + offString, chars));
+        }
+        std::vector<double> dx;
+        if (offDx > 0 && r.has(offDx, chars * 4)) {
+            for (qsizetype i = 0; i < chars; ++i)
+                dx.push_back(r.i32(offDx + i * 4));
+        }
+        const bool hasRect = (options & 6) && rect.width() != 0 && rect.height() != 0;
+        c.textOut(reference, text, dx, options, hasRect ? std::optional<QRectF>(rect) : std::nullopt);
+        break;
+    }
+    case 85:
+        c.polyBezier(points(24, 28, true));
+        break;
+    case 86:
+        c.polygon(points(24, 28, true));
+        break;
+    case 87:
+        c.polyline(points(24, 28, true));
+        break;
+    case 88:
+        c.polyBezierTo(points(24, 28, true));
+        break;
+    case 89:
+        c.polylineTo(points(24, 28, true));
+        break;
+    case 90:
+        c.polyPolyline(polyPoints(true));
+        break;
+    case 91:
+        c.polyPolygon(polyPoints(true));
+        break;
+    case 94: { // CREATEDIBPATTERNBRUSHPT
+        GdiObject object;
+        object.kind = GdiObject::Kind::Brush;
+        object.brush.style = 6;
+        object.brush.pattern = bitmap(r.u32(16), r.u32(20), r.u32(24), r.u32(28));
+        objects.put(r.u32(8), object);
+        break;
+    }
+    case 95: { // EXTCREATEPEN
+        GdiObject object;
+        object.kind = GdiObject::Kind::Pen;
+        GdiPen &pen = object.pen;
+        pen.style = r.u32(28);
+        pen.width = r.u32(32);
+        pen.cosmetic = !(pen.style & 0x00010000u); // PS_GEOMETRIC
+        pen.color = r.color(40);
+        if (r.u32(36) == 1) // BS_NULL brush: no line
+            pen.style = (pen.style & ~0xFu) | 5;
+        const qsizetype entries = r.u32(48);
+        if (entries > 0 && entries <= 16 && r.has(52, entries * 4)) {
+            for (qsizetype i = 0; i < entries; ++i)
+                pen.userDashes << r.u32(52 + i * 4);
+        }
+        objects.put(r.u32(8), object);
+        break;
+    }
+    default:
+        // Comments (EMF+ among them), palettes and the rest draw nothing.
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// WMF.
 
 std::optional<QRectF> WmfPlayer::validate(const QByteArray &bytes, qsizetype firstRecord)
 {
@@ -93,10 +591,11 @@ std::optional<QRectF> WmfPlayer::validate(const QByteArray &bytes, qsizetype fir
     for (qsizetype n = 0; n < MaxRecords; ++n) {
         const auto words = b.u32(at);
         const auto function = b.u16(at + 4);
-        if (!words || !function || *words < 3 || !b.has(at, qsizetype(*words) * 2))
+        if (!words || !function || *words < 3 || *words > std::uint32_t(bytes.size()) ||
+            !b.has(at, qsizetype(*words) * 2))
             return std::nullopt;
         if (*function == 0)
-            return QRectF(origin.value_or(QPointF()), extent.value_or(QSizeF()));
+            return QRectF(origin.value_or(QPointF(0, 0)), extent.value_or(QSizeF(0, 0)));
         if (*function == 0x020B && !origin) // SETWINDOWORG: y, x
             origin = QPointF(b.i16(at + 8).value_or(0), b.i16(at + 6).value_or(0));
         if (*function == 0x020C && !extent) // SETWINDOWEXT: height, width
@@ -106,9 +605,294 @@ std::optional<QRectF> WmfPlayer::validate(const QByteArray &bytes, qsizetype fir
     return std::nullopt;
 }
 
-WmfPlayer::WmfPlayer(const QByteArray &, qsizetype, const QRectF &, QPainter &, const QRectF &) : d(new State) {}
-WmfPlayer::~WmfPlayer()
+WmfPlayer::WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRectF &frame, QPainter &painter,
+                     const QRectF &target, double zoom)
+    : m_bytes(bytes), m_b(bytes), m_firstRecord(firstRecord)
 {
-    delete d;
+    // The window maps onto the target; the picture's own window records
+    // move it.
+    m_canvas = std::make_unique<GdiCanvas>(painter, target, target, 96 / 25.4, zoom);
+    m_canvas->setMapMode(8);
+    m_canvas->setViewportOrg(target.topLeft());
+    m_canvas->setViewportExt(target.size());
+    m_canvas->setWindowOrg(frame.topLeft());
+    m_canvas->setWindowExt(frame.size());
+    // The header's object count sizes the table.
+    m_objects = std::make_unique<GdiObjectTable>(m_b.u16(firstRecord - 18 + 10).value_or(0));
 }
-void WmfPlayer::play() {}
+
+WmfPlayer::~WmfPlayer() = default;
+
+void WmfPlayer::play()
+{
+    qsizetype at = m_firstRecord;
+    for (qsizetype n = 0; n < MaxRecords; ++n) {
+        const auto words = m_b.u32(at);
+        const auto function = m_b.u16(at + 4);
+        if (!words || !function || *words < 3 || !m_b.has(at, qsizetype(*words) * 2) || *function == 0)
+            break;
+        record(*function, at, qsizetype(*words) * 2);
+        at += qsizetype(*words) * 2;
+    }
+}
+
+void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
+{
+    const Record r(m_b, at, size);
+    GdiCanvas &c = *m_canvas;
+    GdiObjectTable &objects = *m_objects;
+    // Parameters are 16-bit words after the six-byte record head.
+    auto w = [&](int i) { return r.i16(6 + 2 * i); };
+    auto uw = [&](int i) { return r.u16(6 + 2 * i); };
+    auto colorAt = [&](int i) { return r.color(6 + 2 * i); };
+    // Rectangles are stored bottom, right, top, left from parameter I on.
+    auto rectAt = [&](int i) { return QRectF(QPointF(w(i + 3), w(i + 2)), QPointF(w(i + 1), w(i))); };
+    auto pointsAt = [&](int countIndex) {
+        QPolygonF polygon;
+        const qsizetype count = uw(countIndex);
+        const qsizetype first = 6 + 2 * (countIndex + 1);
+        if (!r.has(first, count * 4))
+            return polygon;
+        for (qsizetype i = 0; i < count; ++i)
+            polygon << QPointF(r.i16(first + i * 4), r.i16(first + i * 4 + 2));
+        return polygon;
+    };
+    auto consumeSlot = [&] {
+        GdiObject placeholder;
+        placeholder.kind = GdiObject::Kind::Other;
+        objects.add(placeholder);
+    };
+
+    switch (function) {
+    case 0x0103:
+        c.setBkMode(uw(0));
+        break;
+    case 0x0105:
+        c.setRop2(uw(0));
+        break;
+    case 0x0107:
+        c.setPolyFillMode(uw(0));
+        break;
+    case 0x0201:
+        c.setBkColor(colorAt(0));
+        break;
+    case 0x0209:
+        c.setTextColor(colorAt(0));
+        break;
+    case 0x012E:
+        c.setTextAlign(uw(0));
+        break;
+    case 0x020B:
+        c.setWindowOrg(QPointF(w(1), w(0)));
+        break;
+    case 0x020C:
+        c.setWindowExt(QSizeF(w(1), w(0)));
+        break;
+    case 0x020F: // OFFSETWINDOWORG
+        c.offsetWindowOrg(QPointF(w(1), w(0)));
+        break;
+    case 0x0410: // SCALEWINDOWEXT: yDenom, yNum, xDenom, xNum
+        c.scaleWindowExt(w(3), w(2), w(1), w(0));
+        break;
+    case 0x0213:
+        c.lineTo(QPointF(w(1), w(0)));
+        break;
+    case 0x0214:
+        c.moveTo(QPointF(w(1), w(0)));
+        break;
+    case 0x0415:
+        c.excludeClipRect(rectAt(0));
+        break;
+    case 0x0416:
+        c.intersectClipRect(rectAt(0));
+        break;
+    case 0x0418:
+        c.ellipse(rectAt(0));
+        break;
+    case 0x041B:
+        c.rectangle(rectAt(0));
+        break;
+    case 0x061C: // ROUNDRECT: height, width, then the rectangle
+        c.roundRect(rectAt(2), QSizeF(w(1), w(0)));
+        break;
+    case 0x0817: // ARC: yEnd, xEnd, yStart, xStart, rectangle
+    case 0x081A: // PIE
+    case 0x0830: { // CHORD
+        const QPointF end(w(1), w(0));
+        const QPointF start(w(3), w(2));
+        const QRectF box = rectAt(4);
+        if (function == 0x0817)
+            c.arc(box, start, end);
+        else if (function == 0x081A)
+            c.pie(box, start, end);
+        else
+            c.chord(box, start, end);
+        break;
+    }
+    case 0x0324:
+        c.polygon(pointsAt(0));
+        break;
+    case 0x0325:
+        c.polyline(pointsAt(0));
+        break;
+    case 0x0538: { // POLYPOLYGON
+        const qsizetype polys = uw(0);
+        if (!r.has(8, polys * 2))
+            break;
+        std::vector<QPolygonF> polygons;
+        qsizetype next = 8 + polys * 2;
+        for (qsizetype p = 0; p < polys; ++p) {
+            const qsizetype count = r.u16(8 + p * 2);
+            if (!r.has(next, count * 4))
+                break;
+            QPolygonF polygon;
+            for (qsizetype i = 0; i < count; ++i, next += 4)
+                polygon << QPointF(r.i16(next), r.i16(next + 2));
+            polygons.push_back(std::move(polygon));
+        }
+        c.polyPolygon(polygons);
+        break;
+    }
+    case 0x001E:
+        c.saveDC();
+        break;
+    case 0x0127:
+        c.restoreDC(w(0));
+        break;
+    case 0x012D: // SELECTOBJECT
+        selectObject(c, objects.get(uw(0)));
+        break;
+    case 0x01F0: // DELETEOBJECT
+        objects.remove(uw(0));
+        break;
+    case 0x02FA: { // CREATEPENINDIRECT
+        GdiObject object;
+        object.kind = GdiObject::Kind::Pen;
+        object.pen.style = uw(0);
+        object.pen.width = w(1);
+        object.pen.color = colorAt(3);
+        objects.add(object);
+        break;
+    }
+    case 0x02FC: { // CREATEBRUSHINDIRECT
+        GdiObject object;
+        object.kind = GdiObject::Kind::Brush;
+        object.brush.style = uw(0);
+        object.brush.color = colorAt(1);
+        object.brush.hatch = uw(3);
+        objects.add(object);
+        break;
+    }
+    case 0x0142: { // DIBCREATEPATTERNBRUSH
+        GdiObject object;
+        object.kind = GdiObject::Kind::Brush;
+        object.brush.style = 5;
+        object.brush.pattern = Dib::DecodePacked(m_bytes, at + 10, size - 10);
+        objects.add(object);
+        break;
+    }
+    case 0x02FB: { // CREATEFONTINDIRECT
+        GdiObject object;
+        object.kind = GdiObject::Kind::Font;
+        GdiFont &f = object.font;
+        f.height = w(0);
+        f.width = w(1);
+        f.escapement = w(2);
+        f.weight = w(4);
+        f.italic = r.u8(16);
+        f.underline = r.u8(17);
+        f.strikeOut = r.u8(18);
+        const qsizetype faceBytes = std::clamp<qsizetype>(size - 24, 0, 32);
+        QByteArray face = m_bytes.mid(at + 24, faceBytes);
+        const qsizetype zero = face.indexOf('\0');
+        if (zero >= 0)
+            face.truncate(zero);
+        if (!face.isEmpty())
+            f.face = FromCp1252(face);
+        objects.add(object);
+        break;
+    }
+    case 0x00F7: // CREATEPALETTE
+    case 0x01F9: // CREATEPATTERNBRUSH
+    case 0x06FF: // CREATEREGION
+        consumeSlot();
+        break;
+    case 0x0521: { // TEXTOUT: count, string, y, x
+        const qsizetype count = uw(0);
+        const qsizetype padded = (count + 1) & ~qsizetype(1);
+        if (!r.has(8, padded + 4))
+            break;
+        const QString text = FromCp1252(m_bytes.mid(at + 8, count));
+        const QPointF reference(r.i16(8 + padded + 2), r.i16(8 + padded));
+        c.textOut(reference, text, {}, 0, std::nullopt);
+        break;
+    }
+    case 0x0A32: { // EXTTEXTOUT: y, x, count, options, [rect], string, [dx]
+        const QPointF reference(w(1), w(0));
+        const qsizetype count = uw(2);
+        const std::uint16_t options = uw(3);
+        qsizetype next = 14;
+        std::optional<QRectF> rect;
+        if (options & 6) {
+            rect = QRectF(QPointF(r.i16(next), r.i16(next + 2)), QPointF(r.i16(next + 4), r.i16(next + 6)));
+            next += 8;
+        }
+        if (!r.has(next, count))
+            break;
+        const QString text = FromCp1252(m_bytes.mid(at + next, count));
+        next += (count + 1) & ~qsizetype(1);
+        std::vector<double> dx;
+        if (r.has(next, count * 2)) {
+            for (qsizetype i = 0; i < count; ++i)
+                dx.push_back(r.i16(next + i * 2));
+        }
+        c.textOut(reference, text, dx, options, rect);
+        break;
+    }
+    case 0x0F43: { // STRETCHDIB: rop(2 words), usage, srcH, srcW, ySrc, xSrc, destH, destW, yDest, xDest, DIB
+        const std::uint32_t rop = r.u32(6);
+        const QImage image = Dib::DecodePacked(m_bytes, at + 28, size - 28);
+        if (image.isNull())
+            break;
+        const QRectF source(w(6), w(5), w(4), w(3));
+        const QRectF dest(w(10), w(9), w(8), w(7));
+        c.drawImage(dest, image, source.normalized(), rop);
+        break;
+    }
+    case 0x0B41:   // DIBSTRETCHBLT: rop, srcH, srcW, ySrc, xSrc, destH, destW, yDest, xDest, DIB
+    case 0x0940: { // DIBBITBLT: rop, ySrc, xSrc, height, width, yDest, xDest, DIB
+        const std::uint32_t rop = r.u32(6);
+        const bool stretch = function == 0x0B41;
+        const int params = stretch ? 8 : 6;
+        // Without a bitmap the record has one reserved word more and is a
+        // pattern operation.
+        const qsizetype withoutBitmap = 6 + 4 + (params + 1) * 2;
+        if (size <= withoutBitmap) {
+            const int o = 3; // skip the reserved word
+            const QRectF dest = stretch ? QRectF(w(o + 7), w(o + 6), w(o + 5), w(o + 4))
+                                        : QRectF(w(o + 5), w(o + 4), w(o + 3), w(o + 2));
+            c.patBlt(dest, rop);
+            break;
+        }
+        const QImage image = Dib::DecodePacked(m_bytes, at + 10 + params * 2, size - 10 - params * 2);
+        if (image.isNull())
+            break;
+        if (stretch) {
+            const QRectF source(w(5), w(4), w(3), w(2));
+            const QRectF dest(w(9), w(8), w(7), w(6));
+            c.drawImage(dest, image, source.normalized(), rop);
+        } else {
+            const QSizeF s(w(5), w(4));
+            c.drawImage(QRectF(QPointF(w(7), w(6)), s), image, QRectF(QPointF(w(3), w(2)), s).normalized(), rop);
+        }
+        break;
+    }
+    case 0x041F: // SETPIXEL: color, y, x
+        c.setPixel(QPointF(w(3), w(2)), colorAt(0));
+        break;
+    default:
+        // ESCAPE, palettes, mapping records of the playing device and the
+        // rest draw nothing.
+        break;
+    }
+}

@@ -2,6 +2,8 @@
 // The settings file: eight CR LF lines in code page 1252 holding the four
 // code templates. Parsing and formatting work on bytes, without windows.
 
+#include "app/Cp1252.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -32,7 +34,3 @@ SettingsValues ParseSettings(const QByteArray &bytes);
 
 // The file's eight lines, each followed by CR LF.
 QByteArray FormatSettings(const QString &programName, const CodeTemplates &templates);
-
-// Windows-1252 text; a character that code page cannot hold becomes '?'.
-QString FromCp1252(const QByteArray &bytes);
-QByteArray ToCp1252(const QString &text);

@@ -1,0 +1,229 @@
+#pragma once
+// The drawing state of a metafile's device context, and its drawing
+// operations onto a QPainter. Geometry arrives in logical coordinates and is
+// mapped to the painter's target rectangle: world transform, then the page
+// mapping (window and viewport), then the reference device onto the target.
+
+#include <QColor>
+#include <QImage>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QString>
+#include <QTransform>
+#include <QVector>
+
+#include <optional>
+#include <vector>
+
+class QPainter;
+
+struct GdiPen {
+    std::uint32_t style = 0; // PS_* bits
+    double width = 0;        // logical units; 0 draws one device pixel
+    QColor color = Qt::black;
+    QVector<qreal> userDashes;
+    bool cosmetic = false; // an extended pen without PS_GEOMETRIC: one pixel wide
+    bool isNull() const { return (style & 0xF) == 5; }
+};
+
+struct GdiBrush {
+    std::uint32_t style = 0; // BS_*
+    QColor color = Qt::white;
+    std::uint32_t hatch = 0;
+    QImage pattern;
+    bool isNull() const { return style == 1; }
+};
+
+struct GdiFont {
+    double height = -12; // lfHeight in logical units
+    double width = 0;
+    double escapement = 0; // tenths of a degree
+    int weight = 400;
+    bool italic = false;
+    bool underline = false;
+    bool strikeOut = false;
+    QString face = QStringLiteral("Arial");
+};
+
+// One entry of a metafile's object table.
+struct GdiObject {
+    enum class Kind { None, Pen, Brush, Font, Other } kind = Kind::None;
+    GdiPen pen;
+    GdiBrush brush;
+    GdiFont font;
+};
+
+// The object table of a metafile, of the size its header states.
+class GdiObjectTable
+{
+public:
+    static constexpr std::size_t MaxObjects = 65535;
+
+    explicit GdiObjectTable(std::size_t size) : m_objects(std::min(size, MaxObjects)) {}
+
+    // EMF: objects go to the index the record names.
+    void put(std::uint32_t index, GdiObject object)
+    {
+        if (index < m_objects.size())
+            m_objects[index] = std::move(object);
+    }
+    // WMF: objects go to the lowest free slot.
+    void add(GdiObject object)
+    {
+        for (auto &slot : m_objects) {
+            if (slot.kind == GdiObject::Kind::None) {
+                slot = std::move(object);
+                return;
+            }
+        }
+    }
+    const GdiObject *get(std::uint32_t index) const
+    {
+        return index < m_objects.size() && m_objects[index].kind != GdiObject::Kind::None ? &m_objects[index]
+                                                                                          : nullptr;
+    }
+    void remove(std::uint32_t index)
+    {
+        if (index < m_objects.size())
+            m_objects[index] = GdiObject();
+    }
+
+private:
+    std::vector<GdiObject> m_objects;
+};
+
+class GdiCanvas
+{
+public:
+    // Target: where the picture goes on the painter. DeviceFrame: the
+    // picture's frame in reference-device pixels, mapped onto Target.
+    // Zoom: target pixels per natural-size pixel.
+    GdiCanvas(QPainter &painter, const QRectF &target, const QRectF &deviceFrame, double devicePixelsPerMm,
+              double zoom);
+    ~GdiCanvas();
+
+    // Mapping.
+    void setMapMode(int mode);
+    void setWindowOrg(QPointF p);
+    void setWindowExt(QSizeF s);
+    void setViewportOrg(QPointF p);
+    void setViewportExt(QSizeF s);
+    void offsetWindowOrg(QPointF d);
+    void offsetViewportOrg(QPointF d);
+    void scaleWindowExt(double xNum, double xDen, double yNum, double yDen);
+    void scaleViewportExt(double xNum, double xDen, double yNum, double yDen);
+    void setWorldTransform(const QTransform &t);
+    void modifyWorldTransform(const QTransform &t, int mode);
+
+    // Objects and attributes.
+    void selectPen(const GdiPen &pen);
+    void selectBrush(const GdiBrush &brush);
+    void selectFont(const GdiFont &font);
+    void selectStockObject(std::uint32_t index);
+    void setBkMode(int mode) { m_s.bkMode = mode; }
+    void setBkColor(QColor c) { m_s.bkColor = c; }
+    void setTextColor(QColor c) { m_s.textColor = c; }
+    void setTextAlign(std::uint32_t align) { m_s.textAlign = align; }
+    void setPolyFillMode(int mode) { m_s.fillMode = mode; }
+    void setRop2(int rop) { m_s.rop2 = rop; }
+    void setArcDirection(int direction) { m_s.arcClockwise = direction == 2; }
+    void setMiterLimit(double limit) { m_s.miterLimit = limit; }
+
+    void saveDC();
+    void restoreDC(int which);
+
+    // Drawing, logical coordinates.
+    void moveTo(QPointF p);
+    void lineTo(QPointF p);
+    void polyline(const QPolygonF &points);
+    void polylineTo(const QPolygonF &points);
+    void polygon(const QPolygonF &points);
+    void polyPolygon(const std::vector<QPolygonF> &polygons);
+    void polyPolyline(const std::vector<QPolygonF> &polylines);
+    void polyBezier(const QPolygonF &points);
+    void polyBezierTo(const QPolygonF &points);
+    void rectangle(const QRectF &r);
+    void roundRect(const QRectF &r, QSizeF corner);
+    void ellipse(const QRectF &r);
+    void arc(const QRectF &box, QPointF start, QPointF end);
+    void arcTo(const QRectF &box, QPointF start, QPointF end);
+    void chord(const QRectF &box, QPointF start, QPointF end);
+    void pie(const QRectF &box, QPointF start, QPointF end);
+    void angleArc(QPointF centre, double radius, double startAngle, double sweepAngle);
+    void setPixel(QPointF p, QColor c);
+    // Options: ETO_OPAQUE 2, ETO_CLIPPED 4. Dx: advance of each character.
+    void textOut(QPointF reference, const QString &text, const std::vector<double> &dx, std::uint32_t options,
+                 std::optional<QRectF> rect);
+    void fillRect(const QRectF &r, const QBrush &brush);
+
+    // Paths.
+    void beginPath();
+    void endPath();
+    void abortPath();
+    void closeFigure();
+    void fillPath();
+    void strokePath();
+    void strokeAndFillPath();
+    void selectClipPath(int mode);
+
+    // Clipping.
+    void intersectClipRect(const QRectF &r);
+    void excludeClipRect(const QRectF &r);
+    // Rectangles in reference-device pixels; none with RGN_COPY resets.
+    void selectClipRegion(const std::vector<QRectF> &deviceRects, int mode);
+
+    // Bitmaps. Dest in logical coordinates, Source in the image's pixels.
+    void drawImage(const QRectF &dest, const QImage &image, const QRectF &source, std::uint32_t rop);
+    // A raster operation without a source bitmap (PATCOPY, BLACKNESS, ...).
+    void patBlt(const QRectF &dest, std::uint32_t rop);
+
+    QPointF currentPosition() const { return m_s.position; }
+
+private:
+    struct State {
+        int mapMode = 1;
+        QPointF windowOrg{0, 0};
+        QSizeF windowExt{1, 1};
+        QPointF viewportOrg{0, 0};
+        QSizeF viewportExt{1, 1};
+        QTransform world;
+        GdiPen pen;
+        GdiBrush brush;
+        GdiFont font;
+        int bkMode = 2; // OPAQUE
+        QColor bkColor = Qt::white;
+        QColor textColor = Qt::black;
+        std::uint32_t textAlign = 0;
+        int fillMode = 1; // ALTERNATE
+        int rop2 = 13;    // R2_COPYPEN
+        bool arcClockwise = false;
+        double miterLimit = 10;
+        QPointF position{0, 0};
+        std::optional<QPainterPath> clip; // target coordinates; none: unclipped
+    };
+
+    QTransform pageTransform() const;
+    QTransform toTarget() const; // logical -> target
+    QPainterPath mapped(const QPainterPath &logical) const;
+    double targetPenWidth() const;
+    QPen qtPen() const;
+    QBrush qtBrush() const;
+    bool beginDraw(); // false: the drawing mode draws nothing
+    void endDraw();
+    void draw(const QPainterPath &targetPath, bool fill, bool stroke);
+    void addOrDraw(const QPainterPath &logical, bool fill, bool stroke);
+    void applyClip();
+    void combineClip(const QPainterPath &path, int mode);
+    QPainterPath arcPath(const QRectF &box, QPointF start, QPointF end, int closeKind, bool connect) const;
+
+    QPainter &m_painter;
+    QRectF m_target;
+    QTransform m_deviceToTarget;
+    double m_pixelsPerMm;
+    double m_zoom;
+    State m_s;
+    std::vector<State> m_saved;
+    std::optional<QPainterPath> m_path; // target coordinates, while a path is being defined
+    QPainterPath m_donePath;            // the last path ended
+    bool m_inPath = false;
+};

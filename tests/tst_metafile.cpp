@@ -1,0 +1,219 @@
+// Metafiles: natural sizes and renderings of samples made by third-party
+// producers, against reference renderings; malformed files.
+
+#include "TestSupport.h"
+#include "app/Failure.h"
+#include "capture/Metafile.h"
+#include "capture/Picture.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <QtEndian>
+
+#include <cmath>
+
+namespace {
+
+const QString SampleDir = QStringLiteral(VANTRIX_TEST_DATA "/metafiles");
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QImage render(const Picture &picture, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    picture.draw(painter, image.rect(), image.rect());
+    painter.end();
+    return image;
+}
+
+struct Difference {
+    double meanAbsolute = 0; // per channel, 0..255
+    double shareOff = 0;     // pixels off by more than 64 in any channel
+};
+
+Difference compare(const QImage &a, const QImage &b)
+{
+    Difference d;
+    const int w = std::min(a.width(), b.width());
+    const int h = std::min(a.height(), b.height());
+    qint64 sum = 0;
+    qint64 off = 0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            const int dr = std::abs(qRed(p) - qRed(q));
+            const int dg = std::abs(qGreen(p) - qGreen(q));
+            const int db = std::abs(qBlue(p) - qBlue(q));
+            sum += dr + dg + db;
+            off += std::max({dr, dg, db}) > 64 ? 1 : 0;
+        }
+    }
+    const double pixels = double(w) * h;
+    d.meanAbsolute = pixels > 0 ? double(sum) / (3 * pixels) : 0;
+    d.shareOff = pixels > 0 ? double(off) / pixels : 0;
+    return d;
+}
+
+QString messageOf(const QByteArray &bytes)
+{
+    try {
+        Metafile::fromBytes(bytes);
+    } catch (const VantrixError &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+void putU32(QByteArray &b, qsizetype at, quint32 v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = char((v >> (8 * i)) & 0xFF);
+}
+
+void putU16(QByteArray &b, qsizetype at, quint16 v)
+{
+    b[at] = char(v & 0xFF);
+    b[at + 1] = char(v >> 8);
+}
+
+} // namespace
+
+class TestMetafile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void samples_data();
+    void samples();
+    void doubledIsDrawnAsVectors();
+    void malformed_data();
+    void malformed();
+};
+
+void TestMetafile::samples_data()
+{
+    QTest::addColumn<QString>("file");
+    QDirIterator it(SampleDir, {QStringLiteral("*.emf"), QStringLiteral("*.wmf")}, QDir::Files);
+    QStringList files;
+    while (it.hasNext())
+        files << it.next();
+    files.sort();
+    QVERIFY(files.size() >= 20);
+    for (const QString &file : files)
+        QTest::newRow(qPrintable(QFileInfo(file).fileName())) << file;
+}
+
+void TestMetafile::samples()
+{
+    QFETCH(QString, file);
+    const QString name = QFileInfo(file).fileName();
+    const QImage reference(SampleDir + QStringLiteral("/reference/") + name + QStringLiteral(".png"));
+    QVERIFY(!reference.isNull());
+    const Picture picture = Picture::load(file);
+    QCOMPARE(picture.kind(), Picture::Kind::Metafile);
+    QVERIFY(std::abs(picture.size().width() - reference.width()) <= 1);
+    QVERIFY(std::abs(picture.size().height() - reference.height()) <= 1);
+
+    const QImage ours = render(picture, picture.size());
+    const Difference d = compare(ours, reference.convertToFormat(QImage::Format_RGB32));
+    qInfo("%s: %dx%d, mean difference %.2f, %.2f%% of pixels off", qPrintable(name), picture.size().width(),
+          picture.size().height(), d.meanAbsolute, 100 * d.shareOff);
+    const QString out = qEnvironmentVariable("VANTRIX_WRITE_RENDERINGS");
+    if (!out.isEmpty()) {
+        ours.save(out + QLatin1Char('/') + name + QStringLiteral(".ours.png"));
+        render(picture, picture.size() * 2).save(out + QLatin1Char('/') + name + QStringLiteral(".doubled.png"));
+    }
+    QVERIFY2(d.meanAbsolute < 10, "rendering far from the reference");
+    QVERIFY2(d.shareOff < 0.08, "too many pixels differ from the reference");
+}
+
+void TestMetafile::doubledIsDrawnAsVectors()
+{
+    // A doubled line stays a sharp edge: drawn at twice the size, not a
+    // scaled-up bitmap, so it covers twice the rows, fully dark.
+    const Picture picture = Picture::load(SampleDir + QStringLiteral("/lo-shapes.emf"));
+    const QImage once = render(picture, picture.size());
+    const QImage twice = render(picture, picture.size() * 2);
+    const Difference d = compare(twice.scaled(once.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation), once);
+    QVERIFY(d.meanAbsolute < 12);
+    // The doubled rendering is more than a pixel-doubled copy of the small one.
+    QImage blocky = once.scaled(once.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    QVERIFY(compare(twice, blocky).meanAbsolute > 0.1);
+}
+
+void TestMetafile::malformed_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray emf = readFile(SampleDir + QStringLiteral("/lo-shapes.emf"));
+    const QByteArray wmf = readFile(SampleDir + QStringLiteral("/lo-shapes.wmf"));
+    QVERIFY(!emf.isEmpty() && !wmf.isEmpty());
+
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("emf truncated") << emf.left(emf.size() / 2);
+    QTest::newRow("emf header only") << emf.left(88);
+    const quint32 headerSize = quint8(emf[4]) | (quint8(emf[5]) << 8);
+    QByteArray zeroSize = emf;
+    putU32(zeroSize, headerSize + 4, 0);
+    QTest::newRow("emf record size 0") << zeroSize;
+    QByteArray hugeSize = emf;
+    putU32(hugeSize, headerSize + 4, 0x7FFFFFF0u);
+    QTest::newRow("emf record size huge") << hugeSize;
+    QByteArray oddSize = emf;
+    putU32(oddSize, headerSize + 4, 13);
+    QTest::newRow("emf record size not a multiple of 4") << oddSize;
+    QByteArray hugeFrame = emf;
+    putU32(hugeFrame, 32, 0x7FFFFFFFu);
+    QTest::newRow("emf huge frame") << hugeFrame;
+    QByteArray emptyFrame = emf;
+    putU32(emptyFrame, 32, quint32(qFromLittleEndian<qint32>(emf.constData() + 24)));
+    QTest::newRow("emf empty frame") << emptyFrame;
+    QByteArray emfObjects = emf;
+    putU16(emfObjects, 56, 65535);
+    QTest::newRow("emf 65535 objects") << emfObjects;
+
+    QTest::newRow("wmf truncated") << wmf.left(wmf.size() / 2);
+    QByteArray inchZero = wmf;
+    putU16(inchZero, 14, 0);
+    QTest::newRow("wmf inch 0") << inchZero;
+    QByteArray wmfZero = wmf;
+    putU32(wmfZero, 22 + 18, 0);
+    QTest::newRow("wmf record size 0") << wmfZero;
+    QByteArray wmfHuge = wmf;
+    putU32(wmfHuge, 22 + 18, 0x7FFFFFFFu);
+    QTest::newRow("wmf record size huge") << wmfHuge;
+    QByteArray wmfBox = wmf;
+    putU16(wmfBox, 10, 0x7FFF);
+    putU16(wmfBox, 6, 0x8000);
+    putU16(wmfBox, 14, 1);
+    QTest::newRow("wmf huge frame") << wmfBox;
+    QByteArray badHeader = wmf;
+    putU16(badHeader, 22 + 2, 7);
+    QTest::newRow("wmf header size not 9") << badHeader;
+    QByteArray wmfObjects = wmf;
+    putU16(wmfObjects, 22 + 10, 65535);
+    QTest::newRow("wmf 65535 objects") << wmfObjects;
+    // A plain WMF without a window extent has no size.
+    QByteArray plain = QByteArray::fromHex("0100090000031200000000000000") + QByteArray(4, '\0');
+    plain += QByteArray::fromHex("030000000000");
+    QTest::newRow("wmf without placeable header and window") << plain;
+}
+
+void TestMetafile::malformed()
+{
+    QFETCH(QByteArray, bytes);
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(messageOf(bytes), QStringLiteral("Metafile is not valid"));
+    QVERIFY(timer.elapsed() < 2000);
+}
+
+VANTRIX_TEST_MAIN(TestMetafile)
+#include "tst_metafile.moc"
