@@ -46,4 +46,3 @@ QByteArray ToCp1252(const QString &text)
     }
     return bytes;
 }
-

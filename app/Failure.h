@@ -8,10 +8,7 @@
 class VantrixError : public std::runtime_error
 {
 public:
-    explicit VantrixError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message)
-    {
-    }
+    explicit VantrixError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
 
     const QString &message() const { return m_message; }
 

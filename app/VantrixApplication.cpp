@@ -28,8 +28,7 @@ void terminationSignalHandler(int)
 VantrixApplication::VantrixApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     // The session manager ends the program at log-off or shut-down.
-    connect(this, &QGuiApplication::commitDataRequest, this,
-            [this](QSessionManager &) { emit sessionEnding(); });
+    connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { emit sessionEnding(); });
 }
 
 bool VantrixApplication::notify(QObject *receiver, QEvent *event)
@@ -61,8 +60,8 @@ void VantrixApplication::ShowFailure(const QString &message)
     // A grab in progress would keep the pointer from reaching the box.
     if (QWidget *grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle, FailureText(message),
-                    QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle, FailureText(message), QMessageBox::Ok,
+                    QApplication::activeWindow());
     box.setObjectName(QStringLiteral("FailureBox"));
     box.exec();
 }

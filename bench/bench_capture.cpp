@@ -29,9 +29,9 @@ int main(int argc, char **argv)
             HoofdForm->Memo3->setPlainText(start);
             app.processEvents();
             best = std::min(best, BestMs(1, [&] {
-                                for (int i = 0; i < 20; ++i)
-                                    HoofdForm->ImagePicMouseUp();
-                            }) / 20);
+                                      for (int i = 0; i < 20; ++i)
+                                          HoofdForm->ImagePicMouseUp();
+                                  }) / 20);
         }
         return best;
     };

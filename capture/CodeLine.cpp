@@ -48,11 +48,11 @@ QString FillTemplate(const QString &Template, const QString &NameText, std::int3
     return text;
 }
 
-QString ComposeCodeLine(const QString &XTemplate, const QString &YTemplate, const QString &NameText,
-                        std::int32_t X, std::int32_t Y)
+QString ComposeCodeLine(const QString &XTemplate, const QString &YTemplate, const QString &NameText, std::int32_t X,
+                        std::int32_t Y)
 {
     const auto width = std::int32_t(std::min<qsizetype>(XTemplate.size() + 16, 65535));
-    const QString xPart = PadString(QStringLiteral("L"), FillTemplate(XTemplate, NameText, X),
-                                    QStringLiteral(" "), width);
+    const QString xPart =
+        PadString(QStringLiteral("L"), FillTemplate(XTemplate, NameText, X), QStringLiteral(" "), width);
     return xPart + FillTemplate(YTemplate, NameText, Y);
 }

@@ -17,5 +17,5 @@ QString FillTemplate(const QString &Template, const QString &NameText, std::int3
 
 // The X part, cut or padded to the X template's length plus 16, followed by
 // the Y part.
-QString ComposeCodeLine(const QString &XTemplate, const QString &YTemplate, const QString &NameText,
-                        std::int32_t X, std::int32_t Y);
+QString ComposeCodeLine(const QString &XTemplate, const QString &YTemplate, const QString &NameText, std::int32_t X,
+                        std::int32_t Y);

@@ -14,9 +14,9 @@ struct Header {
     int bitCount = 0;
     std::uint32_t compression = 0;
     std::uint32_t colorsUsed = 0;
-    qsizetype headerSize = 0; // including the bit masks that follow a 40-byte header
+    qsizetype headerSize = 0;             // including the bit masks that follow a 40-byte header
     std::array<std::uint32_t, 4> masks{}; // red, green, blue, alpha
-    bool core = false; // a BITMAPCOREHEADER with 3-byte colour entries
+    bool core = false;                    // a BITMAPCOREHEADER with 3-byte colour entries
 };
 
 constexpr std::uint32_t BI_RGB = 0;
@@ -25,8 +25,7 @@ constexpr std::uint32_t BI_ALPHABITFIELDS = 6;
 
 std::uint32_t u32(const uchar *p)
 {
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
 }
 
 std::uint16_t u16(const uchar *p)
@@ -128,8 +127,7 @@ QImage decode(const QByteArray &bytes, const Header &h, qsizetype tableOffset, q
             return QImage();
         const auto *table = reinterpret_cast<const uchar *>(bytes.constData()) + tableOffset;
         for (qsizetype i = 0; i < count; ++i)
-            palette[std::size_t(i)] =
-                qRgb(table[i * entrySize + 2], table[i * entrySize + 1], table[i * entrySize]);
+            palette[std::size_t(i)] = qRgb(table[i * entrySize + 2], table[i * entrySize + 1], table[i * entrySize]);
     }
 
     std::array<std::uint32_t, 4> masks = h.masks;
@@ -201,7 +199,7 @@ QImage DecodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size)
     if (h->bitCount <= 8) {
         const qsizetype entrySize = h->core ? 3 : 4;
         const qsizetype count = h->colorsUsed ? qsizetype(std::min<std::uint32_t>(h->colorsUsed, 256))
-                                               : (qsizetype(1) << std::min(h->bitCount, 8));
+                                              : (qsizetype(1) << std::min(h->bitCount, 8));
         tableSize = count * entrySize;
     }
     const qsizetype bitsOffset = offset + h->headerSize + tableSize;

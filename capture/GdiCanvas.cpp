@@ -206,7 +206,7 @@ void GdiCanvas::selectStockObject(std::uint32_t index)
     GdiBrush brush;
     GdiPen pen;
     switch (index & 0x7FFFFFFFu) {
-    case 0: // WHITE_BRUSH
+    case 0:  // WHITE_BRUSH
     case 18: // DC_BRUSH
         brush.color = Qt::white;
         selectBrush(brush);
@@ -235,7 +235,7 @@ void GdiCanvas::selectStockObject(std::uint32_t index)
         pen.color = Qt::white;
         selectPen(pen);
         break;
-    case 7: // BLACK_PEN
+    case 7:  // BLACK_PEN
     case 19: // DC_PEN
         selectPen(pen);
         break;
@@ -381,7 +381,7 @@ QBrush GdiCanvas::qtBrush() const
         color = Qt::white;
     switch (b.style) {
     case 2: { // BS_HATCHED
-        static const Qt::BrushStyle hatches[] = {Qt::HorPattern, Qt::VerPattern, Qt::BDiagPattern,
+        static const Qt::BrushStyle hatches[] = {Qt::HorPattern,   Qt::VerPattern,   Qt::BDiagPattern,
                                                  Qt::FDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
         QBrush brush(color, b.hatch < 6 ? hatches[b.hatch] : Qt::SolidPattern);
         brush.setTransform(QTransform::fromScale(m_zoom, m_zoom));
@@ -597,7 +597,9 @@ QPainterPath GdiCanvas::arcPath(const QRectF &rawBox, QPointF start, QPointF end
     const QPointF c = box.center();
     const double rx = std::max(box.width() / 2, 1e-9);
     const double ry = std::max(box.height() / 2, 1e-9);
-    auto angleOf = [&](QPointF p) { return qRadiansToDegrees(std::atan2(-(p.y() - c.y()) / ry, (p.x() - c.x()) / rx)); };
+    auto angleOf = [&](QPointF p) {
+        return qRadiansToDegrees(std::atan2(-(p.y() - c.y()) / ry, (p.x() - c.x()) / rx));
+    };
     const double a0 = finiteOr(angleOf(start), 0);
     const double a1 = finiteOr(angleOf(end), 0);
     double sweep = a1 - a0;

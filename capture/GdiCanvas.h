@@ -79,8 +79,7 @@ public:
     }
     const GdiObject *get(std::uint32_t index) const
     {
-        return index < m_objects.size() && m_objects[index].kind != GdiObject::Kind::None ? &m_objects[index]
-                                                                                          : nullptr;
+        return index < m_objects.size() && m_objects[index].kind != GdiObject::Kind::None ? &m_objects[index] : nullptr;
     }
     void remove(std::uint32_t index)
     {

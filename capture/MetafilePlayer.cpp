@@ -40,8 +40,7 @@ std::optional<std::uint32_t> MetaBytes::u32(qsizetype at) const
     if (!has(at, 4))
         return std::nullopt;
     const auto *p = reinterpret_cast<const unsigned char *>(m_data.constData()) + at;
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
 }
 
 std::optional<std::int32_t> MetaBytes::i32(qsizetype at) const
@@ -159,8 +158,8 @@ EmfHeader readEmfHeader(const MetaBytes &b)
     double pxPerMmY =
         millimetres.height() > 0 && device.height() > 0 ? device.height() / millimetres.height() : 96 / 25.4;
     const QRectF frame = r.rectl(24); // 0.01 mm
-    h.frameDevice = QRectF(frame.left() * pxPerMmX / 100, frame.top() * pxPerMmY / 100,
-                           frame.width() * pxPerMmX / 100, frame.height() * pxPerMmY / 100);
+    h.frameDevice = QRectF(frame.left() * pxPerMmX / 100, frame.top() * pxPerMmY / 100, frame.width() * pxPerMmX / 100,
+                           frame.height() * pxPerMmY / 100);
     h.pixelsPerMm = (pxPerMmX + pxPerMmY) / 2;
     h.handles = std::max<std::uint32_t>(r.u16(56), 1);
     return h;
@@ -444,7 +443,7 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         c.selectClipRegion(rects, mode);
         break;
     }
-    case 76: // BITBLT
+    case 76:   // BITBLT
     case 77: { // STRETCHBLT
         const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
         const std::uint32_t rop = r.u32(40);
@@ -467,8 +466,8 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         if (image.isNull())
             break;
         const QSizeF size(r.i32(40), r.i32(44));
-        c.drawImage(QRectF(QPointF(r.i32(24), r.i32(28)), size), image,
-                    QRectF(QPointF(r.i32(32), r.i32(36)), size), 0x00CC0020);
+        c.drawImage(QRectF(QPointF(r.i32(24), r.i32(28)), size), image, QRectF(QPointF(r.i32(32), r.i32(36)), size),
+                    0x00CC0020);
         break;
     }
     case 81: { // STRETCHDIBITS
@@ -715,8 +714,8 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
     case 0x061C: // ROUNDRECT: height, width, then the rectangle
         c.roundRect(rectAt(2), QSizeF(w(1), w(0)));
         break;
-    case 0x0817: // ARC: yEnd, xEnd, yStart, xStart, rectangle
-    case 0x081A: // PIE
+    case 0x0817:   // ARC: yEnd, xEnd, yStart, xStart, rectangle
+    case 0x081A:   // PIE
     case 0x0830: { // CHORD
         const QPointF end(w(1), w(0));
         const QPointF start(w(3), w(2));

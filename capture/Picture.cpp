@@ -34,9 +34,7 @@ QImage readWithFormat(const QByteArray &bytes, const char *format, const QString
 // the deepest colour among equally close ones.
 int bestIconEntry(const QByteArray &bytes)
 {
-    auto u16 = [&bytes](qsizetype at) {
-        return int(uchar(bytes[at])) | (int(uchar(bytes[at + 1])) << 8);
-    };
+    auto u16 = [&bytes](qsizetype at) { return int(uchar(bytes[at])) | (int(uchar(bytes[at + 1])) << 8); };
     if (bytes.size() < 6 || u16(0) != 0 || u16(2) != 1)
         throw VantrixError(IconInvalid);
     const int count = u16(4);
@@ -103,7 +101,7 @@ Picture Picture::load(const QString &fileName)
                                .arg(QFileInfo(fileName).absoluteFilePath(), file.errorString()));
     }
     if (file.size() > MaxFileSize)
-        throw VantrixError(kind == QLatin1String("ico")   ? IconInvalid
+        throw VantrixError(kind == QLatin1String("ico") ? IconInvalid
                            : kind == QLatin1String("emf") || kind == QLatin1String("wmf")
                                ? QStringLiteral("Metafile is not valid")
                                : BitmapInvalid);

@@ -6,9 +6,8 @@
 #include <cstring>
 
 const std::array<const char *, 12> VersionStringNames = {
-    "Comments",         "CompanyName",  "FileDescription", "FileVersion",
-    "InternalName",     "LegalCopyright", "LegalTrademarks", "OriginalFileName",
-    "PrivateBuild",     "ProductName",  "ProductVersion",  "SpecialBuild",
+    "Comments",        "CompanyName",      "FileDescription", "FileVersion", "InternalName",   "LegalCopyright",
+    "LegalTrademarks", "OriginalFileName", "PrivateBuild",    "ProductName", "ProductVersion", "SpecialBuild",
 };
 
 namespace {
@@ -80,8 +79,7 @@ void TVersionInfoReader::ReadInfo()
     m_infoLoaded = true;
 
     QByteArray value;
-    if (VerQueryValue(m_infoBuffer, QStringLiteral("\\"), &value) &&
-        value.size() >= qsizetype(sizeof(m_fixedPart))) {
+    if (VerQueryValue(m_infoBuffer, QStringLiteral("\\"), &value) && value.size() >= qsizetype(sizeof(m_fixedPart))) {
         for (qsizetype i = 0; i < qsizetype(m_fixedPart.size()); ++i)
             m_fixedPart[std::size_t(i)] = wordAt(value, i);
     }

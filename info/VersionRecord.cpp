@@ -262,8 +262,8 @@ std::optional<Node> nodeAt(const Bytes &b, qsizetype start, qsizetype limit)
     }
     node.text = *type == 1;
     node.valueStart = std::min(align4(at), node.end);
-    node.valueSize = std::min<qsizetype>(node.text ? qsizetype(*valueLength) * 2 : *valueLength,
-                                         node.end - node.valueStart);
+    node.valueSize =
+        std::min<qsizetype>(node.text ? qsizetype(*valueLength) * 2 : *valueLength, node.end - node.valueStart);
     node.childrenStart = std::min(align4(node.valueStart + node.valueSize), node.end);
     return node;
 }

@@ -2,7 +2,6 @@
 
 #include "app/Cp1252.h"
 
-
 namespace {
 
 char lowerAsciiLetter(char c)
@@ -66,11 +65,10 @@ SettingsValues ParseSettings(const QByteArray &bytes)
 
 QByteArray FormatSettings(const QString &programName, const CodeTemplates &templates)
 {
-    const QString text = QLatin1Char('[') + programName + QStringLiteral(" settings]\r\n") +
-                         QStringLiteral("\r\n") + QStringLiteral("[**General variables**]\r\n") +
-                         QStringLiteral("Settingsfileversion=100\r\n") + QStringLiteral("InX=") + templates.InX +
-                         QStringLiteral("\r\n") + QStringLiteral("InY=") + templates.InY + QStringLiteral("\r\n") +
-                         QStringLiteral("OutX=") + templates.OutX + QStringLiteral("\r\n") + QStringLiteral("OutY=") +
-                         templates.OutY + QStringLiteral("\r\n");
+    const QString text = QLatin1Char('[') + programName + QStringLiteral(" settings]\r\n") + QStringLiteral("\r\n") +
+                         QStringLiteral("[**General variables**]\r\n") + QStringLiteral("Settingsfileversion=100\r\n") +
+                         QStringLiteral("InX=") + templates.InX + QStringLiteral("\r\n") + QStringLiteral("InY=") +
+                         templates.InY + QStringLiteral("\r\n") + QStringLiteral("OutX=") + templates.OutX +
+                         QStringLiteral("\r\n") + QStringLiteral("OutY=") + templates.OutY + QStringLiteral("\r\n");
     return ToCp1252(text);
 }

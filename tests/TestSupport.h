@@ -17,7 +17,7 @@
 
 // Runs the test class with our application object and the environment
 // values computed as at start-up.
-#define VANTRIX_TEST_MAIN(TestClass)                                                                                  \
+#define VANTRIX_TEST_MAIN(TestClass)                                                                                   \
     int main(int argc, char **argv)                                                                                    \
     {                                                                                                                  \
         InitEnvironment();                                                                                             \
@@ -55,10 +55,7 @@ inline void WhenModal(std::function<void(QWidget *)> action, int timeoutMs = 500
 class TemporaryAppPath
 {
 public:
-    TemporaryAppPath() : m_saved(AppPath)
-    {
-        AppPath = AddBackslash(m_dir.path());
-    }
+    TemporaryAppPath() : m_saved(AppPath) { AppPath = AddBackslash(m_dir.path()); }
     ~TemporaryAppPath() { AppPath = m_saved; }
     QString path() const { return AppPath; }
     QString file(const QString &name) const { return AppPath + name; }

@@ -35,8 +35,8 @@ void moveTo(QWidget *target, QPoint at, Qt::MouseButtons held = Qt::NoButton)
 
 void release(QWidget *target, QPoint at, Qt::MouseButton button = Qt::LeftButton)
 {
-    QMouseEvent event(QEvent::MouseButtonRelease, QPointF(at), target->mapToGlobal(QPointF(at)), button,
-                      Qt::NoButton, Qt::NoModifier);
+    QMouseEvent event(QEvent::MouseButtonRelease, QPointF(at), target->mapToGlobal(QPointF(at)), button, Qt::NoButton,
+                      Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
@@ -447,8 +447,8 @@ void TestCapture::editedTemplateTakesEffect()
     InstellingenForm->Edit2->setText(QStringLiteral(" y=@@2"));
     w()->Memo1->setPlainText(QStringLiteral("K"));
     click(pic(), QPoint(9, 8));
-    QCOMPARE(lines(w()->Memo3), QStringList{QStringLiteral("x(K)=9") + QString(20, QLatin1Char(' ')) +
-                                            QStringLiteral("K y=8")});
+    QCOMPARE(lines(w()->Memo3),
+             QStringList{QStringLiteral("x(K)=9") + QString(20, QLatin1Char(' ')) + QStringLiteral("K y=8")});
 }
 
 VANTRIX_TEST_MAIN(TestCapture)

@@ -178,16 +178,27 @@ void TestMainWindow::menuTable_data()
     QTest::addColumn<QKeySequence>("shortcut");
     QTest::addColumn<bool>("checkable");
     QTest::addColumn<bool>("checked");
-    QTest::newRow("open") << "Bestand1" << "Figuuropenen1" << "Figuur &openen..." << QKeySequence(Qt::CTRL | Qt::Key_O)
-                          << false << false;
-    QTest::newRow("zoom") << "Bestand1" << "Vergroten1" << "Vergroten" << QKeySequence() << true << false;
-    QTest::newRow("flash") << "Bestand1" << "Flitsen1" << "Flitsen" << QKeySequence() << true << true;
-    QTest::newRow("settings") << "Bestand1" << "Programmainstellingen1" << "&Instellingen" << QKeySequence() << false
-                              << false;
-    QTest::newRow("exit") << "Bestand1" << "Afsluiten1" << "Af&sluiten" << QKeySequence(Qt::ALT | Qt::Key_F4) << false
-                          << false;
-    QTest::newRow("read-me") << "Help1" << "LeesMijtxt1" << "&LeesMij.txt" << QKeySequence() << false << false;
-    QTest::newRow("info") << "Help1" << "Info1" << "&Info" << QKeySequence() << false << false;
+    QTest::newRow("open") << "Bestand1"
+                          << "Figuuropenen1"
+                          << "Figuur &openen..." << QKeySequence(Qt::CTRL | Qt::Key_O) << false << false;
+    QTest::newRow("zoom") << "Bestand1"
+                          << "Vergroten1"
+                          << "Vergroten" << QKeySequence() << true << false;
+    QTest::newRow("flash") << "Bestand1"
+                           << "Flitsen1"
+                           << "Flitsen" << QKeySequence() << true << true;
+    QTest::newRow("settings") << "Bestand1"
+                              << "Programmainstellingen1"
+                              << "&Instellingen" << QKeySequence() << false << false;
+    QTest::newRow("exit") << "Bestand1"
+                          << "Afsluiten1"
+                          << "Af&sluiten" << QKeySequence(Qt::ALT | Qt::Key_F4) << false << false;
+    QTest::newRow("read-me") << "Help1"
+                             << "LeesMijtxt1"
+                             << "&LeesMij.txt" << QKeySequence() << false << false;
+    QTest::newRow("info") << "Help1"
+                          << "Info1"
+                          << "&Info" << QKeySequence() << false << false;
 }
 
 void TestMainWindow::menuTable()
@@ -224,8 +235,10 @@ void TestMainWindow::togglesStayInStep_data()
 {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("button");
-    QTest::newRow("zoom") << "Vergroten1" << "SpeedButton5";
-    QTest::newRow("flash") << "Flitsen1" << "SpeedButton6";
+    QTest::newRow("zoom") << "Vergroten1"
+                          << "SpeedButton5";
+    QTest::newRow("flash") << "Flitsen1"
+                           << "SpeedButton6";
 }
 
 void TestMainWindow::togglesStayInStep()
@@ -255,12 +268,18 @@ void TestMainWindow::toolButtons_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("hint");
     QTest::addColumn<QRect>("geometry"); // in its parent
-    QTest::newRow("open") << "SpeedButton1" << "Figuur openen" << QRect(5, 3, 25, 25);
-    QTest::newRow("zoom") << "SpeedButton5" << "Vergroten" << QRect(30, 3, 25, 25);
-    QTest::newRow("flash") << "SpeedButton6" << "Flitsen" << QRect(55, 3, 25, 25);
-    QTest::newRow("settings") << "SpeedButton2" << "Instellingen" << QRect(80, 3, 25, 25);
-    QTest::newRow("read-me") << "SpeedButton3" << "LeesMij.txt" << QRect(105, 3, 25, 25);
-    QTest::newRow("copy") << "SpeedButton4" << "Kopiëren" << QRect(2, 0, 20, 20);
+    QTest::newRow("open") << "SpeedButton1"
+                          << "Figuur openen" << QRect(5, 3, 25, 25);
+    QTest::newRow("zoom") << "SpeedButton5"
+                          << "Vergroten" << QRect(30, 3, 25, 25);
+    QTest::newRow("flash") << "SpeedButton6"
+                           << "Flitsen" << QRect(55, 3, 25, 25);
+    QTest::newRow("settings") << "SpeedButton2"
+                              << "Instellingen" << QRect(80, 3, 25, 25);
+    QTest::newRow("read-me") << "SpeedButton3"
+                             << "LeesMij.txt" << QRect(105, 3, 25, 25);
+    QTest::newRow("copy") << "SpeedButton4"
+                          << "Kopiëren" << QRect(2, 0, 20, 20);
 }
 
 void TestMainWindow::toolButtons()
@@ -304,8 +323,8 @@ void TestMainWindow::pictureDialogFilters()
 {
     QCOMPARE(w()->OpenPictureDialog1->nameFilters(),
              (QStringList{"All (*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)", "JPEG Image File (*.jpg)",
-                          "JPEG Image File (*.jpeg)", "Bitmaps (*.bmp)", "Icons (*.ico)",
-                          "Enhanced Metafiles (*.emf)", "Metafiles (*.wmf)"}));
+                          "JPEG Image File (*.jpeg)", "Bitmaps (*.bmp)", "Icons (*.ico)", "Enhanced Metafiles (*.emf)",
+                          "Metafiles (*.wmf)"}));
     QCOMPARE(w()->OpenPictureDialog1->selectedNameFilter(), w()->OpenPictureDialog1->nameFilters().front());
     QCOMPARE(w()->OpenPictureDialog1->fileMode(), QFileDialog::AnyFile);
 }
@@ -378,8 +397,8 @@ void TestMainWindow::readMeOpensThroughTheShell()
     qputenv("VISUAL", "my-editor");
     w()->LeesMijtxt1->trigger();
     qunsetenv("VISUAL");
-    QCOMPARE(m_started, QList<QStringList>{(QStringList{QStringLiteral("my-editor"),
-                                                        m_appPath->file(QStringLiteral("LeesMij.txt"))})});
+    QCOMPARE(m_started, QList<QStringList>{(
+                            QStringList{QStringLiteral("my-editor"), m_appPath->file(QStringLiteral("LeesMij.txt"))})});
 }
 
 void TestMainWindow::readMeFallbackPassesPathAsOneArgument_data()
@@ -403,7 +422,7 @@ void TestMainWindow::readMeFallbackPassesPathAsOneArgument()
     qunsetenv("VISUAL");
     QCOMPARE(m_started.size(), 1);
     QCOMPARE(m_started.front(), (QStringList{QStringLiteral("my-editor"), QStringLiteral("--new-window"),
-                                            root.filePath(folder) + QStringLiteral("/LeesMij.txt")}));
+                                             root.filePath(folder) + QStringLiteral("/LeesMij.txt")}));
 
     // Through the real process starter nothing is run by a shell either.
     DesktopShell::SetStartHandler([](const QString &program, const QStringList &arguments) {

@@ -149,10 +149,14 @@ void TestMessageBoxes::okCaption_data()
     QTest::addColumn<bool>("classic");
     QTest::addColumn<QString>("given");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("classic, given") << true << "&OK" << "&OK";
-    QTest::newRow("classic, empty") << true << "" << "OK";
-    QTest::newRow("task, given") << false << "&Prima" << "&Prima";
-    QTest::newRow("task, empty") << false << "" << "&OK";
+    QTest::newRow("classic, given") << true << "&OK"
+                                    << "&OK";
+    QTest::newRow("classic, empty") << true << ""
+                                    << "OK";
+    QTest::newRow("task, given") << false << "&Prima"
+                                 << "&Prima";
+    QTest::newRow("task, empty") << false << ""
+                                 << "&OK";
 }
 
 void TestMessageBoxes::okCaption()
@@ -243,9 +247,9 @@ void TestMessageBoxes::captionWidthIsCapped()
             geometry << b->geometry();
         QTest::keyClick(box, Qt::Key_Escape);
     });
-    const int result = CustomMessageDialog(QStringLiteral("c"), QString(), QStringLiteral("x"), MessageType::Warning,
-                                           {DialogButton::Yes, DialogButton::No}, DialogButton::Yes,
-                                           QString(200, QLatin1Char('W')));
+    const int result =
+        CustomMessageDialog(QStringLiteral("c"), QString(), QStringLiteral("x"), MessageType::Warning,
+                            {DialogButton::Yes, DialogButton::No}, DialogButton::Yes, QString(200, QLatin1Char('W')));
     QCOMPARE(result, 7); // Escape presses No when there is no Cancel
     QCOMPARE(geometry.size(), 2);
     QCOMPARE(geometry[0].width(), 3 * standardWidth);
@@ -316,12 +320,11 @@ void TestMessageBoxes::closeResults()
                 b->click();
         }
     });
-    const int no = classic ? CustomMessageDialog(QStringLiteral("c"), QString(), QStringLiteral("x"),
-                                                 MessageType::Confirmation, {DialogButton::Yes, DialogButton::No},
-                                                 DialogButton::Yes)
-                           : CustomTaskDialog(QStringLiteral("c"), QString(), QStringLiteral("x"),
-                                              MessageType::Confirmation, {DialogButton::Yes, DialogButton::No},
-                                              DialogButton::Yes);
+    const int no =
+        classic ? CustomMessageDialog(QStringLiteral("c"), QString(), QStringLiteral("x"), MessageType::Confirmation,
+                                      {DialogButton::Yes, DialogButton::No}, DialogButton::Yes)
+                : CustomTaskDialog(QStringLiteral("c"), QString(), QStringLiteral("x"), MessageType::Confirmation,
+                                   {DialogButton::Yes, DialogButton::No}, DialogButton::Yes);
     QCOMPARE(no, 7);
 }
 

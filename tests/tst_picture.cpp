@@ -230,11 +230,16 @@ void TestPicture::extensionOf_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("extension");
-    QTest::newRow("plain") << "/a/b/c.bmp" << "bmp";
-    QTest::newRow("none") << "/a/b/c" << "";
-    QTest::newRow("dot in folder only") << "/a.d/c" << "";
-    QTest::newRow("trailing dot") << "c." << "";
-    QTest::newRow("hidden file") << "/x/.bmp" << "bmp";
+    QTest::newRow("plain") << "/a/b/c.bmp"
+                           << "bmp";
+    QTest::newRow("none") << "/a/b/c"
+                          << "";
+    QTest::newRow("dot in folder only") << "/a.d/c"
+                                        << "";
+    QTest::newRow("trailing dot") << "c."
+                                  << "";
+    QTest::newRow("hidden file") << "/x/.bmp"
+                                 << "bmp";
 }
 
 void TestPicture::extensionOf()

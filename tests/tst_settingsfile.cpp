@@ -49,19 +49,23 @@ void TestSettingsFile::parse_data()
     QTest::newRow("LF only") << QByteArray("InX=a\nInY=b\nOutX=c\nOutY=d\n") << QStringList{"a", "b", "c", "d"};
     QTest::newRow("no final line break") << QByteArray("InX=a\r\nOutY=d") << QStringList{"a", None, None, "d"};
     QTest::newRow("empty file") << QByteArray() << QStringList{None, None, None, None};
-    QTest::newRow("lone CR stays in the value") << QByteArray("InX=a\rInY=b\n") << QStringList{"a\rInY=b", None, None, None};
+    QTest::newRow("lone CR stays in the value")
+        << QByteArray("InX=a\rInY=b\n") << QStringList{"a\rInY=b", None, None, None};
     QTest::newRow("0x1A ends the file") << QByteArray("InX=a\r\n\x1AInY=b\r\n") << QStringList{"a", None, None, None};
-    QTest::newRow("0x1A inside a value") << QByteArray("InX=ab\x1A" "cd\r\n") << QStringList{"ab", None, None, None};
+    QTest::newRow("0x1A inside a value") << QByteArray("InX=ab\x1A"
+                                                       "cd\r\n")
+                                         << QStringList{"ab", None, None, None};
     QTest::newRow("UTF-8 byte-order mark hides the first key")
         << QByteArray("\xEF\xBB\xBFInX=a\r\nInY=b\r\n") << QStringList{None, "b", None, None};
     QTest::newRow("byte-order mark before the header is harmless")
         << QByteArray("\xEF\xBB\xBF[Vantrix settings]\r\nInX=a\r\n") << QStringList{"a", None, None, None};
-    QTest::newRow("NUL bytes are kept") << QByteArray("InX=a\0b\r\n", 9) << QStringList{QString::fromLatin1("a\0b", 3), None, None, None};
+    QTest::newRow("NUL bytes are kept") << QByteArray("InX=a\0b\r\n", 9)
+                                        << QStringList{QString::fromLatin1("a\0b", 3), None, None, None};
     QTest::newRow("other keys ignored") << QByteArray("InZ=1\r\nSettingsfileversion=7\r\nInXX=2\r\n")
                                         << QStringList{None, None, None, None};
     QTest::newRow("lower-case only A-Z") << QByteArray("\xC9nX=1\r\n") << QStringList{None, None, None, None};
-    QTest::newRow("high bytes decoded as 1252") << QByteArray("InX=\x80\xE9\r\n")
-                                                << QStringList{QString::fromUtf8("€é"), None, None, None};
+    QTest::newRow("high bytes decoded as 1252")
+        << QByteArray("InX=\x80\xE9\r\n") << QStringList{QString::fromUtf8("€é"), None, None, None};
 }
 
 void TestSettingsFile::parse()
@@ -75,15 +79,14 @@ void TestSettingsFile::formatExactBytes()
 {
     const CodeTemplates t{QStringLiteral("   X_is[@@1]= @@2;"), QStringLiteral("Y_is[@@1]= @@2;"),
                           QStringLiteral("   X_us[@@1]= @@2;"), QString()};
-    QCOMPARE(FormatSettings(QStringLiteral("Vantrix"), t),
-             QByteArray("[Vantrix settings]\r\n"
-                        "\r\n"
-                        "[**General variables**]\r\n"
-                        "Settingsfileversion=100\r\n"
-                        "InX=   X_is[@@1]= @@2;\r\n"
-                        "InY=Y_is[@@1]= @@2;\r\n"
-                        "OutX=   X_us[@@1]= @@2;\r\n"
-                        "OutY=\r\n"));
+    QCOMPARE(FormatSettings(QStringLiteral("Vantrix"), t), QByteArray("[Vantrix settings]\r\n"
+                                                                      "\r\n"
+                                                                      "[**General variables**]\r\n"
+                                                                      "Settingsfileversion=100\r\n"
+                                                                      "InX=   X_is[@@1]= @@2;\r\n"
+                                                                      "InY=Y_is[@@1]= @@2;\r\n"
+                                                                      "OutX=   X_us[@@1]= @@2;\r\n"
+                                                                      "OutY=\r\n"));
 }
 
 void TestSettingsFile::roundTrip_data()

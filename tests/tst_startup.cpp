@@ -8,8 +8,8 @@
 #include "info/VersionInfoReader.h"
 #include "settings/InstellingenUnit.h"
 
-#include <QAction>
 #include <QAbstractButton>
+#include <QAction>
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -171,10 +171,14 @@ void TestStartUp::addBackslash_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("empty") << "" << "/";
-    QTest::newRow("ends in separator") << "/opt/vantrix/" << "/opt/vantrix/";
-    QTest::newRow("without separator") << "/opt/vantrix" << "/opt/vantrix/";
-    QTest::newRow("root") << "/" << "/";
+    QTest::newRow("empty") << ""
+                           << "/";
+    QTest::newRow("ends in separator") << "/opt/vantrix/"
+                                       << "/opt/vantrix/";
+    QTest::newRow("without separator") << "/opt/vantrix"
+                                       << "/opt/vantrix/";
+    QTest::newRow("root") << "/"
+                          << "/";
 }
 
 void TestStartUp::addBackslash()
@@ -190,13 +194,20 @@ void TestStartUp::failureText_data()
 {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("letter") << "Bitmap image is not valid" << "Bitmap image is not valid.";
-    QTest::newRow("closing parenthesis") << "Unknown picture file extension (.)" << "Unknown picture file extension (.)";
-    QTest::newRow("full stop") << "Done." << "Done.";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("digit sorts after '.'") << "Error 5" << "Error 5.";
-    QTest::newRow("'!' sorts before '.'") << "Stop!" << "Stop!";
-    QTest::newRow("slash sorts after '.'") << "a/" << "a/.";
+    QTest::newRow("letter") << "Bitmap image is not valid"
+                            << "Bitmap image is not valid.";
+    QTest::newRow("closing parenthesis") << "Unknown picture file extension (.)"
+                                         << "Unknown picture file extension (.)";
+    QTest::newRow("full stop") << "Done."
+                               << "Done.";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("digit sorts after '.'") << "Error 5"
+                                           << "Error 5.";
+    QTest::newRow("'!' sorts before '.'") << "Stop!"
+                                          << "Stop!";
+    QTest::newRow("slash sorts after '.'") << "a/"
+                                           << "a/.";
 }
 
 void TestStartUp::failureText()

@@ -31,8 +31,7 @@ int main(int argc, char **argv)
         return 2;
     }
     std::ifstream in(argv[1], std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                           std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const unsigned long wanted = std::strtoul(argv[2], nullptr, 0);
 
     // Each entry: DataSize, HeaderSize, TYPE, NAME, ..., then the data,
@@ -46,8 +45,7 @@ int main(int argc, char **argv)
         const bool numericType = readU16(bytes, at + 8) == 0xFFFF;
         if (numericType && readU16(bytes, at + 10) == wanted && dataSize > 0) {
             std::ofstream out(argv[3], std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char *>(bytes.data() + at + headerSize),
-                      std::streamsize(dataSize));
+            out.write(reinterpret_cast<const char *>(bytes.data() + at + headerSize), std::streamsize(dataSize));
             return out ? 0 : 1;
         }
         at += (std::size_t(headerSize) + dataSize + 3) & ~std::size_t(3);

@@ -25,10 +25,17 @@ StartHandler &startHandler()
 
 // Graphical plain-text editors, in order of preference.
 const QStringList KnownEditors = {
-    QStringLiteral("gnome-text-editor"), QStringLiteral("gedit"),   QStringLiteral("kwrite"),
-    QStringLiteral("kate"),              QStringLiteral("mousepad"), QStringLiteral("pluma"),
-    QStringLiteral("xed"),               QStringLiteral("featherpad"), QStringLiteral("leafpad"),
-    QStringLiteral("geany"),             QStringLiteral("xedit"),
+    QStringLiteral("gnome-text-editor"),
+    QStringLiteral("gedit"),
+    QStringLiteral("kwrite"),
+    QStringLiteral("kate"),
+    QStringLiteral("mousepad"),
+    QStringLiteral("pluma"),
+    QStringLiteral("xed"),
+    QStringLiteral("featherpad"),
+    QStringLiteral("leafpad"),
+    QStringLiteral("geany"),
+    QStringLiteral("xedit"),
 };
 
 } // namespace

@@ -25,14 +25,14 @@
 namespace {
 
 constexpr std::array<DialogButton, 11> AllButtons = {
-    DialogButton::Yes,   DialogButton::No,  DialogButton::OK,      DialogButton::Cancel,
-    DialogButton::Abort, DialogButton::Retry, DialogButton::Ignore, DialogButton::All,
+    DialogButton::Yes,     DialogButton::No,       DialogButton::OK,     DialogButton::Cancel,
+    DialogButton::Abort,   DialogButton::Retry,    DialogButton::Ignore, DialogButton::All,
     DialogButton::NoToAll, DialogButton::YesToAll, DialogButton::Help,
 };
 
 QString buttonName(DialogButton b)
 {
-    static const std::array<const char *, 11> names = {"Yes",  "No",  "OK",      "Cancel",   "Abort", "Retry",
+    static const std::array<const char *, 11> names = {"Yes",    "No",  "OK",      "Cancel",   "Abort", "Retry",
                                                        "Ignore", "All", "NoToAll", "YesToAll", "Help"};
     return QLatin1String(names[std::size_t(b)]);
 }
@@ -100,8 +100,8 @@ QStyle::StandardPixmap classicIcon(MessageType type, bool *none)
 class ClassicMessageDialog : public QDialog
 {
 public:
-    ClassicMessageDialog(const QString &message, MessageType type, DialogButtons buttons,
-                         DialogButton defaultButton, QWidget *owner)
+    ClassicMessageDialog(const QString &message, MessageType type, DialogButtons buttons, DialogButton defaultButton,
+                         QWidget *owner)
         : QDialog(owner)
     {
         setObjectName(QStringLiteral("CustomMessageDialog"));
@@ -283,8 +283,8 @@ int showStandard(MessageType type, const QString &Caption, const QString &Title,
                  const QString &OKCaption)
 {
     if (UseTaskDialogs()) {
-        return CustomTaskDialog(Caption, Title, Text, type, {DialogButton::OK}, DialogButton::OK, QString(),
-                                QString(), OKCaption, QString());
+        return CustomTaskDialog(Caption, Title, Text, type, {DialogButton::OK}, DialogButton::OK, QString(), QString(),
+                                OKCaption, QString());
     }
     return CustomMessageDialog(Caption, Title, Text, type, {DialogButton::OK}, DialogButton::OK, QString(), QString(),
                                OKCaption);
@@ -300,8 +300,8 @@ int ResultCode(DialogButton button)
 
 QString StandardCaption(DialogButton button)
 {
-    static const std::array<const char *, 11> captions = {"&Yes",   "&No",  "OK",         "Cancel",      "&Abort", "&Retry",
-                                                          "&Ignore", "&All", "N&o to All", "Yes to &All", "&Help"};
+    static const std::array<const char *, 11> captions = {
+        "&Yes", "&No", "OK", "Cancel", "&Abort", "&Retry", "&Ignore", "&All", "N&o to All", "Yes to &All", "&Help"};
     return QString::fromUtf8(captions[std::size_t(button)]);
 }
 
@@ -325,8 +325,8 @@ int CustomMessageDialog(const QString &Caption, const QString &Title, const QStr
     const QString message = Title.isEmpty() ? Text : Title + QStringLiteral("\r\n\r\n") + Text;
     ClassicMessageDialog dialog(message, Type, Buttons, DefaultButton, ownerWindow());
 
-    const std::array<const QString *, 11> given = {&YesCaption,   &NoCaption,    &OKCaption,     &CancelCaption,
-                                                   &AbortCaption, &RetryCaption, &IgnoreCaption, &AllCaption,
+    const std::array<const QString *, 11> given = {&YesCaption,     &NoCaption,       &OKCaption,     &CancelCaption,
+                                                   &AbortCaption,   &RetryCaption,    &IgnoreCaption, &AllCaption,
                                                    &NoToAllCaption, &YesToAllCaption, &HelpCaption};
 
     // Standard measures, taken from the buttons as built.
@@ -341,7 +341,8 @@ int CustomMessageDialog(const QString &Caption, const QString &Title, const QStr
     }
     QWidget *focused = QApplication::focusWidget();
     for (const auto &entry : buttons) {
-        if (entry.kind == DialogButton::Help || entry.button->objectName().compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0) {
+        if (entry.kind == DialogButton::Help ||
+            entry.button->objectName().compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0) {
             if (!HelpCaption.isEmpty())
                 entry.button->setText(HelpCaption);
         } else if (!given[std::size_t(entry.kind)]->isEmpty()) {
@@ -414,7 +415,8 @@ int CustomTaskDialog(const QString &Caption, const QString &Title, const QString
     if (Title.isEmpty()) {
         dialog.setText(Text);
     } else {
-        dialog.setText(QStringLiteral("<span style='font-size:large; color:#003399'>%1</span>").arg(Title.toHtmlEscaped()));
+        dialog.setText(
+            QStringLiteral("<span style='font-size:large; color:#003399'>%1</span>").arg(Title.toHtmlEscaped()));
         dialog.setInformativeText(Text);
     }
     switch (Type) {
