@@ -1,12 +1,17 @@
 #include "capture/FloodFill.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
 
-struct Seed {
-    int x;
+// A run [x1, x2] on row Y - Dy has been filled; row Y is to be scanned
+// below (or above) it.
+struct Span {
+    int x1;
+    int x2;
     int y;
+    int dy;
 };
 
 } // namespace
@@ -37,45 +42,47 @@ qint64 FloodFill(QImage &image, QPoint start, QRgb stated, QRgb newColor)
     if (oldColor != stated || oldColor == newColor)
         return 0;
 
+    // Span filling: every run is found by one scan of its row and written
+    // in one go; a row is scanned again only under the parts of a run that
+    // stick out past the run it came from.
     qint64 changed = 0;
-    std::vector<Seed> stack;
-    stack.push_back({start.x(), start.y()});
-
-    // Pushes one seed for every run of old-coloured pixels in [left, right]
-    // of row y.
-    auto pushRuns = [&](int y, int left, int right) {
-        if (y < 0 || y >= height)
-            return;
-        const QRgb *row = line(y);
-        int x = left;
-        while (x <= right) {
-            while (x <= right && row[x] != oldColor)
-                ++x;
-            if (x > right)
-                break;
-            stack.push_back({x, y});
-            while (x <= right && row[x] == oldColor)
-                ++x;
-        }
-    };
+    std::vector<Span> stack;
+    stack.push_back({start.x(), start.x(), start.y(), 1});
+    stack.push_back({start.x(), start.x(), start.y() - 1, -1});
 
     while (!stack.empty()) {
-        const Seed seed = stack.back();
+        Span s = stack.back();
         stack.pop_back();
-        QRgb *row = line(seed.y);
-        if (row[seed.x] != oldColor)
+        if (s.y < 0 || s.y >= height)
             continue;
-        int left = seed.x;
-        while (left > 0 && row[left - 1] == oldColor)
-            --left;
-        int right = seed.x;
-        while (right + 1 < width && row[right + 1] == oldColor)
-            ++right;
-        for (int x = left; x <= right; ++x)
-            row[x] = newColor;
-        changed += right - left + 1;
-        pushRuns(seed.y - 1, left, right);
-        pushRuns(seed.y + 1, left, right);
+        QRgb *row = line(s.y);
+        int x = s.x1;
+        if (row[x] == oldColor) {
+            // Extend to the left of the parent run; what sticks out goes back.
+            int left = x;
+            while (left > 0 && row[left - 1] == oldColor)
+                --left;
+            if (left < x)
+                stack.push_back({left, x - 1, s.y - s.dy, -s.dy});
+            x = left;
+        } else {
+            while (x <= s.x2 && row[x] != oldColor)
+                ++x;
+        }
+        while (x <= s.x2) {
+            // [x, end) is a run of the old colour that touches the parent.
+            int end = x;
+            while (end < width && row[end] == oldColor)
+                ++end;
+            std::fill(row + x, row + end, newColor);
+            changed += end - x;
+            stack.push_back({x, end - 1, s.y + s.dy, s.dy});
+            if (end - 1 > s.x2)
+                stack.push_back({s.x2 + 1, end - 1, s.y - s.dy, -s.dy});
+            x = end + 1;
+            while (x <= s.x2 && row[x] != oldColor)
+                ++x;
+        }
     }
     return changed;
 }

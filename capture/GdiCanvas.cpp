@@ -479,11 +479,7 @@ void GdiCanvas::polyline(const QPolygonF &points)
         return;
     QPainterPath path;
     path.addPolygon(points);
-    if (m_inPath && m_path) {
-        m_path->addPath(mapped(path));
-        return;
-    }
-    draw(mapped(path), false, true);
+    addOrDraw(path, false, true);
 }
 
 void GdiCanvas::polylineTo(const QPolygonF &points)
@@ -532,11 +528,7 @@ void GdiCanvas::polyPolyline(const std::vector<QPolygonF> &polylines)
     QPainterPath path;
     for (const QPolygonF &line : polylines)
         path.addPolygon(line);
-    if (m_inPath && m_path) {
-        m_path->addPath(mapped(path));
-        return;
-    }
-    draw(mapped(path), false, true);
+    addOrDraw(path, false, true);
 }
 
 void GdiCanvas::polyBezier(const QPolygonF &points)
@@ -546,11 +538,7 @@ void GdiCanvas::polyBezier(const QPolygonF &points)
     QPainterPath path(points[0]);
     for (qsizetype i = 1; i + 2 < points.size(); i += 3)
         path.cubicTo(points[i], points[i + 1], points[i + 2]);
-    if (m_inPath && m_path) {
-        m_path->addPath(mapped(path));
-        return;
-    }
-    draw(mapped(path), false, true);
+    addOrDraw(path, false, true);
 }
 
 void GdiCanvas::polyBezierTo(const QPolygonF &points)
@@ -633,20 +621,13 @@ QPainterPath GdiCanvas::arcPath(const QRectF &rawBox, QPointF start, QPointF end
 void GdiCanvas::arc(const QRectF &box, QPointF start, QPointF end)
 {
     const QPainterPath path = arcPath(box, start, end, 0, false);
-    if (m_inPath && m_path) {
-        m_path->addPath(mapped(path));
-        return;
-    }
-    draw(mapped(path), false, true);
+    addOrDraw(path, false, true);
 }
 
 void GdiCanvas::arcTo(const QRectF &box, QPointF start, QPointF end)
 {
     const QPainterPath path = arcPath(box, start, end, 0, true);
-    if (m_inPath && m_path)
-        m_path->addPath(mapped(path));
-    else
-        draw(mapped(path), false, true);
+    addOrDraw(path, false, true);
     m_s.position = path.currentPosition();
 }
 
@@ -668,10 +649,7 @@ void GdiCanvas::angleArc(QPointF centre, double radius, double startAngle, doubl
     arcStart.arcMoveTo(box, startAngle);
     path.lineTo(arcStart.currentPosition());
     path.arcTo(box, startAngle, sweepAngle);
-    if (m_inPath && m_path)
-        m_path->addPath(mapped(path));
-    else
-        draw(mapped(path), false, true);
+    addOrDraw(path, false, true);
     m_s.position = path.currentPosition();
 }
 

@@ -24,6 +24,7 @@ QImage readWithFormat(const QByteArray &bytes, const char *format, const QString
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
+    reader.setAllocationLimit(Picture::MaxImageMiB);
     QImage image;
     if (!reader.read(&image) || image.isNull())
         throw VantrixError(invalid);
@@ -66,6 +67,7 @@ QImage readIcon(const QByteArray &bytes)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "ico");
     reader.setDecideFormatFromContent(false);
+    reader.setAllocationLimit(Picture::MaxImageMiB);
     if (entry > 0 && !reader.jumpToImage(entry))
         throw VantrixError(IconInvalid);
     QImage image;
@@ -182,8 +184,34 @@ void Picture::draw(QPainter &painter, const QRect &target, const QRect &exposed)
     painter.setClipRect(visible, Qt::IntersectClip);
     const QRectF drawTo(target.x() + sourcePixels.x() * sx, target.y() + sourcePixels.y() * sy,
                         sourcePixels.width() * sx, sourcePixels.height() * sy);
-    painter.drawImage(drawTo, m_image, QRectF(sourcePixels));
+    if (sx == 2 && sy == 2 && painter.worldTransform().type() <= QTransform::TxTranslate)
+        drawDoubled(painter, sourcePixels, drawTo.topLeft().toPoint());
+    else
+        painter.drawImage(drawTo, m_image, QRectF(sourcePixels));
     painter.restore();
+}
+
+void Picture::drawDoubled(QPainter &painter, const QRect &source, QPoint at) const
+{
+    // Each pixel as a 2 x 2 block, written band by band into a small
+    // scratch image: a general scaled blit is several times slower, and the
+    // scratch stays a few rows high whatever the picture's size.
+    constexpr int BandRows = 32;
+    const int width = source.width() * 2;
+    QImage band(width, BandRows * 2, m_image.format());
+    if (band.isNull())
+        return;
+    for (int top = source.top(); top <= source.bottom(); top += BandRows) {
+        const int rows = std::min(BandRows, source.bottom() + 1 - top);
+        for (int r = 0; r < rows; ++r) {
+            const auto *in = reinterpret_cast<const QRgb *>(m_image.constScanLine(top + r)) + source.left();
+            auto *out = reinterpret_cast<QRgb *>(band.scanLine(2 * r));
+            for (int x = 0; x < source.width(); ++x)
+                out[2 * x] = out[2 * x + 1] = in[x];
+            std::memcpy(band.scanLine(2 * r + 1), out, std::size_t(width) * sizeof(QRgb));
+        }
+        painter.drawImage(QPoint(at.x(), at.y() + 2 * (top - source.top())), band, QRect(0, 0, width, rows * 2));
+    }
 }
 
 QImage &Picture::bitmap()

@@ -21,6 +21,10 @@ public:
     static constexpr int IconSide = 32;
     // Files larger than this are not read at all.
     static constexpr qint64 MaxFileSize = qint64(1) << 30;
+    // The most memory one decoded picture may take, in MiB: a 16384 x 16384
+    // picture at 32 bits. A header that claims more is refused before any
+    // pixel is read.
+    static constexpr int MaxImageMiB = 1024;
 
     Picture() = default;
 
@@ -53,6 +57,8 @@ public:
     const QImage &image() const { return m_image; }
 
 private:
+    void drawDoubled(QPainter &painter, const QRect &source, QPoint at) const;
+
     Kind m_kind = Kind::None;
     QImage m_image; // bitmaps in a 32-bit format, icons as shown
     std::optional<Metafile> m_metafile;

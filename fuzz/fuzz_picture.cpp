@@ -1,4 +1,5 @@
-// Opens arbitrary bytes as a .bmp picture and draws it.
+// Opens arbitrary bytes as a picture of one kind and draws it. Built once
+// per kind, with VANTRIX_FUZZ_EXTENSION naming it.
 #include "FuzzSupport.h"
 #include "app/Failure.h"
 #include "capture/Picture.h"
@@ -10,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     EnsureGuiApplication();
     try {
-        const Picture picture = Picture::fromBytes(BytesOf(data, size), QStringLiteral("bmp"));
+        const Picture picture = Picture::fromBytes(BytesOf(data, size), QStringLiteral(VANTRIX_FUZZ_EXTENSION));
         QImage target(64, 64, QImage::Format_RGB32);
         target.fill(Qt::white);
         QPainter painter(&target);
