@@ -11,6 +11,7 @@
 #include "info/VersionInfoReader.h"
 #include "settings/InstellingenUnit.h"
 #include "ui/DesktopShell.h"
+#include "ui/Fonts.h"
 #include "ui/ToolTipStyle.h"
 
 #include <QAction>
@@ -68,10 +69,7 @@ QPlainTextEdit *makeMemo(QWidget *parent, const char *name)
 {
     auto *memo = new QPlainTextEdit(parent);
     memo->setObjectName(QLatin1String(name));
-    QFont font(QStringLiteral("Courier New"));
-    font.setPixelSize(11);
-    font.setStyleHint(QFont::TypeWriter);
-    memo->setFont(font);
+    memo->setFont(ListFont());
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -85,9 +83,7 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("HoofdForm"));
     setWindowTitle(QStringLiteral("HoofdForm"));
-    QFont windowFont(QStringLiteral("MS Sans Serif"));
-    windowFont.setPixelSize(11);
-    setFont(windowFont);
+    setFont(WindowFont());
 
     WachtTimer = new QTimer(this);
     WachtTimer->setObjectName(QStringLiteral("WachtTimer"));

@@ -4,6 +4,7 @@
 #include "capture/HoofdUnit.h"
 #include "info/VersionInfoReader.h"
 #include "ui/DesktopShell.h"
+#include "ui/Fonts.h"
 #include "ui/MessageBoxes.h"
 
 #include <QApplication>
@@ -78,10 +79,7 @@ ClickLabel *makeLabel(QWidget *parent, const char *name, QPoint position, int pi
 {
     auto *label = new ClickLabel(parent);
     label->setObjectName(QLatin1String(name));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixelHeight);
-    font.setBold(bold);
-    label->setFont(font);
+    label->setFont(ArialFont(pixelHeight, bold));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
@@ -177,9 +175,7 @@ TOpstartInfoForm::TOpstartInfoForm(QWidget *parent) : QDialog(parent)
     Button1 = new QPushButton(QStringLiteral("&Sluiten"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(360, 20, 75, 25);
-    QFont windowFont(QStringLiteral("MS Sans Serif"));
-    windowFont.setPixelSize(11);
-    Button1->setFont(windowFont);
+    Button1->setFont(WindowFont());
     Button1->setAutoDefault(true);
     Button1->setVisible(false);
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);

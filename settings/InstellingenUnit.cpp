@@ -2,6 +2,7 @@
 
 #include "app/Environment.h"
 #include "app/Failure.h"
+#include "ui/Fonts.h"
 #include "ui/MessageBoxes.h"
 
 #include <QFile>
@@ -55,9 +56,7 @@ TInstellingenForm::TInstellingenForm(QWidget *parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
     setFixedSize(410, 123);
-    QFont windowFont(QStringLiteral("MS Sans Serif"));
-    windowFont.setPixelSize(11);
-    setFont(windowFont);
+    setFont(WindowFont());
 
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
