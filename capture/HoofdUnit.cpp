@@ -217,6 +217,7 @@ void THoofdForm::buildLayout()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setFixedHeight(19);
     StatusBar1->setSizeGripEnabled(true);
+    StatusBar1->setFont(QApplication::font(StatusBar1)); // the system's font, not the window's
     StatusPanel0 = new QLabel(StatusBar1);
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
     StatusPanel0->setFixedWidth(150);
@@ -263,6 +264,7 @@ void THoofdForm::buildMenu()
 {
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    MainMenu1->setFont(QApplication::font(MainMenu1)); // the system's menu font, not the window's
     setMenuBar(MainMenu1);
 
     Bestand1 = MainMenu1->addMenu(QStringLiteral("&Bestand"));

@@ -3,6 +3,8 @@
 #include "capture/Picture.h"
 
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QRegularExpression>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
@@ -28,8 +30,11 @@ PictureDialog::PictureDialog(QWidget *parent) : QFileDialog(parent)
     setAcceptMode(QFileDialog::AcceptOpen);
     // A typed name is accepted as it is; opening it tells what is wrong.
     setFileMode(QFileDialog::AnyFile);
+    // The entries list their patterns separated by semicolons, which the
+    // dialog itself would take as one pattern.
+    connect(this, &QFileDialog::filterSelected, this, &PictureDialog::applyPatterns);
     setNameFilters(Filters);
-    selectNameFilter(Filters.front());
+    selectEntry(Filters.front());
 
     m_preview = new QLabel(this);
     m_preview->setObjectName(QStringLiteral("Preview"));
@@ -39,6 +44,33 @@ PictureDialog::PictureDialog(QWidget *parent) : QFileDialog(parent)
     if (auto *grid = qobject_cast<QGridLayout *>(layout()))
         grid->addWidget(m_preview, 1, grid->columnCount(), 3, 1);
     connect(this, &QFileDialog::currentChanged, this, &PictureDialog::showPreview);
+}
+
+QStringList PictureDialog::PatternsOf(const QString &entry)
+{
+    const qsizetype open = entry.lastIndexOf(QLatin1Char('('));
+    const qsizetype close = entry.lastIndexOf(QLatin1Char(')'));
+    if (open < 0 || close < open)
+        return {};
+    return entry.mid(open + 1, close - open - 1).split(QRegularExpression(QStringLiteral("[; ]")), Qt::SkipEmptyParts);
+}
+
+void PictureDialog::selectEntry(const QString &entry)
+{
+    selectNameFilter(entry);
+    applyPatterns(entry);
+}
+
+void PictureDialog::showEvent(QShowEvent *event)
+{
+    applyPatterns(selectedNameFilter());
+    QFileDialog::showEvent(event);
+}
+
+void PictureDialog::applyPatterns(const QString &entry)
+{
+    if (auto *model = findChild<QFileSystemModel *>())
+        model->setNameFilters(PatternsOf(entry));
 }
 
 void PictureDialog::showPreview(const QString &path)

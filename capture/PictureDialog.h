@@ -17,7 +17,17 @@ public:
 
     QLabel *preview() const { return m_preview; }
 
+    // The file name patterns of a filter entry.
+    static QStringList PatternsOf(const QString &entry);
+
+    // Selects a filter entry and lists the files its patterns match.
+    void selectEntry(const QString &entry);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void applyPatterns(const QString &entry);
     void showPreview(const QString &path);
 
     QLabel *m_preview = nullptr;

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -52,6 +53,8 @@ private slots:
     void onlyToolButtonsHaveTooltips();
     void ctrlOOpensThePictureDialog();
     void pictureDialogFilters();
+    void pictureDialogListsByPattern_data();
+    void pictureDialogListsByPattern();
     void altF4ClosesOnceWithCloseSteps();
     void focusOrder();
     void copyOutput();
@@ -327,6 +330,48 @@ void TestMainWindow::pictureDialogFilters()
                           "Metafiles (*.wmf)"}));
     QCOMPARE(w()->OpenPictureDialog1->selectedNameFilter(), w()->OpenPictureDialog1->nameFilters().front());
     QCOMPARE(w()->OpenPictureDialog1->fileMode(), QFileDialog::AnyFile);
+}
+
+void TestMainWindow::pictureDialogListsByPattern_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("All") << 0 << QStringList{"a.BMP", "b.ico", "c.emf", "d.wmf", "e.jpg", "f.jpeg"};
+    QTest::newRow("jpg") << 1 << QStringList{"e.jpg"};
+    QTest::newRow("Bitmaps") << 3 << QStringList{"a.BMP"};
+    QTest::newRow("Metafiles") << 6 << QStringList{"d.wmf"};
+}
+
+void TestMainWindow::pictureDialogListsByPattern()
+{
+    QFETCH(int, entry);
+    QFETCH(QStringList, shown);
+    QTemporaryDir dir;
+    for (const char *name : {"a.BMP", "b.ico", "c.emf", "d.wmf", "e.jpg", "f.jpeg", "g.png", "h.txt"}) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    PictureDialog *dialog = w()->OpenPictureDialog1;
+    dialog->setDirectory(dir.path());
+    dialog->selectEntry(PictureDialog::Filters[entry]);
+    auto *model = dialog->findChild<QFileSystemModel *>();
+    QVERIFY(model);
+    QStringList listed;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            listed.clear();
+            const QModelIndex root = model->index(dir.path());
+            for (int row = 0; row < model->rowCount(root); ++row) {
+                const QModelIndex index = model->index(row, 0, root);
+                // Filtered-out files are hidden or, where the model disables
+                // them, not enabled.
+                if (model->flags(index) & Qt::ItemIsEnabled)
+                    listed << model->fileName(index);
+            }
+            listed.sort(Qt::CaseInsensitive);
+            return listed == shown;
+        }(),
+        3000);
 }
 
 void TestMainWindow::altF4ClosesOnceWithCloseSteps()

@@ -34,6 +34,8 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*"
+  echo "--- program output:"
+  tail -n 80 "$work/out.log" 2>/dev/null || true
   import -window root "$work/failure.png" 2>/dev/null && cp "$work/failure.png" "${VANTRIX_E2E_SHOTS:-/tmp}/vantrix-e2e-failure.png" || true
   exit 1
 }
