@@ -67,6 +67,7 @@ private slots:
     void writtenFileLoadsBack();
     void unwritableFolderShowsBoxAndProgramEnds();
     void failureWhileWritingKeepsOldFile();
+    void closeBeforeFirstActivationKeepsTheFile();
     void escapeDoesNothingAndTypedTextStays();
     void focusFirstAndLaterShowings();
     void geometry();
@@ -186,6 +187,20 @@ void TestSettingsDialog::failureWhileWritingKeepsOldFile()
     QVERIFY(text.contains(path));
     QCOMPARE(readFile(path), old);
     QCOMPARE(QDir(m_appPath->path()).entryList(QDir::Files), QStringList{QStringLiteral("Vantrix.ini")});
+}
+
+void TestSettingsDialog::closeBeforeFirstActivationKeepsTheFile()
+{
+    // Closed before the file was ever loaded, the dialog would hold the
+    // defaults; the user's templates must survive that close.
+    const QString path = m_appPath->file(QStringLiteral("Vantrix.ini"));
+    writeFile(path, "InX=mine\r\nOutY=also mine\r\n");
+    QCOMPARE(HoofdForm->activationCount(), 0);
+    HoofdForm->close();
+    const QByteArray written = readFile(path);
+    QVERIFY(written.contains("\r\nInX=mine\r\n"));
+    QVERIFY(written.contains("\r\nOutY=also mine\r\n"));
+    QVERIFY(written.contains("\r\nInY=Y_is[@@1]= @@2;\r\n"));
 }
 
 void TestSettingsDialog::escapeDoesNothingAndTypedTextStays()
