@@ -93,8 +93,6 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
     buildMenu();
     bindCommands();
 
-    OpenPictureDialog1 = new PictureDialog(this);
-
     move(StoredPosition);
     resize(StoredClientSize.width(), StoredClientSize.height() + MainMenu1->sizeHint().height());
 
@@ -440,14 +438,24 @@ bool THoofdForm::eventFilter(QObject *watched, QEvent *event)
 // ---------------------------------------------------------------------------
 // Picture view and capture.
 
+PictureDialog *THoofdForm::pictureDialog()
+{
+    // Made at first use, which keeps it out of start-up; from then on it
+    // lives as long as the window and remembers the last file chosen.
+    if (!OpenPictureDialog1)
+        OpenPictureDialog1 = new PictureDialog(this);
+    return OpenPictureDialog1;
+}
+
 void THoofdForm::SpeedButton1Click()
 {
-    if (OpenPictureDialog1->exec() != QDialog::Accepted)
+    PictureDialog *dialog = pictureDialog();
+    if (dialog->exec() != QDialog::Accepted)
         return;
-    const QStringList files = OpenPictureDialog1->selectedFiles();
+    const QStringList files = dialog->selectedFiles();
     if (files.isEmpty())
         return;
-    OpenPictureDialog1->selectFile(files.front());
+    dialog->selectFile(files.front());
     OpenPicture(files.front());
 }
 

@@ -75,7 +75,8 @@ public:
     QAction *Info1;
     QAction *Weblink1;
 
-    PictureDialog *OpenPictureDialog1;
+    PictureDialog *OpenPictureDialog1 = nullptr;
+    PictureDialog *pictureDialog();
     QTimer *WachtTimer;
 
     TVersionInfoReader *VersionInfo = nullptr;

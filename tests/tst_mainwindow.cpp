@@ -314,7 +314,7 @@ void TestMainWindow::ctrlOOpensThePictureDialog()
 {
     bool shown = false;
     WhenModal([&](QWidget *dialog) {
-        shown = dialog == w()->OpenPictureDialog1;
+        shown = dialog == w()->pictureDialog();
         qobject_cast<QDialog *>(dialog)->reject();
     });
     QTest::keyClick(w()->Memo1, Qt::Key_O, Qt::ControlModifier);
@@ -324,12 +324,12 @@ void TestMainWindow::ctrlOOpensThePictureDialog()
 
 void TestMainWindow::pictureDialogFilters()
 {
-    QCOMPARE(w()->OpenPictureDialog1->nameFilters(),
+    QCOMPARE(w()->pictureDialog()->nameFilters(),
              (QStringList{"All (*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)", "JPEG Image File (*.jpg)",
                           "JPEG Image File (*.jpeg)", "Bitmaps (*.bmp)", "Icons (*.ico)", "Enhanced Metafiles (*.emf)",
                           "Metafiles (*.wmf)"}));
-    QCOMPARE(w()->OpenPictureDialog1->selectedNameFilter(), w()->OpenPictureDialog1->nameFilters().front());
-    QCOMPARE(w()->OpenPictureDialog1->fileMode(), QFileDialog::AnyFile);
+    QCOMPARE(w()->pictureDialog()->selectedNameFilter(), w()->pictureDialog()->nameFilters().front());
+    QCOMPARE(w()->pictureDialog()->fileMode(), QFileDialog::AnyFile);
 }
 
 void TestMainWindow::pictureDialogListsByPattern_data()
@@ -351,7 +351,7 @@ void TestMainWindow::pictureDialogListsByPattern()
         QFile file(dir.filePath(QLatin1String(name)));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    PictureDialog *dialog = w()->OpenPictureDialog1;
+    PictureDialog *dialog = w()->pictureDialog();
     dialog->setDirectory(dir.path());
     dialog->selectEntry(PictureDialog::Filters[entry]);
     auto *model = dialog->findChild<QFileSystemModel *>();
