@@ -903,7 +903,8 @@ void GdiCanvas::selectClipRegion(const std::vector<QRectF> &deviceRects, int mod
 // ---------------------------------------------------------------------------
 // Bitmaps.
 
-void GdiCanvas::drawImage(const QRectF &dest, const QImage &image, const QRectF &source, std::uint32_t rop)
+void GdiCanvas::drawImage(const QRectF &dest, const QImage &image, const QRectF &source, std::uint32_t rop,
+                          double opacity)
 {
     if (image.isNull() || dest.width() == 0 || dest.height() == 0)
         return;
@@ -926,6 +927,7 @@ void GdiCanvas::drawImage(const QRectF &dest, const QImage &image, const QRectF 
     }
     m_painter.save();
     m_painter.setCompositionMode(mode);
+    m_painter.setOpacity(opacity);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     // Negative sizes mirror the bitmap.
     const QTransform placement = QTransform::fromScale(dest.width() < 0 ? -1 : 1, dest.height() < 0 ? -1 : 1) *

@@ -172,7 +172,8 @@ public:
     void selectClipRegion(const std::vector<QRectF> &deviceRects, int mode);
 
     // Bitmaps. Dest in logical coordinates, Source in the image's pixels.
-    void drawImage(const QRectF &dest, const QImage &image, const QRectF &source, std::uint32_t rop);
+    void drawImage(const QRectF &dest, const QImage &image, const QRectF &source, std::uint32_t rop,
+                   double opacity = 1.0);
     // A raster operation without a source bitmap (PATCOPY, BLACKNESS, ...).
     void patBlt(const QRectF &dest, std::uint32_t rop);
 

@@ -461,6 +461,17 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         c.drawImage(dest, image, source.normalized(), rop);
         break;
     }
+    case 114: { // ALPHABLEND: laid out as STRETCHBLT, with a blend function
+        const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+        const QImage image = bitmap(r.u32(84), r.u32(88), r.u32(92), r.u32(96));
+        if (image.isNull())
+            break;
+        const QRectF source(r.i32(44), r.i32(48), r.i32(100), r.i32(104));
+        // BLENDFUNCTION: operation, flags, constant alpha, alpha format.
+        const double opacity = r.u8(42) / 255.0;
+        c.drawImage(dest, image, source.normalized(), 0x00CC0020, opacity);
+        break;
+    }
     case 80: { // SETDIBITSTODEVICE
         const QImage image = bitmap(r.u32(48), r.u32(52), r.u32(56), r.u32(60));
         if (image.isNull())
@@ -884,6 +895,18 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
             const QSizeF s(w(5), w(4));
             c.drawImage(QRectF(QPointF(w(7), w(6)), s), image, QRectF(QPointF(w(3), w(2)), s).normalized(), rop);
         }
+        break;
+    }
+    case 0x061D: // PATBLT: rop (2 words), height, width, y, x
+        c.patBlt(QRectF(w(5), w(4), w(3), w(2)), r.u32(6));
+        break;
+    case 0x0D33: { // SETDIBTODEV: usage, scans, start scan, ySrc, xSrc, height, width, yDest, xDest, DIB
+        const QImage image = Dib::DecodePacked(m_bytes, at + 24, size - 24);
+        if (image.isNull())
+            break;
+        const QSizeF s(w(6), w(5));
+        c.drawImage(QRectF(QPointF(w(8), w(7)), s), image, QRectF(QPointF(w(4), w(3)), s).normalized(),
+                    0x00CC0020);
         break;
     }
     case 0x041F: // SETPIXEL: color, y, x

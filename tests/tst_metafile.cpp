@@ -87,6 +87,43 @@ void putU16(QByteArray &b, qsizetype at, quint16 v)
 
 } // namespace
 
+// A placeable WMF built record by record: 16-bit words, little-endian.
+class WmfBuilder
+{
+public:
+    void record(quint16 function, std::initializer_list<quint16> params)
+    {
+        const quint32 words = 3 + quint32(params.size());
+        m_records.append(char(words & 0xFF)).append(char((words >> 8) & 0xFF)).append(char(words >> 16)).append('\0');
+        word(m_records, function);
+        for (const quint16 p : params)
+            word(m_records, p);
+    }
+    QByteArray bytes(int side, quint16 objects) const
+    {
+        QByteArray b;
+        word(b, 0xCDD7);
+        word(b, 0x9AC6);
+        word(b, 0);
+        for (const quint16 v : {quint16(0), quint16(0), quint16(side), quint16(side), quint16(96)})
+            word(b, v);
+        word(b, 0);
+        word(b, 0);
+        word(b, 0);
+        QByteArray records = m_records;
+        records.append(QByteArray::fromHex("030000000000")); // EOF
+        const quint32 size = quint32(9 + records.size() / 2);
+        for (const quint16 v : {quint16(1), quint16(9), quint16(0x0300), quint16(size & 0xFFFF), quint16(size >> 16),
+                                objects, quint16(0), quint16(0), quint16(0)})
+            word(b, v);
+        return b + records;
+    }
+
+private:
+    static void word(QByteArray &b, quint16 v) { b.append(char(v & 0xFF)).append(char(v >> 8)); }
+    QByteArray m_records;
+};
+
 class TestMetafile : public QObject
 {
     Q_OBJECT
@@ -94,6 +131,7 @@ private slots:
     void samples_data();
     void samples();
     void doubledIsDrawnAsVectors();
+    void handMadeRecords();
     void malformed_data();
     void malformed();
 };
@@ -147,6 +185,37 @@ void TestMetafile::doubledIsDrawnAsVectors()
     // The doubled rendering is more than a pixel-doubled copy of the small one.
     QImage blocky = once.scaled(once.size() * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     QVERIFY(compare(twice, blocky).meanAbsolute > 0.1);
+}
+
+void TestMetafile::handMadeRecords()
+{
+    // A palette takes a slot of the object table too, so the brushes land
+    // in slots 1 and 2; a pattern blit paints with the selected brush.
+    WmfBuilder wmf;
+    wmf.record(0x020B, {0, 0});                  // SETWINDOWORG
+    wmf.record(0x020C, {100, 100});              // SETWINDOWEXT
+    wmf.record(0x00F7, {0x0300, 0});             // CREATEPALETTE, slot 0
+    wmf.record(0x02FC, {0, 0x0000, 0x00FF, 0});  // blue brush, slot 1
+    wmf.record(0x02FC, {0, 0x00FF, 0x0000, 0});  // red brush, slot 2
+    wmf.record(0x012D, {1});                     // SELECTOBJECT blue
+    wmf.record(0x061D, {0x0021, 0x00F0, 50, 50, 0, 0}); // PATBLT PATCOPY 50 x 50 at (0, 0)
+    wmf.record(0x012D, {2});                     // SELECTOBJECT red
+    wmf.record(0x012D, {2});
+    wmf.record(0x041B, {100, 100, 60, 60});      // RECTANGLE (60, 60)-(100, 100)
+    wmf.record(0x01F0, {1});                     // DELETEOBJECT blue
+    wmf.record(0x012D, {1});                     // selecting a deleted object changes nothing
+    wmf.record(0x041B, {59, 59, 52, 52});        // still red
+    const Picture picture = Picture::fromBytes(wmf.bytes(100, 3), QStringLiteral("wmf"));
+    QCOMPARE(picture.size(), QSize(100, 100));
+    const QImage image = render(picture, QSize(100, 100));
+    QCOMPARE(image.pixel(25, 25), qRgb(0, 0, 255));
+    QCOMPARE(image.pixel(80, 80), qRgb(255, 0, 0));
+    QCOMPARE(image.pixel(55, 55), qRgb(255, 0, 0));
+    QCOMPARE(image.pixel(75, 25), qRgb(255, 255, 255));
+    // Doubled, the same picture covers twice the pixels.
+    const QImage doubled = render(picture, QSize(200, 200));
+    QCOMPARE(doubled.pixel(50, 50), qRgb(0, 0, 255));
+    QCOMPARE(doubled.pixel(160, 160), qRgb(255, 0, 0));
 }
 
 void TestMetafile::malformed_data()
