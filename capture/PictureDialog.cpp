@@ -2,6 +2,8 @@
 
 #include "capture/Picture.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QRegularExpression>
@@ -65,6 +67,17 @@ void PictureDialog::showEvent(QShowEvent *event)
 {
     applyPatterns(selectedNameFilter());
     QFileDialog::showEvent(event);
+}
+
+void PictureDialog::done(int result)
+{
+    // A completion list still open when a typed name is accepted would
+    // otherwise stay on the screen after the dialog has gone.
+    for (QCompleter *completer : findChildren<QCompleter *>()) {
+        if (completer->popup())
+            completer->popup()->hide();
+    }
+    QFileDialog::done(result);
 }
 
 void PictureDialog::applyPatterns(const QString &entry)

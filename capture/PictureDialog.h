@@ -23,6 +23,8 @@ public:
     // Selects a filter entry and lists the files its patterns match.
     void selectEntry(const QString &entry);
 
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent *event) override;
 

@@ -60,6 +60,19 @@ eval "$(xdotool getwindowgeometry --shell "$win")"
 client_top=$((HEIGHT - 404))
 [ "$WIDTH" -eq 614 ] || fail "main window is $WIDTH wide, not 614"
 
+# Waits until the main window is the program's only visible window again,
+# so that input reaches it and not a modal dialog that is still closing.
+wait_main_alone() {
+  for _ in $(seq 100); do
+    if [ "$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)" -le 1 ]; then
+      sleep 0.3
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "a dialog stayed open: $(for w in $(xdotool search --onlyvisible --pid "$app_pid"); do printf "[%s %s %s] " "$w" "$(xdotool getwindowname "$w")" "$(xdotool getwindowgeometry "$w" | tr "\\n" " ")"; done)"
+}
+
 click_client() { # x y [button]
   xdotool mousemove --window "$win" "$1" $(("$2" + client_top))
   sleep 0.2
@@ -79,8 +92,15 @@ xdotool key --clearmodifiers ctrl+o
 sleep 1
 xdotool key --clearmodifiers ctrl+a
 xdotool type --delay 10 "$picture"
-xdotool key Return
-sleep 2 # past the one second in which clicks are ignored
+# The file name completer may take the first Return; the dialog the next.
+for _ in 1 2 3; do
+  sleep 0.5
+  xdotool key Return
+  sleep 0.5
+  [ "$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | wc -l)" -le 1 ] && break
+done
+wait_main_alone
+sleep 1.5 # past the one second in which clicks are ignored
 
 # The picture sits at the top left of the picture area, inside its border.
 pic_x=207
@@ -106,7 +126,7 @@ sleep 0.5
 xdotool key --clearmodifiers ctrl+a
 xdotool type --delay 20 'IN(@@1)=@@2;'
 xdotool key Return
-sleep 0.5
+wait_main_alone
 
 click_client 60 100
 click_client $((pic_x + 7)) $((pic_y + 9))
