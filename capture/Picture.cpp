@@ -8,6 +8,7 @@
 #include <QImageReader>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -24,7 +25,7 @@ QImage readWithFormat(const QByteArray &bytes, const char *format, const QString
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(Picture::MaxImageMiB);
+    reader.setAllocationLimit(Picture::imageLimitMiB());
     QImage image;
     if (!reader.read(&image) || image.isNull())
         throw VantrixError(invalid);
@@ -67,7 +68,7 @@ QImage readIcon(const QByteArray &bytes)
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "ico");
     reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(Picture::MaxImageMiB);
+    reader.setAllocationLimit(Picture::imageLimitMiB());
     if (entry > 0 && !reader.jumpToImage(entry))
         throw VantrixError(IconInvalid);
     QImage image;
@@ -80,6 +81,20 @@ QImage readIcon(const QByteArray &bytes)
 }
 
 } // namespace
+
+namespace {
+int imageLimit = Picture::MaxImageMiB;
+}
+
+int Picture::imageLimitMiB()
+{
+    return imageLimit;
+}
+
+void Picture::setImageLimitMiB(int mib)
+{
+    imageLimit = std::clamp(mib, 1, MaxImageMiB);
+}
 
 QString Picture::extensionOf(const QString &fileName)
 {

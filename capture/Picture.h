@@ -26,6 +26,10 @@ public:
     // pixel is read.
     static constexpr int MaxImageMiB = 1024;
 
+    // The limit in force; lowered where many pictures are decoded in a row.
+    static int imageLimitMiB();
+    static void setImageLimitMiB(int mib);
+
     Picture() = default;
 
     // Reads a picture file. Throws VantrixError with the user-facing message

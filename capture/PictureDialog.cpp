@@ -28,6 +28,7 @@ const QStringList PictureDialog::Filters = {
 PictureDialog::PictureDialog(QWidget *parent) : QFileDialog(parent)
 {
     setObjectName(QStringLiteral("OpenPictureDialog1"));
+    setWindowTitle(QStringLiteral("Openen"));
     setOption(QFileDialog::DontUseNativeDialog, true);
     setAcceptMode(QFileDialog::AcceptOpen);
     // A typed name is accepted as it is; opening it tells what is wrong.

@@ -10,6 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     EnsureGuiApplication();
+    // Huge but valid headers would make each run slow without finding more.
+    Picture::setImageLimitMiB(64);
     try {
         const Picture picture = Picture::fromBytes(BytesOf(data, size), QStringLiteral(VANTRIX_FUZZ_EXTENSION));
         QImage target(64, 64, QImage::Format_RGB32);
