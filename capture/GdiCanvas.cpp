@@ -659,11 +659,6 @@ void GdiCanvas::setPixel(QPointF p, QColor c)
     m_painter.fillRect(QRectF(at, QSizeF(m_zoom, m_zoom)), c);
 }
 
-void GdiCanvas::fillRect(const QRectF &r, const QBrush &brush)
-{
-    m_painter.fillPath(mapped(rectPath(r)), brush);
-}
-
 // ---------------------------------------------------------------------------
 // Text.
 

@@ -153,7 +153,6 @@ public:
     // Options: ETO_OPAQUE 2, ETO_CLIPPED 4. Dx: advance of each character.
     void textOut(QPointF reference, const QString &text, const std::vector<double> &dx, std::uint32_t options,
                  std::optional<QRectF> rect);
-    void fillRect(const QRectF &r, const QBrush &brush);
 
     // Paths.
     void beginPath();
@@ -176,8 +175,6 @@ public:
                    double opacity = 1.0);
     // A raster operation without a source bitmap (PATCOPY, BLACKNESS, ...).
     void patBlt(const QRectF &dest, std::uint32_t rop);
-
-    QPointF currentPosition() const { return m_s.position; }
 
 private:
     struct State {

@@ -24,7 +24,6 @@ public:
 
     // Size at 96 dots per inch.
     QSize naturalSize() const { return m_size; }
-    bool isEnhanced() const { return m_enhanced; }
 
     // Draws the picture scaled into Target.
     void draw(QPainter &painter, const QRectF &target) const;

@@ -88,8 +88,6 @@ public:
     QPointF pointl(qsizetype o) const { return QPointF(i32(o), i32(o + 4)); }
     QSizeF sizel(qsizetype o) const { return QSizeF(i32(o), i32(o + 4)); }
     QRectF rectl(qsizetype o) const { return QRectF(QPointF(i32(o), i32(o + 4)), QPointF(i32(o + 8), i32(o + 12))); }
-    qsizetype start() const { return m_start; }
-    qsizetype size() const { return m_size; }
 
 private:
     const MetaBytes &m_b;

@@ -30,7 +30,6 @@ public:
     std::optional<std::uint32_t> u32(qsizetype at) const;
     std::optional<std::int32_t> i32(qsizetype at) const;
     std::optional<float> f32(qsizetype at) const;
-    const QByteArray &bytes() const { return m_data; }
 
 private:
     const QByteArray &m_data;

@@ -15,8 +15,6 @@ public:
     // The filter entries, in order.
     static const QStringList Filters;
 
-    QLabel *preview() const { return m_preview; }
-
     // The file name patterns of a filter entry.
     static QStringList PatternsOf(const QString &entry);
 

@@ -38,7 +38,6 @@ public:
     QString GetStringByIndex(int index) const;
 
     bool infoLoaded() const { return m_infoLoaded; }
-    int translationCount() const { return int(m_translationTable.size()); }
     // The active translation as eight upper-case hex digits, language first.
     QString translationKey() const;
 
