@@ -903,8 +903,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         if (image.isNull())
             break;
         const QSizeF s(w(6), w(5));
-        c.drawImage(QRectF(QPointF(w(8), w(7)), s), image, QRectF(QPointF(w(4), w(3)), s).normalized(),
-                    0x00CC0020);
+        c.drawImage(QRectF(QPointF(w(8), w(7)), s), image, QRectF(QPointF(w(4), w(3)), s).normalized(), 0x00CC0020);
         break;
     }
     case 0x041F: // SETPIXEL: color, y, x

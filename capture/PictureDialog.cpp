@@ -6,10 +6,10 @@
 #include <QCompleter>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QRegularExpression>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QRegularExpression>
 
 namespace {
 constexpr int PreviewSide = 160;

@@ -192,19 +192,19 @@ void TestMetafile::handMadeRecords()
     // A palette takes a slot of the object table too, so the brushes land
     // in slots 1 and 2; a pattern blit paints with the selected brush.
     WmfBuilder wmf;
-    wmf.record(0x020B, {0, 0});                  // SETWINDOWORG
-    wmf.record(0x020C, {100, 100});              // SETWINDOWEXT
-    wmf.record(0x00F7, {0x0300, 0});             // CREATEPALETTE, slot 0
-    wmf.record(0x02FC, {0, 0x0000, 0x00FF, 0});  // blue brush, slot 1
-    wmf.record(0x02FC, {0, 0x00FF, 0x0000, 0});  // red brush, slot 2
-    wmf.record(0x012D, {1});                     // SELECTOBJECT blue
+    wmf.record(0x020B, {0, 0});                         // SETWINDOWORG
+    wmf.record(0x020C, {100, 100});                     // SETWINDOWEXT
+    wmf.record(0x00F7, {0x0300, 0});                    // CREATEPALETTE, slot 0
+    wmf.record(0x02FC, {0, 0x0000, 0x00FF, 0});         // blue brush, slot 1
+    wmf.record(0x02FC, {0, 0x00FF, 0x0000, 0});         // red brush, slot 2
+    wmf.record(0x012D, {1});                            // SELECTOBJECT blue
     wmf.record(0x061D, {0x0021, 0x00F0, 50, 50, 0, 0}); // PATBLT PATCOPY 50 x 50 at (0, 0)
-    wmf.record(0x012D, {2});                     // SELECTOBJECT red
+    wmf.record(0x012D, {2});                            // SELECTOBJECT red
     wmf.record(0x012D, {2});
-    wmf.record(0x041B, {100, 100, 60, 60});      // RECTANGLE (60, 60)-(100, 100)
-    wmf.record(0x01F0, {1});                     // DELETEOBJECT blue
-    wmf.record(0x012D, {1});                     // selecting a deleted object changes nothing
-    wmf.record(0x041B, {59, 59, 52, 52});        // still red
+    wmf.record(0x041B, {100, 100, 60, 60}); // RECTANGLE (60, 60)-(100, 100)
+    wmf.record(0x01F0, {1});                // DELETEOBJECT blue
+    wmf.record(0x012D, {1});                // selecting a deleted object changes nothing
+    wmf.record(0x041B, {59, 59, 52, 52});   // still red
     const Picture picture = Picture::fromBytes(wmf.bytes(100, 3), QStringLiteral("wmf"));
     QCOMPARE(picture.size(), QSize(100, 100));
     const QImage image = render(picture, QSize(100, 100));

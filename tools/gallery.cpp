@@ -96,8 +96,8 @@ int main(int argc, char **argv)
         CustomMessageDialog(ProgramName, QStringLiteral("Opslaan?"),
                             QStringLiteral("De uitvoerlijst is nog niet gekopieerd."), MessageType::Confirmation,
                             {DialogButton::Yes, DialogButton::No, DialogButton::Cancel}, DialogButton::Yes,
-                            QStringLiteral("&Ja, kopieer alles naar het klembord"), QStringLiteral("&Nee"),
-                            QString(), QStringLiteral("&Annuleren"));
+                            QStringLiteral("&Ja, kopieer alles naar het klembord"), QStringLiteral("&Nee"), QString(),
+                            QStringLiteral("&Annuleren"));
         QApplication::quit();
     });
     app.exec();
