@@ -6,15 +6,14 @@
 #include "ui/DesktopShell.h"
 #include "ui/Fonts.h"
 #include "ui/MessageBoxes.h"
+#include "ui/WindowSupport.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 TOpstartInfoForm *OpstartInfoForm = nullptr;
@@ -88,26 +87,9 @@ ClickLabel *makeLabel(QWidget *parent, const char *name, QPoint position, int pi
     return label;
 }
 
-// "&" marks an access key and is not shown; "&&" shows one ampersand.
-QString shownText(const QString &text)
-{
-    QString shown;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('&')) {
-            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('&')) {
-                shown += QLatin1Char('&');
-                ++i;
-            }
-            continue;
-        }
-        shown += text[i];
-    }
-    return shown;
-}
-
 void setLabel(QLabel *label, const QString &text, bool literalAmpersand = false)
 {
-    label->setText(literalAmpersand ? text : shownText(text));
+    label->setText(literalAmpersand ? text : WithoutAccessKeys(text));
     label->adjustSize();
 }
 
@@ -239,10 +221,7 @@ void TOpstartInfoForm::showEvent(QShowEvent *event)
         m_shownBefore = true;
         Button1->setFocus();
     }
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    CentreOnScreen(this);
     QDialog::showEvent(event);
 }
 

@@ -4,17 +4,16 @@
 #include "app/Failure.h"
 #include "ui/Fonts.h"
 #include "ui/MessageBoxes.h"
+#include "ui/WindowSupport.h"
 
 #include <QFile>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QScreen>
 
 #include <cstdio>
 #include <limits>
@@ -104,10 +103,7 @@ void TInstellingenForm::keyPressEvent(QKeyEvent *event)
 
 void TInstellingenForm::showEvent(QShowEvent *event)
 {
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    CentreOnScreen(this);
     QDialog::showEvent(event);
 }
 

@@ -1,6 +1,7 @@
 #include "ui/MessageBoxes.h"
 
 #include "app/Environment.h"
+#include "ui/WindowSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -43,15 +44,6 @@ int mulDiv(int n, int numerator, int denominator)
     return int((qint64(n) * numerator * 2 + denominator) / (qint64(denominator) * 2));
 }
 
-QString withoutAmpersands(QString text)
-{
-    // "&&" stands for a literal ampersand; a single one marks the accelerator.
-    text.replace(QLatin1String("&&"), QStringLiteral("\x01"));
-    text.remove(QLatin1Char('&'));
-    text.replace(QLatin1Char('\x01'), QLatin1Char('&'));
-    return text;
-}
-
 // The program's active window, else the main window, as owner of a box.
 QWidget *ownerWindow()
 {
@@ -64,15 +56,6 @@ QWidget *ownerWindow()
             return w;
     }
     return nullptr;
-}
-
-void centreOnScreen(QWidget *dialog)
-{
-    QScreen *screen = dialog->parentWidget() ? dialog->parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    dialog->move(area.center() - QPoint(dialog->width() / 2, dialog->height() / 2));
 }
 
 QStyle::StandardPixmap classicIcon(MessageType type, bool *none)
@@ -121,7 +104,7 @@ public:
 
         for (const DialogButton b : AllButtons) {
             if (buttons.contains(b))
-                buttonWidth = std::max(buttonWidth, fm.horizontalAdvance(withoutAmpersands(StandardCaption(b))) + 8);
+                buttonWidth = std::max(buttonWidth, fm.horizontalAdvance(WithoutAccessKeys(StandardCaption(b))) + 8);
         }
 
         bool noIcon = false;
@@ -194,7 +177,7 @@ public:
         const QString dashes(27, QLatin1Char('-'));
         QString captions;
         for (const auto &entry : m_buttons)
-            captions += withoutAmpersands(entry.button->text()) + QStringLiteral("   ");
+            captions += WithoutAccessKeys(entry.button->text()) + QStringLiteral("   ");
         return dashes + QLatin1Char('\n') + windowTitle() + QLatin1Char('\n') + dashes + QLatin1Char('\n') +
                m_message->text() + QLatin1Char('\n') + dashes + QLatin1Char('\n') + captions + QLatin1Char('\n') +
                dashes + QLatin1Char('\n');
@@ -400,7 +383,7 @@ int CustomMessageDialog(const QString &Caption, const QString &Title, const QStr
     }
     dialog.setWindowTitle(Caption);
     dialog.setFixedSize(dialog.size());
-    centreOnScreen(&dialog);
+    CentreOnScreen(&dialog);
     return dialog.exec();
 }
 
@@ -447,7 +430,7 @@ int CustomTaskDialog(const QString &Caption, const QString &Title, const QString
         }
     }
     dialog.adjustSize();
-    centreOnScreen(&dialog);
+    CentreOnScreen(&dialog);
     dialog.exec();
     return dialog.resultCode();
 }
