@@ -6,6 +6,7 @@
 #include <QtMath>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -784,7 +785,6 @@ void GdiCanvas::endPath()
         return;
     m_inPath = false;
     m_donePath = m_path.value_or(QPainterPath());
-    m_donePath.setFillRule(m_s.fillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
     m_path.reset();
 }
 
@@ -801,34 +801,33 @@ void GdiCanvas::closeFigure()
         m_path->closeSubpath();
 }
 
-void GdiCanvas::fillPath()
+QPainterPath GdiCanvas::takeDonePath()
 {
     endPath();
-    m_donePath.setFillRule(m_s.fillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
-    draw(m_donePath, true, false);
-    m_donePath = QPainterPath();
+    // The fill mode in force now decides, as when the path is used.
+    QPainterPath path = std::exchange(m_donePath, QPainterPath());
+    path.setFillRule(m_s.fillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+    return path;
+}
+
+void GdiCanvas::fillPath()
+{
+    draw(takeDonePath(), true, false);
 }
 
 void GdiCanvas::strokePath()
 {
-    endPath();
-    draw(m_donePath, false, true);
-    m_donePath = QPainterPath();
+    draw(takeDonePath(), false, true);
 }
 
 void GdiCanvas::strokeAndFillPath()
 {
-    endPath();
-    m_donePath.setFillRule(m_s.fillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
-    draw(m_donePath, true, true);
-    m_donePath = QPainterPath();
+    draw(takeDonePath(), true, true);
 }
 
 void GdiCanvas::selectClipPath(int mode)
 {
-    endPath();
-    combineClip(m_donePath, mode);
-    m_donePath = QPainterPath();
+    combineClip(takeDonePath(), mode);
 }
 
 // ---------------------------------------------------------------------------

@@ -210,6 +210,7 @@ private:
     void draw(const QPainterPath &targetPath, bool fill, bool stroke);
     void addOrDraw(const QPainterPath &logical, bool fill, bool stroke);
     void applyClip();
+    QPainterPath takeDonePath(); // ends a path being defined and hands it over
     void combineClip(const QPainterPath &path, int mode);
     QPainterPath arcPath(const QRectF &box, QPointF start, QPointF end, int closeKind, bool connect) const;
 

@@ -400,26 +400,32 @@ void THoofdForm::closeEvent(QCloseEvent *event)
 
 void THoofdForm::FormClose()
 {
-    if (InstellingenForm) {
-        // Closed before its first activation, the dialog would still hold
-        // the built-in defaults; read the file first so it is not overwritten
-        // with them.
-        if (!m_activated)
-            InstellingenForm->LeesInstellingen();
-        InstellingenForm->SchrijfInstellingen();
-    }
+    writeSettings(false);
     delete VersionInfo;
     VersionInfo = nullptr;
 }
 
 void THoofdForm::SessionEnding()
 {
-    if (m_closed || !InstellingenForm)
+    if (m_closed)
         return;
     m_closed = true;
+    writeSettings(true);
+}
+
+void THoofdForm::writeSettings(bool quietly)
+{
+    if (!InstellingenForm)
+        return;
+    // Closed before its first activation, the dialog would still hold the
+    // built-in defaults; read the file first so it is not overwritten with
+    // them.
     if (!m_activated)
         InstellingenForm->LeesInstellingen();
-    InstellingenForm->SchrijfInstellingenQuietly();
+    if (quietly)
+        InstellingenForm->SchrijfInstellingenQuietly();
+    else
+        InstellingenForm->SchrijfInstellingen();
 }
 
 bool THoofdForm::eventFilter(QObject *watched, QEvent *event)
@@ -545,28 +551,22 @@ void THoofdForm::FlashArea(std::int32_t X, std::int32_t Y)
         ImagePic->picture() = Picture::blankBitmap(ImagePic->size());
     const QPoint at(X, Y);
     const QImage &current = ImagePic->picture().bitmap(); // refuses icons and metafiles
-    if (!current.valid(at)) {
-        // Outside the picture there is no pixel: the fills change nothing.
+    // Outside the picture there is no pixel, and the fills change nothing.
+    const QRgb startColor = current.valid(at) ? current.pixel(at) : 0;
+
+    // Each fill fetches the picture anew: events run in the pauses may have
+    // changed it.
+    auto fill = [&](QRgb from, QRgb to) { FloodFill(ImagePic->picture().bitmap(), at, from, to); };
+    auto showAndPause = [this] {
+        ImagePic->repaint();
         QCoreApplication::processEvents();
         QThread::msleep(100);
-        QCoreApplication::processEvents();
-        QThread::msleep(100);
-        return;
-    }
-    const QRgb startColor = current.pixel(at);
-
-    FloodFill(ImagePic->picture().bitmap(), at, startColor, FlashBlue);
-    ImagePic->repaint();
-    QCoreApplication::processEvents();
-    QThread::msleep(100);
-
-    // Events run above may have changed the picture; fetch it again.
-    FloodFill(ImagePic->picture().bitmap(), at, FlashBlue, FlashYellow);
-    ImagePic->repaint();
-    QCoreApplication::processEvents();
-    QThread::msleep(100);
-
-    FloodFill(ImagePic->picture().bitmap(), at, FlashYellow, startColor);
+    };
+    fill(startColor, FlashBlue);
+    showAndPause();
+    fill(FlashBlue, FlashYellow);
+    showAndPause();
+    fill(FlashYellow, startColor);
     ImagePic->update();
 }
 

@@ -144,6 +144,9 @@ private:
     void buildMenu();
     void bindCommands();
     void setRadioSelected(QRadioButton *button, bool selected);
+    // The settings file at the end of a run: with the error box, or quietly
+    // when the session is ending.
+    void writeSettings(bool quietly);
     QToolButton *makeToolButton(QWidget *parent, const char *name, const QString &hint, const QString &glyph,
                                 QPoint position, int side);
 
