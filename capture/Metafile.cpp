@@ -9,11 +9,9 @@
 
 namespace {
 
-const QString NotValid = QStringLiteral("Metafile is not valid");
-
 [[noreturn]] void notValid()
 {
-    throw VantrixError(NotValid);
+    throw VantrixError(Metafile::invalidMessage());
 }
 
 } // namespace

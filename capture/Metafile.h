@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QRectF>
 #include <QSize>
+#include <QString>
 
 #include <memory>
 
@@ -19,7 +20,9 @@ public:
     // Larger object tables are refused; real files use a few hundred.
     static constexpr int MaxObjects = 16384;
 
-    // Throws VantrixError("Metafile is not valid") for a malformed file.
+    static QString invalidMessage() { return QStringLiteral("Metafile is not valid"); }
+
+    // Throws VantrixError(invalidMessage()) for a malformed file.
     static Metafile fromBytes(const QByteArray &bytes);
 
     // Size at 96 dots per inch.

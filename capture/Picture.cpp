@@ -106,11 +106,7 @@ QString Picture::extensionOf(const QString &fileName)
 Picture Picture::load(const QString &fileName)
 {
     const QString extension = extensionOf(fileName);
-    const QString kind = extension.toLower();
-    static const QStringList known = {QStringLiteral("bmp"), QStringLiteral("ico"), QStringLiteral("emf"),
-                                      QStringLiteral("wmf"), QStringLiteral("jpg"), QStringLiteral("jpeg")};
-    if (!known.contains(kind))
-        throw VantrixError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+    const Kind kind = kindOf(extension); // refuses an unknown extension before the file is touched
 
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -118,36 +114,55 @@ Picture Picture::load(const QString &fileName)
                                .arg(QFileInfo(fileName).absoluteFilePath(), file.errorString()));
     }
     if (file.size() > MaxFileSize)
-        throw VantrixError(kind == QLatin1String("ico") ? IconInvalid
-                           : kind == QLatin1String("emf") || kind == QLatin1String("wmf")
-                               ? QStringLiteral("Metafile is not valid")
-                               : BitmapInvalid);
+        throw VantrixError(invalidMessage(kind));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         throw VantrixError(QStringLiteral("Cannot read file \"%1\". %2")
                                .arg(QFileInfo(fileName).absoluteFilePath(), file.errorString()));
     }
-    return fromBytes(bytes, kind);
+    return fromBytes(bytes, extension);
+}
+
+Picture::Kind Picture::kindOf(const QString &extension)
+{
+    const QString lower = extension.toLower();
+    if (lower == QLatin1String("bmp") || lower == QLatin1String("jpg") || lower == QLatin1String("jpeg"))
+        return Kind::Bitmap;
+    if (lower == QLatin1String("ico"))
+        return Kind::Icon;
+    if (lower == QLatin1String("emf") || lower == QLatin1String("wmf"))
+        return Kind::Metafile;
+    throw VantrixError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+}
+
+QString Picture::invalidMessage(Kind kind)
+{
+    switch (kind) {
+    case Kind::Icon:
+        return IconInvalid;
+    case Kind::Metafile:
+        return Metafile::invalidMessage();
+    default:
+        return BitmapInvalid;
+    }
 }
 
 Picture Picture::fromBytes(const QByteArray &bytes, const QString &extension)
 {
-    const QString kind = extension.toLower();
     Picture picture;
-    if (kind == QLatin1String("bmp") || kind == QLatin1String("jpg") || kind == QLatin1String("jpeg")) {
-        const char *format = kind == QLatin1String("bmp") ? "bmp" : "jpeg";
-        picture.m_kind = Kind::Bitmap;
+    picture.m_kind = kindOf(extension);
+    switch (picture.m_kind) {
+    case Kind::Bitmap: {
+        const char *format = extension.compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0 ? "bmp" : "jpeg";
         picture.m_image = readWithFormat(bytes, format, BitmapInvalid).convertToFormat(QImage::Format_RGB32);
-        if (picture.m_image.isNull())
-            throw VantrixError(BitmapInvalid);
-    } else if (kind == QLatin1String("ico")) {
-        picture.m_kind = Kind::Icon;
+        break;
+    }
+    case Kind::Icon:
         picture.m_image = readIcon(bytes);
-    } else if (kind == QLatin1String("emf") || kind == QLatin1String("wmf")) {
-        picture.m_kind = Kind::Metafile;
+        break;
+    default:
         picture.m_metafile = Metafile::fromBytes(bytes);
-    } else {
-        throw VantrixError(QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+        break;
     }
     return picture;
 }

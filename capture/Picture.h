@@ -46,6 +46,13 @@ public:
     // The extension as typed: what follows the last dot of the file name.
     static QString extensionOf(const QString &fileName);
 
+    // The kind an extension (any case) stands for; throws "Unknown picture
+    // file extension" for any other.
+    static Kind kindOf(const QString &extension);
+
+    // The message of a file that is not a valid picture of its kind.
+    static QString invalidMessage(Kind kind);
+
     Kind kind() const { return m_kind; }
     bool isEmpty() const { return m_kind == Kind::None; }
     bool isBitmap() const { return m_kind == Kind::Bitmap; }
