@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -49,6 +50,20 @@ inline void WhenModal(std::function<void(QWidget *)> action, int timeoutMs = 500
         }
     });
     timer->start(10);
+}
+
+// The whole content of a file; empty when it cannot be read.
+inline QByteArray ReadWholeFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes a file anew; false when it cannot be written.
+inline bool WriteWholeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Points AppPath at a fresh temporary folder for the life of the object.

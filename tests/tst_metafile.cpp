@@ -18,12 +18,6 @@ namespace {
 
 const QString SampleDir = QStringLiteral(VANTRIX_TEST_DATA "/metafiles");
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QImage render(const Picture &picture, QSize size)
 {
     QImage image(size, QImage::Format_RGB32);
@@ -221,8 +215,8 @@ void TestMetafile::handMadeRecords()
 void TestMetafile::malformed_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    const QByteArray emf = readFile(SampleDir + QStringLiteral("/lo-shapes.emf"));
-    const QByteArray wmf = readFile(SampleDir + QStringLiteral("/lo-shapes.wmf"));
+    const QByteArray emf = ReadWholeFile(SampleDir + QStringLiteral("/lo-shapes.emf"));
+    const QByteArray wmf = ReadWholeFile(SampleDir + QStringLiteral("/lo-shapes.wmf"));
     QVERIFY(!emf.isEmpty() && !wmf.isEmpty());
 
     QTest::newRow("empty") << QByteArray();

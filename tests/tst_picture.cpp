@@ -105,9 +105,7 @@ private:
 QString TestPicture::write(const QString &name, const QByteArray &bytes)
 {
     const QString path = m_dir.filePath(name);
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
+    WriteWholeFile(path, bytes);
     return path;
 }
 

@@ -16,19 +16,6 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 // The text of a message box, whichever variant is shown.
 QString boxText(QWidget *box)
 {
@@ -105,7 +92,7 @@ void TestSettingsDialog::noFileKeepsDefaultsAndCloseWritesEightLines()
     form()->LeesInstellingen();
     QCOMPARE(form()->Edit1->text(), QStringLiteral("   X_is[@@1]= @@2;"));
     QVERIFY(form()->SchrijfInstellingen());
-    const QByteArray bytes = readFile(m_appPath->file(QStringLiteral("Vantrix.ini")));
+    const QByteArray bytes = ReadWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")));
     const QList<QByteArray> lines = bytes.split('\n');
     QCOMPARE(lines.size(), 9); // eight lines, each ended by CR LF
     QCOMPARE(lines[0], QByteArray("[Vantrix settings]\r"));
@@ -115,7 +102,7 @@ void TestSettingsDialog::noFileKeepsDefaultsAndCloseWritesEightLines()
 
 void TestSettingsDialog::loadsFromFile()
 {
-    writeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), "OUTY=abc\r\nInX=  a=b  \r\n");
+    QVERIFY(WriteWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), "OUTY=abc\r\nInX=  a=b  \r\n"));
     form()->LeesInstellingen();
     QCOMPARE(form()->Edit4->text(), QStringLiteral("abc"));
     QCOMPARE(form()->Edit1->text(), QStringLiteral("  a=b  "));
@@ -125,7 +112,7 @@ void TestSettingsDialog::loadsFromFile()
 
 void TestSettingsDialog::emptyFileChangesNothing()
 {
-    writeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), QByteArray());
+    QVERIFY(WriteWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), QByteArray()));
     form()->Edit2->setText(QStringLiteral("typed"));
     form()->LeesInstellingen();
     QCOMPARE(form()->Edit2->text(), QStringLiteral("typed"));
@@ -136,7 +123,7 @@ void TestSettingsDialog::writtenFileLoadsBack()
     form()->Edit1->setText(QString());
     form()->Edit3->setText(QString::fromUtf8("€ [@@1] @@2 ë"));
     QVERIFY(form()->SchrijfInstellingen());
-    QVERIFY(readFile(m_appPath->file(QStringLiteral("Vantrix.ini"))).contains("\r\nInX=\r\n"));
+    QVERIFY(ReadWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini"))).contains("\r\nInX=\r\n"));
     form()->setTemplates(TInstellingenForm::DefaultTemplates);
     form()->LeesInstellingen();
     QCOMPARE(form()->Edit1->text(), QString());
@@ -147,7 +134,7 @@ void TestSettingsDialog::unwritableFolderShowsBoxAndProgramEnds()
 {
     // A folder below a plain file can never be created, not even by root.
     const QString blocker = m_appPath->file(QStringLiteral("plain-file"));
-    writeFile(blocker, "x");
+    QVERIFY(WriteWholeFile(blocker, "x"));
     AppPath = blocker + QStringLiteral("/sub/");
     HoofdForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(HoofdForm));
@@ -165,7 +152,7 @@ void TestSettingsDialog::failureWhileWritingKeepsOldFile()
     const QString path = m_appPath->file(QStringLiteral("Vantrix.ini"));
     const QByteArray old = "[Vantrix settings]\r\n\r\n[**General variables**]\r\nSettingsfileversion=100\r\n"
                            "InX=old\r\nInY=old\r\nOutX=old\r\nOutY=old\r\n";
-    writeFile(path, old);
+    QVERIFY(WriteWholeFile(path, old));
     form()->Edit1->setText(QString(400, QLatin1Char('n')));
 
     // Let the writing fail half-way: no file may grow beyond 64 bytes.
@@ -185,7 +172,7 @@ void TestSettingsDialog::failureWhileWritingKeepsOldFile()
 
     QVERIFY(!written);
     QVERIFY(text.contains(path));
-    QCOMPARE(readFile(path), old);
+    QCOMPARE(ReadWholeFile(path), old);
     QCOMPARE(QDir(m_appPath->path()).entryList(QDir::Files), QStringList{QStringLiteral("Vantrix.ini")});
 }
 
@@ -194,10 +181,10 @@ void TestSettingsDialog::closeBeforeFirstActivationKeepsTheFile()
     // Closed before the file was ever loaded, the dialog would hold the
     // defaults; the user's templates must survive that close.
     const QString path = m_appPath->file(QStringLiteral("Vantrix.ini"));
-    writeFile(path, "InX=mine\r\nOutY=also mine\r\n");
+    QVERIFY(WriteWholeFile(path, "InX=mine\r\nOutY=also mine\r\n"));
     QCOMPARE(HoofdForm->activationCount(), 0);
     HoofdForm->close();
-    const QByteArray written = readFile(path);
+    const QByteArray written = ReadWholeFile(path);
     QVERIFY(written.contains("\r\nInX=mine\r\n"));
     QVERIFY(written.contains("\r\nOutY=also mine\r\n"));
     QVERIFY(written.contains("\r\nInY=Y_is[@@1]= @@2;\r\n"));

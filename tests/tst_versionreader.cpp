@@ -7,28 +7,6 @@
 
 #include <QFile>
 
-namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-QString writeTemp(QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    file.write(bytes);
-    return path;
-}
-
-} // namespace
-
 class TestVersionReader : public QObject
 {
     Q_OBJECT
@@ -96,7 +74,7 @@ void TestVersionReader::peFileFromStandardTools()
 void TestVersionReader::filesWithoutRecord_data()
 {
     QTest::addColumn<QByteArray>("content");
-    const QByteArray exe = readFile(QStringLiteral(VANTRIX_EXECUTABLE));
+    const QByteArray exe = ReadWholeFile(QStringLiteral(VANTRIX_EXECUTABLE));
     const QByteArray record = VersionRecord::FindInImage(exe);
     QVERIFY(!record.isEmpty());
     const qsizetype at = exe.indexOf(record);
@@ -104,7 +82,7 @@ void TestVersionReader::filesWithoutRecord_data()
 
     QTest::newRow("empty file") << QByteArray();
     QTest::newRow("text") << QByteArray("just some text\n");
-    QTest::newRow("ELF without the section") << readFile(QStringLiteral("/bin/true"));
+    QTest::newRow("ELF without the section") << ReadWholeFile(QStringLiteral("/bin/true"));
     QTest::newRow("ELF header only") << exe.left(64);
     QTest::newRow("truncated inside the record") << exe.left(at + 10);
     QByteArray zeroLength = exe;
@@ -120,7 +98,7 @@ void TestVersionReader::filesWithoutRecord_data()
     sectionsGone[0x28] = char(0xF0);
     sectionsGone[0x2F] = char(0x7F);
     QTest::newRow("section table outside the file") << sectionsGone;
-    const QByteArray dll = readFile(QStringLiteral(VANTRIX_TEST_DLL));
+    const QByteArray dll = ReadWholeFile(QStringLiteral(VANTRIX_TEST_DLL));
     QTest::newRow("PE truncated") << dll.left(dll.size() / 2);
     QByteArray badPe = dll;
     badPe[0x3C] = char(0xF0);
@@ -131,7 +109,8 @@ void TestVersionReader::filesWithoutRecord()
 {
     QFETCH(QByteArray, content);
     QTemporaryDir dir;
-    const QString path = writeTemp(dir, QStringLiteral("file.bin"), content);
+    const QString path = dir.filePath(QStringLiteral("file.bin"));
+    QVERIFY(WriteWholeFile(path, content));
     TVersionInfoReader reader(nullptr);
     reader.setFileName(path);
     QVERIFY(!reader.infoLoaded());
@@ -146,7 +125,7 @@ void TestVersionReader::damagedImagesNeverCrash()
 {
     // Every single-byte change of the record area, and every truncation of
     // the PE file, answers without reading outside the bytes.
-    const QByteArray dll = readFile(QStringLiteral(VANTRIX_TEST_DLL));
+    const QByteArray dll = ReadWholeFile(QStringLiteral(VANTRIX_TEST_DLL));
     QVERIFY(!dll.isEmpty());
     for (qsizetype cut = 0; cut < dll.size(); cut += 7)
         VersionRecord::FindInImage(dll.left(cut));
