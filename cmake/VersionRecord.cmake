@@ -8,7 +8,9 @@ set(VANTRIX_VERSION_RECORD ${CMAKE_CURRENT_BINARY_DIR}/vantrix_version.bin)
 
 add_custom_command(
   OUTPUT ${VANTRIX_RES_FILE}
-  COMMAND ${LLVM_RC} -no-preprocess -fo ${VANTRIX_RES_FILE} ${VANTRIX_RC_FILE}
+  # "--" ends the options: llvm-rc also reads "/x" words as options, so an
+  # absolute path such as /check/... would otherwise be taken for /C.
+  COMMAND ${LLVM_RC} -no-preprocess -fo ${VANTRIX_RES_FILE} -- ${VANTRIX_RC_FILE}
   DEPENDS ${VANTRIX_RC_FILE}
   COMMENT "Compiling the version record")
 
