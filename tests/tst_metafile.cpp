@@ -67,16 +67,24 @@ QString messageOf(const QByteArray &bytes)
     return QString();
 }
 
-void putU32(QByteArray &b, qsizetype at, quint32 v)
+// A copy of the bytes with little-endian words written over them, each pair
+// an offset and a value of the given width.
+template <typename Word> QByteArray patched(QByteArray bytes, std::initializer_list<std::pair<qsizetype, Word>> words)
 {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = char((v >> (8 * i)) & 0xFF);
+    for (const auto &[at, value] : words)
+        for (size_t i = 0; i < sizeof(Word); ++i)
+            bytes[at + qsizetype(i)] = char((quint64(value) >> (8 * i)) & 0xFF);
+    return bytes;
 }
 
-void putU16(QByteArray &b, qsizetype at, quint16 v)
+QByteArray withU32(const QByteArray &bytes, qsizetype at, quint32 value)
 {
-    b[at] = char(v & 0xFF);
-    b[at + 1] = char(v >> 8);
+    return patched<quint32>(bytes, {{at, value}});
+}
+
+QByteArray withU16(const QByteArray &bytes, qsizetype at, quint16 value)
+{
+    return patched<quint16>(bytes, {{at, value}});
 }
 
 } // namespace
@@ -223,46 +231,20 @@ void TestMetafile::malformed_data()
     QTest::newRow("emf truncated") << emf.left(emf.size() / 2);
     QTest::newRow("emf header only") << emf.left(88);
     const quint32 headerSize = quint8(emf[4]) | (quint8(emf[5]) << 8);
-    QByteArray zeroSize = emf;
-    putU32(zeroSize, headerSize + 4, 0);
-    QTest::newRow("emf record size 0") << zeroSize;
-    QByteArray hugeSize = emf;
-    putU32(hugeSize, headerSize + 4, 0x7FFFFFF0u);
-    QTest::newRow("emf record size huge") << hugeSize;
-    QByteArray oddSize = emf;
-    putU32(oddSize, headerSize + 4, 13);
-    QTest::newRow("emf record size not a multiple of 4") << oddSize;
-    QByteArray hugeFrame = emf;
-    putU32(hugeFrame, 32, 0x7FFFFFFFu);
-    QTest::newRow("emf huge frame") << hugeFrame;
-    QByteArray emptyFrame = emf;
-    putU32(emptyFrame, 32, quint32(qFromLittleEndian<qint32>(emf.constData() + 24)));
-    QTest::newRow("emf empty frame") << emptyFrame;
-    QByteArray emfObjects = emf;
-    putU16(emfObjects, 56, 65535);
-    QTest::newRow("emf 65535 objects") << emfObjects;
+    QTest::newRow("emf record size 0") << withU32(emf, headerSize + 4, 0);
+    QTest::newRow("emf record size huge") << withU32(emf, headerSize + 4, 0x7FFFFFF0u);
+    QTest::newRow("emf record size not a multiple of 4") << withU32(emf, headerSize + 4, 13);
+    QTest::newRow("emf huge frame") << withU32(emf, 32, 0x7FFFFFFFu);
+    QTest::newRow("emf empty frame") << withU32(emf, 32, quint32(qFromLittleEndian<qint32>(emf.constData() + 24)));
+    QTest::newRow("emf 65535 objects") << withU16(emf, 56, 65535);
 
     QTest::newRow("wmf truncated") << wmf.left(wmf.size() / 2);
-    QByteArray inchZero = wmf;
-    putU16(inchZero, 14, 0);
-    QTest::newRow("wmf inch 0") << inchZero;
-    QByteArray wmfZero = wmf;
-    putU32(wmfZero, 22 + 18, 0);
-    QTest::newRow("wmf record size 0") << wmfZero;
-    QByteArray wmfHuge = wmf;
-    putU32(wmfHuge, 22 + 18, 0x7FFFFFFFu);
-    QTest::newRow("wmf record size huge") << wmfHuge;
-    QByteArray wmfBox = wmf;
-    putU16(wmfBox, 10, 0x7FFF);
-    putU16(wmfBox, 6, 0x8000);
-    putU16(wmfBox, 14, 1);
-    QTest::newRow("wmf huge frame") << wmfBox;
-    QByteArray badHeader = wmf;
-    putU16(badHeader, 22 + 2, 7);
-    QTest::newRow("wmf header size not 9") << badHeader;
-    QByteArray wmfObjects = wmf;
-    putU16(wmfObjects, 22 + 10, 65535);
-    QTest::newRow("wmf 65535 objects") << wmfObjects;
+    QTest::newRow("wmf inch 0") << withU16(wmf, 14, 0);
+    QTest::newRow("wmf record size 0") << withU32(wmf, 22 + 18, 0);
+    QTest::newRow("wmf record size huge") << withU32(wmf, 22 + 18, 0x7FFFFFFFu);
+    QTest::newRow("wmf huge frame") << patched<quint16>(wmf, {{10, 0x7FFF}, {6, 0x8000}, {14, 1}});
+    QTest::newRow("wmf header size not 9") << withU16(wmf, 22 + 2, 7);
+    QTest::newRow("wmf 65535 objects") << withU16(wmf, 22 + 10, 65535);
     // A plain WMF without a window extent has no size.
     QByteArray plain = QByteArray::fromHex("0100090000031200000000000000") + QByteArray(4, '\0');
     plain += QByteArray::fromHex("030000000000");
