@@ -17,6 +17,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -39,6 +41,7 @@ THoofdForm *HoofdForm = nullptr;
 namespace {
 
 constexpr int MaxNameLength = 4096;
+constexpr int WaitAfterOpeningMs = 1000;
 constexpr QRgb FlashBlue = 0xFF0000FFu;
 constexpr QRgb FlashYellow = 0xFFFFFF00u;
 
@@ -65,10 +68,11 @@ QHBoxLayout *hbox(QWidget *owner)
     return layout;
 }
 
-QPlainTextEdit *makeMemo(QWidget *parent, const char *name)
+QPlainTextEdit *makeMemo(QWidget *parent, const char *name, const QString &accessibleName)
 {
     auto *memo = new QPlainTextEdit(parent);
     memo->setObjectName(QLatin1String(name));
+    memo->setAccessibleName(accessibleName);
     memo->setFont(ListFont());
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -87,11 +91,17 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
 
     WachtTimer = new QTimer(this);
     WachtTimer->setObjectName(QStringLiteral("WachtTimer"));
-    WachtTimer->setInterval(1000);
+    WachtTimer->setInterval(WaitAfterOpeningMs);
+    // A coarse timer may fire up to a twentieth early.
+    WachtTimer->setTimerType(Qt::PreciseTimer);
 
     buildLayout();
     buildMenu();
     bindCommands();
+    // No minimum size: an explicit one keeps the layout from imposing its
+    // own, and the window may be made as small as the user likes.
+    setMinimumSize(1, 1);
+    setAcceptDrops(true);
 
     move(StoredPosition);
     resize(StoredClientSize.width(), StoredClientSize.height() + MainMenu1->sizeHint().height());
@@ -147,7 +157,7 @@ void THoofdForm::buildLayout()
     columnLayout->addWidget(Panel11);
     columnLayout->addWidget(Panel7, 1);
 
-    auto nameList = [](QWidget *half, QWidget *&head, QWidget *&foot, QRadioButton *&radio, QPlainTextEdit *&memo,
+    auto nameList = [this](QWidget *half, QWidget *&head, QWidget *&foot, QRadioButton *&radio, QPlainTextEdit *&memo,
                        const char *headName, const char *footName, const char *radioName, const QString &caption,
                        const char *memoName) {
         auto *layout = vbox(half);
@@ -157,7 +167,7 @@ void THoofdForm::buildLayout()
         radio->setObjectName(QLatin1String(radioName));
         radio->setAutoExclusive(false);
         radio->setGeometry(0, 7, 113, 17);
-        memo = makeMemo(half, memoName);
+        memo = makeMemo(half, memoName, caption);
         foot = makePanel(half, footName);
         foot->setFixedHeight(5);
         layout->addWidget(head);
@@ -174,6 +184,7 @@ void THoofdForm::buildLayout()
     auto *rightLayout = vbox(Panel1);
     ScrollBox1 = new QScrollArea(Panel1);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    ScrollBox1->setAccessibleName(QStringLiteral("Figuurvlak"));
     ScrollBox1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     ScrollBox1->setLineWidth(1);
     ScrollBox1->setBackgroundRole(QPalette::Base);
@@ -197,7 +208,7 @@ void THoofdForm::buildLayout()
     bottomLayout->addWidget(Panel3);
     bottomLayout->addWidget(Panel4, 1);
     auto *outputLayout = hbox(Panel4);
-    Memo3 = makeMemo(Panel4, "Memo3");
+    Memo3 = makeMemo(Panel4, "Memo3", QStringLiteral("Codelijst"));
     Panel14 = makePanel(Panel4, "Panel14");
     Panel14->setFixedWidth(24);
     outputLayout->addWidget(Memo3, 1);
@@ -219,6 +230,7 @@ void THoofdForm::buildLayout()
     StatusPanel0 = new QLabel(StatusBar1);
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
     StatusPanel0->setFixedWidth(150);
+    StatusPanel0->setAccessibleName(QStringLiteral("Positie"));
     StatusPanel1 = new QLabel(StatusBar1);
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
     StatusBar1->addWidget(StatusPanel0);
@@ -238,8 +250,6 @@ void THoofdForm::buildLayout()
     setRadioSelected(RadioButton1, true);
     setRadioSelected(RadioButton2, false);
 
-    Memo1->installEventFilter(this);
-    Memo2->installEventFilter(this);
     Panel10->installEventFilter(this);
 }
 
@@ -254,6 +264,7 @@ QToolButton *THoofdForm::makeToolButton(QWidget *parent, const char *name, const
     button->setGeometry(position.x(), position.y(), side, side);
     button->setFocusPolicy(Qt::NoFocus);
     button->setToolTip(hint);
+    button->setAccessibleName(hint);
     button->installEventFilter(new ToolTipTimer(button));
     return button;
 }
@@ -320,18 +331,37 @@ void THoofdForm::bindCommands()
     bind(ImagePic, &ImagePicWidget::mouseReleased, &THoofdForm::ImagePicMouseUp);
 
     // A radio button the user clicks while it is on stays on.
-    connect(RadioButton1, &QRadioButton::clicked, this, [this](bool checked) {
-        setRadioSelected(RadioButton1, true);
-        if (checked)
-            RadioButton1Click();
-    });
-    connect(RadioButton2, &QRadioButton::clicked, this, [this](bool checked) {
-        setRadioSelected(RadioButton2, true);
-        if (checked)
-            RadioButton2Click();
-    });
+    auto bindRadio = [this](QRadioButton *radio, void (THoofdForm::*handler)()) {
+        connect(radio, &QRadioButton::clicked, this, [this, radio, handler](bool checked) {
+            VantrixApplication::RunHandler([this, radio, handler, checked] {
+                setRadioSelected(radio, true);
+                if (checked)
+                    (this->*handler)();
+            });
+        });
+    };
+    bindRadio(RadioButton1, &THoofdForm::RadioButton1Click);
+    bindRadio(RadioButton2, &THoofdForm::RadioButton2Click);
 
-    connect(ImagePic, &ImagePicWidget::mouseMoved, this, &THoofdForm::ImagePicMouseMove);
+    connect(ImagePic, &ImagePicWidget::mouseMoved, this,
+            [this](QPoint position) { VantrixApplication::RunHandler([this, position] { ImagePicMouseMove(position); }); });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        VantrixApplication::RunHandler([this, now] { focusMoved(now); });
+    });
+}
+
+void THoofdForm::focusMoved(QWidget *now)
+{
+    // A list is entered when the focus comes to it from another control of
+    // this window, not when it returns to the list it never left (after a
+    // menu, a modal window, or a switch to another program).
+    if (!now || now->window() != this || now == m_focusControl)
+        return;
+    m_focusControl = now;
+    if (now == Memo1)
+        Memo1Enter();
+    else if (now == Memo2)
+        Memo2Enter();
 }
 
 // ---------------------------------------------------------------------------
@@ -430,15 +460,58 @@ void THoofdForm::writeSettings(bool quietly)
 
 bool THoofdForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusIn) {
-        if (watched == Memo1)
-            Memo1Enter();
-        else if (watched == Memo2)
-            Memo2Enter();
-    } else if (event->type() == QEvent::Resize && watched == Panel10) {
+    if (event->type() == QEvent::Resize && watched == Panel10)
         FormResize();
-    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+namespace {
+
+// The first local file among dropped addresses, or an empty text.
+QString droppedFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            return url.toLocalFile();
+    }
+    return {};
+}
+
+} // namespace
+
+void THoofdForm::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void THoofdForm::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void THoofdForm::dropEvent(QDropEvent *event)
+{
+    const QString file = droppedFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Opened later, from the event loop: the desktop's drag waits for the
+    // answer to the drop, and a failure box must not hold it up.
+    QTimer::singleShot(0, this, VantrixApplication::Guarded([this, file] { OpenDroppedPicture(file); }));
+}
+
+void THoofdForm::OpenDroppedPicture(const QString &fileName)
+{
+    // As the picture dialog does after its choice: the dialog starts from
+    // this file next time, whether or not it opens.
+    m_lastPictureFile = fileName;
+    if (OpenPictureDialog1)
+        OpenPictureDialog1->selectFile(fileName);
+    OpenPicture(fileName);
 }
 
 // ---------------------------------------------------------------------------
@@ -448,8 +521,11 @@ PictureDialog *THoofdForm::pictureDialog()
 {
     // Made at first use, which keeps it out of start-up; from then on it
     // lives as long as the window and remembers the last file chosen.
-    if (!OpenPictureDialog1)
+    if (!OpenPictureDialog1) {
         OpenPictureDialog1 = new PictureDialog(this);
+        if (!m_lastPictureFile.isEmpty())
+            OpenPictureDialog1->selectFile(m_lastPictureFile);
+    }
     return OpenPictureDialog1;
 }
 
@@ -461,6 +537,7 @@ void THoofdForm::SpeedButton1Click()
     const QStringList files = dialog->selectedFiles();
     if (files.isEmpty())
         return;
+    m_lastPictureFile = files.front();
     dialog->selectFile(files.front());
     OpenPicture(files.front());
 }
@@ -599,8 +676,9 @@ void THoofdForm::Memo2Enter()
 void THoofdForm::setRadioSelected(QRadioButton *button, bool selected)
 {
     button->setChecked(selected);
-    // Only the selected radio button takes part in the Tab order.
-    button->setFocusPolicy(selected ? Qt::StrongFocus : Qt::NoFocus);
+    // Only the selected radio button takes part in the Tab order; a click
+    // focuses either.
+    button->setFocusPolicy(selected ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 // ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // commands around them.
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <cstdint>
 
@@ -109,6 +110,8 @@ public:
 
     // Opens a picture file (the part of SpeedButton1Click after the dialog).
     void OpenPicture(const QString &fileName);
+    // Opens a file dropped onto the window, as if chosen in the dialog.
+    void OpenDroppedPicture(const QString &fileName);
 
     // Blue, yellow, then the area's own colour again.
     void FlashArea(std::int32_t X, std::int32_t Y);
@@ -138,12 +141,16 @@ protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildLayout();
     void buildMenu();
     void bindCommands();
     void setRadioSelected(QRadioButton *button, bool selected);
+    void focusMoved(QWidget *now);
     // The settings file at the end of a run: with the error box, or quietly
     // when the session is ending.
     void writeSettings(bool quietly);
@@ -157,6 +164,10 @@ private:
     bool m_activated = false;
     bool m_closed = false;
     int m_activations = 0;
+    // The control of this window that had the focus last.
+    QPointer<QWidget> m_focusControl;
+    // The picture file chosen or dropped last.
+    QString m_lastPictureFile;
 };
 
 extern THoofdForm *HoofdForm;

@@ -4,13 +4,53 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <cmath>
+
+namespace {
+
+// Device pixels are whole numbers; a transform's offsets may carry rounding
+// noise far below this.
+constexpr qreal SamePlace = 1e-6;
+
+// Picture coordinates for device pixels First, First + 1, ... Count - 1 of
+// one axis: the control coordinate each falls in, divided by Factor. Only
+// the run that lands on the picture is kept; First moves to its start.
+std::vector<int> pictureCoordinates(int &first, int count, qreal windowShift, int offset, qreal ratio, int factor,
+                                    int pictureSide)
+{
+    std::vector<int> coordinates;
+    coordinates.reserve(std::size_t(std::max(count, 0)));
+    int start = first;
+    for (int d = first; d < first + count; ++d) {
+        const int control = ImagePicWidget::ControlCoordinate(d + windowShift, offset, ratio);
+        if (control < 0) {
+            start = d + 1;
+            continue;
+        }
+        const int at = control / factor;
+        if (at >= pictureSide)
+            break;
+        coordinates.push_back(at);
+    }
+    first = start;
+    return coordinates;
+}
+
+} // namespace
+
 ImagePicWidget::ImagePicWidget(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("ImagePic"));
+    setAccessibleName(QStringLiteral("Figuur"));
     setMouseTracking(true);
     setCursor(Qt::WhatsThisCursor);
     setFocusPolicy(Qt::NoFocus);
     resize(EmptySize);
+}
+
+int ImagePicWidget::ControlCoordinate(qreal pixel, int offset, qreal ratio)
+{
+    return int(std::floor((pixel + 0.5) / ratio)) - offset;
 }
 
 void ImagePicWidget::setPicture(Picture picture)
@@ -40,15 +80,91 @@ void ImagePicWidget::paintEvent(QPaintEvent *event)
     if (m_picture.isEmpty())
         return;
     QPainter painter(this);
-    m_picture.draw(painter, rect(), event->rect());
+    if (m_picture.kind() == Picture::Kind::Metafile || painter.deviceTransform().type() > QTransform::TxScale) {
+        m_picture.draw(painter, rect(), event->rect());
+        return;
+    }
+    paintPixels(painter, event->rect().intersected(rect()));
+}
+
+void ImagePicWidget::paintPixels(QPainter &painter, const QRect &exposed)
+{
+    if (exposed.isEmpty())
+        return;
+    const QTransform device = painter.deviceTransform();
+    const qreal ratio = device.m11();
+    const QPoint offset = mapTo(window(), QPoint(0, 0));
+    // On screen the painter's device is the window's, and a device pixel is
+    // the window's own; rendered elsewhere, it is shifted to where the
+    // window would have it.
+    const QPointF origin = device.map(QPointF(0, 0));
+    QPointF shift = QPointF(offset) * ratio - origin;
+    if (std::abs(shift.x()) < SamePlace)
+        shift.setX(0);
+    if (std::abs(shift.y()) < SamePlace)
+        shift.setY(0);
+
+    const QRect pixels = device.mapRect(QRectF(exposed)).toAlignedRect();
+    const int factor = m_doubled ? 2 : 1;
+    int left = pixels.left();
+    int top = pixels.top();
+    const std::vector<int> columns = pictureCoordinates(left, pixels.width(), shift.x(), offset.x(), ratio, factor,
+                                                        m_picture.size().width());
+    const std::vector<int> rows = pictureCoordinates(top, pixels.height(), shift.y(), offset.y(), device.m22(), factor,
+                                                     m_picture.size().height());
+    m_picture.drawPixels(painter, QPoint(left, top), columns, rows);
+}
+
+QPoint ImagePicWidget::exactPosition(QPointF inWindow) const
+{
+    // A place in the window is exact, in logical units, and names a whole
+    // device pixel.
+    const qreal ratio = devicePixelRatioF();
+    const QPoint offset = mapTo(window(), QPoint(0, 0));
+    return {ControlCoordinate(std::round(inWindow.x() * ratio), offset.x(), ratio),
+            ControlCoordinate(std::round(inWindow.y() * ratio), offset.y(), ratio)};
+}
+
+QPoint ImagePicWidget::controlPosition(const QMouseEvent *event) const
+{
+    // An event's place in the control is cut to whole units; its place in
+    // the window is exact. The move that comes with entering the control
+    // has no place in the window, but the entering itself had one.
+    const QPointF inControl = event->scenePosition() - QPointF(mapTo(window(), QPoint(0, 0)));
+    if (std::abs(inControl.x() - event->position().x()) < 1 && std::abs(inControl.y() - event->position().y()) < 1)
+        return exactPosition(event->scenePosition());
+    if (m_entered && m_entered->first == event->globalPosition())
+        return m_entered->second;
+    return event->position().toPoint();
+}
+
+void ImagePicWidget::enterEvent(QEnterEvent *event)
+{
+    m_entered = {event->globalPosition(), exactPosition(event->scenePosition())};
+    QWidget::enterEvent(event);
+}
+
+void ImagePicWidget::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_leftHeld = true;
+    QWidget::mousePressEvent(event);
 }
 
 void ImagePicWidget::mouseMoveEvent(QMouseEvent *event)
 {
-    emit mouseMoved(event->position().toPoint());
+    const QPoint position = controlPosition(event);
+    // Another button held down also keeps the pointer here, but only the
+    // left one tracks it outside the control.
+    if (rect().contains(position) || m_leftHeld)
+        emit mouseMoved(position);
 }
 
 void ImagePicWidget::mouseReleaseEvent(QMouseEvent *event)
 {
-    emit mouseReleased(event->button());
+    const bool counts = rect().contains(controlPosition(event)) || m_leftHeld;
+    if (event->button() == Qt::LeftButton)
+        m_leftHeld = false;
+    if (counts)
+        emit mouseReleased(event->button());
 }

@@ -1,10 +1,19 @@
 #pragma once
 // The picture control: shows one picture at natural size or doubled, and
 // reports pointer movement and button releases in its own coordinates.
+//
+// A position is the control's pixel column and row that the screen shows
+// under the pointer, at any display scale: the device pixel the pointer is
+// on belongs to the logical pixel that holds its centre, and bitmaps are
+// painted by the same rule, so every device pixel shows exactly one picture
+// pixel and the position names the pixel the user sees.
 
 #include "capture/Picture.h"
 
 #include <QWidget>
+
+#include <optional>
+#include <utility>
 
 class ImagePicWidget : public QWidget
 {
@@ -26,18 +35,34 @@ public:
     void setDoubled(bool doubled);
     bool isDoubled() const { return m_doubled; }
 
+    // The control coordinate that window device pixel Pixel (its left or top
+    // edge) falls in, for a control whose logical offset in its window is
+    // Offset, at device pixel ratio Ratio.
+    static int ControlCoordinate(qreal pixel, int offset, qreal ratio);
+
 signals:
     void mouseMoved(QPoint position);
     void mouseReleased(Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     void applySize();
+    QPoint exactPosition(QPointF inWindow) const;
+    QPoint controlPosition(const QMouseEvent *event) const;
+    void paintPixels(QPainter &painter, const QRect &exposed);
 
     Picture m_picture;
     bool m_doubled = false;
+    // A left press on the control holds the pointer until the left release:
+    // movement and a release outside still count.
+    bool m_leftHeld = false;
+    // Where the pointer entered the control: its global place and the
+    // control position there.
+    std::optional<std::pair<QPointF, QPoint>> m_entered;
 };

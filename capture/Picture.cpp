@@ -214,34 +214,50 @@ void Picture::draw(QPainter &painter, const QRect &target, const QRect &exposed)
     painter.setClipRect(visible, Qt::IntersectClip);
     const QRectF drawTo(target.x() + sourcePixels.x() * sx, target.y() + sourcePixels.y() * sy,
                         sourcePixels.width() * sx, sourcePixels.height() * sy);
-    if (sx == 2 && sy == 2 && painter.worldTransform().type() <= QTransform::TxTranslate)
-        drawDoubled(painter, sourcePixels, drawTo.topLeft().toPoint());
-    else
-        painter.drawImage(drawTo, m_image, QRectF(sourcePixels));
+    painter.drawImage(drawTo, m_image, QRectF(sourcePixels));
     painter.restore();
 }
 
-void Picture::drawDoubled(QPainter &painter, const QRect &source, QPoint at) const
+void Picture::drawPixels(QPainter &painter, QPoint deviceTopLeft, const std::vector<int> &columns,
+                         const std::vector<int> &rows) const
 {
-    // Each pixel as a 2 x 2 block, written band by band into a small
-    // scratch image: a general scaled blit is several times slower, and the
-    // scratch stays a few rows high whatever the picture's size.
-    constexpr int BandRows = 32;
-    const int width = source.width() * 2;
-    QImage band(width, BandRows * 2, m_image.format());
-    if (band.isNull())
+    if (m_image.isNull() || columns.empty() || rows.empty())
         return;
-    for (int top = source.top(); top <= source.bottom(); top += BandRows) {
-        const int rows = std::min(BandRows, source.bottom() + 1 - top);
-        for (int r = 0; r < rows; ++r) {
-            const auto *in = reinterpret_cast<const QRgb *>(m_image.constScanLine(top + r)) + source.left();
-            auto *out = reinterpret_cast<QRgb *>(band.scanLine(2 * r));
-            for (int x = 0; x < source.width(); ++x)
-                out[2 * x] = out[2 * x + 1] = in[x];
-            std::memcpy(band.scanLine(2 * r + 1), out, std::size_t(width) * sizeof(QRgb));
-        }
-        painter.drawImage(QPoint(at.x(), at.y() + 2 * (top - source.top())), band, QRect(0, 0, width, rows * 2));
+    const int width = int(columns.size());
+    const int height = int(rows.size());
+    painter.save();
+    // From here on one unit is one device pixel.
+    painter.setWorldTransform(painter.deviceTransform().inverted() * painter.worldTransform());
+    const bool straight = columns.back() - columns.front() == width - 1 && rows.back() - rows.front() == height - 1;
+    if (straight) {
+        // One picture pixel per device pixel: the picture itself.
+        painter.drawImage(deviceTopLeft, m_image, QRect(columns.front(), rows.front(), width, height));
+        painter.restore();
+        return;
     }
+    // Otherwise band by band through a small scratch image, a few rows high
+    // whatever the picture's size; a row repeated below itself is copied.
+    constexpr int BandRows = 64;
+    QImage band(width, std::min(BandRows, height), m_image.format());
+    if (band.isNull()) {
+        painter.restore();
+        return;
+    }
+    for (int top = 0; top < height; top += BandRows) {
+        const int count = std::min(BandRows, height - top);
+        for (int r = 0; r < count; ++r) {
+            auto *out = reinterpret_cast<QRgb *>(band.scanLine(r));
+            if (r > 0 && rows[std::size_t(top + r)] == rows[std::size_t(top + r - 1)]) {
+                std::memcpy(out, band.constScanLine(r - 1), std::size_t(width) * sizeof(QRgb));
+                continue;
+            }
+            const auto *in = reinterpret_cast<const QRgb *>(m_image.constScanLine(rows[std::size_t(top + r)]));
+            for (int i = 0; i < width; ++i)
+                out[i] = in[columns[std::size_t(i)]];
+        }
+        painter.drawImage(QPoint(deviceTopLeft.x(), deviceTopLeft.y() + top), band, QRect(0, 0, width, count));
+    }
+    painter.restore();
 }
 
 QImage &Picture::bitmap()

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 class QPainter;
 
@@ -62,14 +63,18 @@ public:
     // picture scaled onto Target. Bitmaps keep hard pixel edges.
     void draw(QPainter &painter, const QRect &target, const QRect &exposed) const;
 
+    // Bitmaps and icons pixel by pixel onto device pixels: the device pixel
+    // at DeviceTopLeft + (i, j) shows picture pixel (Columns[i], Rows[j]).
+    // Both lists run upward and hold valid picture coordinates only.
+    void drawPixels(QPainter &painter, QPoint deviceTopLeft, const std::vector<int> &columns,
+                    const std::vector<int> &rows) const;
+
     // Bitmap access; throws "Can only modify an image if it contains a
     // bitmap" for icons and metafiles.
     QImage &bitmap();
     const QImage &image() const { return m_image; }
 
 private:
-    void drawDoubled(QPainter &painter, const QRect &source, QPoint at) const;
-
     Kind m_kind = Kind::None;
     QImage m_image; // bitmaps in a 32-bit format, icons as shown
     std::optional<Metafile> m_metafile;

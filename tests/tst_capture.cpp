@@ -24,19 +24,32 @@ namespace {
 const QRgb White = qRgb(255, 255, 255);
 const QRgb Blue = qRgb(0, 0, 255);
 
+// Where a point of a control lies in its window, as a mouse event says.
+QPointF inWindow(QWidget *target, QPoint at)
+{
+    return QPointF(target->mapTo(target->window(), at));
+}
+
 // Sends real mouse events to the picture control, through the event loop's
 // notify like the desktop does.
 void moveTo(QWidget *target, QPoint at, Qt::MouseButtons held = Qt::NoButton)
 {
-    QMouseEvent event(QEvent::MouseMove, QPointF(at), target->mapToGlobal(QPointF(at)), Qt::NoButton, held,
-                      Qt::NoModifier);
+    QMouseEvent event(QEvent::MouseMove, QPointF(at), inWindow(target, at), target->mapToGlobal(QPointF(at)),
+                      Qt::NoButton, held, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void press(QWidget *target, QPoint at, Qt::MouseButton button = Qt::LeftButton)
+{
+    QMouseEvent event(QEvent::MouseButtonPress, QPointF(at), inWindow(target, at), target->mapToGlobal(QPointF(at)),
+                      button, button, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
 void release(QWidget *target, QPoint at, Qt::MouseButton button = Qt::LeftButton)
 {
-    QMouseEvent event(QEvent::MouseButtonRelease, QPointF(at), target->mapToGlobal(QPointF(at)), button, Qt::NoButton,
-                      Qt::NoModifier);
+    QMouseEvent event(QEvent::MouseButtonRelease, QPointF(at), inWindow(target, at),
+                      target->mapToGlobal(QPointF(at)), button, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
@@ -84,6 +97,8 @@ private slots:
     void rowOrColumnZeroAddsLineWithoutFlash();
     void anyButtonCounts();
     void dragOutsideGivesNegativeCoordinates();
+    void onlyLeftPressHoldsPointer_data();
+    void onlyLeftPressHoldsPointer();
     void clicksIgnoredRightAfterOpening();
     void secondOpeningDoesNotRestartTimer();
     void listFollowsFocusAndRadioButtons();
@@ -162,6 +177,7 @@ void TestCapture::truncationTowardZero()
     image.fill(White);
     openReady(writeBitmap(QStringLiteral("t.bmp"), image));
     w()->Vergroten1Click();
+    press(pic(), QPoint(5, 3));
     moveTo(pic(), QPoint(5, -3), Qt::LeftButton);
     QCOMPARE(w()->mouseX(), 2);
     QCOMPARE(w()->mouseY(), -1);
@@ -212,11 +228,45 @@ void TestCapture::dragOutsideGivesNegativeCoordinates()
     image.fill(White);
     openReady(writeBitmap(QStringLiteral("d.bmp"), image));
     moveTo(pic(), QPoint(10, 10));
+    press(pic(), QPoint(10, 10));
     moveTo(pic(), QPoint(-7, -4), Qt::LeftButton);
     release(pic(), QPoint(-7, -4));
     QCOMPARE(lines(w()->Memo3), QStringList{QStringLiteral("   X_is[]= -7;") + QString(20, QLatin1Char(' ')) +
                                             QStringLiteral("Y_is[]= -4;")});
     QCOMPARE(w()->ImagePic->picture().image(), image.convertToFormat(QImage::Format_RGB32));
+}
+
+void TestCapture::onlyLeftPressHoldsPointer_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<QPoint>("releasedAt");
+    QTest::addColumn<int>("lineCount");
+    QTest::addColumn<QString>("readOut");
+    QTest::newRow("left, released outside") << Qt::LeftButton << QPoint(30, 25) << 1 << "  X=30 , Y=25";
+    QTest::newRow("right, released outside") << Qt::RightButton << QPoint(30, 25) << 0 << "  X=10 , Y=10";
+    QTest::newRow("middle, released outside") << Qt::MiddleButton << QPoint(-1, 5) << 0 << "  X=10 , Y=10";
+    QTest::newRow("right, released inside") << Qt::RightButton << QPoint(19, 19) << 1 << "  X=19 , Y=19";
+}
+
+void TestCapture::onlyLeftPressHoldsPointer()
+{
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(QPoint, releasedAt);
+    QFETCH(int, lineCount);
+    QFETCH(QString, readOut);
+    w()->Flitsen1Click();
+    QImage image(20, 20, QImage::Format_RGB32);
+    image.fill(White);
+    openReady(writeBitmap(QStringLiteral("h.bmp"), image));
+    moveTo(pic(), QPoint(10, 10));
+    press(pic(), QPoint(10, 10), button);
+    moveTo(pic(), releasedAt, button);
+    release(pic(), releasedAt, button);
+    QCOMPARE(lines(w()->Memo3).size(), lineCount);
+    QCOMPARE(w()->StatusPanel0->text(), readOut);
+    // The hold ends with the left release: movement outside no longer counts.
+    moveTo(pic(), QPoint(40, 40));
+    QCOMPARE(w()->StatusPanel0->text(), readOut);
 }
 
 void TestCapture::clicksIgnoredRightAfterOpening()

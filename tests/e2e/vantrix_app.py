@@ -1,0 +1,106 @@
+"""The real program in a folder of its own, driven on an X session."""
+
+import os
+import shutil
+import subprocess
+import time
+
+from xsession import Failure, wait_for
+
+TITLE = "Vantrix 1.3.0"
+CLIENT_HEIGHT = 404
+
+# Places in the main window's client area, in logical pixels.
+FLASH_BUTTON = (55 + 12, 3 + 12)
+ZOOM_BUTTON = (30 + 12, 3 + 12)
+SETTINGS_BUTTON = (80 + 12, 3 + 12)
+README_BUTTON = (105 + 12, 3 + 12)
+COPY_BUTTON = (592 + 10, 269 + 10)
+MEMO1 = (60, 100)
+MEMO2 = (60, 300)
+RADIO1 = (5 + 30, 32 + 7 + 8)
+RADIO2 = (5 + 30, 32 + 177 + 7 + 8)
+PICTURE = (207, 33)  # top left of the picture, inside the picture area's border
+
+
+class App:
+    def __init__(self, session, program, folder, scale=1.0, extra_env=None):
+        self.session = session
+        self.scale = scale
+        self.folder = folder
+        os.makedirs(folder, exist_ok=True)
+        self.program = os.path.join(folder, "Vantrix")
+        shutil.copy(program, self.program)
+        readme = os.path.join(os.path.dirname(program), "LeesMij.txt")
+        if os.path.exists(readme):
+            shutil.copy(readme, os.path.join(folder, "LeesMij.txt"))
+        env = dict(session.env, QT_LOGGING_RULES="qt.qpa.*=false", QT_SCALE_FACTOR=str(scale))
+        env.update(extra_env or {})
+        self.log = open(os.path.join(folder, "out.log"), "wb")
+        self.process = subprocess.Popen([self.program], env=env, stdout=self.log, stderr=subprocess.STDOUT)
+        self.window = wait_for("the main window", lambda: self.main_window(), seconds=20)
+        time.sleep(0.5)
+        session.x("xdotool", "windowactivate", "--sync", str(self.window), check=False)
+        time.sleep(0.3)
+
+    def main_window(self):
+        for window in self.session.windows(pid=self.process.pid):
+            if self.session.x("xdotool", "getwindowname", str(window), check=False).strip() == TITLE:
+                return window
+        return None
+
+    def output(self):
+        self.log.flush()
+        with open(os.path.join(self.folder, "out.log"), errors="replace") as log:
+            return log.read()
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+        self.log.close()
+
+    # Where things are on the screen, in device pixels of the root window.
+    def client_origin(self):
+        x, y, width, height = self.session.geometry(self.window)
+        menu = round(height / self.scale) - CLIENT_HEIGHT
+        return x, y + round(menu * self.scale)
+
+    def at(self, point):
+        left, top = self.client_origin()
+        return left + round(point[0] * self.scale), top + round(point[1] * self.scale)
+
+    def click(self, point, button=1):
+        x, y = self.at(point)
+        self.session.click(x, y, button)
+        time.sleep(0.25)
+
+    def visible_windows(self):
+        return self.session.windows(pid=self.process.pid)
+
+    def wait_alone(self):
+        wait_for("the main window alone", lambda: len(self.visible_windows()) <= 1, seconds=10)
+        time.sleep(0.3)
+
+    def open_picture(self, path):
+        self.session.key("ctrl+o")
+        time.sleep(1.0)
+        self.session.key("ctrl+a")
+        self.session.type(path, delay=8)
+        # The file name completer may take the first Return; the dialog the next.
+        for _ in range(3):
+            time.sleep(0.4)
+            self.session.key("Return")
+            time.sleep(0.4)
+            if len(self.visible_windows()) <= 1:
+                break
+        self.wait_alone()
+        time.sleep(1.2)  # past the second in which clicks are ignored
+
+    def copy_output(self):
+        self.click(COPY_BUTTON)
+        time.sleep(0.3)
+        return self.session.clipboard()
