@@ -1,6 +1,7 @@
 #include "capture/Picture.h"
 
 #include "app/Failure.h"
+#include "capture/Dib.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -29,6 +30,30 @@ QImage readWithFormat(const QByteArray &bytes, const char *format, const QString
     QImage image;
     if (!reader.read(&image) || image.isNull())
         throw VantrixError(invalid);
+    return image;
+}
+
+// A 16-bit bitmap file through our own reader, which stretches 5- and 6-bit
+// channels over the whole range (31 and 63 become 255) whatever the header;
+// Qt's reader stops at 248 for some headers, so pure blue would not be pure.
+// An empty image for any other depth.
+QImage readSixteenBitBitmap(const QByteArray &bytes)
+{
+    constexpr qsizetype FileHeaderSize = 14;
+    constexpr qsizetype BitCountAt = FileHeaderSize + 14;
+    constexpr qsizetype PixelsOffsetAt = 10;
+    if (bytes.size() < BitCountAt + 2 || !bytes.startsWith("BM"))
+        return {};
+    const auto u16 = [&bytes](qsizetype at) { return int(uchar(bytes[at])) | (int(uchar(bytes[at + 1])) << 8); };
+    if (u16(BitCountAt) != 16)
+        return {};
+    const qint64 pixelsAt = qint64(u16(PixelsOffsetAt)) | (qint64(u16(PixelsOffsetAt + 2)) << 16);
+    if (pixelsAt <= FileHeaderSize || pixelsAt > bytes.size())
+        throw VantrixError(BitmapInvalid);
+    const QImage image = Dib::Decode(bytes, FileHeaderSize, qsizetype(pixelsAt) - FileHeaderSize,
+                                     qsizetype(pixelsAt), bytes.size() - qsizetype(pixelsAt));
+    if (image.isNull())
+        throw VantrixError(BitmapInvalid);
     return image;
 }
 
@@ -153,8 +178,11 @@ Picture Picture::fromBytes(const QByteArray &bytes, const QString &extension)
     picture.m_kind = kindOf(extension);
     switch (picture.m_kind) {
     case Kind::Bitmap: {
-        const char *format = extension.compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0 ? "bmp" : "jpeg";
-        picture.m_image = readWithFormat(bytes, format, BitmapInvalid).convertToFormat(QImage::Format_RGB32);
+        const bool bmp = extension.compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0;
+        QImage image = bmp ? readSixteenBitBitmap(bytes) : QImage();
+        if (image.isNull())
+            image = readWithFormat(bytes, bmp ? "bmp" : "jpeg", BitmapInvalid);
+        picture.m_image = image.convertToFormat(QImage::Format_RGB32);
         break;
     }
     case Kind::Icon:

@@ -7,6 +7,8 @@
 #include "app/VantrixApplication.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QImageWriter>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -64,6 +66,16 @@ inline bool WriteWholeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A picture in a file format, as the bytes of a file.
+inline QByteArray Encoded(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, format).write(image);
+    return bytes;
 }
 
 // Points AppPath at a fresh temporary folder for the life of the object.

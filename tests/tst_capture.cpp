@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTextBlock>
@@ -99,6 +100,8 @@ private slots:
     void dragOutsideGivesNegativeCoordinates();
     void onlyLeftPressHoldsPointer_data();
     void onlyLeftPressHoldsPointer();
+    void screenShowsPositionPixel_data();
+    void screenShowsPositionPixel();
     void clicksIgnoredRightAfterOpening();
     void secondOpeningDoesNotRestartTimer();
     void listFollowsFocusAndRadioButtons();
@@ -267,6 +270,52 @@ void TestCapture::onlyLeftPressHoldsPointer()
     // The hold ends with the left release: movement outside no longer counts.
     moveTo(pic(), QPoint(40, 40));
     QCOMPARE(w()->StatusPanel0->text(), readOut);
+}
+
+void TestCapture::screenShowsPositionPixel_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<bool>("zoom");
+    for (const qreal ratio : {1.0, 1.25, 1.5, 1.75, 2.0, 3.0}) {
+        for (const bool zoom : {false, true})
+            QTest::addRow("%g%s", ratio, zoom ? ", doubled" : "") << ratio << zoom;
+    }
+}
+
+void TestCapture::screenShowsPositionPixel()
+{
+    QFETCH(qreal, ratio);
+    QFETCH(bool, zoom);
+    // Every pixel carries its own coordinates.
+    QImage coded(37, 23, QImage::Format_RGB32);
+    for (int y = 0; y < coded.height(); ++y)
+        for (int x = 0; x < coded.width(); ++x)
+            coded.setPixel(x, y, qRgb(x, y, 128));
+    ImagePicWidget pic;
+    pic.setPicture(Picture::fromBytes(Encoded(coded, "bmp"), QStringLiteral("bmp")));
+    pic.setDoubled(zoom);
+    const int factor = zoom ? 2 : 1;
+
+    QImage screen(int(std::ceil(pic.width() * ratio)), int(std::ceil(pic.height() * ratio)), QImage::Format_RGB32);
+    screen.setDevicePixelRatio(ratio);
+    screen.fill(Qt::white);
+    QPainter painter(&screen);
+    pic.render(&painter);
+    painter.end();
+
+    // Each device pixel shows the picture pixel that a pointer on it names.
+    for (int d = 0; d < screen.height(); ++d) {
+        for (int c = 0; c < screen.width(); ++c) {
+            const int x = ImagePicWidget::ControlCoordinate(c, 0, ratio);
+            const int y = ImagePicWidget::ControlCoordinate(d, 0, ratio);
+            if (x >= pic.width() || y >= pic.height())
+                continue; // a device pixel mostly beyond the control
+            const QRgb shown = screen.pixel(c, d);
+            if (shown != qRgb(x / factor, y / factor, 128))
+                QFAIL(qPrintable(QStringLiteral("device pixel %1,%2 shows %3,%4, the pointer names %5,%6")
+                                     .arg(c).arg(d).arg(qRed(shown)).arg(qGreen(shown)).arg(x / factor).arg(y / factor)));
+        }
+    }
 }
 
 void TestCapture::clicksIgnoredRightAfterOpening()

@@ -18,15 +18,6 @@
 
 namespace {
 
-QByteArray encoded(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.write(image);
-    return bytes;
-}
 
 QImage sampleImage(int w, int h)
 {
@@ -40,7 +31,7 @@ QImage sampleImage(int w, int h)
 // A BMP header that claims a huge picture but carries no pixels.
 QByteArray hugeBitmapHeader()
 {
-    QByteArray bytes = encoded(sampleImage(4, 4), "bmp");
+    QByteArray bytes = Encoded(sampleImage(4, 4), "bmp");
     const qint32 side = 100000;
     memcpy(bytes.data() + 18, &side, 4);
     memcpy(bytes.data() + 22, &side, 4);
@@ -91,6 +82,8 @@ private slots:
     void failedLoadIsFast();
     void iconPicksClosestDeepestEntry();
     void doubledBitmapIsPixelBlocks();
+    void sixteenBitChannelsReachFullRange_data();
+    void sixteenBitChannelsReachFullRange();
     void extensionOf_data();
     void extensionOf();
     void fillMatchesReference();
@@ -122,9 +115,9 @@ void TestPicture::load_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<QSize>("size");
 
-    const QByteArray bmp = encoded(sampleImage(30, 20), "bmp");
-    const QByteArray jpg = encoded(sampleImage(30, 20), "jpeg");
-    const QByteArray png = encoded(sampleImage(30, 20), "png");
+    const QByteArray bmp = Encoded(sampleImage(30, 20), "bmp");
+    const QByteArray jpg = Encoded(sampleImage(30, 20), "jpeg");
+    const QByteArray png = Encoded(sampleImage(30, 20), "png");
     QFile iconFile(QStringLiteral(":/icons/vantrix.ico"));
     QVERIFY(iconFile.open(QIODevice::ReadOnly));
     const QByteArray ico = iconFile.readAll();
@@ -202,7 +195,7 @@ void TestPicture::iconPicksClosestDeepestEntry()
 void TestPicture::doubledBitmapIsPixelBlocks()
 {
     const QImage source = sampleImage(3, 2);
-    const Picture picture = Picture::fromBytes(encoded(source, "bmp"), QStringLiteral("bmp"));
+    const Picture picture = Picture::fromBytes(Encoded(source, "bmp"), QStringLiteral("bmp"));
     QImage target(6, 4, QImage::Format_RGB32);
     target.fill(Qt::black);
     QPainter painter(&target);
@@ -222,6 +215,74 @@ void TestPicture::doubledBitmapIsPixelBlocks()
     QCOMPARE(part.pixel(3, 3), source.pixel(1, 1));
     QCOMPARE(part.pixel(0, 0), qRgb(0, 0, 0));
     QCOMPARE(part.pixel(5, 3), qRgb(0, 0, 0));
+}
+
+namespace {
+
+// A 2 x 1 bitmap file of 16 bits a pixel: the given header size and masks
+// (none: plain 5-5-5), the two pixel words.
+QByteArray sixteenBitBitmap(quint32 headerSize, const std::vector<quint32> &masks, quint16 first, quint16 second)
+{
+    QByteArray info(int(headerSize), '\0');
+    auto put = [](QByteArray &bytes, int at, quint32 value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes[at + i] = char((value >> (8 * i)) & 0xFF);
+    };
+    put(info, 0, headerSize, 4);
+    put(info, 4, 2, 4);
+    put(info, 8, 1, 4);
+    put(info, 12, 1, 2);
+    put(info, 14, 16, 2);
+    put(info, 16, masks.empty() ? 0 : 3, 4); // BI_RGB or BI_BITFIELDS
+    // The masks stand inside a larger header, or after a 40-byte one.
+    QByteArray tail(headerSize > 40 ? 0 : int(masks.size()) * 4, '\0');
+    for (std::size_t i = 0; i < masks.size(); ++i)
+        put(headerSize > 40 ? info : tail, (headerSize > 40 ? 40 : 0) + int(i) * 4, masks[i], 4);
+    QByteArray pixels(4, '\0');
+    put(pixels, 0, first, 2);
+    put(pixels, 2, second, 2);
+    QByteArray file(14, '\0');
+    file[0] = 'B';
+    file[1] = 'M';
+    const int offset = 14 + info.size() + tail.size();
+    put(file, 2, quint32(offset + pixels.size()), 4);
+    put(file, 10, quint32(offset), 4);
+    return file + info + tail + pixels;
+}
+
+} // namespace
+
+void TestPicture::sixteenBitChannelsReachFullRange_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QRgb>("first");
+    QTest::addColumn<QRgb>("second");
+    const std::vector<quint32> rgb565{0xF800, 0x07E0, 0x001F};
+    const std::vector<quint32> rgb555{0x7C00, 0x03E0, 0x001F};
+    QTest::newRow("plain 5-5-5") << sixteenBitBitmap(40, {}, 0x001F, 0x7FFF) << qRgb(0, 0, 255)
+                                 << qRgb(255, 255, 255);
+    QTest::newRow("fields 5-6-5, 40-byte header")
+        << sixteenBitBitmap(40, rgb565, 0x001F, 0xFFE0) << qRgb(0, 0, 255) << qRgb(255, 255, 0);
+    QTest::newRow("fields 5-5-5, 40-byte header")
+        << sixteenBitBitmap(40, rgb555, 0x7C00, 0x0010) << qRgb(255, 0, 0) << qRgb(0, 0, 131);
+    QTest::newRow("fields 5-6-5, V4 header") << sixteenBitBitmap(108, rgb565, 0x07E0, 0x0020) << qRgb(0, 255, 0)
+                                             << qRgb(0, 4, 0);
+    QTest::newRow("fields 5-6-5, V5 header") << sixteenBitBitmap(124, rgb565, 0x001F, 0x0000) << qRgb(0, 0, 255)
+                                             << qRgb(0, 0, 0);
+}
+
+void TestPicture::sixteenBitChannelsReachFullRange()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QRgb, first);
+    QFETCH(QRgb, second);
+    const Picture picture = Picture::fromBytes(bytes, QStringLiteral("bmp"));
+    QCOMPARE(picture.size(), QSize(2, 1));
+    QCOMPARE(picture.image().pixel(0, 0), first);
+    QCOMPARE(picture.image().pixel(1, 0), second);
+    // Cut short, it is not a valid bitmap.
+    QCOMPARE(messageOf([&] { Picture::fromBytes(bytes.left(bytes.size() - 2), QStringLiteral("bmp")); }),
+             QStringLiteral("Bitmap image is not valid"));
 }
 
 void TestPicture::extensionOf_data()
