@@ -5,6 +5,7 @@
 #include "capture/HoofdUnit.h"
 #include "capture/ImagePic.h"
 #include "settings/InstellingenUnit.h"
+#include "ui/MessageBoxes.h"
 
 #include <QAction>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -105,6 +107,9 @@ private slots:
     void clicksIgnoredRightAfterOpening();
     void secondOpeningDoesNotRestartTimer();
     void listFollowsFocusAndRadioButtons();
+    void clickedRadioButtonTakesFocus();
+    void listStaysChosenAfterRoundTrip_data();
+    void listStaysChosenAfterRoundTrip();
     void multiLineSelectionUsesItsEnd();
     void emptyListGivesEmptyName();
     void appendingLineBreakRules();
@@ -372,6 +377,64 @@ void TestCapture::listFollowsFocusAndRadioButtons()
     // Clicking the selected radio button leaves it selected.
     QTest::mouseClick(w()->RadioButton1, Qt::LeftButton);
     QVERIFY(w()->RadioButton1->isChecked());
+}
+
+void TestCapture::clickedRadioButtonTakesFocus()
+{
+    QVERIFY(QTest::qWaitForWindowActive(w()));
+    w()->Memo1->setFocus();
+    QTRY_VERIFY(w()->Memo1->hasFocus());
+    QTest::mouseClick(w()->RadioButton2, Qt::LeftButton);
+    QVERIFY(w()->RadioButton2->isChecked());
+    QVERIFY(w()->RadioButton2->hasFocus());
+    // So a click back into the list is an entering again.
+    QTest::mouseClick(w()->Memo1->viewport(), Qt::LeftButton);
+    QTRY_VERIFY(w()->Memo1->hasFocus());
+    QVERIFY(w()->RadioButton1->isChecked());
+    QVERIFY(!w()->RadioButton2->isChecked());
+}
+
+void TestCapture::listStaysChosenAfterRoundTrip_data()
+{
+    QTest::addColumn<QString>("trip");
+    QTest::newRow("settings dialog") << "settings";
+    QTest::newRow("message box") << "message";
+    QTest::newRow("another window") << "window";
+    QTest::newRow("menu") << "menu";
+}
+
+void TestCapture::listStaysChosenAfterRoundTrip()
+{
+    QFETCH(QString, trip);
+    QVERIFY(QTest::qWaitForWindowActive(w()));
+    w()->Memo1->setFocus();
+    QTRY_VERIFY(w()->Memo1->hasFocus());
+    // "Uitgangen" chosen while the focus stays in Memo1.
+    w()->RadioButton2->click();
+    w()->Memo1->setFocus();
+    QVERIFY(w()->RadioButton2->isChecked());
+
+    QWidget other;
+    if (trip == QLatin1String("settings")) {
+        WhenModal([](QWidget *dialog) { dialog->close(); });
+        w()->SpeedButton2Click();
+    } else if (trip == QLatin1String("message")) {
+        WhenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
+        ShowInfoMessage(QStringLiteral("Vantrix"), QString(), QStringLiteral("Tekst"), QStringLiteral("&OK"));
+    } else if (trip == QLatin1String("window")) {
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+    } else {
+        QTimer::singleShot(100, w()->Bestand1, &QMenu::close);
+        w()->Bestand1->exec(w()->mapToGlobal(QPoint(10, 10)));
+    }
+    // The desktop hands the window back its activation.
+    w()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w()));
+    QTRY_VERIFY(w()->Memo1->hasFocus());
+    QVERIFY(w()->RadioButton2->isChecked());
+    QVERIFY(!w()->RadioButton1->isChecked());
 }
 
 void TestCapture::multiLineSelectionUsesItsEnd()
