@@ -18,13 +18,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -158,8 +158,8 @@ void THoofdForm::buildLayout()
     columnLayout->addWidget(Panel7, 1);
 
     auto nameList = [this](QWidget *half, QWidget *&head, QWidget *&foot, QRadioButton *&radio, QPlainTextEdit *&memo,
-                       const char *headName, const char *footName, const char *radioName, const QString &caption,
-                       const char *memoName) {
+                           const char *headName, const char *footName, const char *radioName, const QString &caption,
+                           const char *memoName) {
         auto *layout = vbox(half);
         head = makePanel(half, headName);
         head->setFixedHeight(25);
@@ -343,11 +343,11 @@ void THoofdForm::bindCommands()
     bindRadio(RadioButton1, &THoofdForm::RadioButton1Click);
     bindRadio(RadioButton2, &THoofdForm::RadioButton2Click);
 
-    connect(ImagePic, &ImagePicWidget::mouseMoved, this,
-            [this](QPoint position) { VantrixApplication::RunHandler([this, position] { ImagePicMouseMove(position); }); });
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-        VantrixApplication::RunHandler([this, now] { focusMoved(now); });
+    connect(ImagePic, &ImagePicWidget::mouseMoved, this, [this](QPoint position) {
+        VantrixApplication::RunHandler([this, position] { ImagePicMouseMove(position); });
     });
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget *, QWidget *now) { VantrixApplication::RunHandler([this, now] { focusMoved(now); }); });
 }
 
 void THoofdForm::focusMoved(QWidget *now)

@@ -108,8 +108,8 @@ void ImagePicWidget::paintPixels(QPainter &painter, const QRect &exposed)
     const int factor = m_doubled ? 2 : 1;
     int left = pixels.left();
     int top = pixels.top();
-    const std::vector<int> columns = pictureCoordinates(left, pixels.width(), shift.x(), offset.x(), ratio, factor,
-                                                        m_picture.size().width());
+    const std::vector<int> columns =
+        pictureCoordinates(left, pixels.width(), shift.x(), offset.x(), ratio, factor, m_picture.size().width());
     const std::vector<int> rows = pictureCoordinates(top, pixels.height(), shift.y(), offset.y(), device.m22(), factor,
                                                      m_picture.size().height());
     m_picture.drawPixels(painter, QPoint(left, top), columns, rows);

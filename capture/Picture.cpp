@@ -50,8 +50,8 @@ QImage readSixteenBitBitmap(const QByteArray &bytes)
     const qint64 pixelsAt = qint64(u16(PixelsOffsetAt)) | (qint64(u16(PixelsOffsetAt + 2)) << 16);
     if (pixelsAt <= FileHeaderSize || pixelsAt > bytes.size())
         throw VantrixError(BitmapInvalid);
-    const QImage image = Dib::Decode(bytes, FileHeaderSize, qsizetype(pixelsAt) - FileHeaderSize,
-                                     qsizetype(pixelsAt), bytes.size() - qsizetype(pixelsAt));
+    const QImage image = Dib::Decode(bytes, FileHeaderSize, qsizetype(pixelsAt) - FileHeaderSize, qsizetype(pixelsAt),
+                                     bytes.size() - qsizetype(pixelsAt));
     if (image.isNull())
         throw VantrixError(BitmapInvalid);
     return image;

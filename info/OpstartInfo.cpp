@@ -9,12 +9,15 @@
 #include "ui/WindowSupport.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
+
+#include <utility>
 
 TOpstartInfoForm *OpstartInfoForm = nullptr;
 
@@ -33,16 +36,26 @@ public:
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override
     {
-        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick)
+        // A double-click is one click and one double-click: the release
+        // that ends it is no second click.
+        const bool endsDoubleClick = std::exchange(m_inDoubleClick, false);
+        if (event->button() == Qt::LeftButton && !endsDoubleClick && rect().contains(event->position().toPoint()) &&
+            onClick)
             onClick();
         QLabel::mouseReleaseEvent(event);
     }
     void mouseDoubleClickEvent(QMouseEvent *event) override
     {
-        if (event->button() == Qt::LeftButton && onDoubleClick)
-            onDoubleClick();
+        if (event->button() == Qt::LeftButton) {
+            m_inDoubleClick = true;
+            if (onDoubleClick)
+                onDoubleClick();
+        }
         QLabel::mouseDoubleClickEvent(event);
     }
+
+private:
+    bool m_inDoubleClick = false;
 };
 
 // A rectangle with a white fill and a one-pixel outline.
@@ -223,6 +236,19 @@ void TOpstartInfoForm::showEvent(QShowEvent *event)
     }
     CentreOnScreen(this);
     QDialog::showEvent(event);
+    ShowEmptyTitle(this);
+}
+
+void TOpstartInfoForm::closeEvent(QCloseEvent *event)
+{
+    // The title bar has no close: what the window manager offers anyway
+    // (Alt+F4, a close button of its own) does nothing. Button1, Escape and
+    // the keys close the window without a close event.
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 QString TOpstartInfoForm::BuildMessage() const

@@ -8,9 +8,9 @@
 
 #include <QApplication>
 #include <QBuffer>
-#include <QImageWriter>
 #include <QDir>
 #include <QFile>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>

@@ -12,8 +12,8 @@
 #include <QImageWriter>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -51,8 +51,8 @@ void press(QWidget *target, QPoint at, Qt::MouseButton button = Qt::LeftButton)
 
 void release(QWidget *target, QPoint at, Qt::MouseButton button = Qt::LeftButton)
 {
-    QMouseEvent event(QEvent::MouseButtonRelease, QPointF(at), inWindow(target, at),
-                      target->mapToGlobal(QPointF(at)), button, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent event(QEvent::MouseButtonRelease, QPointF(at), inWindow(target, at), target->mapToGlobal(QPointF(at)),
+                      button, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
 }
 
@@ -318,7 +318,12 @@ void TestCapture::screenShowsPositionPixel()
             const QRgb shown = screen.pixel(c, d);
             if (shown != qRgb(x / factor, y / factor, 128))
                 QFAIL(qPrintable(QStringLiteral("device pixel %1,%2 shows %3,%4, the pointer names %5,%6")
-                                     .arg(c).arg(d).arg(qRed(shown)).arg(qGreen(shown)).arg(x / factor).arg(y / factor)));
+                                     .arg(c)
+                                     .arg(d)
+                                     .arg(qRed(shown))
+                                     .arg(qGreen(shown))
+                                     .arg(x / factor)
+                                     .arg(y / factor)));
         }
     }
 }

@@ -6,11 +6,14 @@
 #include "ui/DesktopShell.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QUrl>
+#include <QWindow>
+#include <QtTest/qtestspontaneevent.h>
 
 class TestInfoWindow : public QObject
 {
@@ -25,6 +28,8 @@ private slots:
     void keysOnFirstAndLaterShowings_data();
     void keysOnFirstAndLaterShowings();
     void noCloseButtonInTitleBar();
+    void windowManagerCloseDoesNothing();
+    void doubleClickOnLinkOpensOnce();
 
 private:
     // Opens the window through the Info command; Action runs while it shows.
@@ -178,6 +183,42 @@ void TestInfoWindow::noCloseButtonInTitleBar()
     QVERIFY(!(flags & Qt::WindowCloseButtonHint));
     QVERIFY(!(flags & Qt::WindowSystemMenuHint));
     QVERIFY(flags & Qt::WindowTitleHint);
+}
+
+void TestInfoWindow::windowManagerCloseDoesNothing()
+{
+    bool openAfterClose = false;
+    showInfo([&](QWidget *window) {
+        // As the window manager asks (Alt+F4, its own close button).
+        QCloseEvent close;
+        QSpontaneKeyEvent::setSpontaneous(&close);
+        QApplication::sendEvent(window->windowHandle(), &close);
+        openAfterClose = window->isVisible();
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    QVERIFY(openAfterClose);
+    QVERIFY(!OpstartInfoForm->isVisible());
+}
+
+void TestInfoWindow::doubleClickOnLinkOpensOnce()
+{
+    // What the desktop delivers for a double-click, then one more click.
+    const QList<QEvent::Type> events{QEvent::MouseButtonPress,    QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
+                                     QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease, QEvent::MouseButtonPress,
+                                     QEvent::MouseButtonRelease};
+    QList<qsizetype> opened;
+    showInfo([&](QWidget *) {
+        QLabel *link = OpstartInfoForm->ntLabel3;
+        for (const QEvent::Type type : events) {
+            const QPointF at(3, 3);
+            const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+            QMouseEvent event(type, at, link->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+            QApplication::sendEvent(link, &event);
+            opened << m_opened.size();
+        }
+        OpstartInfoForm->Button1->click();
+    });
+    QCOMPARE(opened, (QList<qsizetype>{0, 1, 1, 1, 1, 1, 2}));
 }
 
 VANTRIX_TEST_MAIN(TestInfoWindow)

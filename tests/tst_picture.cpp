@@ -18,7 +18,6 @@
 
 namespace {
 
-
 QImage sampleImage(int w, int h)
 {
     QImage image(w, h, QImage::Format_RGB32);
@@ -259,16 +258,15 @@ void TestPicture::sixteenBitChannelsReachFullRange_data()
     QTest::addColumn<QRgb>("second");
     const std::vector<quint32> rgb565{0xF800, 0x07E0, 0x001F};
     const std::vector<quint32> rgb555{0x7C00, 0x03E0, 0x001F};
-    QTest::newRow("plain 5-5-5") << sixteenBitBitmap(40, {}, 0x001F, 0x7FFF) << qRgb(0, 0, 255)
-                                 << qRgb(255, 255, 255);
+    QTest::newRow("plain 5-5-5") << sixteenBitBitmap(40, {}, 0x001F, 0x7FFF) << qRgb(0, 0, 255) << qRgb(255, 255, 255);
     QTest::newRow("fields 5-6-5, 40-byte header")
         << sixteenBitBitmap(40, rgb565, 0x001F, 0xFFE0) << qRgb(0, 0, 255) << qRgb(255, 255, 0);
     QTest::newRow("fields 5-5-5, 40-byte header")
         << sixteenBitBitmap(40, rgb555, 0x7C00, 0x0010) << qRgb(255, 0, 0) << qRgb(0, 0, 131);
-    QTest::newRow("fields 5-6-5, V4 header") << sixteenBitBitmap(108, rgb565, 0x07E0, 0x0020) << qRgb(0, 255, 0)
-                                             << qRgb(0, 4, 0);
-    QTest::newRow("fields 5-6-5, V5 header") << sixteenBitBitmap(124, rgb565, 0x001F, 0x0000) << qRgb(0, 0, 255)
-                                             << qRgb(0, 0, 0);
+    QTest::newRow("fields 5-6-5, V4 header")
+        << sixteenBitBitmap(108, rgb565, 0x07E0, 0x0020) << qRgb(0, 255, 0) << qRgb(0, 4, 0);
+    QTest::newRow("fields 5-6-5, V5 header")
+        << sixteenBitBitmap(124, rgb565, 0x001F, 0x0000) << qRgb(0, 0, 255) << qRgb(0, 0, 0);
 }
 
 void TestPicture::sixteenBitChannelsReachFullRange()

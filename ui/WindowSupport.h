@@ -11,3 +11,8 @@ void CentreOnScreen(QWidget *window);
 // A caption as shown: a single "&" marks the access key and is not shown,
 // "&&" shows one ampersand.
 QString WithoutAccessKeys(const QString &text);
+
+// Gives a shown window an empty title on the desktop. Qt writes the
+// application's name in place of an empty title; on X11 the title
+// properties are emptied again here. Elsewhere nothing changes.
+void ShowEmptyTitle(QWidget *window);
