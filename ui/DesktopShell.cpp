@@ -1,18 +1,44 @@
 #include "ui/DesktopShell.h"
 
-#include <QDesktopServices>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
+
+extern char **environ;
 
 namespace DesktopShell {
 namespace {
 
 OpenHandler &openHandler()
 {
-    static OpenHandler handler = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    static OpenHandler handler = [](const QUrl &url) {
+        return RunLauncher(LauncherCommand(url.isLocalFile() ? url.toLocalFile() : url.toString()));
+    };
     return handler;
+}
+
+// Polls for a launcher that outlived the wait, until it has ended.
+void reapLater(pid_t pid)
+{
+    constexpr int ReapIntervalMs = 500;
+    auto *timer = new QTimer(QCoreApplication::instance());
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, pid] {
+        if (waitpid(pid, nullptr, WNOHANG) != 0)
+            timer->deleteLater();
+    });
+    timer->start(ReapIntervalMs);
 }
 
 StartHandler &startHandler()
@@ -44,6 +70,53 @@ bool Open(const QString &target)
 {
     const QUrl url = target.contains(QLatin1String("://")) ? QUrl(target) : QUrl::fromLocalFile(target);
     return openHandler()(url);
+}
+
+QStringList LauncherCommand(const QString &target)
+{
+    const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!xdgOpen.isEmpty())
+        return {xdgOpen, target};
+    const QString gio = QStandardPaths::findExecutable(QStringLiteral("gio"));
+    if (!gio.isEmpty())
+        return {gio, QStringLiteral("open"), target};
+    return {};
+}
+
+bool RunLauncher(const QStringList &command, int waitMs)
+{
+    if (command.isEmpty())
+        return false;
+    std::vector<QByteArray> words;
+    for (const QString &word : command)
+        words.push_back(QFile::encodeName(word));
+    std::vector<char *> argv;
+    for (QByteArray &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv.front(), nullptr, nullptr, argv.data(), environ) != 0)
+        return false;
+
+    // The launcher hands the document on and ends; waiting for that keeps
+    // the window painted but takes no input meanwhile.
+    constexpr int PollMs = 5;
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        int status = 0;
+        const pid_t ended = waitpid(pid, &status, WNOHANG);
+        if (ended == pid)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (ended < 0)
+            return false;
+        if (waited.elapsed() >= waitMs) {
+            reapLater(pid);
+            return true;
+        }
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, PollMs);
+        QThread::msleep(PollMs);
+    }
 }
 
 QStringList TextEditorCommand(const QString &path)

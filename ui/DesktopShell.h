@@ -11,8 +11,25 @@ class QUrl;
 
 namespace DesktopShell {
 
-// Opens a web address, or a local path, without blocking. False on failure.
+// Opens a web address, or a local path, with the user's associated program.
+// False on failure, also when the desktop's launcher runs but fails (no
+// program for the kind of document, for instance).
 bool Open(const QString &target);
+
+// How long Open waits for the launcher's answer; a launcher still running
+// then counts as a success.
+inline constexpr int LauncherAnswerMs = 1500;
+
+// The desktop's launcher for Target, as a program and its arguments: the
+// first of xdg-open and gio found on PATH. Empty when there is none.
+QStringList LauncherCommand(const QString &target);
+
+// Starts Command (program and arguments, no shell) and waits up to WaitMs
+// for it to end, handling the window's paint and timer events meanwhile but
+// no input. True when it ended with exit code 0 or is still running then;
+// false when it could not start or failed. A launcher left running is
+// reaped when it ends.
+bool RunLauncher(const QStringList &command, int waitMs = LauncherAnswerMs);
 
 // Starts a plain-text editor on Path, detached: $VISUAL, else the first
 // graphical text editor found on PATH. Path is passed as one argument, never
