@@ -143,8 +143,10 @@ void TInstellingenForm::LeesInstellingen()
 bool TInstellingenForm::writeFile(QString *errorText) const
 {
     // Written aside and renamed over the old file only when complete, so a
-    // failure never leaves a truncated file behind.
+    // failure never leaves a truncated file behind. Where the folder takes
+    // no new file but the file itself is writable, it is rewritten in place.
     QSaveFile file(settingsFilePath());
+    file.setDirectWriteFallback(true);
     // Unbuffered, so that a short write (a full disk, a size limit) shows in
     // the count written; buffered, it could slip through to the commit.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {

@@ -38,6 +38,7 @@ class TestMainWindow : public QObject
 private slots:
     void init();
     void cleanup();
+    void noMinimumSize();
     void geometryAtStoredSize_data();
     void geometryAtStoredSize();
     void resizeRule_data();
@@ -487,6 +488,18 @@ void TestMainWindow::webLink()
 {
     w()->Weblink1->trigger();
     QCOMPARE(m_opened, QList<QUrl>{QUrl(WebAddress)});
+}
+
+void TestMainWindow::noMinimumSize()
+{
+    // Shrinking and growing again, twice: the window takes every size asked.
+    for (int round = 0; round < 2; ++round) {
+        for (const QSize size : {QSize(120, 90), QSize(614, 423), QSize(40, 30)}) {
+            w()->resize(size);
+            QTRY_COMPARE(w()->size(), size);
+        }
+    }
+    QCOMPARE(w()->minimumSize(), QSize(1, 1));
 }
 
 VANTRIX_TEST_MAIN(TestMainWindow)

@@ -55,6 +55,8 @@ private slots:
     void stripBehindTheButtons();
     void closeResults_data();
     void closeResults();
+    void enterPressesFocusedButton_data();
+    void enterPressesFocusedButton();
     void copyAsText();
     void emptyCaptionGivesEmptyTitle();
 };
@@ -294,6 +296,31 @@ void TestMessageBoxes::closeResults_data()
     QTest::newRow("classic, close box") << true << false << 2;
     QTest::newRow("task, Escape") << false << true << 2;
     QTest::newRow("task, close box") << false << false << 2;
+}
+
+void TestMessageBoxes::enterPressesFocusedButton_data()
+{
+    QTest::addColumn<int>("tabs");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("default button") << 0 << 6;
+    QTest::newRow("Tab to No") << 1 << 7;
+    QTest::newRow("Tab to Cancel") << 2 << 2;
+    QTest::newRow("round to Yes") << 3 << 6;
+}
+
+void TestMessageBoxes::enterPressesFocusedButton()
+{
+    QFETCH(int, tabs);
+    QFETCH(int, expected);
+    WhenModal([tabs](QWidget *box) {
+        for (int i = 0; i < tabs; ++i)
+            QTest::keyClick(box->focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(box->focusWidget(), Qt::Key_Return);
+    });
+    const int result =
+        CustomMessageDialog(QStringLiteral("c"), QString(), QStringLiteral("x"), MessageType::Confirmation,
+                            {DialogButton::Yes, DialogButton::No, DialogButton::Cancel}, DialogButton::Yes);
+    QCOMPARE(result, expected);
 }
 
 void TestMessageBoxes::closeResults()

@@ -1,8 +1,10 @@
 // The settings dialog and the settings file on disk.
 
 #include "TestSupport.h"
+
 #include "capture/HoofdUnit.h"
 #include "settings/InstellingenUnit.h"
+#include <unistd.h>
 
 #include <QFile>
 #include <QGroupBox>
@@ -54,6 +56,7 @@ private slots:
     void writtenFileLoadsBack();
     void unwritableFolderShowsBoxAndProgramEnds();
     void failureWhileWritingKeepsOldFile();
+    void readOnlyFolderWritableFileIsRewritten();
     void closeBeforeFirstActivationKeepsTheFile();
     void escapeDoesNothingAndTypedTextStays();
     void focusFirstAndLaterShowings();
@@ -145,6 +148,20 @@ void TestSettingsDialog::unwritableFolderShowsBoxAndProgramEnds()
     QCOMPARE(text, QStringLiteral("Instellingenbestand \"") + blocker +
                        QStringLiteral("/sub/Vantrix.ini\" kan niet worden weggeschreven."));
     QVERIFY(!HoofdForm->isVisible());
+}
+
+void TestSettingsDialog::readOnlyFolderWritableFileIsRewritten()
+{
+    if (geteuid() == 0)
+        QSKIP("root writes into a read-only folder all the same");
+    const QString path = m_appPath->file(QStringLiteral("Vantrix.ini"));
+    QVERIFY(WriteWholeFile(path, "InX=old\r\n"));
+    QFile::setPermissions(m_appPath->path(), QFile::ReadOwner | QFile::ExeOwner);
+    form()->Edit1->setText(QStringLiteral("new"));
+    const bool written = form()->SchrijfInstellingen();
+    QFile::setPermissions(m_appPath->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(written);
+    QVERIFY(ReadWholeFile(path).contains("InX=new\r\n"));
 }
 
 void TestSettingsDialog::failureWhileWritingKeepsOldFile()

@@ -191,6 +191,17 @@ protected:
             QGuiApplication::clipboard()->setText(copyText());
             return;
         }
+        // Enter presses the button that has the focus, as the classic
+        // dialog does; the default button only while it has the focus.
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+            (event->modifiers() & ~Qt::KeypadModifier) == 0) {
+            for (const auto &entry : m_buttons) {
+                if (entry.button->hasFocus()) {
+                    entry.button->click();
+                    return;
+                }
+            }
+        }
         if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
             for (const DialogButton kind : {DialogButton::Cancel, DialogButton::No, DialogButton::OK}) {
                 for (const auto &entry : m_buttons) {
