@@ -157,9 +157,9 @@ void THoofdForm::buildLayout()
     columnLayout->addWidget(Panel11);
     columnLayout->addWidget(Panel7, 1);
 
-    auto nameList = [this](QWidget *half, QWidget *&head, QWidget *&foot, QRadioButton *&radio, QPlainTextEdit *&memo,
-                           const char *headName, const char *footName, const char *radioName, const QString &caption,
-                           const char *memoName) {
+    auto nameList = [](QWidget *half, QWidget *&head, QWidget *&foot, QRadioButton *&radio, QPlainTextEdit *&memo,
+                       const char *headName, const char *footName, const char *radioName, const QString &caption,
+                       const char *memoName) {
         auto *layout = vbox(half);
         head = makePanel(half, headName);
         head->setFixedHeight(25);
