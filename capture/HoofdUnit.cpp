@@ -109,7 +109,12 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
     VantrixApplication::RunHandler([this] { FormCreate(); });
 }
 
-THoofdForm::~THoofdForm() = default;
+THoofdForm::~THoofdForm()
+{
+    // Closing the window in QWidget's destructor moves the focus, when this
+    // is no longer a main window.
+    disconnect(m_focusWatch);
+}
 
 void THoofdForm::buildLayout()
 {
@@ -346,8 +351,9 @@ void THoofdForm::bindCommands()
     connect(ImagePic, &ImagePicWidget::mouseMoved, this, [this](QPoint position) {
         VantrixApplication::RunHandler([this, position] { ImagePicMouseMove(position); });
     });
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget *, QWidget *now) { VantrixApplication::RunHandler([this, now] { focusMoved(now); }); });
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        VantrixApplication::RunHandler([this, now] { focusMoved(now); });
+    });
 }
 
 void THoofdForm::focusMoved(QWidget *now)
@@ -578,8 +584,11 @@ void THoofdForm::ImagePicMouseMove(QPoint position)
         MouseX = position.x();
         MouseY = position.y();
     }
-    StatusPanel0->setText(QStringLiteral("  X=") + QString::number(MouseX) + QStringLiteral(" , ") +
-                          QStringLiteral("Y=") + QString::number(MouseY));
+    const QString readOut = QStringLiteral("  X=") + QString::number(MouseX) + QStringLiteral(" , ") +
+                            QStringLiteral("Y=") + QString::number(MouseY);
+    StatusPanel0->setText(readOut);
+    // A screen reader names the panel "Positie" and reads the position from here.
+    StatusPanel0->setAccessibleDescription(readOut.trimmed());
 }
 
 void THoofdForm::ImagePicMouseUp()

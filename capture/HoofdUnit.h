@@ -166,6 +166,7 @@ private:
     int m_activations = 0;
     // The control of this window that had the focus last.
     QPointer<QWidget> m_focusControl;
+    QMetaObject::Connection m_focusWatch;
     // The picture file chosen or dropped last.
     QString m_lastPictureFile;
 };
