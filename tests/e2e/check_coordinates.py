@@ -70,7 +70,7 @@ def measure(session, app, zoom, count, seed):
     return len(points) - len(wrong), len(points), wrong
 
 
-def check(session, program, folder, scale, count=24, seed=1):
+def check(session, program, folder, scale, count=24, seed=1, shots=None):
     """Right/total per zoom state at one display scale."""
     app = va.App(session, program, f"{folder}/scale-{scale}", scale=scale)
     try:
@@ -83,7 +83,10 @@ def check(session, program, folder, scale, count=24, seed=1):
             if zoom:
                 app.click(va.ZOOM_BUTTON)
                 time.sleep(0.4)
-            results["zoomed" if zoom else "natural"] = measure(session, app, zoom, count, seed)
+            state = "zoomed" if zoom else "natural"
+            results[state] = measure(session, app, zoom, count, seed)
+            if shots:
+                session.save_screenshot(f"{shots}/scale-{scale}-{state}.png")
         return results
     finally:
         app.close()

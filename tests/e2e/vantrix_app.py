@@ -64,10 +64,17 @@ class App:
         self.log.close()
 
     # Where things are on the screen, in device pixels of the root window.
+    def menu_height(self):
+        """The menu bar's height in logical pixels."""
+        return round(self.session.geometry(self.window)[3] / self.scale) - CLIENT_HEIGHT
+
     def client_origin(self):
-        x, y, width, height = self.session.geometry(self.window)
-        menu = round(height / self.scale) - CLIENT_HEIGHT
-        return x, y + round(menu * self.scale)
+        x, y, _, _ = self.session.geometry(self.window)
+        return x, y + round(self.menu_height() * self.scale)
+
+    def menu_point(self, index):
+        """A point on the title of the menu bar's Index-th menu (0, 1)."""
+        return (20 + 50 * index, -self.menu_height() / 2)
 
     def at(self, point):
         left, top = self.client_origin()
