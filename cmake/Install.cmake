@@ -1,5 +1,6 @@
 # Installation: the program and its read-me in a folder of their own, a
-# launcher on the PATH, a desktop entry and the icons.
+# launcher on the PATH, a desktop entry, the software centres' description
+# and the icons.
 include(GNUInstallDirs)
 set(VANTRIX_PROGRAM_DIR ${CMAKE_INSTALL_LIBDIR}/vantrix)
 
@@ -11,6 +12,7 @@ install(CODE "
        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/vantrix\" SYMBOLIC)
 ")
 install(FILES resources/vantrix.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES resources/org.example.vantrix.Vantrix.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 16 32 48 256)
   install(FILES resources/icons/hicolor/${size}x${size}/vantrix.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
