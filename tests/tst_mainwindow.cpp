@@ -10,11 +10,13 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRadioButton>
@@ -28,6 +30,17 @@ namespace {
 QRect geometryIn(QWidget *widget, QWidget *ancestor)
 {
     return QRect(widget->mapTo(ancestor, QPoint(0, 0)), widget->size());
+}
+
+// Drops Data on Target as a file manager would; returns whether it was taken.
+bool drop(QWidget *target, const QMimeData &data)
+{
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &dropped);
+    return enter.isAccepted() && dropped.isAccepted();
 }
 
 } // namespace
@@ -63,6 +76,9 @@ private slots:
     void readMeFallbackPassesPathAsOneArgument_data();
     void readMeFallbackPassesPathAsOneArgument();
     void webLink();
+    void dropOpensTheFirstLocalFile_data();
+    void dropOpensTheFirstLocalFile();
+    void dropOfABrokenPictureShowsItsMessage();
 
 private:
     THoofdForm *w() { return HoofdForm; }
@@ -500,6 +516,80 @@ void TestMainWindow::noMinimumSize()
         }
     }
     QCOMPARE(w()->minimumSize(), QSize(1, 1));
+}
+
+void TestMainWindow::dropOpensTheFirstLocalFile_data()
+{
+    QTest::addColumn<QStringList>("urls");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("opened"); // index of the file opened, -1 for none
+
+    QTest::newRow("one file") << QStringList{"file:a.bmp"} << QString() << 0;
+    QTest::newRow("several files: the first") << QStringList{"file:a.bmp", "file:b.bmp"} << QString() << 0;
+    QTest::newRow("a web address before a file")
+        << QStringList{"https://example.org/a.bmp", "file:b.bmp"} << QString() << 1;
+    QTest::newRow("only a web address") << QStringList{"https://example.org/a.bmp"} << QString() << -1;
+    QTest::newRow("text, no file") << QStringList() << "a.bmp" << -1;
+}
+
+void TestMainWindow::dropOpensTheFirstLocalFile()
+{
+    QFETCH(QStringList, urls);
+    QFETCH(QString, text);
+    QFETCH(int, opened);
+
+    QTemporaryDir folder;
+    QImage red(8, 6, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QImage blue(5, 4, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    const QString files[] = {folder.filePath("a.bmp"), folder.filePath("b.bmp")};
+    QVERIFY(red.save(files[0], "BMP") && blue.save(files[1], "BMP"));
+    const QSize sizes[] = {red.size(), blue.size()};
+
+    QMimeData data;
+    QList<QUrl> dropped;
+    for (const QString &url : urls)
+        dropped << (url.startsWith("file:") ? QUrl::fromLocalFile(folder.filePath(url.mid(5))) : QUrl(url));
+    if (!dropped.isEmpty())
+        data.setUrls(dropped);
+    if (!text.isEmpty())
+        data.setText(text);
+
+    w()->Vergroten1->trigger(); // a drop turns the zoom off, as opening does
+    QVERIFY(w()->zoomOn());
+    QCOMPARE(drop(w(), data), opened >= 0);
+    QCoreApplication::processEvents();
+    if (opened < 0) {
+        QVERIFY(!w()->ImagePic->hasPicture());
+        QVERIFY(w()->zoomOn());
+        QVERIFY(!w()->WachtTimer->isActive());
+        return;
+    }
+    QTRY_VERIFY(w()->ImagePic->hasPicture());
+    QCOMPARE(w()->ImagePic->size(), sizes[opened]);
+    QVERIFY(!w()->zoomOn());
+    QVERIFY(w()->WachtTimer->isActive()); // clicks in the first second are ignored
+    // The picture dialog starts from the dropped file next time.
+    QCOMPARE(w()->pictureDialog()->selectedFiles().value(0), files[opened]);
+}
+
+void TestMainWindow::dropOfABrokenPictureShowsItsMessage()
+{
+    QTemporaryDir folder;
+    const QString broken = folder.filePath("kapot.bmp");
+    QVERIFY(WriteWholeFile(broken, QByteArray("BM") + QByteArray(40, '\0')));
+    bool boxShown = false;
+    WhenModal([&](QWidget *box) {
+        boxShown = box != w()->pictureDialog();
+        box->close();
+    });
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(broken)});
+    QVERIFY(drop(w()->ScrollBox1, data));
+    QTRY_VERIFY(boxShown);
+    QVERIFY(!w()->ImagePic->hasPicture());
+    QCOMPARE(w()->pictureDialog()->selectedFiles().value(0), broken);
 }
 
 VANTRIX_TEST_MAIN(TestMainWindow)
