@@ -20,6 +20,7 @@ void CreateApplicationWindows()
     HoofdForm = new THoofdForm;
     InstellingenForm = new TInstellingenForm;
     OpstartInfoForm = new TOpstartInfoForm;
+    OpstartInfoForm->setVersionInfo(HoofdForm->VersionInfo);
 
     if (auto *app = qobject_cast<VantrixApplication *>(QCoreApplication::instance())) {
         QObject::connect(app, &VantrixApplication::sessionEnding, HoofdForm, &THoofdForm::SessionEnding);

@@ -1,12 +1,9 @@
 #include "app/VantrixApplication.h"
 
-#include "app/Environment.h"
-#include "app/Failure.h"
+#include "ui/HandlerGuard.h"
 
-#include <QMessageBox>
 #include <QSessionManager>
 #include <QSocketNotifier>
-#include <QWidget>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -36,34 +33,9 @@ bool VantrixApplication::notify(QObject *receiver, QEvent *event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception &e) {
-        ShowFailure(messageOf(e));
+        ShowFailure(FailureMessage(e));
     }
     return true;
-}
-
-QString VantrixApplication::messageOf(const std::exception &e)
-{
-    if (const auto *failure = dynamic_cast<const VantrixError *>(&e))
-        return failure->message();
-    return QString::fromLocal8Bit(e.what());
-}
-
-QString VantrixApplication::FailureText(const QString &message)
-{
-    if (!message.isEmpty() && message.back() > QLatin1Char('.'))
-        return message + QLatin1Char('.');
-    return message;
-}
-
-void VantrixApplication::ShowFailure(const QString &message)
-{
-    // A grab in progress would keep the pointer from reaching the box.
-    if (QWidget *grabber = QWidget::mouseGrabber())
-        grabber->releaseMouse();
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle, FailureText(message), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.setObjectName(QStringLiteral("FailureBox"));
-    box.exec();
 }
 
 void VantrixApplication::installTerminationHandler()

@@ -1,8 +1,8 @@
 // Vantrix: turns clicks on a picture into lines of source code.
 
-#include "app/Environment.h"
 #include "app/StartUp.h"
 #include "app/VantrixApplication.h"
+#include "base/Environment.h"
 #include "capture/HoofdUnit.h"
 #include "ui/ToolTipStyle.h"
 

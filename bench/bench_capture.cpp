@@ -2,9 +2,9 @@
 // capture into an empty output list.
 
 #include "BenchSupport.h"
-#include "app/Environment.h"
 #include "app/StartUp.h"
 #include "app/VantrixApplication.h"
+#include "base/Environment.h"
 #include "capture/HoofdUnit.h"
 
 #include <QPlainTextEdit>

@@ -3,9 +3,9 @@
 // libraries counts too.
 //
 // usage: bench_startup vantrix|bare launch-time-in-ns-since-epoch
-#include "app/Environment.h"
 #include "app/StartUp.h"
 #include "app/VantrixApplication.h"
+#include "base/Environment.h"
 #include "capture/HoofdUnit.h"
 #include "ui/ToolTipStyle.h"
 

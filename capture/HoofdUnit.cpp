@@ -1,8 +1,7 @@
 #include "capture/HoofdUnit.h"
 
-#include "app/Environment.h"
-#include "app/IdentityTexts.h"
-#include "app/VantrixApplication.h"
+#include "base/Environment.h"
+#include "base/IdentityTexts.h"
 #include "capture/CodeLine.h"
 #include "capture/FloodFill.h"
 #include "capture/ImagePic.h"
@@ -12,6 +11,7 @@
 #include "settings/InstellingenUnit.h"
 #include "ui/DesktopShell.h"
 #include "ui/Fonts.h"
+#include "ui/HandlerGuard.h"
 #include "ui/ToolTipStyle.h"
 
 #include <QAction>
@@ -106,7 +106,7 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
     move(StoredPosition);
     resize(StoredClientSize.width(), StoredClientSize.height() + MainMenu1->sizeHint().height());
 
-    VantrixApplication::RunHandler([this] { FormCreate(); });
+    RunHandler([this] { FormCreate(); });
 }
 
 THoofdForm::~THoofdForm()
@@ -316,7 +316,7 @@ void THoofdForm::bindCommands()
 {
     // Every command runs guarded: a failure is shown and the program goes on.
     auto bind = [this](auto *source, auto signal, void (THoofdForm::*handler)()) {
-        connect(source, signal, this, VantrixApplication::Guarded([this, handler] { (this->*handler)(); }));
+        connect(source, signal, this, Guarded([this, handler] { (this->*handler)(); }));
     };
     bind(SpeedButton1, &QToolButton::clicked, &THoofdForm::SpeedButton1Click);
     bind(Figuuropenen1, &QAction::triggered, &THoofdForm::SpeedButton1Click);
@@ -338,7 +338,7 @@ void THoofdForm::bindCommands()
     // A radio button the user clicks while it is on stays on.
     auto bindRadio = [this](QRadioButton *radio, void (THoofdForm::*handler)()) {
         connect(radio, &QRadioButton::clicked, this, [this, radio, handler](bool checked) {
-            VantrixApplication::RunHandler([this, radio, handler, checked] {
+            RunHandler([this, radio, handler, checked] {
                 setRadioSelected(radio, true);
                 if (checked)
                     (this->*handler)();
@@ -348,12 +348,10 @@ void THoofdForm::bindCommands()
     bindRadio(RadioButton1, &THoofdForm::RadioButton1Click);
     bindRadio(RadioButton2, &THoofdForm::RadioButton2Click);
 
-    connect(ImagePic, &ImagePicWidget::mouseMoved, this, [this](QPoint position) {
-        VantrixApplication::RunHandler([this, position] { ImagePicMouseMove(position); });
-    });
-    m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-        VantrixApplication::RunHandler([this, now] { focusMoved(now); });
-    });
+    connect(ImagePic, &ImagePicWidget::mouseMoved, this,
+            [this](QPoint position) { RunHandler([this, position] { ImagePicMouseMove(position); }); });
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
+                           [this](QWidget *, QWidget *now) { RunHandler([this, now] { focusMoved(now); }); });
 }
 
 void THoofdForm::focusMoved(QWidget *now)
@@ -395,7 +393,7 @@ bool THoofdForm::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate && !m_activated) {
         m_activated = true;
-        VantrixApplication::RunHandler([this] { FormActivate(); });
+        RunHandler([this] { FormActivate(); });
     }
     return QMainWindow::event(event);
 }
@@ -429,7 +427,7 @@ void THoofdForm::closeEvent(QCloseEvent *event)
 {
     if (!m_closed) {
         m_closed = true;
-        VantrixApplication::RunHandler([this] { FormClose(); });
+        RunHandler([this] { FormClose(); });
     }
     event->accept();
 }
@@ -507,7 +505,7 @@ void THoofdForm::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     // Opened later, from the event loop: the desktop's drag waits for the
     // answer to the drop, and a failure box must not hold it up.
-    QTimer::singleShot(0, this, VantrixApplication::Guarded([this, file] { OpenDroppedPicture(file); }));
+    QTimer::singleShot(0, this, Guarded([this, file] { OpenDroppedPicture(file); }));
 }
 
 void THoofdForm::OpenDroppedPicture(const QString &fileName)

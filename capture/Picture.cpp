@@ -1,7 +1,8 @@
 #include "capture/Picture.h"
 
-#include "app/Failure.h"
-#include "capture/Dib.h"
+#include "base/ByteReader.h"
+#include "base/Failure.h"
+#include "metafile/Dib.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -18,6 +19,7 @@ namespace {
 
 const QString BitmapInvalid = QStringLiteral("Bitmap image is not valid");
 const QString IconInvalid = QStringLiteral("Icon image is not valid");
+const QString MetafileInvalid = QStringLiteral("Metafile is not valid");
 
 QImage readWithFormat(const QByteArray &bytes, const char *format, const QString &invalid)
 {
@@ -42,12 +44,10 @@ QImage readSixteenBitBitmap(const QByteArray &bytes)
     constexpr qsizetype FileHeaderSize = 14;
     constexpr qsizetype BitCountAt = FileHeaderSize + 14;
     constexpr qsizetype PixelsOffsetAt = 10;
-    if (bytes.size() < BitCountAt + 2 || !bytes.startsWith("BM"))
+    const ByteReader b(bytes);
+    if (!bytes.startsWith("BM") || b.u16(BitCountAt) != 16)
         return {};
-    const auto u16 = [&bytes](qsizetype at) { return int(uchar(bytes[at])) | (int(uchar(bytes[at + 1])) << 8); };
-    if (u16(BitCountAt) != 16)
-        return {};
-    const qint64 pixelsAt = qint64(u16(PixelsOffsetAt)) | (qint64(u16(PixelsOffsetAt + 2)) << 16);
+    const qint64 pixelsAt = b.u32(PixelsOffsetAt).value_or(0);
     if (pixelsAt <= FileHeaderSize || pixelsAt > bytes.size())
         throw VantrixError(BitmapInvalid);
     const QImage image = Dib::Decode(bytes, FileHeaderSize, qsizetype(pixelsAt) - FileHeaderSize, qsizetype(pixelsAt),
@@ -61,10 +61,10 @@ QImage readSixteenBitBitmap(const QByteArray &bytes)
 // the deepest colour among equally close ones.
 int bestIconEntry(const QByteArray &bytes)
 {
-    auto u16 = [&bytes](qsizetype at) { return int(uchar(bytes[at])) | (int(uchar(bytes[at + 1])) << 8); };
-    if (bytes.size() < 6 || u16(0) != 0 || u16(2) != 1)
+    const ByteReader b(bytes);
+    if (b.u16(0) != 0 || b.u16(2) != 1)
         throw VantrixError(IconInvalid);
-    const int count = u16(4);
+    const int count = b.u16(4).value_or(0);
     if (count == 0 || bytes.size() < 6 + qsizetype(count) * 16)
         throw VantrixError(IconInvalid);
     int best = 0;
@@ -74,7 +74,7 @@ int bestIconEntry(const QByteArray &bytes)
         const qsizetype entry = 6 + qsizetype(i) * 16;
         const int width = uchar(bytes[entry]) == 0 ? 256 : uchar(bytes[entry]);
         const int height = uchar(bytes[entry + 1]) == 0 ? 256 : uchar(bytes[entry + 1]);
-        const int depth = u16(entry + 6);
+        const int depth = b.u16(entry + 6).value_or(0);
         const int distance = std::abs(width - Picture::IconSide) + std::abs(height - Picture::IconSide);
         if (bestDepth < 0 || distance < bestDistance || (distance == bestDistance && depth > bestDepth)) {
             best = i;
@@ -166,7 +166,7 @@ QString Picture::invalidMessage(Kind kind)
     case Kind::Icon:
         return IconInvalid;
     case Kind::Metafile:
-        return Metafile::invalidMessage();
+        return MetafileInvalid;
     default:
         return BitmapInvalid;
     }
@@ -190,6 +190,8 @@ Picture Picture::fromBytes(const QByteArray &bytes, const QString &extension)
         break;
     default:
         picture.m_metafile = Metafile::fromBytes(bytes);
+        if (!picture.m_metafile)
+            throw VantrixError(MetafileInvalid);
         break;
     }
     return picture;

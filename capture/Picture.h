@@ -2,7 +2,7 @@
 // A picture as the main window shows it: a bitmap, an icon or a metafile,
 // chosen by the file's extension. Window-free.
 
-#include "capture/Metafile.h"
+#include "metafile/Metafile.h"
 
 #include <QImage>
 #include <QSize>

@@ -1,7 +1,7 @@
 // Opens arbitrary bytes as a picture of one kind and draws it. Built once
 // per kind, with VANTRIX_FUZZ_EXTENSION naming it.
 #include "FuzzSupport.h"
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "capture/Picture.h"
 
 #include <QImage>

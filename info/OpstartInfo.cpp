@@ -1,10 +1,9 @@
 #include "info/OpstartInfo.h"
 
-#include "app/VantrixApplication.h"
-#include "capture/HoofdUnit.h"
 #include "info/VersionInfoReader.h"
 #include "ui/DesktopShell.h"
 #include "ui/Fonts.h"
+#include "ui/HandlerGuard.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowSupport.h"
 
@@ -181,7 +180,7 @@ TOpstartInfoForm::TOpstartInfoForm(QWidget *parent) : QDialog(parent)
     connect(Timer1, &QTimer::timeout, this, &TOpstartInfoForm::Timer1Timer);
     Timer1->start();
 
-    VantrixApplication::RunHandler([this, shape] {
+    RunHandler([this, shape] {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         shape->outline = QColor::fromRgb(OutlineColor);
         HalfCircleImage->resize(26, HalfCircleImage->height());
@@ -197,6 +196,11 @@ void TOpstartInfoForm::Timer1Timer()
     Button1->setVisible(true);
 }
 
+void TOpstartInfoForm::setVersionInfo(TVersionInfoReader *versionInfo)
+{
+    m_versionInfo = versionInfo;
+}
+
 void TOpstartInfoForm::ToonInfo(const QString &Title, const QString &VersionFormat, const QString &Line2,
                                 const QString &Link, const QString &Line4, const QString &Line5, const QString &Line6,
                                 const QString &Line7, const QString &BuildFormatText)
@@ -208,8 +212,8 @@ void TOpstartInfoForm::ToonInfo(const QString &Title, const QString &VersionForm
     setLabel(ntLabel8, Title);
 
     VersionNumber version;
-    if (HoofdForm && HoofdForm->VersionInfo)
-        version = HoofdForm->VersionInfo->GetVersionNumber();
+    if (m_versionInfo)
+        version = m_versionInfo->GetVersionNumber();
     const QString versionText = QStringLiteral("%1.%2.%3 build %4")
                                     .arg(version.Major)
                                     .arg(version.Minor)
@@ -253,8 +257,7 @@ void TOpstartInfoForm::closeEvent(QCloseEvent *event)
 
 QString TOpstartInfoForm::BuildMessage() const
 {
-    const QString productVersion =
-        HoofdForm && HoofdForm->VersionInfo ? HoofdForm->VersionInfo->GetStringByIndex(10) : QString();
+    const QString productVersion = m_versionInfo ? m_versionInfo->GetStringByIndex(10) : QString();
     return formatWith(BuildFormat, productVersion);
 }
 

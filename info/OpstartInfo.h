@@ -3,10 +3,12 @@
 // link on a white card with a thin dark-blue border.
 
 #include <QDialog>
+#include <QPointer>
 
 class QLabel;
 class QPushButton;
 class QTimer;
+class TVersionInfoReader;
 
 class TOpstartInfoForm : public QDialog
 {
@@ -29,6 +31,10 @@ public:
     QLabel *HalfCircleImage;
     QPushButton *Button1;
     QTimer *Timer1;
+
+    // The main window's version reader, handed over once at start-up; the
+    // version line and the build message read from it while it lives.
+    void setVersionInfo(TVersionInfoReader *versionInfo);
 
     // Fills the window and shows it modally; returns when it is closed.
     void ToonInfo(const QString &Title, const QString &VersionFormat, const QString &Line2, const QString &Link,
@@ -57,6 +63,7 @@ private:
     QString LinkTarget;
     QString BuildFormat;
     bool m_shownBefore = false;
+    QPointer<TVersionInfoReader> m_versionInfo;
 };
 
 extern TOpstartInfoForm *OpstartInfoForm;

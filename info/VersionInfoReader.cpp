@@ -1,6 +1,6 @@
 #include "info/VersionInfoReader.h"
 
-#include "app/Environment.h"
+#include "base/Environment.h"
 #include "info/VersionRecord.h"
 
 #include <cstring>

@@ -1,5 +1,7 @@
 #include "info/VersionRecord.h"
 
+#include "base/ByteReader.h"
+
 #include <QFile>
 
 #include <cstdint>
@@ -12,75 +14,23 @@ namespace {
 // A record's length field is 16 bits wide.
 constexpr qsizetype MaxRecordSize = 0xFFFF;
 
-// Bounds-checked little-endian reads over a byte view.
-class Bytes
-{
-public:
-    explicit Bytes(const QByteArray &data) : m_data(data) {}
-
-    qsizetype size() const { return m_data.size(); }
-
-    bool has(std::uint64_t at, std::uint64_t count) const
-    {
-        return at <= std::uint64_t(size()) && count <= std::uint64_t(size()) - at;
-    }
-
-    std::optional<std::uint16_t> u16(std::uint64_t at) const
-    {
-        if (!has(at, 2))
-            return std::nullopt;
-        const auto *p = reinterpret_cast<const unsigned char *>(m_data.constData()) + at;
-        return std::uint16_t(p[0] | (p[1] << 8));
-    }
-
-    std::optional<std::uint32_t> u32(std::uint64_t at) const
-    {
-        if (!has(at, 4))
-            return std::nullopt;
-        const auto *p = reinterpret_cast<const unsigned char *>(m_data.constData()) + at;
-        return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-               (std::uint32_t(p[3]) << 24);
-    }
-
-    std::optional<std::uint64_t> u64(std::uint64_t at) const
-    {
-        const auto lo = u32(at);
-        const auto hi = u32(at + 4);
-        if (!lo || !hi)
-            return std::nullopt;
-        return std::uint64_t(*lo) | (std::uint64_t(*hi) << 32);
-    }
-
-    QByteArray slice(std::uint64_t at, std::uint64_t count) const
-    {
-        if (!has(at, count))
-            return QByteArray();
-        return m_data.mid(qsizetype(at), qsizetype(count));
-    }
-
-    const char *at(std::uint64_t offset) const { return m_data.constData() + offset; }
-
-private:
-    const QByteArray &m_data;
-};
-
 // Trims a record to the length its root node states.
 QByteArray trimmedRecord(const QByteArray &candidate)
 {
-    const Bytes b(candidate);
+    const ByteReader b(candidate);
     const auto length = b.u16(0);
     if (!length || *length < 6 || *length > candidate.size())
         return QByteArray();
     return candidate.left(*length);
 }
 
-QByteArray findInElf(const Bytes &b)
+QByteArray findInElf(const ByteReader &b)
 {
     if (!b.has(0, 6))
         return QByteArray();
-    const int cls = *b.at(4);
+    const int cls = b.u8(4).value_or(0);
     const bool is64 = cls == 2;
-    if ((cls != 1 && cls != 2) || *b.at(5) != 1) // little-endian only
+    if ((cls != 1 && cls != 2) || b.u8(5) != 1) // little-endian only
         return QByteArray();
 
     std::optional<std::uint64_t> shoff = b.u64(0x28);
@@ -125,7 +75,8 @@ QByteArray findInElf(const Bytes &b)
         const Section s = section(i);
         if (s.type == SHT_NOBITS || s.name >= names.size || names.size - s.name < nameLength)
             continue;
-        if (std::memcmp(b.at(names.offset + s.name), SectionName, nameLength) != 0)
+        const QByteArray name = b.slice(qsizetype(names.offset + s.name), qsizetype(nameLength));
+        if (name.size() != qsizetype(nameLength) || std::memcmp(name.constData(), SectionName, nameLength) != 0)
             continue;
         if (!b.has(s.offset, s.size))
             return QByteArray();
@@ -134,7 +85,7 @@ QByteArray findInElf(const Bytes &b)
     return QByteArray();
 }
 
-QByteArray findInPe(const Bytes &b)
+QByteArray findInPe(const ByteReader &b)
 {
     const auto peOffset = b.u32(0x3C);
     if (!peOffset || b.u32(*peOffset) != 0x00004550u) // "PE\0\0"
@@ -240,7 +191,7 @@ constexpr qsizetype align4(qsizetype v)
     return (v + 3) & ~qsizetype(3);
 }
 
-std::optional<Node> nodeAt(const Bytes &b, qsizetype start, qsizetype limit)
+std::optional<Node> nodeAt(const ByteReader &b, qsizetype start, qsizetype limit)
 {
     const auto length = b.u16(std::uint64_t(start));
     const auto valueLength = b.u16(std::uint64_t(start) + 2);
@@ -272,7 +223,7 @@ std::optional<Node> nodeAt(const Bytes &b, qsizetype start, qsizetype limit)
 
 QByteArray FindInImage(const QByteArray &image)
 {
-    const Bytes b(image);
+    const ByteReader b(image);
     if (image.startsWith("\x7F"
                          "ELF"))
         return findInElf(b);
@@ -302,7 +253,7 @@ QByteArray ReadFromFile(const QString &path)
 
 bool Query(const QByteArray &record, const QString &subBlock, QByteArray *value, bool *isText)
 {
-    const Bytes b(record);
+    const ByteReader b(record);
     auto node = nodeAt(b, 0, record.size());
     if (!node)
         return false;

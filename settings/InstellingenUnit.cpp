@@ -1,7 +1,7 @@
 #include "settings/InstellingenUnit.h"
 
-#include "app/Environment.h"
-#include "app/Failure.h"
+#include "base/Environment.h"
+#include "base/Failure.h"
 #include "ui/Fonts.h"
 #include "ui/MessageBoxes.h"
 #include "ui/WindowSupport.h"

@@ -2,7 +2,7 @@
 // The settings file: eight CR LF lines in code page 1252 holding the four
 // code templates. Parsing and formatting work on bytes, without windows.
 
-#include "app/Cp1252.h"
+#include "base/Cp1252.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,9 +2,9 @@
 // Shared helpers of the tests: the test entry with our application object,
 // and driving modal windows from a timer.
 
-#include "app/Environment.h"
 #include "app/StartUp.h"
 #include "app/VantrixApplication.h"
+#include "base/Environment.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,15 +1,15 @@
 // Metafiles: natural sizes and renderings of samples made by third-party
 // producers, against reference renderings; malformed files.
 
-#include "TestSupport.h"
-#include "app/Failure.h"
-#include "capture/Metafile.h"
-#include "capture/Picture.h"
+#include "metafile/Metafile.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QPainter>
+#include <QTest>
 #include <QtEndian>
 
 #include <cmath>
@@ -18,12 +18,23 @@ namespace {
 
 const QString SampleDir = QStringLiteral(VANTRIX_TEST_DATA "/metafiles");
 
-QImage render(const Picture &picture, QSize size)
+QByteArray ReadWholeFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::optional<Metafile> load(const QString &path)
+{
+    return Metafile::fromBytes(ReadWholeFile(path));
+}
+
+QImage render(const Metafile &picture, QSize size)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    picture.draw(painter, image.rect(), image.rect());
+    picture.draw(painter, QRectF(image.rect()));
     painter.end();
     return image;
 }
@@ -55,16 +66,6 @@ Difference compare(const QImage &a, const QImage &b)
     d.meanAbsolute = pixels > 0 ? double(sum) / (3 * pixels) : 0;
     d.shareOff = pixels > 0 ? double(off) / pixels : 0;
     return d;
-}
-
-QString messageOf(const QByteArray &bytes)
-{
-    try {
-        Metafile::fromBytes(bytes);
-    } catch (const VantrixError &e) {
-        return e.message();
-    }
-    return QString();
 }
 
 // A copy of the bytes with little-endian words written over them, each pair
@@ -157,19 +158,21 @@ void TestMetafile::samples()
     const QString name = QFileInfo(file).fileName();
     const QImage reference(SampleDir + QStringLiteral("/reference/") + name + QStringLiteral(".png"));
     QVERIFY(!reference.isNull());
-    const Picture picture = Picture::load(file);
-    QCOMPARE(picture.kind(), Picture::Kind::Metafile);
-    QVERIFY(std::abs(picture.size().width() - reference.width()) <= 1);
-    QVERIFY(std::abs(picture.size().height() - reference.height()) <= 1);
+    const std::optional<Metafile> loaded = load(file);
+    QVERIFY(loaded);
+    const Metafile &picture = *loaded;
+    const QSize size = picture.naturalSize();
+    QVERIFY(std::abs(size.width() - reference.width()) <= 1);
+    QVERIFY(std::abs(size.height() - reference.height()) <= 1);
 
-    const QImage ours = render(picture, picture.size());
+    const QImage ours = render(picture, size);
     const Difference d = compare(ours, reference.convertToFormat(QImage::Format_RGB32));
-    qInfo("%s: %dx%d, mean difference %.2f, %.2f%% of pixels off", qPrintable(name), picture.size().width(),
-          picture.size().height(), d.meanAbsolute, 100 * d.shareOff);
+    qInfo("%s: %dx%d, mean difference %.2f, %.2f%% of pixels off", qPrintable(name), size.width(), size.height(),
+          d.meanAbsolute, 100 * d.shareOff);
     const QString out = qEnvironmentVariable("VANTRIX_WRITE_RENDERINGS");
     if (!out.isEmpty()) {
         ours.save(out + QLatin1Char('/') + name + QStringLiteral(".ours.png"));
-        render(picture, picture.size() * 2).save(out + QLatin1Char('/') + name + QStringLiteral(".doubled.png"));
+        render(picture, size * 2).save(out + QLatin1Char('/') + name + QStringLiteral(".doubled.png"));
     }
     QVERIFY2(d.meanAbsolute < 10, "rendering far from the reference");
     QVERIFY2(d.shareOff < 0.08, "too many pixels differ from the reference");
@@ -179,9 +182,10 @@ void TestMetafile::doubledIsDrawnAsVectors()
 {
     // A doubled line stays a sharp edge: drawn at twice the size, not a
     // scaled-up bitmap, so it covers twice the rows, fully dark.
-    const Picture picture = Picture::load(SampleDir + QStringLiteral("/lo-shapes.emf"));
-    const QImage once = render(picture, picture.size());
-    const QImage twice = render(picture, picture.size() * 2);
+    const std::optional<Metafile> picture = load(SampleDir + QStringLiteral("/lo-shapes.emf"));
+    QVERIFY(picture);
+    const QImage once = render(*picture, picture->naturalSize());
+    const QImage twice = render(*picture, picture->naturalSize() * 2);
     const Difference d = compare(twice.scaled(once.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation), once);
     QVERIFY(d.meanAbsolute < 12);
     // The doubled rendering is more than a pixel-doubled copy of the small one.
@@ -207,15 +211,16 @@ void TestMetafile::handMadeRecords()
     wmf.record(0x01F0, {1});                // DELETEOBJECT blue
     wmf.record(0x012D, {1});                // selecting a deleted object changes nothing
     wmf.record(0x041B, {59, 59, 52, 52});   // still red
-    const Picture picture = Picture::fromBytes(wmf.bytes(100, 3), QStringLiteral("wmf"));
-    QCOMPARE(picture.size(), QSize(100, 100));
-    const QImage image = render(picture, QSize(100, 100));
+    const std::optional<Metafile> picture = Metafile::fromBytes(wmf.bytes(100, 3));
+    QVERIFY(picture);
+    QCOMPARE(picture->naturalSize(), QSize(100, 100));
+    const QImage image = render(*picture, QSize(100, 100));
     QCOMPARE(image.pixel(25, 25), qRgb(0, 0, 255));
     QCOMPARE(image.pixel(80, 80), qRgb(255, 0, 0));
     QCOMPARE(image.pixel(55, 55), qRgb(255, 0, 0));
     QCOMPARE(image.pixel(75, 25), qRgb(255, 255, 255));
     // Doubled, the same picture covers twice the pixels.
-    const QImage doubled = render(picture, QSize(200, 200));
+    const QImage doubled = render(*picture, QSize(200, 200));
     QCOMPARE(doubled.pixel(50, 50), qRgb(0, 0, 255));
     QCOMPARE(doubled.pixel(160, 160), qRgb(255, 0, 0));
 }
@@ -256,9 +261,9 @@ void TestMetafile::malformed()
     QFETCH(QByteArray, bytes);
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(messageOf(bytes), QStringLiteral("Metafile is not valid"));
+    QVERIFY(!Metafile::fromBytes(bytes));
     QVERIFY(timer.elapsed() < 2000);
 }
 
-VANTRIX_TEST_MAIN(TestMetafile)
+QTEST_MAIN(TestMetafile)
 #include "tst_metafile.moc"

@@ -2,7 +2,7 @@
 // drawing and the flood fill.
 
 #include "TestSupport.h"
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "capture/FloodFill.h"
 #include "capture/Picture.h"
 

@@ -2,11 +2,12 @@
 // first activation, the failure box and the exit code.
 
 #include "TestSupport.h"
-#include "app/Failure.h"
+#include "base/Failure.h"
 #include "capture/HoofdUnit.h"
 #include "info/OpstartInfo.h"
 #include "info/VersionInfoReader.h"
 #include "settings/InstellingenUnit.h"
+#include "ui/HandlerGuard.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -214,7 +215,7 @@ void TestStartUp::failureText()
 {
     QFETCH(QString, message);
     QFETCH(QString, shown);
-    QCOMPARE(VantrixApplication::FailureText(message), shown);
+    QCOMPARE(FailureText(message), shown);
 }
 
 void TestStartUp::failureInHandlerIsShownAndLoopGoesOn()

@@ -4,9 +4,9 @@
 // variants.
 //
 // usage: vantrix_gallery output-folder [picture ...]
-#include "app/Environment.h"
 #include "app/StartUp.h"
 #include "app/VantrixApplication.h"
+#include "base/Environment.h"
 #include "capture/HoofdUnit.h"
 #include "capture/ImagePic.h"
 #include "info/OpstartInfo.h"

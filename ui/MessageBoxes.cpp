@@ -1,6 +1,6 @@
 #include "ui/MessageBoxes.h"
 
-#include "app/Environment.h"
+#include "base/Environment.h"
 #include "ui/WindowSupport.h"
 
 #include <QAbstractButton>

@@ -1,4 +1,6 @@
-#include "capture/Dib.h"
+#include "metafile/Dib.h"
+
+#include "base/ByteReader.h"
 
 #include <array>
 #include <cstdint>
@@ -23,54 +25,39 @@ constexpr std::uint32_t BI_RGB = 0;
 constexpr std::uint32_t BI_BITFIELDS = 3;
 constexpr std::uint32_t BI_ALPHABITFIELDS = 6;
 
-std::uint32_t u32(const uchar *p)
-{
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
-}
-
-std::uint16_t u16(const uchar *p)
-{
-    return std::uint16_t(p[0] | (p[1] << 8));
-}
-
-bool within(const QByteArray &bytes, qsizetype offset, qsizetype size)
-{
-    return offset >= 0 && size >= 0 && offset <= bytes.size() && size <= bytes.size() - offset;
-}
-
 std::optional<Header> readHeader(const uchar *p, qsizetype available)
 {
     if (available < 12)
         return std::nullopt;
     Header h;
-    const std::uint32_t size = u32(p);
+    const std::uint32_t size = ByteReader::le32(p);
     if (size == 12) {
         h.core = true;
-        h.width = u16(p + 4);
-        h.height = u16(p + 6);
-        h.bitCount = u16(p + 10);
+        h.width = ByteReader::le16(p + 4);
+        h.height = ByteReader::le16(p + 6);
+        h.bitCount = ByteReader::le16(p + 10);
         h.headerSize = 12;
         return h;
     }
     if (size < 40 || size > std::uint32_t(available))
         return std::nullopt;
-    h.width = std::int32_t(u32(p + 4));
-    h.height = std::int32_t(u32(p + 8));
-    h.bitCount = u16(p + 14);
-    h.compression = u32(p + 16);
-    h.colorsUsed = u32(p + 32);
+    h.width = std::int32_t(ByteReader::le32(p + 4));
+    h.height = std::int32_t(ByteReader::le32(p + 8));
+    h.bitCount = ByteReader::le16(p + 14);
+    h.compression = ByteReader::le32(p + 16);
+    h.colorsUsed = ByteReader::le32(p + 32);
     h.headerSize = qsizetype(size);
     if (h.compression == BI_BITFIELDS || h.compression == BI_ALPHABITFIELDS) {
         const int count = h.compression == BI_ALPHABITFIELDS ? 4 : 3;
         if (size >= 40 + 4 * std::uint32_t(count)) {
             for (int i = 0; i < count; ++i)
-                h.masks[std::size_t(i)] = u32(p + 40 + 4 * i);
+                h.masks[std::size_t(i)] = ByteReader::le32(p + 40 + 4 * i);
         } else {
             // The masks follow a plain 40-byte header.
             if (available < 40 + 4 * count)
                 return std::nullopt;
             for (int i = 0; i < count; ++i)
-                h.masks[std::size_t(i)] = u32(p + 40 + 4 * i);
+                h.masks[std::size_t(i)] = ByteReader::le32(p + 40 + 4 * i);
             h.headerSize = 40 + 4 * count;
         }
     }
@@ -114,7 +101,7 @@ QImage decode(const QByteArray &bytes, const Header &h, qsizetype tableOffset, q
     if (width * height > MaxPixels || width > 65535 || height > 65535)
         return QImage();
     const qint64 stride = ((width * h.bitCount + 31) / 32) * 4;
-    if (stride * height > bitsSize || !within(bytes, bitsOffset, qsizetype(stride * height)))
+    if (stride * height > bitsSize || !ByteReader(bytes).has(bitsOffset, qsizetype(stride * height)))
         return QImage();
 
     // The colour table of a palette bitmap.
@@ -123,7 +110,7 @@ QImage decode(const QByteArray &bytes, const Header &h, qsizetype tableOffset, q
         const qsizetype entrySize = h.core ? 3 : 4;
         qsizetype count = h.colorsUsed ? qsizetype(h.colorsUsed) : (qsizetype(1) << h.bitCount);
         count = std::min<qsizetype>({count, 256, tableAvailable / entrySize});
-        if (!within(bytes, tableOffset, count * entrySize))
+        if (!ByteReader(bytes).has(tableOffset, count * entrySize))
             return QImage();
         const auto *table = reinterpret_cast<const uchar *>(bytes.constData()) + tableOffset;
         for (qsizetype i = 0; i < count; ++i)
@@ -162,7 +149,8 @@ QImage decode(const QByteArray &bytes, const Header &h, qsizetype tableOffset, q
                 break;
             case 16:
             case 32: {
-                const std::uint32_t pixel = h.bitCount == 16 ? u16(src + x * 2) : u32(src + x * 4);
+                const std::uint32_t pixel =
+                    h.bitCount == 16 ? ByteReader::le16(src + x * 2) : ByteReader::le32(src + x * 4);
                 const int a = alpha ? channel(pixel, masks[3]) : 255;
                 dst[x] = qRgba(channel(pixel, masks[0]), channel(pixel, masks[1]), channel(pixel, masks[2]), a);
                 break;
@@ -178,7 +166,7 @@ QImage decode(const QByteArray &bytes, const Header &h, qsizetype tableOffset, q
 QImage Decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerSize, qsizetype bitsOffset,
               qsizetype bitsSize)
 {
-    if (!within(bytes, headerOffset, headerSize) || !within(bytes, bitsOffset, bitsSize))
+    if (!ByteReader(bytes).has(headerOffset, headerSize) || !ByteReader(bytes).has(bitsOffset, bitsSize))
         return QImage();
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData()) + headerOffset;
     const auto h = readHeader(p, headerSize);
@@ -189,7 +177,7 @@ QImage Decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerS
 
 QImage DecodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size)
 {
-    if (!within(bytes, offset, size))
+    if (!ByteReader(bytes).has(offset, size))
         return QImage();
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData()) + offset;
     const auto h = readHeader(p, size);

@@ -1,4 +1,4 @@
-#include "capture/GdiCanvas.h"
+#include "metafile/GdiCanvas.h"
 
 #include <QFontMetricsF>
 #include <QPaintDevice>

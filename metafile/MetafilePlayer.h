@@ -3,6 +3,8 @@
 // against the buffer; a record that does not fit ends the playback, and a
 // record that is not drawn is skipped.
 
+#include "base/ByteReader.h"
+
 #include <QByteArray>
 #include <QRectF>
 #include <QSize>
@@ -12,29 +14,6 @@
 #include <optional>
 
 class QPainter;
-
-// Bounds-checked little-endian reads over a byte buffer.
-class MetaBytes
-{
-public:
-    explicit MetaBytes(const QByteArray &data) : m_data(data) {}
-
-    qsizetype size() const { return m_data.size(); }
-    bool has(qsizetype at, qsizetype count) const
-    {
-        return at >= 0 && count >= 0 && at <= m_data.size() && count <= m_data.size() - at;
-    }
-    std::optional<std::uint8_t> u8(qsizetype at) const;
-    std::optional<std::uint16_t> u16(qsizetype at) const;
-    std::optional<std::int16_t> i16(qsizetype at) const;
-    std::optional<std::uint32_t> u32(qsizetype at) const;
-    std::optional<std::int32_t> i32(qsizetype at) const;
-    std::optional<float> f32(qsizetype at) const;
-
-private:
-    const QByteArray &m_data;
-};
-
 class GdiCanvas;
 class GdiObjectTable;
 
@@ -55,7 +34,7 @@ public:
 private:
     void record(std::uint32_t type, qsizetype at, qsizetype size);
     const QByteArray &m_bytes;
-    MetaBytes m_b;
+    ByteReader m_b;
     std::unique_ptr<GdiCanvas> m_canvas;
     std::unique_ptr<GdiObjectTable> m_objects;
 };
@@ -78,7 +57,7 @@ public:
 private:
     void record(std::uint16_t function, qsizetype at, qsizetype size);
     const QByteArray &m_bytes;
-    MetaBytes m_b;
+    ByteReader m_b;
     qsizetype m_firstRecord;
     std::unique_ptr<GdiCanvas> m_canvas;
     std::unique_ptr<GdiObjectTable> m_objects;

@@ -1,4 +1,4 @@
-#include "app/IdentityTexts.h"
+#include "base/IdentityTexts.h"
 
 #include <initializer_list>
 

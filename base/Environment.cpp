@@ -1,4 +1,4 @@
-#include "app/Environment.h"
+#include "base/Environment.h"
 
 #include <unistd.h>
 

@@ -1,8 +1,8 @@
-#include "capture/MetafilePlayer.h"
+#include "metafile/MetafilePlayer.h"
 
-#include "app/Cp1252.h"
-#include "capture/Dib.h"
-#include "capture/GdiCanvas.h"
+#include "base/Cp1252.h"
+#include "metafile/Dib.h"
+#include "metafile/GdiCanvas.h"
 
 #include <QPainter>
 
@@ -12,63 +12,13 @@
 // ---------------------------------------------------------------------------
 // Bounds-checked reads.
 
-std::optional<std::uint8_t> MetaBytes::u8(qsizetype at) const
-{
-    if (!has(at, 1))
-        return std::nullopt;
-    return std::uint8_t(m_data[at]);
-}
-
-std::optional<std::uint16_t> MetaBytes::u16(qsizetype at) const
-{
-    if (!has(at, 2))
-        return std::nullopt;
-    const auto *p = reinterpret_cast<const unsigned char *>(m_data.constData()) + at;
-    return std::uint16_t(p[0] | (p[1] << 8));
-}
-
-std::optional<std::int16_t> MetaBytes::i16(qsizetype at) const
-{
-    const auto v = u16(at);
-    if (!v)
-        return std::nullopt;
-    return std::int16_t(*v);
-}
-
-std::optional<std::uint32_t> MetaBytes::u32(qsizetype at) const
-{
-    if (!has(at, 4))
-        return std::nullopt;
-    const auto *p = reinterpret_cast<const unsigned char *>(m_data.constData()) + at;
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
-}
-
-std::optional<std::int32_t> MetaBytes::i32(qsizetype at) const
-{
-    const auto v = u32(at);
-    if (!v)
-        return std::nullopt;
-    return std::int32_t(*v);
-}
-
-std::optional<float> MetaBytes::f32(qsizetype at) const
-{
-    const auto v = u32(at);
-    if (!v)
-        return std::nullopt;
-    float f;
-    const std::uint32_t bits = *v;
-    std::memcpy(&f, &bits, 4);
-    return f;
-}
-
 namespace {
 
 // Reads inside one record: anything past the record's end reads as absent.
 class Record
 {
 public:
-    Record(const MetaBytes &b, qsizetype start, qsizetype size) : m_b(b), m_start(start), m_size(size) {}
+    Record(const ByteReader &b, qsizetype start, qsizetype size) : m_b(b), m_start(start), m_size(size) {}
 
     bool has(qsizetype offset, qsizetype count) const
     {
@@ -90,7 +40,7 @@ public:
     QRectF rectl(qsizetype o) const { return QRectF(QPointF(i32(o), i32(o + 4)), QPointF(i32(o + 8), i32(o + 12))); }
 
 private:
-    const MetaBytes &m_b;
+    const ByteReader &m_b;
     qsizetype m_start;
     qsizetype m_size;
 };
@@ -114,7 +64,7 @@ void selectObject(GdiCanvas &canvas, const GdiObject *object)
     }
 }
 
-QString utf16At(const MetaBytes &b, qsizetype at, qsizetype chars)
+QString utf16At(const ByteReader &b, qsizetype at, qsizetype chars)
 {
     QString text;
     if (chars <= 0 || !b.has(at, chars * 2))
@@ -146,7 +96,7 @@ struct EmfHeader {
     std::uint32_t handles = 1;
 };
 
-EmfHeader readEmfHeader(const MetaBytes &b)
+EmfHeader readEmfHeader(const ByteReader &b)
 {
     const Record r(b, 0, qsizetype(b.u32(4).value_or(0)));
     EmfHeader h;
@@ -167,7 +117,7 @@ EmfHeader readEmfHeader(const MetaBytes &b)
 
 bool EmfPlayer::validate(const QByteArray &bytes)
 {
-    const MetaBytes b(bytes);
+    const ByteReader b(bytes);
     qsizetype at = 0;
     for (qsizetype n = 0; n < MaxRecords; ++n) {
         const auto type = b.u32(at);
@@ -592,7 +542,7 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
 
 std::optional<QRectF> WmfPlayer::validate(const QByteArray &bytes, qsizetype firstRecord)
 {
-    const MetaBytes b(bytes);
+    const ByteReader b(bytes);
     qsizetype at = firstRecord;
     std::optional<QPointF> origin;
     std::optional<QSizeF> extent;

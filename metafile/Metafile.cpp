@@ -1,44 +1,34 @@
-#include "capture/Metafile.h"
+#include "metafile/Metafile.h"
 
-#include "app/Failure.h"
-#include "capture/MetafilePlayer.h"
+#include "metafile/MetafilePlayer.h"
 
 #include <QPainter>
 
 #include <cmath>
 
-namespace {
-
-[[noreturn]] void notValid()
+std::optional<Metafile> Metafile::fromBytes(const QByteArray &bytes)
 {
-    throw VantrixError(Metafile::invalidMessage());
-}
-
-} // namespace
-
-Metafile Metafile::fromBytes(const QByteArray &bytes)
-{
-    const MetaBytes b(bytes);
+    const ByteReader b(bytes);
     Metafile meta;
     meta.m_bytes = bytes;
 
     if (b.u32(0) == 1 && b.u32(40) == 0x464D4520u) { // EMR_HEADER, " EMF"
         const auto headerSize = b.u32(4);
         if (!headerSize || *headerSize < 88 || *headerSize % 4 != 0 || !b.has(0, *headerSize))
-            notValid();
+            return std::nullopt;
         const auto left = b.i32(24), top = b.i32(28), right = b.i32(32), bottom = b.i32(36);
         if (!left || !top || !right || !bottom)
-            notValid();
+            return std::nullopt;
         const double w = std::round((double(*right) - *left) * 96.0 / 2540.0);
         const double h = std::round((double(*bottom) - *top) * 96.0 / 2540.0);
         if (w <= 0 || h <= 0 || w > MaxSide || h > MaxSide || b.u16(56).value_or(0) > MaxObjects)
-            notValid();
+            return std::nullopt;
         meta.m_enhanced = true;
         meta.m_size = QSize(int(w), int(h));
         meta.m_frame = QRectF(*left, *top, double(*right) - *left, double(*bottom) - *top);
         meta.m_firstRecord = 0;
         if (!EmfPlayer::validate(bytes))
-            notValid();
+            return std::nullopt;
         return meta;
     }
 
@@ -50,11 +40,11 @@ Metafile Metafile::fromBytes(const QByteArray &bytes)
         const auto left = b.i16(6), top = b.i16(8), right = b.i16(10), bottom = b.i16(12);
         const auto inch = b.u16(14);
         if (!left || !top || !right || !bottom || !inch || *inch == 0)
-            notValid();
+            return std::nullopt;
         const double w = std::round(std::abs(double(*right) - *left) * 96.0 / *inch);
         const double h = std::round(std::abs(double(*bottom) - *top) * 96.0 / *inch);
         if (w <= 0 || h <= 0 || w > MaxSide || h > MaxSide)
-            notValid();
+            return std::nullopt;
         meta.m_size = QSize(int(w), int(h));
         meta.m_frame = QRectF(std::min(*left, *right), std::min(*top, *bottom), std::abs(double(*right) - *left),
                               std::abs(double(*bottom) - *top));
@@ -63,20 +53,20 @@ Metafile Metafile::fromBytes(const QByteArray &bytes)
     const auto headerWords = b.u16(header + 2);
     if (!type || !headerWords || (*type != 1 && *type != 2) || *headerWords != 9 ||
         b.u16(header + 10).value_or(0) > MaxObjects)
-        notValid();
+        return std::nullopt;
     meta.m_firstRecord = header + 18;
     std::optional<QRectF> window = WmfPlayer::validate(bytes, meta.m_firstRecord);
     if (!window)
-        notValid();
+        return std::nullopt;
     if (!placeable) {
         const double longer = std::max(std::abs(window->width()), std::abs(window->height()));
         if (longer <= 0)
-            notValid();
+            return std::nullopt;
         const double scale = longer > 1024 ? 1024.0 / longer : 1.0;
         const double w = std::round(std::abs(window->width()) * scale);
         const double h = std::round(std::abs(window->height()) * scale);
         if (w <= 0 || h <= 0)
-            notValid();
+            return std::nullopt;
         meta.m_size = QSize(int(w), int(h));
         meta.m_frame = *window;
     }

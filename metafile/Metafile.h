@@ -8,7 +8,7 @@
 #include <QSize>
 #include <QString>
 
-#include <memory>
+#include <optional>
 
 class QPainter;
 
@@ -20,10 +20,8 @@ public:
     // Larger object tables are refused; real files use a few hundred.
     static constexpr int MaxObjects = 16384;
 
-    static QString invalidMessage() { return QStringLiteral("Metafile is not valid"); }
-
-    // Throws VantrixError(invalidMessage()) for a malformed file.
-    static Metafile fromBytes(const QByteArray &bytes);
+    // Nothing for a malformed file.
+    static std::optional<Metafile> fromBytes(const QByteArray &bytes);
 
     // Size at 96 dots per inch.
     QSize naturalSize() const { return m_size; }

@@ -1,0 +1,70 @@
+"""Checks that the source folders' includes run one way and that no chain
+of includes leads back to the file it started from.
+
+usage: check_layers.py SOURCE-ROOT"""
+
+import os
+import re
+import sys
+
+# Each folder and the folders it may include from, besides itself.
+ALLOWED = {
+    "base": set(),
+    "metafile": {"base"},
+    "ui": {"base"},
+    "settings": {"base", "ui"},
+    "info": {"base", "ui"},
+    "capture": {"base", "metafile", "ui", "settings", "info"},
+    "app": {"base", "metafile", "ui", "settings", "info", "capture"},
+}
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
+
+
+def sources(root):
+    for folder in ALLOWED:
+        for name in sorted(os.listdir(os.path.join(root, folder))):
+            if name.endswith((".h", ".cpp")):
+                yield f"{folder}/{name}"
+
+
+def includes(root, path):
+    with open(os.path.join(root, path), encoding="utf-8") as source:
+        return [name for name in INCLUDE.findall(source.read()) if "/" in name]
+
+
+def main():
+    root = sys.argv[1]
+    graph = {path: includes(root, path) for path in sources(root)}
+    faults = []
+    for path, included in graph.items():
+        folder = path.split("/")[0]
+        for name in included:
+            target = name.split("/")[0]
+            if target in ALLOWED and target != folder and target not in ALLOWED[folder]:
+                faults.append(f"{path} includes {name}: {folder} may not use {target}")
+
+    # A loop among files: depth-first search, a file met again on its own path.
+    state = {}
+
+    def visit(path, trail):
+        if state.get(path) == "done":
+            return
+        if state.get(path) == "open":
+            faults.append("include loop: " + " -> ".join(trail[trail.index(path):] + [path]))
+            return
+        state[path] = "open"
+        for name in graph.get(path, []):
+            if name in graph:
+                visit(name, trail + [path])
+        state[path] = "done"
+
+    for path in graph:
+        visit(path, [])
+    for fault in faults:
+        print("FAIL:", fault)
+    print(f"{len(graph)} files, {sum(map(len, graph.values()))} includes of our own checked")
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
