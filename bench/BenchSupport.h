@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 // The fastest of Runs timings of Work, in milliseconds.
 inline double BestMs(int runs, const std::function<void()> &work)
@@ -21,6 +22,15 @@ inline double BestMs(int runs, const std::function<void()> &work)
         best = std::min(best, std::chrono::duration<double, std::milli>(end - start).count());
     }
     return best;
+}
+
+// The median of Values (the upper one of an even count).
+inline double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
 }
 
 // A field of /proc/self/status in kiB ("VmRSS", "VmHWM").

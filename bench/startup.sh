@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Start-up time to the first paint, Vantrix next to a bare Qt window, on one
-# virtual X server: the median of several runs each.
+# virtual X server: the medians of alternating runs and their ratio.
 # usage: bench/startup.sh build-dir [runs]
 set -euo pipefail
 build=$(readlink -f "$1")
@@ -16,8 +16,15 @@ cp "$build/bench/bench_startup" "$work/"
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 for mode in bare vantrix; do
   "$work/bench_startup" "$mode" "$(date +%s%N)" >/dev/null 2>&1 # warm the caches
-  for _ in $(seq "$runs"); do
-    "$work/bench_startup" "$mode" "$(date +%s%N)" 2>/dev/null
-  done > "$work/$mode.txt"
+done
+# Alternating runs, so that a change in the machine's load meets both alike.
+for _ in $(seq "$runs"); do
+  for mode in bare vantrix; do
+    "$work/bench_startup" "$mode" "$(date +%s%N)" 2>/dev/null >> "$work/$mode.txt"
+  done
+done
+for mode in bare vantrix; do
   printf '%-8s median %s ms to the first paint (%s runs)\n' "$mode" "$(median < "$work/$mode.txt")" "$runs"
 done
+awk -v b="$(median < "$work/bare.txt")" -v v="$(median < "$work/vantrix.txt")" \
+  'BEGIN { printf "ratio    %.2f\n", v / b }'
