@@ -3,7 +3,6 @@
 #include "base/Environment.h"
 #include "base/IdentityTexts.h"
 #include "capture/CodeLine.h"
-#include "capture/FloodFill.h"
 #include "capture/ImagePic.h"
 #include "capture/PictureDialog.h"
 #include "info/OpstartInfo.h"
@@ -631,27 +630,23 @@ void THoofdForm::AppendLine(QPlainTextEdit *memo, const QString &line)
 
 void THoofdForm::FlashArea(std::int32_t X, std::int32_t Y)
 {
-    if (!ImagePic->hasPicture())
-        ImagePic->picture() = Picture::blankBitmap(ImagePic->size());
+    ImagePic->useBlankBitmapIfEmpty();
     const QPoint at(X, Y);
-    const QImage &current = ImagePic->picture().bitmap(); // refuses icons and metafiles
     // Outside the picture there is no pixel, and the fills change nothing.
-    const QRgb startColor = current.valid(at) ? current.pixel(at) : 0;
+    const QRgb startColor = ImagePic->bitmapPixel(at);
 
-    // Each fill fetches the picture anew: events run in the pauses may have
-    // changed it.
-    auto fill = [&](QRgb from, QRgb to) { FloodFill(ImagePic->picture().bitmap(), at, from, to); };
+    // Each fill works on the picture shown at that moment: events run in
+    // the pauses may have changed it.
     auto showAndPause = [this] {
         ImagePic->repaint();
         QCoreApplication::processEvents();
         QThread::msleep(100);
     };
-    fill(startColor, FlashBlue);
+    ImagePic->floodFill(at, startColor, FlashBlue);
     showAndPause();
-    fill(FlashBlue, FlashYellow);
+    ImagePic->floodFill(at, FlashBlue, FlashYellow);
     showAndPause();
-    fill(FlashYellow, startColor);
-    ImagePic->update();
+    ImagePic->floodFill(at, FlashYellow, startColor);
 }
 
 void THoofdForm::RadioButton1Click()

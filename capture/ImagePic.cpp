@@ -1,5 +1,7 @@
 #include "capture/ImagePic.h"
 
+#include "capture/FloodFill.h"
+
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -58,6 +60,24 @@ void ImagePicWidget::setPicture(Picture picture)
     m_picture = std::move(picture);
     m_doubled = false;
     applySize();
+    update();
+}
+
+void ImagePicWidget::useBlankBitmapIfEmpty()
+{
+    if (!hasPicture())
+        m_picture = Picture::blankBitmap(size());
+}
+
+QRgb ImagePicWidget::bitmapPixel(QPoint at)
+{
+    const QImage &bitmap = m_picture.bitmap();
+    return bitmap.valid(at) ? bitmap.pixel(at) : 0;
+}
+
+void ImagePicWidget::floodFill(QPoint at, QRgb from, QRgb to)
+{
+    FloodFill(m_picture.bitmap(), at, from, to);
     update();
 }
 

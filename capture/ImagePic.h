@@ -24,9 +24,18 @@ public:
 
     explicit ImagePicWidget(QWidget *parent = nullptr);
 
-    Picture &picture() { return m_picture; }
     const Picture &picture() const { return m_picture; }
     bool hasPicture() const { return !m_picture.isEmpty(); }
+
+    // The flash paints on a bitmap: with no picture open, a white one of the
+    // control's size takes its place (size and zoom stay as they are).
+    void useBlankBitmapIfEmpty();
+    // The colour of bitmap pixel At, 0 outside the bitmap. Like the fill,
+    // refuses icons and metafiles ("Can only modify an image if it contains
+    // a bitmap").
+    QRgb bitmapPixel(QPoint at);
+    // Fills the area of colour From around At with To and repaints.
+    void floodFill(QPoint at, QRgb from, QRgb to);
 
     // Takes a new picture at natural size.
     void setPicture(Picture picture);
