@@ -52,9 +52,10 @@ GdiCanvas::~GdiCanvas()
 // ---------------------------------------------------------------------------
 // Mapping.
 
-void GdiCanvas::setMapMode(int mode)
+void GdiCanvas::setMapMode(MapMode mode)
 {
-    if (mode >= 1 && mode <= 8)
+    // An unknown mode from the file leaves the mode as it was.
+    if (mode >= MapMode::Text && mode <= MapMode::Anisotropic)
         m_s.mapMode = mode;
 }
 
@@ -133,37 +134,37 @@ QTransform GdiCanvas::pageTransform() const
     double sx = 1;
     double sy = 1;
     switch (m_s.mapMode) {
-    case 2: // MM_LOMETRIC
+    case MapMode::LoMetric:
         sx = 0.1 * m_pixelsPerMm;
         sy = -sx;
         break;
-    case 3: // MM_HIMETRIC
+    case MapMode::HiMetric:
         sx = 0.01 * m_pixelsPerMm;
         sy = -sx;
         break;
-    case 4: // MM_LOENGLISH
+    case MapMode::LoEnglish:
         sx = 0.254 * m_pixelsPerMm;
         sy = -sx;
         break;
-    case 5: // MM_HIENGLISH
+    case MapMode::HiEnglish:
         sx = 0.0254 * m_pixelsPerMm;
         sy = -sx;
         break;
-    case 6: // MM_TWIPS
+    case MapMode::Twips:
         sx = 25.4 / 1440 * m_pixelsPerMm;
         sy = -sx;
         break;
-    case 7: // MM_ISOTROPIC
-    case 8: // MM_ANISOTROPIC
+    case MapMode::Isotropic:
+    case MapMode::Anisotropic:
         sx = m_s.viewportExt.width() / m_s.windowExt.width();
         sy = m_s.viewportExt.height() / m_s.windowExt.height();
-        if (m_s.mapMode == 7) {
+        if (m_s.mapMode == MapMode::Isotropic) {
             const double s = std::min(std::abs(sx), std::abs(sy));
             sx = std::copysign(s, sx);
             sy = std::copysign(s, sy);
         }
         break;
-    default: // MM_TEXT
+    default: // MapMode::Text
         break;
     }
     sx = finiteOr(sx, 1);
@@ -904,16 +905,16 @@ void GdiCanvas::drawImage(const QRectF &dest, const QImage &image, const QRectF 
         return;
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (rop) {
-    case 0x008800C6: // SRCAND
+    case RasterOp::SrcAnd:
         mode = QPainter::RasterOp_SourceAndDestination;
         break;
-    case 0x00EE0086: // SRCPAINT
+    case RasterOp::SrcPaint:
         mode = QPainter::RasterOp_SourceOrDestination;
         break;
-    case 0x00660046: // SRCINVERT
+    case RasterOp::SrcInvert:
         mode = QPainter::RasterOp_SourceXorDestination;
         break;
-    case 0x00330008: // NOTSRCCOPY
+    case RasterOp::NotSrcCopy:
         mode = QPainter::RasterOp_NotSource;
         break;
     default:
@@ -935,25 +936,25 @@ void GdiCanvas::patBlt(const QRectF &dest, std::uint32_t rop)
 {
     const QPainterPath area = mapped(rectPath(dest));
     switch (rop) {
-    case 0x00000042: // BLACKNESS
+    case RasterOp::Blackness:
         m_painter.fillPath(area, Qt::black);
         break;
-    case 0x00FF0062: // WHITENESS
+    case RasterOp::Whiteness:
         m_painter.fillPath(area, Qt::white);
         break;
-    case 0x00550009: // DSTINVERT
+    case RasterOp::DstInvert:
         m_painter.save();
         m_painter.setCompositionMode(QPainter::RasterOp_NotDestination);
         m_painter.fillPath(area, Qt::black);
         m_painter.restore();
         break;
-    case 0x005A0049: // PATINVERT
+    case RasterOp::PatInvert:
         m_painter.save();
         m_painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
         m_painter.fillPath(area, qtBrush());
         m_painter.restore();
         break;
-    case 0x00AA0029: // DSTCOPY: nothing
+    case RasterOp::DstCopy: // nothing
         break;
     default: // PATCOPY and the rest
         if (!m_s.brush.isNull())

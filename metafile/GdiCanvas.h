@@ -4,6 +4,8 @@
 // mapped to the painter's target rectangle: world transform, then the page
 // mapping (window and viewport), then the reference device onto the target.
 
+#include "metafile/Records.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPainterPath>
@@ -102,7 +104,7 @@ public:
     ~GdiCanvas();
 
     // Mapping.
-    void setMapMode(int mode);
+    void setMapMode(MapMode mode);
     void setWindowOrg(QPointF p);
     void setWindowExt(QSizeF s);
     void setViewportOrg(QPointF p);
@@ -178,7 +180,7 @@ public:
 
 private:
     struct State {
-        int mapMode = 1;
+        MapMode mapMode = MapMode::Text;
         QPointF windowOrg{0, 0};
         QSizeF windowExt{1, 1};
         QPointF viewportOrg{0, 0};

@@ -3,6 +3,7 @@
 #include "base/Cp1252.h"
 #include "metafile/Dib.h"
 #include "metafile/GdiCanvas.h"
+#include "metafile/Records.h"
 
 #include <QPainter>
 
@@ -124,7 +125,7 @@ bool EmfPlayer::validate(const QByteArray &bytes)
         const auto size = b.u32(at + 4);
         if (!type || !size || *size < 8 || *size % 4 != 0 || !b.has(at, *size))
             return false;
-        if (*type == 14) // EMR_EOF
+        if (EmfRecord(*type) == EmfRecord::Eof)
             return true;
         at += *size;
     }
@@ -149,7 +150,7 @@ void EmfPlayer::play()
         const auto size = m_b.u32(at + 4);
         if (!type || !size || *size < 8 || !m_b.has(at, *size))
             break;
-        if (*type == 14)
+        if (EmfRecord(*type) == EmfRecord::Eof)
             break;
         record(*type, at, qsizetype(*size));
         at += *size;
@@ -205,93 +206,93 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         return Dib::Decode(m_bytes, at + offBmi, cbBmi, at + offBits, cbBits);
     };
 
-    switch (type) {
-    case 2: // POLYBEZIER
+    switch (EmfRecord(type)) {
+    case EmfRecord::PolyBezier:
         c.polyBezier(points(24, 28, false));
         break;
-    case 3: // POLYGON
+    case EmfRecord::Polygon:
         c.polygon(points(24, 28, false));
         break;
-    case 4: // POLYLINE
+    case EmfRecord::Polyline:
         c.polyline(points(24, 28, false));
         break;
-    case 5: // POLYBEZIERTO
+    case EmfRecord::PolyBezierTo:
         c.polyBezierTo(points(24, 28, false));
         break;
-    case 6: // POLYLINETO
+    case EmfRecord::PolylineTo:
         c.polylineTo(points(24, 28, false));
         break;
-    case 7: // POLYPOLYLINE
+    case EmfRecord::PolyPolyline:
         c.polyPolyline(polyPoints(false));
         break;
-    case 8: // POLYPOLYGON
+    case EmfRecord::PolyPolygon:
         c.polyPolygon(polyPoints(false));
         break;
-    case 9:
+    case EmfRecord::SetWindowExtEx:
         c.setWindowExt(r.sizel(8));
         break;
-    case 10:
+    case EmfRecord::SetWindowOrgEx:
         c.setWindowOrg(r.pointl(8));
         break;
-    case 11:
+    case EmfRecord::SetViewportExtEx:
         c.setViewportExt(r.sizel(8));
         break;
-    case 12:
+    case EmfRecord::SetViewportOrgEx:
         c.setViewportOrg(r.pointl(8));
         break;
-    case 15: // SETPIXELV
+    case EmfRecord::SetPixelV:
         c.setPixel(r.pointl(8), r.color(16));
         break;
-    case 17:
-        c.setMapMode(int(r.u32(8)));
+    case EmfRecord::SetMapMode:
+        c.setMapMode(MapMode(r.u32(8)));
         break;
-    case 18:
+    case EmfRecord::SetBkMode:
         c.setBkMode(int(r.u32(8)));
         break;
-    case 19:
+    case EmfRecord::SetPolyFillMode:
         c.setPolyFillMode(int(r.u32(8)));
         break;
-    case 20:
+    case EmfRecord::SetRop2:
         c.setRop2(int(r.u32(8)));
         break;
-    case 22:
+    case EmfRecord::SetTextAlign:
         c.setTextAlign(r.u32(8));
         break;
-    case 24:
+    case EmfRecord::SetTextColor:
         c.setTextColor(r.color(8));
         break;
-    case 25:
+    case EmfRecord::SetBkColor:
         c.setBkColor(r.color(8));
         break;
-    case 27: // MOVETOEX
+    case EmfRecord::MoveToEx:
         c.moveTo(r.pointl(8));
         break;
-    case 29:
+    case EmfRecord::ExcludeClipRect:
         c.excludeClipRect(r.rectl(8));
         break;
-    case 30:
+    case EmfRecord::IntersectClipRect:
         c.intersectClipRect(r.rectl(8));
         break;
-    case 31:
+    case EmfRecord::ScaleViewportExtEx:
         c.scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
         break;
-    case 32:
+    case EmfRecord::ScaleWindowExtEx:
         c.scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
         break;
-    case 33:
+    case EmfRecord::SaveDc:
         c.saveDC();
         break;
-    case 34:
+    case EmfRecord::RestoreDc:
         c.restoreDC(r.i32(8));
         break;
-    case 35: // SETWORLDTRANSFORM
+    case EmfRecord::SetWorldTransform:
         c.setWorldTransform(QTransform(r.f32(8), r.f32(12), r.f32(16), r.f32(20), r.f32(24), r.f32(28)));
         break;
-    case 36: // MODIFYWORLDTRANSFORM
+    case EmfRecord::ModifyWorldTransform:
         c.modifyWorldTransform(QTransform(r.f32(8), r.f32(12), r.f32(16), r.f32(20), r.f32(24), r.f32(28)),
                                int(r.u32(32)));
         break;
-    case 37: { // SELECTOBJECT
+    case EmfRecord::SelectObject: {
         const std::uint32_t index = r.u32(8);
         if (index & 0x80000000u)
             c.selectStockObject(index);
@@ -299,7 +300,7 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
             selectObject(c, objects.get(index));
         break;
     }
-    case 38: { // CREATEPEN
+    case EmfRecord::CreatePen: {
         GdiObject object;
         object.kind = GdiObject::Kind::Pen;
         object.pen.style = r.u32(12);
@@ -308,7 +309,7 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         objects.put(r.u32(8), object);
         break;
     }
-    case 39: { // CREATEBRUSHINDIRECT
+    case EmfRecord::CreateBrushIndirect: {
         GdiObject object;
         object.kind = GdiObject::Kind::Brush;
         object.brush.style = r.u32(12);
@@ -317,67 +318,67 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         objects.put(r.u32(8), object);
         break;
     }
-    case 40: // DELETEOBJECT
+    case EmfRecord::DeleteObject:
         objects.remove(r.u32(8));
         break;
-    case 41: // ANGLEARC
+    case EmfRecord::AngleArc:
         c.angleArc(r.pointl(8), r.u32(16), r.f32(20), r.f32(24));
         break;
-    case 42:
+    case EmfRecord::Ellipse:
         c.ellipse(r.rectl(8));
         break;
-    case 43:
+    case EmfRecord::Rectangle:
         c.rectangle(r.rectl(8));
         break;
-    case 44:
+    case EmfRecord::RoundRect:
         c.roundRect(r.rectl(8), r.sizel(24));
         break;
-    case 45:
+    case EmfRecord::Arc:
         c.arc(r.rectl(8), r.pointl(24), r.pointl(32));
         break;
-    case 46:
+    case EmfRecord::Chord:
         c.chord(r.rectl(8), r.pointl(24), r.pointl(32));
         break;
-    case 47:
+    case EmfRecord::Pie:
         c.pie(r.rectl(8), r.pointl(24), r.pointl(32));
         break;
-    case 54: // LINETO
+    case EmfRecord::LineTo:
         c.lineTo(r.pointl(8));
         break;
-    case 55: // ARCTO
+    case EmfRecord::ArcTo:
         c.arcTo(r.rectl(8), r.pointl(24), r.pointl(32));
         break;
-    case 57:
+    case EmfRecord::SetArcDirection:
         c.setArcDirection(int(r.u32(8)));
         break;
-    case 58:
+    case EmfRecord::SetMiterLimit:
         c.setMiterLimit(r.f32(8));
         break;
-    case 59:
+    case EmfRecord::BeginPath:
         c.beginPath();
         break;
-    case 60:
+    case EmfRecord::EndPath:
         c.endPath();
         break;
-    case 61:
+    case EmfRecord::CloseFigure:
         c.closeFigure();
         break;
-    case 62:
+    case EmfRecord::FillPath:
         c.fillPath();
         break;
-    case 63:
+    case EmfRecord::StrokeAndFillPath:
         c.strokeAndFillPath();
         break;
-    case 64:
+    case EmfRecord::StrokePath:
         c.strokePath();
         break;
-    case 67:
+    case EmfRecord::SelectClipPath:
         c.selectClipPath(int(r.u32(8)));
         break;
-    case 68:
+    case EmfRecord::AbortPath:
         c.abortPath();
         break;
-    case 75: { // EXTSELECTCLIPRGN
+    case EmfRecord::ExtSelectClipRgn: {
         const qsizetype cb = r.u32(8);
         const int mode = int(r.u32(12));
         std::vector<QRectF> rects;
@@ -391,8 +392,8 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         c.selectClipRegion(rects, mode);
         break;
     }
-    case 76:   // BITBLT
-    case 77: { // STRETCHBLT
+    case EmfRecord::BitBlt:
+    case EmfRecord::StretchBlt: {
         const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
         const std::uint32_t rop = r.u32(40);
         const qsizetype cbBmi = r.u32(88);
@@ -404,12 +405,12 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         if (image.isNull())
             break;
         QRectF source(r.i32(44), r.i32(48), dest.width(), dest.height());
-        if (type == 77)
+        if (EmfRecord(type) == EmfRecord::StretchBlt)
             source.setSize(QSizeF(r.i32(100), r.i32(104)));
         c.drawImage(dest, image, source.normalized(), rop);
         break;
     }
-    case 114: { // ALPHABLEND: laid out as STRETCHBLT, with a blend function
+    case EmfRecord::AlphaBlend: { // laid out as StretchBlt, with a blend function
         const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
         const QImage image = bitmap(r.u32(84), r.u32(88), r.u32(92), r.u32(96));
         if (image.isNull())
@@ -417,19 +418,19 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         const QRectF source(r.i32(44), r.i32(48), r.i32(100), r.i32(104));
         // BLENDFUNCTION: operation, flags, constant alpha, alpha format.
         const double opacity = r.u8(42) / 255.0;
-        c.drawImage(dest, image, source.normalized(), 0x00CC0020, opacity);
+        c.drawImage(dest, image, source.normalized(), RasterOp::SrcCopy, opacity);
         break;
     }
-    case 80: { // SETDIBITSTODEVICE
+    case EmfRecord::SetDiBitsToDevice: {
         const QImage image = bitmap(r.u32(48), r.u32(52), r.u32(56), r.u32(60));
         if (image.isNull())
             break;
         const QSizeF size(r.i32(40), r.i32(44));
         c.drawImage(QRectF(QPointF(r.i32(24), r.i32(28)), size), image, QRectF(QPointF(r.i32(32), r.i32(36)), size),
-                    0x00CC0020);
+                    RasterOp::SrcCopy);
         break;
     }
-    case 81: { // STRETCHDIBITS
+    case EmfRecord::StretchDiBits: {
         const QImage image = bitmap(r.u32(48), r.u32(52), r.u32(56), r.u32(60));
         if (image.isNull())
             break;
@@ -438,7 +439,7 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         c.drawImage(dest, image, source.normalized(), r.u32(68));
         break;
     }
-    case 82: { // EXTCREATEFONTINDIRECTW
+    case EmfRecord::ExtCreateFontIndirectW: {
         GdiObject object;
         object.kind = GdiObject::Kind::Font;
         GdiFont &f = object.font;
@@ -455,8 +456,8 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         objects.put(r.u32(8), object);
         break;
     }
-    case 83:   // EXTTEXTOUTA
-    case 84: { // EXTTEXTOUTW
+    case EmfRecord::ExtTextOutA:
+    case EmfRecord::ExtTextOutW: {
         const QPointF reference = r.pointl(36);
         const qsizetype chars = r.u32(44);
         const qsizetype offString = r.u32(48);
@@ -466,7 +467,7 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         if (chars < 0 || chars > 65535)
             break;
         QString text;
-        if (type == 84) {
+        if (EmfRecord(type) == EmfRecord::ExtTextOutW) {
             if (!r.has(offString, chars * 2))
                 break;
             text = utf16At(m_b, at + offString, chars);
@@ -484,28 +485,28 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         c.textOut(reference, text, dx, options, hasRect ? std::optional<QRectF>(rect) : std::nullopt);
         break;
     }
-    case 85:
+    case EmfRecord::PolyBezier16:
         c.polyBezier(points(24, 28, true));
         break;
-    case 86:
+    case EmfRecord::Polygon16:
         c.polygon(points(24, 28, true));
         break;
-    case 87:
+    case EmfRecord::Polyline16:
         c.polyline(points(24, 28, true));
         break;
-    case 88:
+    case EmfRecord::PolyBezierTo16:
         c.polyBezierTo(points(24, 28, true));
         break;
-    case 89:
+    case EmfRecord::PolylineTo16:
         c.polylineTo(points(24, 28, true));
         break;
-    case 90:
+    case EmfRecord::PolyPolyline16:
         c.polyPolyline(polyPoints(true));
         break;
-    case 91:
+    case EmfRecord::PolyPolygon16:
         c.polyPolygon(polyPoints(true));
         break;
-    case 94: { // CREATEDIBPATTERNBRUSHPT
+    case EmfRecord::CreateDibPatternBrushPt: {
         GdiObject object;
         object.kind = GdiObject::Kind::Brush;
         object.brush.style = 6;
@@ -513,7 +514,7 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         objects.put(r.u32(8), object);
         break;
     }
-    case 95: { // EXTCREATEPEN
+    case EmfRecord::ExtCreatePen: {
         GdiObject object;
         object.kind = GdiObject::Kind::Pen;
         GdiPen &pen = object.pen;
@@ -552,11 +553,11 @@ std::optional<QRectF> WmfPlayer::validate(const QByteArray &bytes, qsizetype fir
         if (!words || !function || *words < 3 || *words > std::uint32_t(bytes.size()) ||
             !b.has(at, qsizetype(*words) * 2))
             return std::nullopt;
-        if (*function == 0)
+        if (WmfRecord(*function) == WmfRecord::Eof)
             return QRectF(origin.value_or(QPointF(0, 0)), extent.value_or(QSizeF(0, 0)));
-        if (*function == 0x020B && !origin) // SETWINDOWORG: y, x
+        if (WmfRecord(*function) == WmfRecord::SetWindowOrg && !origin) // y, x
             origin = QPointF(b.i16(at + 8).value_or(0), b.i16(at + 6).value_or(0));
-        if (*function == 0x020C && !extent) // SETWINDOWEXT: height, width
+        if (WmfRecord(*function) == WmfRecord::SetWindowExt && !extent) // height, width
             extent = QSizeF(b.i16(at + 8).value_or(0), b.i16(at + 6).value_or(0));
         at += qsizetype(*words) * 2;
     }
@@ -570,7 +571,7 @@ WmfPlayer::WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRect
     // The window maps onto the target; the picture's own window records
     // move it.
     m_canvas = std::make_unique<GdiCanvas>(painter, target, target, 96 / 25.4, zoom);
-    m_canvas->setMapMode(8);
+    m_canvas->setMapMode(MapMode::Anisotropic);
     m_canvas->setViewportOrg(target.topLeft());
     m_canvas->setViewportExt(target.size());
     m_canvas->setWindowOrg(frame.topLeft());
@@ -587,7 +588,8 @@ void WmfPlayer::play()
     for (qsizetype n = 0; n < MaxRecords; ++n) {
         const auto words = m_b.u32(at);
         const auto function = m_b.u16(at + 4);
-        if (!words || !function || *words < 3 || !m_b.has(at, qsizetype(*words) * 2) || *function == 0)
+        if (!words || !function || *words < 3 || !m_b.has(at, qsizetype(*words) * 2) ||
+            WmfRecord(*function) == WmfRecord::Eof)
             break;
         record(*function, at, qsizetype(*words) * 2);
         at += qsizetype(*words) * 2;
@@ -621,79 +623,79 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         objects.add(placeholder);
     };
 
-    switch (function) {
-    case 0x0103:
+    switch (WmfRecord(function)) {
+    case WmfRecord::SetBkMode:
         c.setBkMode(uw(0));
         break;
-    case 0x0105:
+    case WmfRecord::SetRop2:
         c.setRop2(uw(0));
         break;
-    case 0x0107:
+    case WmfRecord::SetPolyFillMode:
         c.setPolyFillMode(uw(0));
         break;
-    case 0x0201:
+    case WmfRecord::SetBkColor:
         c.setBkColor(colorAt(0));
         break;
-    case 0x0209:
+    case WmfRecord::SetTextColor:
         c.setTextColor(colorAt(0));
         break;
-    case 0x012E:
+    case WmfRecord::SetTextAlign:
         c.setTextAlign(uw(0));
         break;
-    case 0x020B:
+    case WmfRecord::SetWindowOrg:
         c.setWindowOrg(QPointF(w(1), w(0)));
         break;
-    case 0x020C:
+    case WmfRecord::SetWindowExt:
         c.setWindowExt(QSizeF(w(1), w(0)));
         break;
-    case 0x020F: // OFFSETWINDOWORG
+    case WmfRecord::OffsetWindowOrg:
         c.offsetWindowOrg(QPointF(w(1), w(0)));
         break;
-    case 0x0410: // SCALEWINDOWEXT: yDenom, yNum, xDenom, xNum
+    case WmfRecord::ScaleWindowExt: // yDenom, yNum, xDenom, xNum
         c.scaleWindowExt(w(3), w(2), w(1), w(0));
         break;
-    case 0x0213:
+    case WmfRecord::LineTo:
         c.lineTo(QPointF(w(1), w(0)));
         break;
-    case 0x0214:
+    case WmfRecord::MoveTo:
         c.moveTo(QPointF(w(1), w(0)));
         break;
-    case 0x0415:
+    case WmfRecord::ExcludeClipRect:
         c.excludeClipRect(rectAt(0));
         break;
-    case 0x0416:
+    case WmfRecord::IntersectClipRect:
         c.intersectClipRect(rectAt(0));
         break;
-    case 0x0418:
+    case WmfRecord::Ellipse:
         c.ellipse(rectAt(0));
         break;
-    case 0x041B:
+    case WmfRecord::Rectangle:
         c.rectangle(rectAt(0));
         break;
-    case 0x061C: // ROUNDRECT: height, width, then the rectangle
+    case WmfRecord::RoundRect: // height, width, then the rectangle
         c.roundRect(rectAt(2), QSizeF(w(1), w(0)));
         break;
-    case 0x0817:   // ARC: yEnd, xEnd, yStart, xStart, rectangle
-    case 0x081A:   // PIE
-    case 0x0830: { // CHORD
+    case WmfRecord::Arc: // yEnd, xEnd, yStart, xStart, rectangle
+    case WmfRecord::Pie:
+    case WmfRecord::Chord: {
         const QPointF end(w(1), w(0));
         const QPointF start(w(3), w(2));
         const QRectF box = rectAt(4);
-        if (function == 0x0817)
+        if (WmfRecord(function) == WmfRecord::Arc)
             c.arc(box, start, end);
-        else if (function == 0x081A)
+        else if (WmfRecord(function) == WmfRecord::Pie)
             c.pie(box, start, end);
         else
             c.chord(box, start, end);
         break;
     }
-    case 0x0324:
+    case WmfRecord::Polygon:
         c.polygon(pointsAt(0));
         break;
-    case 0x0325:
+    case WmfRecord::Polyline:
         c.polyline(pointsAt(0));
         break;
-    case 0x0538: { // POLYPOLYGON
+    case WmfRecord::PolyPolygon: {
         const qsizetype polys = uw(0);
         if (!r.has(8, polys * 2))
             break;
@@ -711,19 +713,19 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         c.polyPolygon(polygons);
         break;
     }
-    case 0x001E:
+    case WmfRecord::SaveDc:
         c.saveDC();
         break;
-    case 0x0127:
+    case WmfRecord::RestoreDc:
         c.restoreDC(w(0));
         break;
-    case 0x012D: // SELECTOBJECT
+    case WmfRecord::SelectObject:
         selectObject(c, objects.get(uw(0)));
         break;
-    case 0x01F0: // DELETEOBJECT
+    case WmfRecord::DeleteObject:
         objects.remove(uw(0));
         break;
-    case 0x02FA: { // CREATEPENINDIRECT
+    case WmfRecord::CreatePenIndirect: {
         GdiObject object;
         object.kind = GdiObject::Kind::Pen;
         object.pen.style = uw(0);
@@ -732,7 +734,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         objects.add(object);
         break;
     }
-    case 0x02FC: { // CREATEBRUSHINDIRECT
+    case WmfRecord::CreateBrushIndirect: {
         GdiObject object;
         object.kind = GdiObject::Kind::Brush;
         object.brush.style = uw(0);
@@ -741,7 +743,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         objects.add(object);
         break;
     }
-    case 0x0142: { // DIBCREATEPATTERNBRUSH
+    case WmfRecord::DibCreatePatternBrush: {
         GdiObject object;
         object.kind = GdiObject::Kind::Brush;
         object.brush.style = 5;
@@ -749,7 +751,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         objects.add(object);
         break;
     }
-    case 0x02FB: { // CREATEFONTINDIRECT
+    case WmfRecord::CreateFontIndirect: {
         GdiObject object;
         object.kind = GdiObject::Kind::Font;
         GdiFont &f = object.font;
@@ -770,12 +772,12 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         objects.add(object);
         break;
     }
-    case 0x00F7: // CREATEPALETTE
-    case 0x01F9: // CREATEPATTERNBRUSH
-    case 0x06FF: // CREATEREGION
+    case WmfRecord::CreatePalette:
+    case WmfRecord::CreatePatternBrush:
+    case WmfRecord::CreateRegion:
         consumeSlot();
         break;
-    case 0x0521: { // TEXTOUT: count, string, y, x
+    case WmfRecord::TextOut: { // count, string, y, x
         const qsizetype count = uw(0);
         const qsizetype padded = (count + 1) & ~qsizetype(1);
         if (!r.has(8, padded + 4))
@@ -785,7 +787,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         c.textOut(reference, text, {}, 0, std::nullopt);
         break;
     }
-    case 0x0A32: { // EXTTEXTOUT: y, x, count, options, [rect], string, [dx]
+    case WmfRecord::ExtTextOut: { // y, x, count, options, [rect], string, [dx]
         const QPointF reference(w(1), w(0));
         const qsizetype count = uw(2);
         const std::uint16_t options = uw(3);
@@ -807,7 +809,8 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         c.textOut(reference, text, dx, options, rect);
         break;
     }
-    case 0x0F43: { // STRETCHDIB: rop(2 words), usage, srcH, srcW, ySrc, xSrc, destH, destW, yDest, xDest, DIB
+    case WmfRecord::StretchDib: { // rop(2 words), usage, srcH, srcW, ySrc, xSrc, destH, destW, yDest,
+                                  // xDest, DIB
         const std::uint32_t rop = r.u32(6);
         const QImage image = Dib::DecodePacked(m_bytes, at + 28, size - 28);
         if (image.isNull())
@@ -817,10 +820,10 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         c.drawImage(dest, image, source.normalized(), rop);
         break;
     }
-    case 0x0B41:   // DIBSTRETCHBLT: rop, srcH, srcW, ySrc, xSrc, destH, destW, yDest, xDest, DIB
-    case 0x0940: { // DIBBITBLT: rop, ySrc, xSrc, height, width, yDest, xDest, DIB
+    case WmfRecord::DibStretchBlt: // rop, srcH, srcW, ySrc, xSrc, destH, destW, yDest, xDest, DIB
+    case WmfRecord::DibBitBlt: {   // rop, ySrc, xSrc, height, width, yDest, xDest, DIB
         const std::uint32_t rop = r.u32(6);
-        const bool stretch = function == 0x0B41;
+        const bool stretch = WmfRecord(function) == WmfRecord::DibStretchBlt;
         const int params = stretch ? 8 : 6;
         // Without a bitmap the record has one reserved word more and is a
         // pattern operation.
@@ -845,18 +848,20 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         }
         break;
     }
-    case 0x061D: // PATBLT: rop (2 words), height, width, y, x
+    case WmfRecord::PatBlt: // rop (2 words), height, width, y, x
         c.patBlt(QRectF(w(5), w(4), w(3), w(2)), r.u32(6));
         break;
-    case 0x0D33: { // SETDIBTODEV: usage, scans, start scan, ySrc, xSrc, height, width, yDest, xDest, DIB
+    case WmfRecord::SetDibToDev: { // usage, scans, start scan, ySrc, xSrc, height, width, yDest, xDest,
+                                   // DIB
         const QImage image = Dib::DecodePacked(m_bytes, at + 24, size - 24);
         if (image.isNull())
             break;
         const QSizeF s(w(6), w(5));
-        c.drawImage(QRectF(QPointF(w(8), w(7)), s), image, QRectF(QPointF(w(4), w(3)), s).normalized(), 0x00CC0020);
+        c.drawImage(QRectF(QPointF(w(8), w(7)), s), image, QRectF(QPointF(w(4), w(3)), s).normalized(),
+                    RasterOp::SrcCopy);
         break;
     }
-    case 0x041F: // SETPIXEL: color, y, x
+    case WmfRecord::SetPixel: // color, y, x
         c.setPixel(QPointF(w(3), w(2)), colorAt(0));
         break;
     default:

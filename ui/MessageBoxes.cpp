@@ -217,7 +217,7 @@ protected:
     }
 
     // The close box.
-    void reject() override { done(2); }
+    void reject() override { done(DialogResult::Cancel); }
 
 private:
     QLabel *m_message = nullptr;
@@ -243,12 +243,12 @@ public:
     int resultCode() const
     {
         if (m_cancelled)
-            return 2;
+            return DialogResult::Cancel;
         for (const auto &[button, code] : m_codes) {
             if (clickedButton() == button)
                 return code;
         }
-        return 2;
+        return DialogResult::Cancel;
     }
 
 protected:
@@ -256,7 +256,7 @@ protected:
     {
         if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
             m_cancelled = true;
-            QDialog::done(2);
+            QDialog::done(DialogResult::Cancel);
             return;
         }
         QMessageBox::keyPressEvent(event);
@@ -288,7 +288,11 @@ int showStandard(MessageType type, const QString &Caption, const QString &Title,
 
 int ResultCode(DialogButton button)
 {
-    static const std::array<int, 11> codes = {6, 7, 1, 2, 3, 4, 5, 8, 9, 10, 0};
+    // In the order of DialogButton.
+    static const std::array<int, 11> codes = {DialogResult::Yes,      DialogResult::No,    DialogResult::OK,
+                                              DialogResult::Cancel,   DialogResult::Abort, DialogResult::Retry,
+                                              DialogResult::Ignore,   DialogResult::All,   DialogResult::NoToAll,
+                                              DialogResult::YesToAll, DialogResult::None};
     return codes[std::size_t(button)];
 }
 
@@ -403,7 +407,7 @@ int CustomTaskDialog(const QString &Caption, const QString &Title, const QString
                      const QString &NoCaption, const QString &OKCaption, const QString &CancelCaption)
 {
     if (!QGuiApplication::primaryScreen())
-        return 0; // nowhere to show it: no button result
+        return DialogResult::None; // nowhere to show it
     TaskDialog dialog(ownerWindow());
     dialog.setWindowTitle(Caption);
     if (Title.isEmpty()) {

@@ -30,7 +30,22 @@ private:
     unsigned m_bits = 0;
 };
 
-// The code a button closes its dialog with; 0 for Help, which does not close.
+// The codes the dialogs return, as the designed platform's message boxes do.
+namespace DialogResult {
+constexpr int None = 0; // nothing was shown, or Help, which does not close
+constexpr int OK = 1;
+constexpr int Cancel = 2;
+constexpr int Abort = 3;
+constexpr int Retry = 4;
+constexpr int Ignore = 5;
+constexpr int Yes = 6;
+constexpr int No = 7;
+constexpr int All = 8;
+constexpr int NoToAll = 9;
+constexpr int YesToAll = 10;
+} // namespace DialogResult
+
+// The code a button closes its dialog with; None for Help.
 int ResultCode(DialogButton button);
 
 // The classic dialog's standard caption of a button.
