@@ -7,15 +7,15 @@
 
 #include <QIcon>
 
-void InitResources()
+void initResources()
 {
     // The resources live in a static library: register them explicitly.
     Q_INIT_RESOURCE(resources);
 }
 
-void CreateApplicationWindows()
+void createApplicationWindows()
 {
-    InitResources();
+    initResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vantrix.ico")));
     HoofdForm = new THoofdForm;
     InstellingenForm = new TInstellingenForm;
@@ -23,12 +23,12 @@ void CreateApplicationWindows()
     OpstartInfoForm->setVersionInfo(HoofdForm->VersionInfo);
 
     if (auto *app = qobject_cast<VantrixApplication *>(QCoreApplication::instance())) {
-        QObject::connect(app, &VantrixApplication::sessionEnding, HoofdForm, &THoofdForm::SessionEnding);
+        QObject::connect(app, &VantrixApplication::sessionEnding, HoofdForm, &THoofdForm::sessionEnding);
         app->installTerminationHandler();
     }
 }
 
-void DestroyApplicationWindows()
+void destroyApplicationWindows()
 {
     delete OpstartInfoForm;
     OpstartInfoForm = nullptr;

@@ -3,11 +3,11 @@
 // the tests.
 
 // Registers the glyphs, images and icon compiled into the library.
-void InitResources();
+void initResources();
 
 // Creates, in this order, the main window, the settings dialog and the
-// information window. They live until DestroyApplicationWindows().
-void CreateApplicationWindows();
+// information window. They live until destroyApplicationWindows().
+void createApplicationWindows();
 
 // Destroys the three windows, the last created first.
-void DestroyApplicationWindows();
+void destroyApplicationWindows();

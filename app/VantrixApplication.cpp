@@ -33,7 +33,7 @@ bool VantrixApplication::notify(QObject *receiver, QEvent *event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception &e) {
-        ShowFailure(FailureMessage(e));
+        showFailure(failureMessage(e));
     }
     return true;
 }

@@ -8,12 +8,12 @@
 
 int main(int argc, char **argv)
 {
-    InitEnvironment();
+    initEnvironment();
     VantrixApplication app(argc, argv);
     QApplication::setStyle(new ToolTipStyle(QApplication::style()->name()));
-    CreateApplicationWindows();
+    createApplicationWindows();
     HoofdForm->show();
     app.exec();
-    DestroyApplicationWindows();
+    destroyApplicationWindows();
     return 0;
 }

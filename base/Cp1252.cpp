@@ -14,7 +14,7 @@ constexpr std::array<char16_t, 32> HighControlRange = {
 
 } // namespace
 
-QString FromCp1252(const QByteArray &bytes)
+QString fromCp1252(const QByteArray &bytes)
 {
     QString text;
     text.reserve(bytes.size());
@@ -25,7 +25,7 @@ QString FromCp1252(const QByteArray &bytes)
     return text;
 }
 
-QByteArray ToCp1252(const QString &text)
+QByteArray toCp1252(const QString &text)
 {
     QByteArray bytes;
     bytes.reserve(text.size());

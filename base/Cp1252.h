@@ -7,7 +7,7 @@
 
 // Every byte maps to one character; the five bytes the code page leaves
 // undefined map to the control character of the same value.
-QString FromCp1252(const QByteArray &bytes);
+QString fromCp1252(const QByteArray &bytes);
 
 // A character that code page cannot hold becomes '?'.
-QByteArray ToCp1252(const QString &text);
+QByteArray toCp1252(const QString &text);

@@ -20,13 +20,13 @@ QString AddBackslash(const QString &path)
     return path + QLatin1Char('/');
 }
 
-QString DirectoryPart(const QString &path)
+QString directoryPart(const QString &path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     return path.left(slash + 1);
 }
 
-QString RunningExecutablePath()
+QString runningExecutablePath()
 {
     // The link can be longer than any fixed buffer: grow until it fits.
     std::string buffer(256, '\0');
@@ -40,10 +40,10 @@ QString RunningExecutablePath()
     }
 }
 
-void InitEnvironment()
+void initEnvironment()
 {
-    ExeFileName = RunningExecutablePath();
-    AppPath = AddBackslash(DirectoryPart(ExeFileName));
+    ExeFileName = runningExecutablePath();
+    AppPath = AddBackslash(directoryPart(ExeFileName));
     // Qt always offers the task-style box (main instruction, content, icon
     // and custom buttons); whether it is used also depends on the style.
     TaskDialogsPresent = true;

@@ -24,11 +24,11 @@ extern QString ApplicationTitle;
 QString AddBackslash(const QString &path);
 
 // Everything up to and including the last directory separator.
-QString DirectoryPart(const QString &path);
+QString directoryPart(const QString &path);
 
 // The executable's path as the operating system reports it.
-QString RunningExecutablePath();
+QString runningExecutablePath();
 
 // Computes ExeFileName, AppPath and TaskDialogsPresent. Safe to call before
 // any Qt object exists.
-void InitEnvironment();
+void initEnvironment();

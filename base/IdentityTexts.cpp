@@ -21,18 +21,18 @@ QString assemble(std::initializer_list<int> codes)
 
 } // namespace
 
-QString AssembleProgramName()
+QString assembleProgramName()
 {
     return assemble({86, 97, 110, 116, 114, 105, 120});
 }
 
-QString AssembleCopyrightText()
+QString assembleCopyrightText()
 {
     return assemble({67, 111, 112, 121, 114, 105, 103, 104, 116, 32,  169, 32,  50,  48,  50,  54,  32, 86,
                      97, 110, 116, 114, 105, 120, 32,  100, 101, 118, 101, 108, 111, 112, 101, 114, 115});
 }
 
-QString AssembleWebAddress()
+QString assembleWebAddress()
 {
     return assemble({104, 116, 116, 112, 115, 58,  47,  47,  118, 97, 110, 116, 114, 105,
                      120, 46,  101, 120, 97,  109, 112, 108, 101, 46, 111, 114, 103, 47});

@@ -4,6 +4,6 @@
 
 #include <QString>
 
-QString AssembleProgramName();
-QString AssembleCopyrightText();
-QString AssembleWebAddress();
+QString assembleProgramName();
+QString assembleCopyrightText();
+QString assembleWebAddress();

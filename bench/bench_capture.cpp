@@ -15,11 +15,11 @@
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    InitEnvironment();
+    initEnvironment();
     VantrixApplication app(argc, argv);
     QTemporaryDir dir;
     AppPath = AddBackslash(dir.path());
-    CreateApplicationWindows();
+    createApplicationWindows();
     HoofdForm->show();
     HoofdForm->Flitsen1Click(); // the flash's pauses are not the point here
     HoofdForm->Memo1->setPlainText(QStringLiteral("Sensor_1"));
@@ -61,6 +61,6 @@ int main(int argc, char **argv)
     Report("ratio (target at most 1.5)", full / empty, "x");
     Report("first click after loading the empty list", Median(emptyRuns.first), "ms");
     Report("first click after loading 100 000 lines", Median(fullRuns.first), "ms");
-    DestroyApplicationWindows();
+    destroyApplicationWindows();
     return 0;
 }

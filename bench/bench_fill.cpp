@@ -15,7 +15,7 @@ int main(int argc, char **argv)
     const QRgb colours[] = {qRgb(0, 0, 255), qRgb(255, 255, 0)};
     int turn = 0;
 
-    const double fill = BestMs(7, [&] { FloodFill(image, QPoint(2048, 2048), colours[turn++ % 2]); });
+    const double fill = BestMs(7, [&] { floodFill(image, QPoint(2048, 2048), colours[turn++ % 2]); });
     const double write = BestMs(7, [&] {
         const QRgb value = colours[turn++ % 2] | 0xFF000000u;
         for (int y = 0; y < image.height(); ++y) {

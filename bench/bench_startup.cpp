@@ -56,14 +56,14 @@ int main(int argc, char **argv)
     const bool vantrix = std::strcmp(argv[1], "vantrix") == 0;
     FirstPaint probe(launch);
     if (vantrix) {
-        InitEnvironment();
+        initEnvironment();
         VantrixApplication app(argc, argv);
         QApplication::setStyle(new ToolTipStyle(QApplication::style()->name()));
-        CreateApplicationWindows();
+        createApplicationWindows();
         HoofdForm->installEventFilter(&probe);
         HoofdForm->show();
         app.exec();
-        DestroyApplicationWindows();
+        destroyApplicationWindows();
     } else {
         QApplication app(argc, argv);
         QWidget window;

@@ -16,14 +16,14 @@ struct Span {
 
 } // namespace
 
-qint64 FloodFill(QImage &image, QPoint start, QRgb newColor)
+qint64 floodFill(QImage &image, QPoint start, QRgb newColor)
 {
     if (!image.valid(start))
         return 0;
-    return FloodFill(image, start, image.pixel(start), newColor);
+    return floodFill(image, start, image.pixel(start), newColor);
 }
 
-qint64 FloodFill(QImage &image, QPoint start, QRgb stated, QRgb newColor)
+qint64 floodFill(QImage &image, QPoint start, QRgb stated, QRgb newColor)
 {
     Q_ASSERT(image.depth() == 32);
     const int width = image.width();

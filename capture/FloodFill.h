@@ -8,8 +8,8 @@
 // exactly Start's colour takes NewColor. A start outside the image, or a new
 // colour equal to the old one, changes nothing. Works on the scan lines with
 // an explicit stack of spans, never by recursion. Returns the pixels changed.
-qint64 FloodFill(QImage &image, QPoint start, QRgb newColor);
+qint64 floodFill(QImage &image, QPoint start, QRgb newColor);
 
 // The same with the colour stated: nothing happens unless Start has
 // exactly OldColor.
-qint64 FloodFill(QImage &image, QPoint start, QRgb oldColor, QRgb newColor);
+qint64 floodFill(QImage &image, QPoint start, QRgb oldColor, QRgb newColor);

@@ -72,7 +72,7 @@ QPlainTextEdit *makeMemo(QWidget *parent, const char *name, const QString &acces
     auto *memo = new QPlainTextEdit(parent);
     memo->setObjectName(QLatin1String(name));
     memo->setAccessibleName(accessibleName);
-    memo->setFont(ListFont());
+    memo->setFont(listFont());
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -86,7 +86,7 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("HoofdForm"));
     setWindowTitle(QStringLiteral("HoofdForm"));
-    setFont(WindowFont());
+    setFont(windowFont());
 
     WachtTimer = new QTimer(this);
     WachtTimer->setObjectName(QStringLiteral("WachtTimer"));
@@ -105,7 +105,7 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
     move(StoredPosition);
     resize(StoredClientSize.width(), StoredClientSize.height() + MainMenu1->sizeHint().height());
 
-    RunHandler([this] { FormCreate(); });
+    runHandler([this] { FormCreate(); });
 }
 
 THoofdForm::~THoofdForm()
@@ -315,7 +315,7 @@ void THoofdForm::bindCommands()
 {
     // Every command runs guarded: a failure is shown and the program goes on.
     auto bind = [this](auto *source, auto signal, void (THoofdForm::*handler)()) {
-        connect(source, signal, this, Guarded([this, handler] { (this->*handler)(); }));
+        connect(source, signal, this, guarded([this, handler] { (this->*handler)(); }));
     };
     bind(SpeedButton1, &QToolButton::clicked, &THoofdForm::SpeedButton1Click);
     bind(Figuuropenen1, &QAction::triggered, &THoofdForm::SpeedButton1Click);
@@ -337,7 +337,7 @@ void THoofdForm::bindCommands()
     // A radio button the user clicks while it is on stays on.
     auto bindRadio = [this](QRadioButton *radio, void (THoofdForm::*handler)()) {
         connect(radio, &QRadioButton::clicked, this, [this, radio, handler](bool checked) {
-            RunHandler([this, radio, handler, checked] {
+            runHandler([this, radio, handler, checked] {
                 setRadioSelected(radio, true);
                 if (checked)
                     (this->*handler)();
@@ -348,9 +348,9 @@ void THoofdForm::bindCommands()
     bindRadio(RadioButton2, &THoofdForm::RadioButton2Click);
 
     connect(ImagePic, &ImagePicWidget::mouseMoved, this,
-            [this](QPoint position) { RunHandler([this, position] { ImagePicMouseMove(position); }); });
+            [this](QPoint position) { runHandler([this, position] { ImagePicMouseMove(position); }); });
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
-                           [this](QWidget *, QWidget *now) { RunHandler([this, now] { focusMoved(now); }); });
+                           [this](QWidget *, QWidget *now) { runHandler([this, now] { focusMoved(now); }); });
 }
 
 void THoofdForm::focusMoved(QWidget *now)
@@ -372,9 +372,9 @@ void THoofdForm::focusMoved(QWidget *now)
 
 void THoofdForm::FormCreate()
 {
-    ProgramName = AssembleProgramName();
-    CopyrightText = AssembleCopyrightText();
-    WebAddress = AssembleWebAddress();
+    ProgramName = assembleProgramName();
+    CopyrightText = assembleCopyrightText();
+    WebAddress = assembleWebAddress();
 
     VersionInfo = new TVersionInfoReader(this);
     VersionInfo->setFileName(ExeFileName);
@@ -392,7 +392,7 @@ bool THoofdForm::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate && !m_activated) {
         m_activated = true;
-        RunHandler([this] { FormActivate(); });
+        runHandler([this] { FormActivate(); });
     }
     return QMainWindow::event(event);
 }
@@ -411,10 +411,10 @@ void THoofdForm::FormActivate()
 void THoofdForm::FormResize()
 {
     CoolBar1->update();
-    Panel11->setFixedHeight(HalfToEven(Panel10->height()));
+    Panel11->setFixedHeight(halfToEven(Panel10->height()));
 }
 
-int THoofdForm::HalfToEven(int height)
+int THoofdForm::halfToEven(int height)
 {
     const int half = height / 2;
     if (height % 2 == 0)
@@ -426,7 +426,7 @@ void THoofdForm::closeEvent(QCloseEvent *event)
 {
     if (!m_closed) {
         m_closed = true;
-        RunHandler([this] { FormClose(); });
+        runHandler([this] { FormClose(); });
     }
     event->accept();
 }
@@ -438,7 +438,7 @@ void THoofdForm::FormClose()
     VersionInfo = nullptr;
 }
 
-void THoofdForm::SessionEnding()
+void THoofdForm::sessionEnding()
 {
     if (m_closed)
         return;
@@ -456,7 +456,7 @@ void THoofdForm::writeSettings(bool quietly)
     if (!m_activated)
         InstellingenForm->LeesInstellingen();
     if (quietly)
-        InstellingenForm->SchrijfInstellingenQuietly();
+        InstellingenForm->writeSettingsQuietly();
     else
         InstellingenForm->SchrijfInstellingen();
 }
@@ -504,17 +504,17 @@ void THoofdForm::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     // Opened later, from the event loop: the desktop's drag waits for the
     // answer to the drop, and a failure box must not hold it up.
-    QTimer::singleShot(0, this, Guarded([this, file] { OpenDroppedPicture(file); }));
+    QTimer::singleShot(0, this, guarded([this, file] { openDroppedPicture(file); }));
 }
 
-void THoofdForm::OpenDroppedPicture(const QString &fileName)
+void THoofdForm::openDroppedPicture(const QString &fileName)
 {
     // As the picture dialog does after its choice: the dialog starts from
     // this file next time, whether or not it opens.
     m_lastPictureFile = fileName;
     if (OpenPictureDialog1)
         OpenPictureDialog1->selectFile(fileName);
-    OpenPicture(fileName);
+    openPicture(fileName);
 }
 
 // ---------------------------------------------------------------------------
@@ -542,10 +542,10 @@ void THoofdForm::SpeedButton1Click()
         return;
     m_lastPictureFile = files.front();
     dialog->selectFile(files.front());
-    OpenPicture(files.front());
+    openPicture(files.front());
 }
 
-void THoofdForm::OpenPicture(const QString &fileName)
+void THoofdForm::openPicture(const QString &fileName)
 {
     Picture picture = Picture::load(fileName); // a failure leaves everything as it was
     m_zoomOn = false;
@@ -593,12 +593,12 @@ void THoofdForm::ImagePicMouseUp()
     if (WachtTimer->isActive())
         return;
     if (RadioButton1->isChecked()) {
-        AppendLine(Memo3, ComposeCodeLine(InstellingenForm->Edit1->text(), InstellingenForm->Edit2->text(),
-                                          CaretLine(Memo1), MouseX, MouseY));
+        appendLine(Memo3, ComposeCodeLine(InstellingenForm->Edit1->text(), InstellingenForm->Edit2->text(),
+                                          caretLine(Memo1), MouseX, MouseY));
     }
     if (RadioButton2->isChecked()) {
-        AppendLine(Memo3, ComposeCodeLine(InstellingenForm->Edit3->text(), InstellingenForm->Edit4->text(),
-                                          CaretLine(Memo2), MouseX, MouseY));
+        appendLine(Memo3, ComposeCodeLine(InstellingenForm->Edit3->text(), InstellingenForm->Edit4->text(),
+                                          caretLine(Memo2), MouseX, MouseY));
     }
     if (m_flashOn && MouseX != 0 && MouseY != 0)
         FlashArea(MouseX, MouseY);
@@ -609,14 +609,14 @@ void THoofdForm::WachtTimerTimer()
     WachtTimer->stop();
 }
 
-QString THoofdForm::CaretLine(const QPlainTextEdit *memo)
+QString THoofdForm::caretLine(const QPlainTextEdit *memo)
 {
     const QTextCursor cursor = memo->textCursor();
     const QTextBlock block = memo->document()->findBlock(cursor.selectionEnd());
     return block.text().left(MaxNameLength);
 }
 
-void THoofdForm::AppendLine(QPlainTextEdit *memo, const QString &line)
+void THoofdForm::appendLine(QPlainTextEdit *memo, const QString &line)
 {
     QTextDocument *document = memo->document();
     // The text ends in a line break exactly when its last line is empty.
@@ -696,7 +696,7 @@ void THoofdForm::LeesMijtxt1Click()
     const QString path = AppPath + QStringLiteral("LeesMij.txt");
     // A missing document counts as a shell failure, as no program can show it.
     if (!QFileInfo::exists(path) || !DesktopShell::Open(path))
-        DesktopShell::StartTextEditor(path);
+        DesktopShell::startTextEditor(path);
 }
 
 void THoofdForm::SpeedButton4Click()

@@ -109,9 +109,9 @@ public:
     void FormClose();
 
     // Opens a picture file (the part of SpeedButton1Click after the dialog).
-    void OpenPicture(const QString &fileName);
+    void openPicture(const QString &fileName);
     // Opens a file dropped onto the window, as if chosen in the dialog.
-    void OpenDroppedPicture(const QString &fileName);
+    void openDroppedPicture(const QString &fileName);
 
     // Blue, yellow, then the area's own colour again.
     void FlashArea(std::int32_t X, std::int32_t Y);
@@ -123,19 +123,19 @@ public:
     int activationCount() const { return m_activations; }
 
     // The line of a list that holds the end of its selection.
-    static QString CaretLine(const QPlainTextEdit *memo);
+    static QString caretLine(const QPlainTextEdit *memo);
     // Appends a line to a list: the line becomes its new last line.
-    static void AppendLine(QPlainTextEdit *memo, const QString &line);
+    static void appendLine(QPlainTextEdit *memo, const QString &line);
 
     // Half a height, exact halves to the even neighbour.
-    static int HalfToEven(int height);
+    static int halfToEven(int height);
 
     // Client size and position at which the window opens.
     static constexpr QSize StoredClientSize{614, 404};
     static constexpr QPoint StoredPosition{103, 56};
 
     // Writes the settings when the session ends without a close.
-    void SessionEnding();
+    void sessionEnding();
 
 protected:
     bool event(QEvent *event) override;

@@ -24,7 +24,7 @@ std::vector<int> pictureCoordinates(int &first, int count, qreal windowShift, in
     coordinates.reserve(std::size_t(std::max(count, 0)));
     int start = first;
     for (int d = first; d < first + count; ++d) {
-        const int control = ImagePicWidget::ControlCoordinate(d + windowShift, offset, ratio);
+        const int control = ImagePicWidget::controlCoordinate(d + windowShift, offset, ratio);
         if (control < 0) {
             start = d + 1;
             continue;
@@ -50,7 +50,7 @@ ImagePicWidget::ImagePicWidget(QWidget *parent) : QWidget(parent)
     resize(EmptySize);
 }
 
-int ImagePicWidget::ControlCoordinate(qreal pixel, int offset, qreal ratio)
+int ImagePicWidget::controlCoordinate(qreal pixel, int offset, qreal ratio)
 {
     return int(std::floor((pixel + 0.5) / ratio)) - offset;
 }
@@ -77,7 +77,7 @@ QRgb ImagePicWidget::bitmapPixel(QPoint at)
 
 void ImagePicWidget::floodFill(QPoint at, QRgb from, QRgb to)
 {
-    FloodFill(m_picture.bitmap(), at, from, to);
+    ::floodFill(m_picture.bitmap(), at, from, to);
     update();
 }
 
@@ -141,8 +141,8 @@ QPoint ImagePicWidget::exactPosition(QPointF inWindow) const
     // device pixel.
     const qreal ratio = devicePixelRatioF();
     const QPoint offset = mapTo(window(), QPoint(0, 0));
-    return {ControlCoordinate(std::round(inWindow.x() * ratio), offset.x(), ratio),
-            ControlCoordinate(std::round(inWindow.y() * ratio), offset.y(), ratio)};
+    return {controlCoordinate(std::round(inWindow.x() * ratio), offset.x(), ratio),
+            controlCoordinate(std::round(inWindow.y() * ratio), offset.y(), ratio)};
 }
 
 QPoint ImagePicWidget::controlPosition(const QMouseEvent *event) const

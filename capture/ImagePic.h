@@ -47,7 +47,7 @@ public:
     // The control coordinate that window device pixel Pixel (its left or top
     // edge) falls in, for a control whose logical offset in its window is
     // Offset, at device pixel ratio Ratio.
-    static int ControlCoordinate(qreal pixel, int offset, qreal ratio);
+    static int controlCoordinate(qreal pixel, int offset, qreal ratio);
 
 signals:
     void mouseMoved(QPoint position);

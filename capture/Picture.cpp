@@ -50,7 +50,7 @@ QImage readSixteenBitBitmap(const QByteArray &bytes)
     const qint64 pixelsAt = b.u32(PixelsOffsetAt).value_or(0);
     if (pixelsAt <= FileHeaderSize || pixelsAt > bytes.size())
         throw VantrixError(BitmapInvalid);
-    const QImage image = Dib::Decode(bytes, FileHeaderSize, qsizetype(pixelsAt) - FileHeaderSize, qsizetype(pixelsAt),
+    const QImage image = Dib::decode(bytes, FileHeaderSize, qsizetype(pixelsAt) - FileHeaderSize, qsizetype(pixelsAt),
                                      bytes.size() - qsizetype(pixelsAt));
     if (image.isNull())
         throw VantrixError(BitmapInvalid);

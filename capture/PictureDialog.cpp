@@ -49,7 +49,7 @@ PictureDialog::PictureDialog(QWidget *parent) : QFileDialog(parent)
     connect(this, &QFileDialog::currentChanged, this, &PictureDialog::showPreview);
 }
 
-QStringList PictureDialog::PatternsOf(const QString &entry)
+QStringList PictureDialog::patternsOf(const QString &entry)
 {
     const qsizetype open = entry.lastIndexOf(QLatin1Char('('));
     const qsizetype close = entry.lastIndexOf(QLatin1Char(')'));
@@ -84,7 +84,7 @@ void PictureDialog::done(int result)
 void PictureDialog::applyPatterns(const QString &entry)
 {
     if (auto *model = findChild<QFileSystemModel *>())
-        model->setNameFilters(PatternsOf(entry));
+        model->setNameFilters(patternsOf(entry));
 }
 
 void PictureDialog::showPreview(const QString &path)

@@ -16,7 +16,7 @@ public:
     static const QStringList Filters;
 
     // The file name patterns of a filter entry.
-    static QStringList PatternsOf(const QString &entry);
+    static QStringList patternsOf(const QString &entry);
 
     // Selects a filter entry and lists the files its patterns match.
     void selectEntry(const QString &entry);

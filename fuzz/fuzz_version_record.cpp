@@ -6,11 +6,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const QByteArray bytes = BytesOf(data, size);
     QByteArray value;
-    for (const QByteArray &record : {VersionRecord::FindInImage(bytes), bytes}) {
+    for (const QByteArray &record : {VersionRecord::findInImage(bytes), bytes}) {
         VersionRecord::Query(record, QStringLiteral("\\"), &value);
         VersionRecord::Query(record, QStringLiteral("\\VarFileInfo\\Translation"), &value);
         if (VersionRecord::Query(record, QStringLiteral("\\StringFileInfo\\041304E4\\ProductVersion"), &value))
-            VersionRecord::TextOf(value);
+            VersionRecord::textOf(value);
     }
     return 0;
 }

@@ -90,7 +90,7 @@ ClickLabel *makeLabel(QWidget *parent, const char *name, QPoint position, int pi
 {
     auto *label = new ClickLabel(parent);
     label->setObjectName(QLatin1String(name));
-    label->setFont(ArialFont(pixelHeight, bold));
+    label->setFont(arialFont(pixelHeight, bold));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
@@ -101,7 +101,7 @@ ClickLabel *makeLabel(QWidget *parent, const char *name, QPoint position, int pi
 
 void setLabel(QLabel *label, const QString &text, bool literalAmpersand = false)
 {
-    label->setText(literalAmpersand ? text : WithoutAccessKeys(text));
+    label->setText(literalAmpersand ? text : withoutAccessKeys(text));
     label->adjustSize();
 }
 
@@ -169,7 +169,7 @@ TOpstartInfoForm::TOpstartInfoForm(QWidget *parent) : QDialog(parent)
     Button1 = new QPushButton(QStringLiteral("&Sluiten"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(360, 20, 75, 25);
-    Button1->setFont(WindowFont());
+    Button1->setFont(windowFont());
     Button1->setAutoDefault(true);
     Button1->setVisible(false);
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
@@ -180,7 +180,7 @@ TOpstartInfoForm::TOpstartInfoForm(QWidget *parent) : QDialog(parent)
     connect(Timer1, &QTimer::timeout, this, &TOpstartInfoForm::Timer1Timer);
     Timer1->start();
 
-    RunHandler([this, shape] {
+    runHandler([this, shape] {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         shape->outline = QColor::fromRgb(OutlineColor);
         HalfCircleImage->resize(26, HalfCircleImage->height());
@@ -238,9 +238,9 @@ void TOpstartInfoForm::showEvent(QShowEvent *event)
         m_shownBefore = true;
         Button1->setFocus();
     }
-    CentreOnScreen(this);
+    centreOnScreen(this);
     QDialog::showEvent(event);
-    ShowEmptyTitle(this);
+    showEmptyTitle(this);
 }
 
 void TOpstartInfoForm::closeEvent(QCloseEvent *event)
@@ -255,7 +255,7 @@ void TOpstartInfoForm::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-QString TOpstartInfoForm::BuildMessage() const
+QString TOpstartInfoForm::buildMessage() const
 {
     const QString productVersion = m_versionInfo ? m_versionInfo->GetStringByIndex(10) : QString();
     return formatWith(BuildFormat, productVersion);
@@ -263,7 +263,7 @@ QString TOpstartInfoForm::BuildMessage() const
 
 void TOpstartInfoForm::ntLabel8DblClick()
 {
-    ShowInfoMessage(MessageCaption, QString(), BuildMessage(), QStringLiteral("&OK"));
+    ShowInfoMessage(MessageCaption, QString(), buildMessage(), QStringLiteral("&OK"));
 }
 
 void TOpstartInfoForm::ntLabel3Click()

@@ -42,7 +42,7 @@ public:
                   const QString &BuildFormatText);
 
     // The build message a double-click on the title shows.
-    QString BuildMessage() const;
+    QString buildMessage() const;
 
     QString messageCaption() const { return MessageCaption; }
     QString linkTarget() const { return LinkTarget; }

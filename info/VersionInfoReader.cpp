@@ -16,7 +16,7 @@ namespace {
 
 qsizetype GetFileVersionInfoSize(const QString &path, QByteArray *handle)
 {
-    *handle = VersionRecord::ReadFromFile(path);
+    *handle = VersionRecord::readFromFile(path);
     return handle->size();
 }
 
@@ -50,7 +50,7 @@ TVersionInfoReader::TVersionInfoReader(QObject *owner) : QObject(owner)
 void TVersionInfoReader::setFileName(const QString &value)
 {
     if (value.isEmpty())
-        m_fileName = ExeFileName.isEmpty() ? RunningExecutablePath() : ExeFileName;
+        m_fileName = ExeFileName.isEmpty() ? runningExecutablePath() : ExeFileName;
     else
         m_fileName = value;
     ClearInfo();
@@ -120,5 +120,5 @@ QString TVersionInfoReader::GetStringByIndex(int index) const
     QByteArray value;
     if (path.size() > 255 || !VerQueryValue(m_infoBuffer, path, &value))
         return QString();
-    return VersionRecord::TextOf(value);
+    return VersionRecord::textOf(value);
 }

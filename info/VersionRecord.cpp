@@ -221,7 +221,7 @@ std::optional<Node> nodeAt(const ByteReader &b, qsizetype start, qsizetype limit
 
 } // namespace
 
-QByteArray FindInImage(const QByteArray &image)
+QByteArray findInImage(const QByteArray &image)
 {
     const ByteReader b(image);
     if (image.startsWith("\x7F"
@@ -232,7 +232,7 @@ QByteArray FindInImage(const QByteArray &image)
     return QByteArray();
 }
 
-QByteArray ReadFromFile(const QString &path)
+QByteArray readFromFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -245,7 +245,7 @@ QByteArray ReadFromFile(const QString &path)
     if (!mapped)
         return QByteArray();
     const QByteArray view = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size));
-    QByteArray record = FindInImage(view);
+    QByteArray record = findInImage(view);
     record.detach(); // own the bytes before the mapping goes away
     file.unmap(mapped);
     return record;
@@ -282,7 +282,7 @@ bool Query(const QByteArray &record, const QString &subBlock, QByteArray *value,
     return true;
 }
 
-QString TextOf(const QByteArray &value)
+QString textOf(const QByteArray &value)
 {
     QString text;
     for (qsizetype i = 0; i + 1 < value.size(); i += 2) {

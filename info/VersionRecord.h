@@ -13,10 +13,10 @@ namespace VersionRecord {
 inline constexpr char SectionName[] = ".vantrix_version";
 
 // The record inside an executable image, or an empty array.
-QByteArray FindInImage(const QByteArray &image);
+QByteArray findInImage(const QByteArray &image);
 
 // The record of a file on disk, or an empty array.
-QByteArray ReadFromFile(const QString &path);
+QByteArray readFromFile(const QString &path);
 
 // Looks up a sub-block path such as "\", "\VarFileInfo\Translation" or
 // "\StringFileInfo\041304E4\ProductVersion". On success *value receives the
@@ -24,6 +24,6 @@ QByteArray ReadFromFile(const QString &path);
 bool Query(const QByteArray &record, const QString &subBlock, QByteArray *value, bool *isText = nullptr);
 
 // The text of a UTF-16 value up to its terminating zero.
-QString TextOf(const QByteArray &value);
+QString textOf(const QByteArray &value);
 
 } // namespace VersionRecord

@@ -163,7 +163,7 @@ QImage decode(const QByteArray &bytes, const Header &h, qsizetype tableOffset, q
 
 } // namespace
 
-QImage Decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerSize, qsizetype bitsOffset,
+QImage decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerSize, qsizetype bitsOffset,
               qsizetype bitsSize)
 {
     if (!ByteReader(bytes).has(headerOffset, headerSize) || !ByteReader(bytes).has(bitsOffset, bitsSize))
@@ -175,7 +175,7 @@ QImage Decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerS
     return decode(bytes, *h, headerOffset + h->headerSize, headerSize - h->headerSize, bitsOffset, bitsSize);
 }
 
-QImage DecodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size)
+QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size)
 {
     if (!ByteReader(bytes).has(offset, size))
         return QImage();

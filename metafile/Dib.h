@@ -14,11 +14,11 @@ inline constexpr qint64 MaxPixels = qint64(64) * 1024 * 1024;
 // Decodes a bitmap whose header and pixels lie at the given places of
 // Bytes. A null image when the bitmap is malformed or of a kind not read
 // (compressed rows).
-QImage Decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerSize, qsizetype bitsOffset,
+QImage decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerSize, qsizetype bitsOffset,
               qsizetype bitsSize);
 
 // A packed bitmap: the header, the colour table and the pixels one after
 // the other, starting at Offset and ending at Offset + Size.
-QImage DecodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size);
+QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size);
 
 } // namespace Dib

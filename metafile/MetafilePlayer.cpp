@@ -203,7 +203,7 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
     auto bitmap = [&](qsizetype offBmi, qsizetype cbBmi, qsizetype offBits, qsizetype cbBits) {
         if (cbBmi == 0 || !r.has(offBmi, cbBmi) || !r.has(offBits, cbBits))
             return QImage();
-        return Dib::Decode(m_bytes, at + offBmi, cbBmi, at + offBits, cbBits);
+        return Dib::decode(m_bytes, at + offBmi, cbBmi, at + offBits, cbBits);
     };
 
     switch (EmfRecord(type)) {
@@ -474,7 +474,7 @@ void EmfPlayer::record(std::uint32_t type, qsizetype at, qsizetype size)
         } else {
             if (!r.has(offString, chars))
                 break;
-            text = FromCp1252(m_bytes.mid(at + offString, chars));
+            text = fromCp1252(m_bytes.mid(at + offString, chars));
         }
         std::vector<double> dx;
         if (offDx > 0 && r.has(offDx, chars * 4)) {
@@ -747,7 +747,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         GdiObject object;
         object.kind = GdiObject::Kind::Brush;
         object.brush.style = 5;
-        object.brush.pattern = Dib::DecodePacked(m_bytes, at + 10, size - 10);
+        object.brush.pattern = Dib::decodePacked(m_bytes, at + 10, size - 10);
         objects.add(object);
         break;
     }
@@ -768,7 +768,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         if (zero >= 0)
             face.truncate(zero);
         if (!face.isEmpty())
-            f.face = FromCp1252(face);
+            f.face = fromCp1252(face);
         objects.add(object);
         break;
     }
@@ -782,7 +782,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         const qsizetype padded = (count + 1) & ~qsizetype(1);
         if (!r.has(8, padded + 4))
             break;
-        const QString text = FromCp1252(m_bytes.mid(at + 8, count));
+        const QString text = fromCp1252(m_bytes.mid(at + 8, count));
         const QPointF reference(r.i16(8 + padded + 2), r.i16(8 + padded));
         c.textOut(reference, text, {}, 0, std::nullopt);
         break;
@@ -799,7 +799,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         }
         if (!r.has(next, count))
             break;
-        const QString text = FromCp1252(m_bytes.mid(at + next, count));
+        const QString text = fromCp1252(m_bytes.mid(at + next, count));
         next += (count + 1) & ~qsizetype(1);
         std::vector<double> dx;
         if (r.has(next, count * 2)) {
@@ -812,7 +812,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
     case WmfRecord::StretchDib: { // rop(2 words), usage, srcH, srcW, ySrc, xSrc, destH, destW, yDest,
                                   // xDest, DIB
         const std::uint32_t rop = r.u32(6);
-        const QImage image = Dib::DecodePacked(m_bytes, at + 28, size - 28);
+        const QImage image = Dib::decodePacked(m_bytes, at + 28, size - 28);
         if (image.isNull())
             break;
         const QRectF source(w(6), w(5), w(4), w(3));
@@ -835,7 +835,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
             c.patBlt(dest, rop);
             break;
         }
-        const QImage image = Dib::DecodePacked(m_bytes, at + 10 + params * 2, size - 10 - params * 2);
+        const QImage image = Dib::decodePacked(m_bytes, at + 10 + params * 2, size - 10 - params * 2);
         if (image.isNull())
             break;
         if (stretch) {
@@ -853,7 +853,7 @@ void WmfPlayer::record(std::uint16_t function, qsizetype at, qsizetype size)
         break;
     case WmfRecord::SetDibToDev: { // usage, scans, start scan, ySrc, xSrc, height, width, yDest, xDest,
                                    // DIB
-        const QImage image = Dib::DecodePacked(m_bytes, at + 24, size - 24);
+        const QImage image = Dib::decodePacked(m_bytes, at + 24, size - 24);
         if (image.isNull())
             break;
         const QSizeF s(w(6), w(5));

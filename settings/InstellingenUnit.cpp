@@ -55,7 +55,7 @@ TInstellingenForm::TInstellingenForm(QWidget *parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
     setFixedSize(410, 123);
-    setFont(WindowFont());
+    setFont(windowFont());
 
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -103,7 +103,7 @@ void TInstellingenForm::keyPressEvent(QKeyEvent *event)
 
 void TInstellingenForm::showEvent(QShowEvent *event)
 {
-    CentreOnScreen(this);
+    centreOnScreen(this);
     QDialog::showEvent(event);
 }
 
@@ -136,7 +136,7 @@ void TInstellingenForm::LeesInstellingen()
     if (file.error() != QFileDevice::NoError)
         throw VantrixError(QStringLiteral("Cannot read file \"%1\". %2").arg(file.fileName(), file.errorString()));
     CodeTemplates t = templates();
-    ParseSettings(bytes).applyTo(t);
+    parseSettings(bytes).applyTo(t);
     setTemplates(t);
 }
 
@@ -153,7 +153,7 @@ bool TInstellingenForm::writeFile(QString *errorText) const
         *errorText = file.errorString();
         return false;
     }
-    const QByteArray bytes = FormatSettings(ProgramName, templates());
+    const QByteArray bytes = formatSettings(ProgramName, templates());
     if (file.write(bytes) != bytes.size() || file.size() != bytes.size() || !file.commit()) {
         *errorText = file.errorString();
         file.cancelWriting();
@@ -174,7 +174,7 @@ bool TInstellingenForm::SchrijfInstellingen()
     return false;
 }
 
-bool TInstellingenForm::SchrijfInstellingenQuietly()
+bool TInstellingenForm::writeSettingsQuietly()
 {
     QString reason;
     if (writeFile(&reason))

@@ -34,7 +34,7 @@ public:
     bool SchrijfInstellingen();
     // The same without a box, for when the session is ending; a failure is
     // reported on standard error.
-    bool SchrijfInstellingenQuietly();
+    bool writeSettingsQuietly();
 
     CodeTemplates templates() const;
     void setTemplates(const CodeTemplates &templates);

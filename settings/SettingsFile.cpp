@@ -23,7 +23,7 @@ void SettingsValues::applyTo(CodeTemplates &templates) const
         templates.OutY = *OutY;
 }
 
-SettingsValues ParseSettings(const QByteArray &bytes)
+SettingsValues parseSettings(const QByteArray &bytes)
 {
     SettingsValues values;
     const qsizetype end = [&] {
@@ -48,13 +48,13 @@ SettingsValues ParseSettings(const QByteArray &bytes)
                 c = lowerAsciiLetter(c);
             const QByteArray value(line.constData() + eq + 1, line.size() - eq - 1);
             if (key == "inx=")
-                values.InX = FromCp1252(value);
+                values.InX = fromCp1252(value);
             else if (key == "iny=")
-                values.InY = FromCp1252(value);
+                values.InY = fromCp1252(value);
             else if (key == "outx=")
-                values.OutX = FromCp1252(value);
+                values.OutX = fromCp1252(value);
             else if (key == "outy=")
-                values.OutY = FromCp1252(value);
+                values.OutY = fromCp1252(value);
         }
         if (lineEnd >= end)
             break;
@@ -63,12 +63,12 @@ SettingsValues ParseSettings(const QByteArray &bytes)
     return values;
 }
 
-QByteArray FormatSettings(const QString &programName, const CodeTemplates &templates)
+QByteArray formatSettings(const QString &programName, const CodeTemplates &templates)
 {
     const QString text = QLatin1Char('[') + programName + QStringLiteral(" settings]\r\n") + QStringLiteral("\r\n") +
                          QStringLiteral("[**General variables**]\r\n") + QStringLiteral("Settingsfileversion=100\r\n") +
                          QStringLiteral("InX=") + templates.InX + QStringLiteral("\r\n") + QStringLiteral("InY=") +
                          templates.InY + QStringLiteral("\r\n") + QStringLiteral("OutX=") + templates.OutX +
                          QStringLiteral("\r\n") + QStringLiteral("OutY=") + templates.OutY + QStringLiteral("\r\n");
-    return ToCp1252(text);
+    return toCp1252(text);
 }

@@ -30,7 +30,7 @@ struct SettingsValues {
 // Reads the key lines "InX=", "InY=", "OutX=", "OutY=" (any case of A to Z,
 // starting in the first column; the last occurrence wins). Lines end at CR LF
 // or LF; a byte 0x1A ends the file.
-SettingsValues ParseSettings(const QByteArray &bytes);
+SettingsValues parseSettings(const QByteArray &bytes);
 
 // The file's eight lines, each followed by CR LF.
-QByteArray FormatSettings(const QString &programName, const CodeTemplates &templates);
+QByteArray formatSettings(const QString &programName, const CodeTemplates &templates);

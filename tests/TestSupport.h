@@ -23,9 +23,9 @@
 #define VANTRIX_TEST_MAIN(TestClass)                                                                                   \
     int main(int argc, char **argv)                                                                                    \
     {                                                                                                                  \
-        InitEnvironment();                                                                                             \
+        initEnvironment();                                                                                             \
         VantrixApplication app(argc, argv);                                                                            \
-        InitResources();                                                                                               \
+        initResources();                                                                                               \
         app.setQuitOnLastWindowClosed(false);                                                                          \
         TestClass test;                                                                                                \
         QTEST_SET_MAIN_SOURCE_PATH                                                                                     \

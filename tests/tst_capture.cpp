@@ -142,21 +142,21 @@ QString TestCapture::writeBitmap(const QString &name, const QImage &image)
 
 void TestCapture::openReady(const QString &path)
 {
-    w()->OpenPicture(path);
+    w()->openPicture(path);
     w()->WachtTimerTimer(); // skip the wait after an opening
 }
 
 void TestCapture::init()
 {
     m_appPath = std::make_unique<TemporaryAppPath>();
-    CreateApplicationWindows();
+    createApplicationWindows();
     w()->show();
     QVERIFY(QTest::qWaitForWindowExposed(w()));
 }
 
 void TestCapture::cleanup()
 {
-    DestroyApplicationWindows();
+    destroyApplicationWindows();
     m_appPath.reset();
 }
 
@@ -311,8 +311,8 @@ void TestCapture::screenShowsPositionPixel()
     // Each device pixel shows the picture pixel that a pointer on it names.
     for (int d = 0; d < screen.height(); ++d) {
         for (int c = 0; c < screen.width(); ++c) {
-            const int x = ImagePicWidget::ControlCoordinate(c, 0, ratio);
-            const int y = ImagePicWidget::ControlCoordinate(d, 0, ratio);
+            const int x = ImagePicWidget::controlCoordinate(c, 0, ratio);
+            const int y = ImagePicWidget::controlCoordinate(d, 0, ratio);
             if (x >= pic.width() || y >= pic.height())
                 continue; // a device pixel mostly beyond the control
             const QRgb shown = screen.pixel(c, d);
@@ -332,7 +332,7 @@ void TestCapture::clicksIgnoredRightAfterOpening()
 {
     QImage image(40, 40, QImage::Format_RGB32);
     image.fill(White);
-    w()->OpenPicture(writeBitmap(QStringLiteral("w.bmp"), image));
+    w()->openPicture(writeBitmap(QStringLiteral("w.bmp"), image));
     QVERIFY(w()->WachtTimer->isActive());
     click(pic(), QPoint(12, 13));
     QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=12 , Y=13"));
@@ -348,9 +348,9 @@ void TestCapture::secondOpeningDoesNotRestartTimer()
     QImage image(10, 10, QImage::Format_RGB32);
     image.fill(White);
     const QString path = writeBitmap(QStringLiteral("s.bmp"), image);
-    w()->OpenPicture(path);
+    w()->openPicture(path);
     QTest::qWait(400);
-    w()->OpenPicture(path);
+    w()->openPicture(path);
     QVERIFY(w()->WachtTimer->isActive());
     QVERIFY(w()->WachtTimer->remainingTime() < 700);
 }
@@ -450,32 +450,32 @@ void TestCapture::multiLineSelectionUsesItsEnd()
     cursor.setPosition(2);
     cursor.setPosition(w()->Memo1->document()->findBlockByNumber(2).position() + 1, QTextCursor::KeepAnchor);
     w()->Memo1->setTextCursor(cursor);
-    QCOMPARE(THoofdForm::CaretLine(w()->Memo1), QStringLiteral("third"));
+    QCOMPARE(THoofdForm::caretLine(w()->Memo1), QStringLiteral("third"));
     // A selection made backwards ends at the same place.
     cursor.setPosition(w()->Memo1->document()->findBlockByNumber(2).position() + 1);
     cursor.setPosition(2, QTextCursor::KeepAnchor);
     w()->Memo1->setTextCursor(cursor);
-    QCOMPARE(THoofdForm::CaretLine(w()->Memo1), QStringLiteral("third"));
+    QCOMPARE(THoofdForm::caretLine(w()->Memo1), QStringLiteral("third"));
 }
 
 void TestCapture::emptyListGivesEmptyName()
 {
-    QCOMPARE(THoofdForm::CaretLine(w()->Memo1), QString());
+    QCOMPARE(THoofdForm::caretLine(w()->Memo1), QString());
     w()->Memo1->setPlainText(QStringLiteral("S1\n"));
     w()->Memo1->moveCursor(QTextCursor::End);
-    QCOMPARE(THoofdForm::CaretLine(w()->Memo1), QString());
+    QCOMPARE(THoofdForm::caretLine(w()->Memo1), QString());
 }
 
 void TestCapture::appendingLineBreakRules()
 {
-    THoofdForm::AppendLine(w()->Memo3, QStringLiteral("a"));
-    THoofdForm::AppendLine(w()->Memo3, QStringLiteral("b"));
+    THoofdForm::appendLine(w()->Memo3, QStringLiteral("a"));
+    THoofdForm::appendLine(w()->Memo3, QStringLiteral("b"));
     QCOMPARE(w()->Memo3->toPlainText(), QStringLiteral("a\nb\n"));
     // Typed text without a final line break gets one in front of the line.
     w()->Memo3->setPlainText(QStringLiteral("typed"));
-    THoofdForm::AppendLine(w()->Memo3, QStringLiteral("c"));
+    THoofdForm::appendLine(w()->Memo3, QStringLiteral("c"));
     QCOMPARE(w()->Memo3->toPlainText(), QStringLiteral("typed\nc"));
-    THoofdForm::AppendLine(w()->Memo3, QStringLiteral("d"));
+    THoofdForm::appendLine(w()->Memo3, QStringLiteral("d"));
     QCOMPARE(w()->Memo3->toPlainText(), QStringLiteral("typed\nc\nd"));
     QCOMPARE(w()->Memo3->textCursor().position(), w()->Memo3->toPlainText().size());
 }
@@ -483,7 +483,7 @@ void TestCapture::appendingLineBreakRules()
 void TestCapture::longNameIsCut()
 {
     w()->Memo1->setPlainText(QString(5000, QLatin1Char('n')));
-    QCOMPARE(THoofdForm::CaretLine(w()->Memo1).size(), 4096);
+    QCOMPARE(THoofdForm::caretLine(w()->Memo1).size(), 4096);
 }
 
 void TestCapture::blankAreaBeforeAnyPicture()
@@ -513,7 +513,7 @@ void TestCapture::openingTurnsZoomOff()
     QVERIFY(w()->Vergroten1->isChecked());
     QImage image(30, 10, QImage::Format_RGB32);
     image.fill(White);
-    w()->OpenPicture(writeBitmap(QStringLiteral("o.bmp"), image));
+    w()->openPicture(writeBitmap(QStringLiteral("o.bmp"), image));
     QVERIFY(!w()->Vergroten1->isChecked());
     QVERIFY(!w()->SpeedButton5->isChecked());
     QCOMPARE(pic()->size(), QSize(30, 10));
@@ -570,7 +570,7 @@ void TestCapture::failedOpeningChangesNothing()
     file.close();
     bool failed = false;
     try {
-        w()->OpenPicture(broken);
+        w()->openPicture(broken);
     } catch (const std::exception &) {
         failed = true;
     }

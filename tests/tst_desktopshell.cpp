@@ -36,14 +36,14 @@ void TestDesktopShell::launcherAnswer()
 {
     QFETCH(QStringList, command);
     QFETCH(bool, opened);
-    QCOMPARE(DesktopShell::RunLauncher(command), opened);
+    QCOMPARE(DesktopShell::runLauncher(command), opened);
 }
 
 void TestDesktopShell::launcherStillRunningCountsAsOpened()
 {
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(DesktopShell::RunLauncher({QStringLiteral("sleep"), QStringLiteral("1")}, 100));
+    QVERIFY(DesktopShell::runLauncher({QStringLiteral("sleep"), QStringLiteral("1")}, 100));
     QVERIFY(clock.elapsed() < 900);
 }
 
@@ -71,7 +71,7 @@ void TestDesktopShell::launcherFromPath()
     }
     const QByteArray savedPath = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(bin.path()));
-    QStringList command = DesktopShell::LauncherCommand(QStringLiteral("/map met spaties/Lees $(Mij).txt"));
+    QStringList command = DesktopShell::launcherCommand(QStringLiteral("/map met spaties/Lees $(Mij).txt"));
     qputenv("PATH", savedPath);
     if (!command.isEmpty())
         command.front() = command.front().mid(bin.path().size() + 1);

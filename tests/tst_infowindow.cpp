@@ -41,13 +41,13 @@ private:
 void TestInfoWindow::init()
 {
     m_appPath = std::make_unique<TemporaryAppPath>();
-    CreateApplicationWindows();
+    createApplicationWindows();
     HoofdForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(HoofdForm));
     // The user can open the window only once start-up has run Timer1.
     QTRY_VERIFY(!OpstartInfoForm->Timer1->isActive());
     m_opened.clear();
-    DesktopShell::SetOpenHandler([this](const QUrl &url) {
+    DesktopShell::setOpenHandler([this](const QUrl &url) {
         m_opened << url;
         return true;
     });
@@ -55,7 +55,7 @@ void TestInfoWindow::init()
 
 void TestInfoWindow::cleanup()
 {
-    DestroyApplicationWindows();
+    destroyApplicationWindows();
     m_appPath.reset();
 }
 

@@ -95,22 +95,22 @@ void TestMainWindow::init()
     m_opened.clear();
     m_started.clear();
     m_openResult = true;
-    DesktopShell::SetOpenHandler([this](const QUrl &url) {
+    DesktopShell::setOpenHandler([this](const QUrl &url) {
         m_opened << url;
         return m_openResult;
     });
-    DesktopShell::SetStartHandler([this](const QString &program, const QStringList &arguments) {
+    DesktopShell::setStartHandler([this](const QString &program, const QStringList &arguments) {
         m_started << (QStringList{program} + arguments);
         return true;
     });
-    CreateApplicationWindows();
+    createApplicationWindows();
     w()->show();
     QVERIFY(QTest::qWaitForWindowActive(w()));
 }
 
 void TestMainWindow::cleanup()
 {
-    DestroyApplicationWindows();
+    destroyApplicationWindows();
     m_appPath.reset();
 }
 
@@ -187,7 +187,7 @@ void TestMainWindow::halfToEven()
 {
     QFETCH(int, height);
     QFETCH(int, half);
-    QCOMPARE(THoofdForm::HalfToEven(height), half);
+    QCOMPARE(THoofdForm::halfToEven(height), half);
 }
 
 void TestMainWindow::menuTable_data()
@@ -487,7 +487,7 @@ void TestMainWindow::readMeFallbackPassesPathAsOneArgument()
                                              root.filePath(folder) + QStringLiteral("/LeesMij.txt")}));
 
     // Through the real process starter nothing is run by a shell either.
-    DesktopShell::SetStartHandler([](const QString &program, const QStringList &arguments) {
+    DesktopShell::setStartHandler([](const QString &program, const QStringList &arguments) {
         return QProcess::startDetached(program, arguments);
     });
     qputenv("VISUAL", "/bin/true");

@@ -322,7 +322,7 @@ void TestPicture::fillMatchesReference()
         const QRgb newColor = qRgb(255, 255, 0);
         QImage expected = image.copy();
         referenceFill(expected, start, newColor);
-        const qint64 changed = FloodFill(image, start, newColor);
+        const qint64 changed = floodFill(image, start, newColor);
         QCOMPARE(image, expected);
         qint64 differing = 0;
         for (int y = 0; y < h; ++y)
@@ -337,20 +337,20 @@ void TestPicture::fillEdgeCases()
     QImage image(10, 10, QImage::Format_RGB32);
     image.fill(Qt::white);
     const QImage original = image.copy();
-    QCOMPARE(FloodFill(image, QPoint(-1, 5), qRgb(0, 0, 255)), 0);
-    QCOMPARE(FloodFill(image, QPoint(10, 0), qRgb(0, 0, 255)), 0);
-    QCOMPARE(FloodFill(image, QPoint(3, 3), qRgb(255, 255, 255)), 0);
+    QCOMPARE(floodFill(image, QPoint(-1, 5), qRgb(0, 0, 255)), 0);
+    QCOMPARE(floodFill(image, QPoint(10, 0), qRgb(0, 0, 255)), 0);
+    QCOMPARE(floodFill(image, QPoint(3, 3), qRgb(255, 255, 255)), 0);
     // The stated colour must be the start pixel's.
-    QCOMPARE(FloodFill(image, QPoint(3, 3), qRgb(0, 0, 255), qRgb(255, 255, 0)), 0);
+    QCOMPARE(floodFill(image, QPoint(3, 3), qRgb(0, 0, 255), qRgb(255, 255, 0)), 0);
     QCOMPARE(image, original);
     // Diagonal neighbours do not connect.
     image.setPixel(1, 0, qRgb(0, 0, 0));
     image.setPixel(0, 1, qRgb(0, 0, 0));
-    QCOMPARE(FloodFill(image, QPoint(0, 0), qRgb(0, 0, 255)), 1);
+    QCOMPARE(floodFill(image, QPoint(0, 0), qRgb(0, 0, 255)), 1);
     // A large single-colour area fills without recursion.
     QImage big(2000, 2000, QImage::Format_RGB32);
     big.fill(Qt::white);
-    QCOMPARE(FloodFill(big, QPoint(1000, 1000), qRgb(0, 0, 255)), qint64(2000) * 2000);
+    QCOMPARE(floodFill(big, QPoint(1000, 1000), qRgb(0, 0, 255)), qint64(2000) * 2000);
 }
 
 void TestPicture::nonBitmapRefusesModification()

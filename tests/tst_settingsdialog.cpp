@@ -70,12 +70,12 @@ private:
 void TestSettingsDialog::init()
 {
     m_appPath = std::make_unique<TemporaryAppPath>();
-    CreateApplicationWindows();
+    createApplicationWindows();
 }
 
 void TestSettingsDialog::cleanup()
 {
-    DestroyApplicationWindows();
+    destroyApplicationWindows();
     m_appPath.reset();
 }
 

@@ -72,14 +72,14 @@ void TestSettingsFile::parse()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, expected);
-    QCOMPARE(found(ParseSettings(bytes)), expected);
+    QCOMPARE(found(parseSettings(bytes)), expected);
 }
 
 void TestSettingsFile::formatExactBytes()
 {
     const CodeTemplates t{QStringLiteral("   X_is[@@1]= @@2;"), QStringLiteral("Y_is[@@1]= @@2;"),
                           QStringLiteral("   X_us[@@1]= @@2;"), QString()};
-    QCOMPARE(FormatSettings(QStringLiteral("Vantrix"), t), QByteArray("[Vantrix settings]\r\n"
+    QCOMPARE(formatSettings(QStringLiteral("Vantrix"), t), QByteArray("[Vantrix settings]\r\n"
                                                                       "\r\n"
                                                                       "[**General variables**]\r\n"
                                                                       "Settingsfileversion=100\r\n"
@@ -105,7 +105,7 @@ void TestSettingsFile::roundTrip()
     QFETCH(QString, value);
     const CodeTemplates t{value, value + QLatin1Char('1'), value + QLatin1Char('2'), value + QLatin1Char('3')};
     CodeTemplates back;
-    ParseSettings(FormatSettings(QStringLiteral("Vantrix"), t)).applyTo(back);
+    parseSettings(formatSettings(QStringLiteral("Vantrix"), t)).applyTo(back);
     QCOMPARE(back.InX, t.InX);
     QCOMPARE(back.InY, t.InY);
     QCOMPARE(back.OutX, t.OutX);
@@ -118,22 +118,22 @@ void TestSettingsFile::cp1252AllBytes()
     QByteArray all;
     for (int b = 0x20; b <= 0xFF; ++b)
         all.append(char(b));
-    const QString text = FromCp1252(all);
+    const QString text = fromCp1252(all);
     QCOMPARE(text.size(), all.size());
-    QCOMPARE(ToCp1252(text), all);
+    QCOMPARE(toCp1252(text), all);
     QCOMPARE(text.at(0x80 - 0x20), QChar(0x20AC));
     QCOMPARE(text.at(0x9F - 0x20), QChar(0x0178));
 }
 
 void TestSettingsFile::unrepresentableBecomesQuestionMark()
 {
-    QCOMPARE(ToCp1252(QString::fromUtf8("a→b漢")), QByteArray("a?b?"));
+    QCOMPARE(toCp1252(QString::fromUtf8("a→b漢")), QByteArray("a?b?"));
 }
 
 void TestSettingsFile::veryLongLine()
 {
     const QByteArray value(5'000'000, 'x');
-    const SettingsValues v = ParseSettings("InX=" + value + "\r\nOutY=end\r\n");
+    const SettingsValues v = parseSettings("InX=" + value + "\r\nOutY=end\r\n");
     QCOMPARE(v.InX->size(), value.size());
     QCOMPARE(*v.OutY, QStringLiteral("end"));
 }

@@ -65,12 +65,12 @@ private:
 void TestStartUp::init()
 {
     m_appPath = std::make_unique<TemporaryAppPath>();
-    CreateApplicationWindows();
+    createApplicationWindows();
 }
 
 void TestStartUp::cleanup()
 {
-    DestroyApplicationWindows();
+    destroyApplicationWindows();
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
     m_appPath.reset();
@@ -159,8 +159,8 @@ void TestStartUp::activationStepsRunOnce()
 void TestStartUp::environmentValues()
 {
     const QString saved = AppPath;
-    InitEnvironment();
-    QCOMPARE(ExeFileName, RunningExecutablePath());
+    initEnvironment();
+    QCOMPARE(ExeFileName, runningExecutablePath());
     QVERIFY(ExeFileName.startsWith(QLatin1Char('/')));
     QVERIFY(AppPath.endsWith(QLatin1Char('/')));
     QCOMPARE(AppPath + ExeFileName.mid(ExeFileName.lastIndexOf(QLatin1Char('/')) + 1), ExeFileName);
@@ -188,7 +188,7 @@ void TestStartUp::addBackslash()
     QFETCH(QString, expected);
     QCOMPARE(AddBackslash(path), expected);
     // The program in the root folder lives in "/" exactly.
-    QCOMPARE(AddBackslash(DirectoryPart(QStringLiteral("/Vantrix"))), QStringLiteral("/"));
+    QCOMPARE(AddBackslash(directoryPart(QStringLiteral("/Vantrix"))), QStringLiteral("/"));
 }
 
 void TestStartUp::failureText_data()
@@ -215,7 +215,7 @@ void TestStartUp::failureText()
 {
     QFETCH(QString, message);
     QFETCH(QString, shown);
-    QCOMPARE(FailureText(message), shown);
+    QCOMPARE(::failureText(message), shown);
 }
 
 void TestStartUp::failureInHandlerIsShownAndLoopGoesOn()

@@ -27,7 +27,7 @@ void TestVersionReader::ownExecutable_data()
 {
     QTest::addColumn<QString>("path");
     QTest::newRow("the program") << QStringLiteral(VANTRIX_EXECUTABLE);
-    QTest::newRow("this test") << RunningExecutablePath();
+    QTest::newRow("this test") << runningExecutablePath();
     QTest::newRow("PE file linked by lld-link") << QStringLiteral(VANTRIX_TEST_DLL);
 }
 
@@ -56,7 +56,7 @@ void TestVersionReader::ownExecutable()
 void TestVersionReader::emptyFileNameReadsRunningExecutable()
 {
     TVersionInfoReader reader(nullptr);
-    QCOMPARE(reader.fileName(), RunningExecutablePath());
+    QCOMPARE(reader.fileName(), runningExecutablePath());
     QCOMPARE(reader.GetVersionNumber().Build, 19);
     reader.setFileName(QStringLiteral("/nonexistent/file"));
     QCOMPARE(reader.GetVersionNumber().Major, 0);
@@ -67,15 +67,15 @@ void TestVersionReader::emptyFileNameReadsRunningExecutable()
 void TestVersionReader::peFileFromStandardTools()
 {
     // The record found in the PE file is byte for byte the one we embed.
-    QCOMPARE(VersionRecord::ReadFromFile(QStringLiteral(VANTRIX_TEST_DLL)),
-             VersionRecord::ReadFromFile(QStringLiteral(VANTRIX_EXECUTABLE)));
+    QCOMPARE(VersionRecord::readFromFile(QStringLiteral(VANTRIX_TEST_DLL)),
+             VersionRecord::readFromFile(QStringLiteral(VANTRIX_EXECUTABLE)));
 }
 
 void TestVersionReader::filesWithoutRecord_data()
 {
     QTest::addColumn<QByteArray>("content");
     const QByteArray exe = ReadWholeFile(QStringLiteral(VANTRIX_EXECUTABLE));
-    const QByteArray record = VersionRecord::FindInImage(exe);
+    const QByteArray record = VersionRecord::findInImage(exe);
     QVERIFY(!record.isEmpty());
     const qsizetype at = exe.indexOf(record);
     QVERIFY(at > 0);
@@ -128,8 +128,8 @@ void TestVersionReader::damagedImagesNeverCrash()
     const QByteArray dll = ReadWholeFile(QStringLiteral(VANTRIX_TEST_DLL));
     QVERIFY(!dll.isEmpty());
     for (qsizetype cut = 0; cut < dll.size(); cut += 7)
-        VersionRecord::FindInImage(dll.left(cut));
-    const QByteArray record = VersionRecord::FindInImage(dll);
+        VersionRecord::findInImage(dll.left(cut));
+    const QByteArray record = VersionRecord::findInImage(dll);
     for (qsizetype i = 0; i < record.size(); ++i) {
         for (const char value : {char(0), char(0xFF), char(0x7F)}) {
             QByteArray damaged = record;
@@ -169,7 +169,7 @@ void TestVersionReader::queryPaths()
     QFETCH(QString, path);
     QFETCH(bool, found);
     QFETCH(int, size);
-    const QByteArray record = VersionRecord::ReadFromFile(QStringLiteral(VANTRIX_EXECUTABLE));
+    const QByteArray record = VersionRecord::readFromFile(QStringLiteral(VANTRIX_EXECUTABLE));
     QByteArray value;
     QCOMPARE(VersionRecord::Query(record, path, &value), found);
     if (found)

@@ -52,7 +52,7 @@ void grabModal(const QString &name, const std::function<void(QWidget *)> &close)
 
 int main(int argc, char **argv)
 {
-    InitEnvironment();
+    initEnvironment();
     VantrixApplication app(argc, argv);
     if (argc < 2)
         return 2;
@@ -60,7 +60,7 @@ int main(int argc, char **argv)
     QDir().mkpath(outDir);
     QTemporaryDir dir;
     AppPath = AddBackslash(dir.path());
-    CreateApplicationWindows();
+    createApplicationWindows();
     HoofdForm->show();
     app.processEvents();
     QTimer::singleShot(200, [&] {
@@ -68,7 +68,7 @@ int main(int argc, char **argv)
         HoofdForm->Memo2->setPlainText(QStringLiteral("Q4"));
         for (int i = 2; i < argc; ++i) {
             const QString file = QString::fromLocal8Bit(argv[i]);
-            HoofdForm->OpenPicture(file);
+            HoofdForm->openPicture(file);
             HoofdForm->WachtTimerTimer();
             const QString base = QStringLiteral("main-") + QFileInfo(file).fileName();
             app.processEvents();
@@ -101,6 +101,6 @@ int main(int argc, char **argv)
         QApplication::quit();
     });
     app.exec();
-    DestroyApplicationWindows();
+    destroyApplicationWindows();
     return 0;
 }

@@ -24,7 +24,7 @@ namespace {
 OpenHandler &openHandler()
 {
     static OpenHandler handler = [](const QUrl &url) {
-        return RunLauncher(LauncherCommand(url.isLocalFile() ? url.toLocalFile() : url.toString()));
+        return runLauncher(launcherCommand(url.isLocalFile() ? url.toLocalFile() : url.toString()));
     };
     return handler;
 }
@@ -72,7 +72,7 @@ bool Open(const QString &target)
     return openHandler()(url);
 }
 
-QStringList LauncherCommand(const QString &target)
+QStringList launcherCommand(const QString &target)
 {
     const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (!xdgOpen.isEmpty())
@@ -83,7 +83,7 @@ QStringList LauncherCommand(const QString &target)
     return {};
 }
 
-bool RunLauncher(const QStringList &command, int waitMs)
+bool runLauncher(const QStringList &command, int waitMs)
 {
     if (command.isEmpty())
         return false;
@@ -119,7 +119,7 @@ bool RunLauncher(const QStringList &command, int waitMs)
     }
 }
 
-QStringList TextEditorCommand(const QString &path)
+QStringList textEditorCommand(const QString &path)
 {
     const QString visual = qEnvironmentVariable("VISUAL").trimmed();
     if (!visual.isEmpty()) {
@@ -139,21 +139,21 @@ QStringList TextEditorCommand(const QString &path)
     return {};
 }
 
-bool StartTextEditor(const QString &path)
+bool startTextEditor(const QString &path)
 {
-    QStringList command = TextEditorCommand(path);
+    QStringList command = textEditorCommand(path);
     if (command.isEmpty())
         return false;
     const QString program = command.takeFirst();
     return startHandler()(program, command);
 }
 
-void SetOpenHandler(OpenHandler handler)
+void setOpenHandler(OpenHandler handler)
 {
     openHandler() = std::move(handler);
 }
 
-void SetStartHandler(StartHandler handler)
+void setStartHandler(StartHandler handler)
 {
     startHandler() = std::move(handler);
 }

@@ -22,27 +22,27 @@ inline constexpr int LauncherAnswerMs = 1500;
 
 // The desktop's launcher for Target, as a program and its arguments: the
 // first of xdg-open and gio found on PATH. Empty when there is none.
-QStringList LauncherCommand(const QString &target);
+QStringList launcherCommand(const QString &target);
 
 // Starts Command (program and arguments, no shell) and waits up to WaitMs
 // for it to end, handling the window's paint and timer events meanwhile but
 // no input. True when it ended with exit code 0 or is still running then;
 // false when it could not start or failed. A launcher left running is
 // reaped when it ends.
-bool RunLauncher(const QStringList &command, int waitMs = LauncherAnswerMs);
+bool runLauncher(const QStringList &command, int waitMs = LauncherAnswerMs);
 
 // Starts a plain-text editor on Path, detached: $VISUAL, else the first
 // graphical text editor found on PATH. Path is passed as one argument, never
 // through a shell. False when no editor could be started.
-bool StartTextEditor(const QString &path);
+bool startTextEditor(const QString &path);
 
-// The program and arguments StartTextEditor would run, or an empty list.
-QStringList TextEditorCommand(const QString &path);
+// The program and arguments startTextEditor would run, or an empty list.
+QStringList textEditorCommand(const QString &path);
 
 // Replaceable for tests: how a URL is opened and how a program is started.
 using OpenHandler = std::function<bool(const QUrl &)>;
 using StartHandler = std::function<bool(const QString &program, const QStringList &arguments)>;
-void SetOpenHandler(OpenHandler handler);
-void SetStartHandler(StartHandler handler);
+void setOpenHandler(OpenHandler handler);
+void setStartHandler(StartHandler handler);
 
 } // namespace DesktopShell

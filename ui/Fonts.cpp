@@ -15,18 +15,18 @@ QFont makeFont(const QStringList &families, int pixelHeight, QFont::StyleHint hi
 
 } // namespace
 
-QFont WindowFont()
+QFont windowFont()
 {
     return makeFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")}, 11,
                     QFont::SansSerif);
 }
 
-QFont ListFont()
+QFont listFont()
 {
     return makeFont({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")}, 11, QFont::TypeWriter);
 }
 
-QFont ArialFont(int pixelHeight, bool bold)
+QFont arialFont(int pixelHeight, bool bold)
 {
     QFont font = makeFont({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")}, pixelHeight, QFont::SansSerif);
     font.setBold(bold);

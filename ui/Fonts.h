@@ -6,10 +6,10 @@
 #include <QFont>
 
 // "MS Sans Serif", 11 pixels: windows, dialogs and their controls.
-QFont WindowFont();
+QFont windowFont();
 
 // "Courier New", 11 pixels: the three text lists.
-QFont ListFont();
+QFont listFont();
 
 // "Arial" at a pixel height, for the information window.
-QFont ArialFont(int pixelHeight, bool bold);
+QFont arialFont(int pixelHeight, bool bold);

@@ -7,26 +7,26 @@
 #include <QMessageBox>
 #include <QWidget>
 
-QString FailureMessage(const std::exception &failure)
+QString failureMessage(const std::exception &failure)
 {
     if (const auto *ours = dynamic_cast<const VantrixError *>(&failure))
         return ours->message();
     return QString::fromLocal8Bit(failure.what());
 }
 
-QString FailureText(const QString &message)
+QString failureText(const QString &message)
 {
     if (!message.isEmpty() && message.back() > QLatin1Char('.'))
         return message + QLatin1Char('.');
     return message;
 }
 
-void ShowFailure(const QString &message)
+void showFailure(const QString &message)
 {
     // A grab in progress would keep the pointer from reaching the box.
     if (QWidget *grabber = QWidget::mouseGrabber())
         grabber->releaseMouse();
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle, FailureText(message), QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle, failureText(message), QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setObjectName(QStringLiteral("FailureBox"));
     box.exec();

@@ -104,7 +104,7 @@ public:
 
         for (const DialogButton b : AllButtons) {
             if (buttons.contains(b))
-                buttonWidth = std::max(buttonWidth, fm.horizontalAdvance(WithoutAccessKeys(StandardCaption(b))) + 8);
+                buttonWidth = std::max(buttonWidth, fm.horizontalAdvance(withoutAccessKeys(standardCaption(b))) + 8);
         }
 
         bool noIcon = false;
@@ -133,14 +133,14 @@ public:
         for (const DialogButton b : AllButtons) {
             if (!buttons.contains(b))
                 continue;
-            auto *button = new QPushButton(StandardCaption(b), this);
+            auto *button = new QPushButton(standardCaption(b), this);
             button->setObjectName(buttonName(b));
             button->setAutoDefault(false);
             m_buttons.push_back({b, button});
             if (b == DialogButton::Help) {
                 connect(button, &QPushButton::clicked, this, [] { /* no help system to ask */ });
             } else {
-                const int code = ResultCode(b);
+                const int code = resultCode(b);
                 connect(button, &QPushButton::clicked, this, [this, code] { done(code); });
             }
             if (b == defaultButton)
@@ -177,7 +177,7 @@ public:
         const QString dashes(27, QLatin1Char('-'));
         QString captions;
         for (const auto &entry : m_buttons)
-            captions += WithoutAccessKeys(entry.button->text()) + QStringLiteral("   ");
+            captions += withoutAccessKeys(entry.button->text()) + QStringLiteral("   ");
         return dashes + QLatin1Char('\n') + windowTitle() + QLatin1Char('\n') + dashes + QLatin1Char('\n') +
                m_message->text() + QLatin1Char('\n') + dashes + QLatin1Char('\n') + captions + QLatin1Char('\n') +
                dashes + QLatin1Char('\n');
@@ -206,7 +206,7 @@ protected:
             for (const DialogButton kind : {DialogButton::Cancel, DialogButton::No, DialogButton::OK}) {
                 for (const auto &entry : m_buttons) {
                     if (entry.kind == kind) {
-                        done(ResultCode(kind));
+                        done(resultCode(kind));
                         return;
                     }
                 }
@@ -286,7 +286,7 @@ int showStandard(MessageType type, const QString &Caption, const QString &Title,
 
 } // namespace
 
-int ResultCode(DialogButton button)
+int resultCode(DialogButton button)
 {
     // In the order of DialogButton.
     static const std::array<int, 11> codes = {DialogResult::Yes,      DialogResult::No,    DialogResult::OK,
@@ -296,7 +296,7 @@ int ResultCode(DialogButton button)
     return codes[std::size_t(button)];
 }
 
-QString StandardCaption(DialogButton button)
+QString standardCaption(DialogButton button)
 {
     static const std::array<const char *, 11> captions = {
         "&Yes", "&No", "OK", "Cancel", "&Abort", "&Retry", "&Ignore", "&All", "N&o to All", "Yes to &All", "&Help"};
@@ -398,7 +398,7 @@ int CustomMessageDialog(const QString &Caption, const QString &Title, const QStr
     }
     dialog.setWindowTitle(Caption);
     dialog.setFixedSize(dialog.size());
-    CentreOnScreen(&dialog);
+    centreOnScreen(&dialog);
     return dialog.exec();
 }
 
@@ -441,11 +441,11 @@ int CustomTaskDialog(const QString &Caption, const QString &Title, const QString
     for (const auto &button : offered) {
         if (Buttons.contains(button.kind)) {
             dialog.addCodedButton(button.caption.isEmpty() ? QString::fromLatin1(button.fallback) : button.caption,
-                                  ResultCode(button.kind), button.kind == DefaultButton);
+                                  resultCode(button.kind), button.kind == DefaultButton);
         }
     }
     dialog.adjustSize();
-    CentreOnScreen(&dialog);
+    centreOnScreen(&dialog);
     dialog.exec();
     return dialog.resultCode();
 }

@@ -46,10 +46,10 @@ constexpr int YesToAll = 10;
 } // namespace DialogResult
 
 // The code a button closes its dialog with; None for Help.
-int ResultCode(DialogButton button);
+int resultCode(DialogButton button);
 
 // The classic dialog's standard caption of a button.
-QString StandardCaption(DialogButton button);
+QString standardCaption(DialogButton button);
 
 int ShowInfoMessage(const QString &Caption, const QString &Title, const QString &Text, const QString &OKCaption);
 int ShowErrorMessage(const QString &Caption, const QString &Title, const QString &Text, const QString &OKCaption);

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-void CentreOnScreen(QWidget *window)
+void centreOnScreen(QWidget *window)
 {
     const QScreen *screen =
         window->parentWidget() ? window->parentWidget()->screen() : QGuiApplication::primaryScreen();
@@ -20,7 +20,7 @@ void CentreOnScreen(QWidget *window)
     window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
 }
 
-QString WithoutAccessKeys(const QString &text)
+QString withoutAccessKeys(const QString &text)
 {
     QString shown;
     shown.reserve(text.size());
@@ -50,7 +50,7 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 
 } // namespace
 
-void ShowEmptyTitle(QWidget *window)
+void showEmptyTitle(QWidget *window)
 {
     const auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11 || !x11->connection() || !window->windowHandle())

@@ -6,13 +6,13 @@
 class QWidget;
 
 // Moves a window to the centre of its screen (its owner's, when it has one).
-void CentreOnScreen(QWidget *window);
+void centreOnScreen(QWidget *window);
 
 // A caption as shown: a single "&" marks the access key and is not shown,
 // "&&" shows one ampersand.
-QString WithoutAccessKeys(const QString &text);
+QString withoutAccessKeys(const QString &text);
 
 // Gives a shown window an empty title on the desktop. Qt writes the
 // application's name in place of an empty title; on X11 the title
 // properties are emptied again here. Elsewhere nothing changes.
-void ShowEmptyTitle(QWidget *window);
+void showEmptyTitle(QWidget *window);
