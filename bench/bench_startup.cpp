@@ -2,13 +2,18 @@
 // of the same size. The caller passes the launch time, so that loading the
 // libraries counts too.
 //
-// usage: bench_startup vantrix|bare launch-time-in-ns-since-epoch
+// "bare-text" is the bare window with one line of text in the window font:
+// the price of the font database, which any window with text pays.
+//
+// usage: bench_startup vantrix|bare|bare-text launch-time-in-ns-since-epoch
 #include "app/StartUp.h"
 #include "app/VantrixApplication.h"
 #include "base/Environment.h"
 #include "capture/HoofdUnit.h"
+#include "ui/Fonts.h"
 #include "ui/ToolTipStyle.h"
 
+#include <QLabel>
 #include <QTimer>
 #include <QWidget>
 
@@ -68,6 +73,11 @@ int main(int argc, char **argv)
         QApplication app(argc, argv);
         QWidget window;
         window.resize(614, 424);
+        if (std::strcmp(argv[1], "bare-text") == 0) {
+            auto *text = new QLabel(QStringLiteral("Vantrix"), &window);
+            text->setFont(windowFont());
+            text->move(8, 8);
+        }
         window.installEventFilter(&probe);
         window.show();
         app.exec();
