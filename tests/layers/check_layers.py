@@ -22,6 +22,8 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 
 def sources(root):
     for folder in ALLOWED:
+        if not os.path.isdir(os.path.join(root, folder)):
+            continue
         for name in sorted(os.listdir(os.path.join(root, folder))):
             if name.endswith((".h", ".cpp")):
                 yield f"{folder}/{name}"
@@ -35,7 +37,7 @@ def includes(root, path):
 def main():
     root = sys.argv[1]
     graph = {path: includes(root, path) for path in sources(root)}
-    faults = []
+    faults = [f"the folder {folder}/ is missing" for folder in ALLOWED if not os.path.isdir(os.path.join(root, folder))]
     for path, included in graph.items():
         folder = path.split("/")[0]
         for name in included:
