@@ -25,7 +25,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import check_coordinates  # noqa: E402
 import vantrix_app as va  # noqa: E402
-from xsession import Failure, XSession, wait_for, write_bmp  # noqa: E402
+from xsession import Failure, XSession, end_process, wait_for, write_bmp  # noqa: E402
 
 SKIPPED = 77
 TOOLS = ("Xvfb", "openbox", "xdotool", "xclip", "xprop", "xwininfo", "import")
@@ -110,11 +110,7 @@ class DragSource:
         return wait_for("the end of the drag", verdict, seconds=10)
 
     def close(self):
-        self.process.terminate()
-        try:
-            self.process.wait(5)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
+        end_process(self.process)
         self.log.close()
 
 

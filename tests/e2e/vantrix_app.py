@@ -5,7 +5,7 @@ import shutil
 import subprocess
 import time
 
-from xsession import Failure, wait_for
+from xsession import Failure, end_process, wait_for
 
 TITLE = "Vantrix 1.3.0"
 CLIENT_HEIGHT = 404
@@ -55,12 +55,7 @@ class App:
             return log.read()
 
     def close(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
+        end_process(self.process)
         self.log.close()
 
     # Where things are on the screen, in device pixels of the root window.

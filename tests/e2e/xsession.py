@@ -34,6 +34,17 @@ def wait_for(what, condition, seconds=10.0, step=0.05):
         time.sleep(step)
 
 
+def end_process(process):
+    """Ends a process we started: politely first, then for sure."""
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(5)
+
+
 class XSession:
     """Xvfb on a free display with openbox managing its windows."""
 
@@ -59,11 +70,7 @@ class XSession:
 
     def close(self):
         for process in (self.wm, self.server):
-            process.terminate()
-            try:
-                process.wait(5)
-            except subprocess.TimeoutExpired:
-                process.kill()
+            end_process(process)
 
     def x(self, *args, check=True, timeout=30, input_bytes=None):
         return run(*args, env=self.env, check=check, timeout=timeout, input_bytes=input_bytes)
