@@ -504,13 +504,12 @@ void THoofdForm::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     // Opened later, from the event loop: the desktop's drag waits for the
     // answer to the drop, and a failure box must not hold it up.
-    QTimer::singleShot(0, this, guarded([this, file] { openDroppedPicture(file); }));
+    QTimer::singleShot(0, this, guarded([this, file] { openChosenPicture(file); }));
 }
 
-void THoofdForm::openDroppedPicture(const QString &fileName)
+void THoofdForm::openChosenPicture(const QString &fileName)
 {
-    // As the picture dialog does after its choice: the dialog starts from
-    // this file next time, whether or not it opens.
+    // The dialog starts from this file next time, whether or not it opens.
     m_lastPictureFile = fileName;
     if (OpenPictureDialog1)
         OpenPictureDialog1->selectFile(fileName);
@@ -540,9 +539,7 @@ void THoofdForm::SpeedButton1Click()
     const QStringList files = dialog->selectedFiles();
     if (files.isEmpty())
         return;
-    m_lastPictureFile = files.front();
-    dialog->selectFile(files.front());
-    openPicture(files.front());
+    openChosenPicture(files.front());
 }
 
 void THoofdForm::openPicture(const QString &fileName)

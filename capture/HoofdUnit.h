@@ -110,8 +110,9 @@ public:
 
     // Opens a picture file (the part of SpeedButton1Click after the dialog).
     void openPicture(const QString &fileName);
-    // Opens a file dropped onto the window, as if chosen in the dialog.
-    void openDroppedPicture(const QString &fileName);
+    // Opens a file chosen in the dialog or dropped onto the window; the
+    // dialog starts from it next time.
+    void openChosenPicture(const QString &fileName);
 
     // Blue, yellow, then the area's own colour again.
     void FlashArea(std::int32_t X, std::int32_t Y);
