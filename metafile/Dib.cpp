@@ -84,11 +84,12 @@ int channel(std::uint32_t pixel, std::uint32_t mask)
     const int max = maxOf(mask);
     if (max == 0)
         return 0;
-    return int(((pixel & mask) >> shiftOf(mask)) * 255 / std::uint32_t(max));
+    // Rounded, so that a 5-bit 13 gives 107 as 13 / 31 of 255 is nearer 107.
+    return int((((pixel & mask) >> shiftOf(mask)) * 255 + std::uint32_t(max) / 2) / std::uint32_t(max));
 }
 
 QImage decode(const QByteArray &bytes, const Header &h, qsizetype tableOffset, qsizetype tableAvailable,
-              qsizetype bitsOffset, qsizetype bitsSize)
+              qsizetype bitsOffset, qsizetype bitsSize, Alpha alphaKind)
 {
     const bool supportedDepth = h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8 || h.bitCount == 16 ||
                                 h.bitCount == 24 || h.bitCount == 32;
@@ -122,10 +123,13 @@ QImage decode(const QByteArray &bytes, const Header &h, qsizetype tableOffset, q
     if (!fields && h.bitCount == 16)
         masks = {0x7C00, 0x03E0, 0x001F, 0};
     if (!fields && h.bitCount == 32)
-        masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
+        masks = {0x00FF0000, 0x0000FF00, 0x000000FF, alphaKind == Alpha::Premultiplied ? 0xFF000000u : 0u};
     const bool alpha = masks[3] != 0;
+    const bool premultiplied = !fields && alphaKind == Alpha::Premultiplied && h.bitCount == 32;
 
-    QImage image(int(width), int(height), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QImage image(int(width), int(height),
+                 premultiplied ? QImage::Format_ARGB32_Premultiplied
+                               : (alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32));
     if (image.isNull())
         return QImage();
     const auto *bits = reinterpret_cast<const uchar *>(bytes.constData()) + bitsOffset;
@@ -164,7 +168,7 @@ QImage decode(const QByteArray &bytes, const Header &h, qsizetype tableOffset, q
 } // namespace
 
 QImage decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerSize, qsizetype bitsOffset,
-              qsizetype bitsSize)
+              qsizetype bitsSize, Alpha alpha)
 {
     if (!ByteReader(bytes).has(headerOffset, headerSize) || !ByteReader(bytes).has(bitsOffset, bitsSize))
         return QImage();
@@ -172,7 +176,7 @@ QImage decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerS
     const auto h = readHeader(p, headerSize);
     if (!h || h->headerSize > headerSize)
         return QImage();
-    return decode(bytes, *h, headerOffset + h->headerSize, headerSize - h->headerSize, bitsOffset, bitsSize);
+    return decode(bytes, *h, headerOffset + h->headerSize, headerSize - h->headerSize, bitsOffset, bitsSize, alpha);
 }
 
 QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size)
@@ -194,7 +198,7 @@ QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size)
     const qsizetype bitsSize = offset + size - bitsOffset;
     if (bitsSize < 0)
         return QImage();
-    return decode(bytes, *h, offset + h->headerSize, tableSize, bitsOffset, bitsSize);
+    return decode(bytes, *h, offset + h->headerSize, tableSize, bitsOffset, bitsSize, Alpha::Opaque);
 }
 
 } // namespace Dib

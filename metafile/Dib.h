@@ -11,11 +11,16 @@ namespace Dib {
 // Largest bitmap decoded, in pixels.
 inline constexpr qint64 MaxPixels = qint64(64) * 1024 * 1024;
 
+// Whether 32-bit pixels without a mask carry a premultiplied alpha in their
+// fourth byte: only where the record says so (an alpha blend), since most
+// writers leave that byte zero.
+enum class Alpha { Opaque, Premultiplied };
+
 // Decodes a bitmap whose header and pixels lie at the given places of
 // Bytes. A null image when the bitmap is malformed or of a kind not read
 // (compressed rows).
 QImage decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerSize, qsizetype bitsOffset,
-              qsizetype bitsSize);
+              qsizetype bitsSize, Alpha alpha = Alpha::Opaque);
 
 // A packed bitmap: the header, the colour table and the pixels one after
 // the other, starting at Offset and ending at Offset + Size.

@@ -1,6 +1,7 @@
 #include "metafile/GdiCanvas.h"
 
 #include <QFontMetricsF>
+#include <QLinearGradient>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QtMath>
@@ -12,10 +13,8 @@ namespace {
 
 constexpr std::size_t MaxSavedStates = 1024;
 
-// Pen style bits.
-constexpr std::uint32_t PS_STYLE_MASK = 0x0000000F;
-constexpr std::uint32_t PS_ENDCAP_MASK = 0x00000F00;
-constexpr std::uint32_t PS_JOIN_MASK = 0x0000F000;
+// Most palette entries a logical palette may have ([MS-WMF] 2.2.1.3).
+constexpr int MaxPaletteEntries = 65536;
 
 double finiteOr(double value, double fallback)
 {
@@ -112,16 +111,16 @@ void GdiCanvas::setWorldTransform(const QTransform &t)
 void GdiCanvas::modifyWorldTransform(const QTransform &t, int mode)
 {
     switch (mode) {
-    case 1: // MWT_IDENTITY
+    case WorldTransformMode::Identity:
         m_s.world = QTransform();
         break;
-    case 2: // MWT_LEFTMULTIPLY
+    case WorldTransformMode::LeftMultiply:
         setWorldTransform(t * m_s.world);
         break;
-    case 3: // MWT_RIGHTMULTIPLY
+    case WorldTransformMode::RightMultiply:
         setWorldTransform(m_s.world * t);
         break;
-    case 4: // MWT_SET
+    case WorldTransformMode::Set:
         setWorldTransform(t);
         break;
     default:
@@ -181,7 +180,7 @@ QTransform GdiCanvas::toTarget() const
 QPainterPath GdiCanvas::mapped(const QPainterPath &logical) const
 {
     QPainterPath path = toTarget().map(logical);
-    path.setFillRule(m_s.fillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+    path.setFillRule(m_s.fillMode == PolyFillWinding ? Qt::WindingFill : Qt::OddEvenFill);
     return path;
 }
 
@@ -207,54 +206,52 @@ void GdiCanvas::selectStockObject(std::uint32_t index)
 {
     GdiBrush brush;
     GdiPen pen;
-    switch (index & 0x7FFFFFFFu) {
-    case 0:  // WHITE_BRUSH
-    case 18: // DC_BRUSH
+    using namespace StockObject;
+    const std::uint32_t stock = index & ~Flag;
+    switch (stock) {
+    case WhiteBrush:
+    case DcBrush:
         brush.color = Qt::white;
         selectBrush(brush);
         break;
-    case 1:
+    case LightGrayBrush:
         brush.color = QColor(192, 192, 192);
         selectBrush(brush);
         break;
-    case 2:
+    case GrayBrush:
         brush.color = QColor(128, 128, 128);
         selectBrush(brush);
         break;
-    case 3:
+    case DarkGrayBrush:
         brush.color = QColor(64, 64, 64);
         selectBrush(brush);
         break;
-    case 4:
+    case BlackBrush:
         brush.color = Qt::black;
         selectBrush(brush);
         break;
-    case 5: // NULL_BRUSH
-        brush.style = 1;
+    case NullBrush:
+        brush.style = BrushStyle::Null;
         selectBrush(brush);
         break;
-    case 6: // WHITE_PEN
+    case WhitePen:
         pen.color = Qt::white;
         selectPen(pen);
         break;
-    case 7:  // BLACK_PEN
-    case 19: // DC_PEN
+    case BlackPen:
+    case DcPen:
         selectPen(pen);
         break;
-    case 8: // NULL_PEN
-        pen.style = 5;
+    case NullPen:
+        pen.style = PenStyle::Null;
         selectPen(pen);
         break;
-    case 10:
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-    case 16:
-    case 17:
-        selectFont(GdiFont());
+    case DefaultPalette:
+        m_s.palette.clear();
         break;
     default:
+        if (stock >= OemFixedFont && stock <= DefaultGuiFont)
+            selectFont(GdiFont());
         break;
     }
 }
@@ -301,11 +298,7 @@ QPen GdiCanvas::qtPen() const
 {
     if (m_s.pen.isNull())
         return Qt::NoPen;
-    QColor color = m_s.pen.color;
-    if (m_s.rop2 == 1)
-        color = Qt::black;
-    else if (m_s.rop2 == 16)
-        color = Qt::white;
+    const QColor color = colorUnderRop2(m_s.pen.color);
     QPen pen(color, targetPenWidth());
     const double width = pen.widthF();
     const bool thin = width <= m_zoom * 1.5;
@@ -317,20 +310,20 @@ QPen GdiCanvas::qtPen() const
             pattern << l * m_zoom / width;
         return pattern;
     };
-    switch (m_s.pen.style & PS_STYLE_MASK) {
-    case 1:
+    switch (m_s.pen.style & PenStyle::StyleMask) {
+    case PenStyle::Dash:
         thin ? pen.setDashPattern(pixels({18, 6})) : pen.setStyle(Qt::DashLine);
         break;
-    case 2:
+    case PenStyle::Dot:
         thin ? pen.setDashPattern(pixels({3, 3})) : pen.setStyle(Qt::DotLine);
         break;
-    case 3:
+    case PenStyle::DashDot:
         thin ? pen.setDashPattern(pixels({9, 6, 3, 6})) : pen.setStyle(Qt::DashDotLine);
         break;
-    case 4:
+    case PenStyle::DashDotDot:
         thin ? pen.setDashPattern(pixels({9, 3, 3, 3, 3, 3})) : pen.setStyle(Qt::DashDotDotLine);
         break;
-    case 7: // PS_USERSTYLE
+    case PenStyle::UserStyle:
         if (!m_s.pen.userDashes.isEmpty() && m_s.pen.userDashes.size() % 2 == 0) {
             QVector<qreal> pattern;
             const double scale = std::sqrt(std::abs(toTarget().determinant()));
@@ -339,28 +332,34 @@ QPen GdiCanvas::qtPen() const
             pen.setDashPattern(pattern);
         }
         break;
-    case 8: // PS_ALTERNATE
+    case PenStyle::Alternate:
         pen.setDashPattern(pixels({1, 1}));
         break;
     default:
         break;
     }
-    switch (m_s.pen.style & PS_ENDCAP_MASK) {
-    case 0x100:
+    setCapsAndJoins(pen);
+    return pen;
+}
+
+void GdiCanvas::setCapsAndJoins(QPen &pen) const
+{
+    switch (m_s.pen.style & PenStyle::EndCapMask) {
+    case PenStyle::EndCapSquare:
         pen.setCapStyle(Qt::SquareCap);
         break;
-    case 0x200:
+    case PenStyle::EndCapFlat:
         pen.setCapStyle(Qt::FlatCap);
         break;
     default:
         pen.setCapStyle(Qt::RoundCap);
         break;
     }
-    switch (m_s.pen.style & PS_JOIN_MASK) {
-    case 0x1000:
+    switch (m_s.pen.style & PenStyle::JoinMask) {
+    case PenStyle::JoinBevel:
         pen.setJoinStyle(Qt::BevelJoin);
         break;
-    case 0x2000:
+    case PenStyle::JoinMiter:
         pen.setJoinStyle(Qt::MiterJoin);
         pen.setMiterLimit(m_s.miterLimit);
         break;
@@ -368,7 +367,6 @@ QPen GdiCanvas::qtPen() const
         pen.setJoinStyle(Qt::RoundJoin);
         break;
     }
-    return pen;
 }
 
 QBrush GdiCanvas::qtBrush() const
@@ -376,22 +374,19 @@ QBrush GdiCanvas::qtBrush() const
     const GdiBrush &b = m_s.brush;
     if (b.isNull())
         return Qt::NoBrush;
-    QColor color = b.color;
-    if (m_s.rop2 == 1)
-        color = Qt::black;
-    else if (m_s.rop2 == 16)
-        color = Qt::white;
+    const QColor color = colorUnderRop2(b.color);
     switch (b.style) {
-    case 2: { // BS_HATCHED
-        static const Qt::BrushStyle hatches[] = {Qt::HorPattern,   Qt::VerPattern,   Qt::BDiagPattern,
-                                                 Qt::FDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
-        QBrush brush(color, b.hatch < 6 ? hatches[b.hatch] : Qt::SolidPattern);
+    case BrushStyle::Hatched: {
+        // [MS-WMF] 2.1.1.12 HatchStyle, in its order.
+        static const Qt::BrushStyle hatches[] = {Qt::HorPattern,   Qt::VerPattern,   Qt::FDiagPattern,
+                                                 Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+        QBrush brush(color, b.hatch <= LastHatchStyle ? hatches[b.hatch] : Qt::SolidPattern);
         brush.setTransform(QTransform::fromScale(m_zoom, m_zoom));
         return brush;
     }
-    case 3: // BS_PATTERN
-    case 5: // BS_DIBPATTERN
-    case 6: // BS_DIBPATTERNPT
+    case BrushStyle::Pattern:
+    case BrushStyle::DibPattern:
+    case BrushStyle::DibPatternPt:
         if (!b.pattern.isNull()) {
             QBrush brush(b.pattern);
             brush.setTransform(QTransform::fromScale(m_zoom, m_zoom));
@@ -407,24 +402,24 @@ bool GdiCanvas::beginDraw()
 {
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (m_s.rop2) {
-    case 11: // R2_NOP
+    case Rop2::Nop:
         return false;
-    case 4: // R2_NOTCOPYPEN
+    case Rop2::NotCopyPen:
         mode = QPainter::RasterOp_NotSource;
         break;
-    case 6: // R2_NOT
+    case Rop2::Not:
         mode = QPainter::RasterOp_NotDestination;
         break;
-    case 7: // R2_XORPEN
+    case Rop2::XorPen:
         mode = QPainter::RasterOp_SourceXorDestination;
         break;
-    case 9: // R2_MASKPEN
+    case Rop2::MaskPen:
         mode = QPainter::RasterOp_SourceAndDestination;
         break;
-    case 10: // R2_NOTXORPEN
+    case Rop2::NotXorPen:
         mode = QPainter::RasterOp_NotSourceXorDestination;
         break;
-    case 15: // R2_MERGEPEN
+    case Rop2::MergePen:
         mode = QPainter::RasterOp_SourceOrDestination;
         break;
     default:
@@ -444,7 +439,7 @@ void GdiCanvas::draw(const QPainterPath &targetPath, bool fill, bool stroke)
     if (!beginDraw())
         return;
     if (fill && !m_s.brush.isNull()) {
-        if (m_s.brush.style == 2 && m_s.bkMode == 2)
+        if (m_s.brush.style == BrushStyle::Hatched && m_s.bkMode == BkModeOpaque)
             m_painter.fillPath(targetPath, m_s.bkColor); // opaque hatch background
         m_painter.fillPath(targetPath, qtBrush());
     }
@@ -664,21 +659,8 @@ void GdiCanvas::setPixel(QPointF p, QColor c)
 // ---------------------------------------------------------------------------
 // Text.
 
-void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vector<double> &dx, std::uint32_t options,
-                        std::optional<QRectF> rect)
+QFont GdiCanvas::qtFont(double yScale, bool *visible) const
 {
-    const QTransform t = toTarget();
-    const bool updateCp = m_s.textAlign & 1;
-    const QPointF origin = t.map(updateCp ? m_s.position : reference);
-    // Lengths along and across the baseline, in target pixels per logical unit.
-    const double xScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(1, 0))).length();
-    const double yScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(0, 1))).length();
-
-    if (rect && (options & 2)) // ETO_OPAQUE
-        m_painter.fillPath(mapped(rectPath(*rect)), m_s.bkColor);
-    if (text.isEmpty())
-        return;
-
     const GdiFont &f = m_s.font;
     QFont font(f.face);
     font.setStyleHint(QFont::SansSerif);
@@ -699,75 +681,100 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
         em = f.height * yScale * (cell > 0 ? 100 / cell : 1);
     }
     em = finiteOr(em, 12);
-    if (em < 0.5)
-        return;
+    *visible = em >= 0.5;
     setPixels(em);
-    const QFontMetricsF metrics(font, m_painter.device());
+    return font;
+}
 
-    std::vector<double> advances;
-    double width = 0;
-    if (!dx.empty()) {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const double a = i < qsizetype(dx.size()) ? finiteOr(dx[std::size_t(i)] * xScale, 0) : 0;
-            advances.push_back(a);
-            width += a;
-        }
-    } else {
-        width = metrics.horizontalAdvance(text);
-    }
-
+// Where the text starts relative to its reference point, from the alignment.
+QPointF GdiCanvas::alignmentOffset(const QFontMetricsF &metrics, double width) const
+{
     double x = 0;
-    switch (m_s.textAlign & 6) {
-    case 2: // TA_RIGHT
+    switch (m_s.textAlign & TextAlign::HorizontalMask) {
+    case TextAlign::Right:
         x = -width;
         break;
-    case 6: // TA_CENTER
+    case TextAlign::Center:
         x = -width / 2;
         break;
     default:
         break;
     }
-    double y = 0;
-    switch (m_s.textAlign & 24) {
-    case 8: // TA_BOTTOM
+    double y = metrics.ascent(); // top
+    switch (m_s.textAlign & TextAlign::VerticalMask) {
+    case TextAlign::Bottom:
         y = -metrics.descent();
         break;
-    case 24: // TA_BASELINE
+    case TextAlign::Baseline:
+        y = 0;
         break;
-    default: // TA_TOP
-        y = metrics.ascent();
+    default:
         break;
     }
+    return QPointF(x, y);
+}
+
+void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vector<double> &dx, std::uint32_t options,
+                        std::optional<QRectF> rect)
+{
+    const QTransform t = toTarget();
+    const bool updateCp = m_s.textAlign & TextAlign::UpdateCp;
+    const QPointF origin = t.map(updateCp ? m_s.position : reference);
+    // Lengths along and across the baseline, in target pixels per logical unit.
+    const double xScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(1, 0))).length();
+    const double yScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(0, 1))).length();
+
+    if (rect && (options & TextOutOption::Opaque))
+        m_painter.fillPath(mapped(rectPath(*rect)), m_s.bkColor);
+    bool visible = false;
+    const QFont font = qtFont(yScale, &visible);
+    if (text.isEmpty() || !visible)
+        return;
+    const QFontMetricsF metrics(font, m_painter.device());
+
+    // Each character's advance: given, or the font's plus the extra spacing.
+    std::vector<double> advances;
+    double width = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const double a = !dx.empty() ? (i < qsizetype(dx.size()) ? dx[std::size_t(i)] * xScale : 0)
+                                     : metrics.horizontalAdvance(text[i]) + m_s.charExtra * xScale;
+        advances.push_back(finiteOr(a, 0));
+        width += advances.back();
+    }
+    const bool plain = dx.empty() && m_s.charExtra == 0;
+    if (plain)
+        width = metrics.horizontalAdvance(text);
+    const QPointF at = alignmentOffset(metrics, width);
 
     if (!beginDraw())
         return;
     m_painter.save();
-    if (rect && (options & 4)) // ETO_CLIPPED
+    if (rect && (options & TextOutOption::Clipped))
         m_painter.setClipPath(mapped(rectPath(*rect)), Qt::IntersectClip);
     m_painter.translate(origin);
     // Escapement turns the baseline counter-clockwise, as seen on the device.
-    m_painter.rotate(-f.escapement / 10.0);
-    if (m_s.bkMode == 2)
-        m_painter.fillRect(QRectF(x, y - metrics.ascent(), width, metrics.ascent() + metrics.descent()), m_s.bkColor);
+    m_painter.rotate(-m_s.font.escapement / 10.0);
+    if (m_s.bkMode == BkModeOpaque)
+        m_painter.fillRect(QRectF(at.x(), at.y() - metrics.ascent(), width, metrics.ascent() + metrics.descent()),
+                           m_s.bkColor);
     m_painter.setFont(font);
     m_painter.setPen(m_s.textColor);
-    if (advances.empty()) {
-        m_painter.drawText(QPointF(x, y), text);
+    if (plain) {
+        m_painter.drawText(at, text);
     } else {
-        double at = x;
+        double x = at.x();
         for (qsizetype i = 0; i < text.size(); ++i) {
-            m_painter.drawText(QPointF(at, y), QString(text[i]));
-            at += advances[std::size_t(i)];
+            m_painter.drawText(QPointF(x, at.y()), QString(text[i]));
+            x += advances[std::size_t(i)];
         }
     }
     m_painter.restore();
     endDraw();
 
     if (updateCp) {
-        const QTransform inverse = t.inverted();
-        const double angle = qDegreesToRadians(f.escapement / 10.0);
+        const double angle = qDegreesToRadians(m_s.font.escapement / 10.0);
         const QPointF endTarget = origin + QPointF(std::cos(angle) * width, -std::sin(angle) * width);
-        m_s.position = inverse.map(endTarget);
+        m_s.position = t.inverted().map(endTarget);
     }
 }
 
@@ -807,7 +814,7 @@ QPainterPath GdiCanvas::takeDonePath()
     endPath();
     // The fill mode in force now decides, as when the path is used.
     QPainterPath path = std::exchange(m_donePath, QPainterPath());
-    path.setFillRule(m_s.fillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+    path.setFillRule(m_s.fillMode == PolyFillWinding ? Qt::WindingFill : Qt::OddEvenFill);
     return path;
 }
 
@@ -840,19 +847,19 @@ void GdiCanvas::combineClip(const QPainterPath &path, int mode)
     whole.addRect(m_target);
     const QPainterPath current = m_s.clip.value_or(whole);
     switch (mode) {
-    case 1: // RGN_AND
+    case RegionMode::And:
         m_s.clip = current.intersected(path);
         break;
-    case 2: // RGN_OR
+    case RegionMode::Or:
         m_s.clip = current.united(path);
         break;
-    case 3: // RGN_XOR
+    case RegionMode::Xor:
         m_s.clip = current.subtracted(path).united(path.subtracted(current));
         break;
-    case 4: // RGN_DIFF
+    case RegionMode::Diff:
         m_s.clip = current.subtracted(path);
         break;
-    case 5: // RGN_COPY
+    case RegionMode::Copy:
         m_s.clip = path;
         break;
     default:
@@ -874,17 +881,17 @@ void GdiCanvas::applyClip()
 
 void GdiCanvas::intersectClipRect(const QRectF &r)
 {
-    combineClip(mapped(rectPath(r)), 1);
+    combineClip(mapped(rectPath(r)), RegionMode::And);
 }
 
 void GdiCanvas::excludeClipRect(const QRectF &r)
 {
-    combineClip(mapped(rectPath(r)), 4);
+    combineClip(mapped(rectPath(r)), RegionMode::Diff);
 }
 
 void GdiCanvas::selectClipRegion(const std::vector<QRectF> &deviceRects, int mode)
 {
-    if (deviceRects.empty() && mode == 5) {
+    if (deviceRects.empty() && mode == RegionMode::Copy) {
         m_s.clip.reset();
         applyClip();
         return;
@@ -961,4 +968,141 @@ void GdiCanvas::patBlt(const QRectF &dest, std::uint32_t rop)
             m_painter.fillPath(area, qtBrush());
         break;
     }
+}
+
+// ---------------------------------------------------------------------------
+// Palettes.
+
+void GdiCanvas::setPaletteEntries(int start, const QVector<QRgb> &entries)
+{
+    if (start < 0 || start >= MaxPaletteEntries)
+        return;
+    const qsizetype end = std::min<qsizetype>(start + entries.size(), MaxPaletteEntries);
+    if (m_s.palette.size() < end)
+        m_s.palette.resize(end);
+    for (qsizetype i = start; i < end; ++i)
+        m_s.palette[i] = entries[i - start];
+}
+
+QColor GdiCanvas::resolve(std::uint32_t colorRef) const
+{
+    if ((colorRef & 0xFF000000u) == ColorRefPaletteIndex) {
+        const qsizetype index = colorRef & 0xFFFFu;
+        // An index past the palette takes its last entry, as the device does;
+        // without a palette the device's own first entry is black.
+        if (m_s.palette.isEmpty())
+            return Qt::black;
+        return QColor(m_s.palette[std::min(index, m_s.palette.size() - 1)]);
+    }
+    return QColor(int(colorRef & 0xFF), int((colorRef >> 8) & 0xFF), int((colorRef >> 16) & 0xFF));
+}
+
+QColor GdiCanvas::colorUnderRop2(QColor color) const
+{
+    if (m_s.rop2 == Rop2::Black)
+        return Qt::black;
+    if (m_s.rop2 == Rop2::White)
+        return Qt::white;
+    return color;
+}
+
+// ---------------------------------------------------------------------------
+// Regions.
+
+void GdiCanvas::selectClipRegion(const std::optional<QPainterPath> &logical)
+{
+    if (!logical) {
+        m_s.clip.reset();
+        applyClip();
+        return;
+    }
+    combineClip(mapped(*logical), RegionMode::Copy);
+}
+
+void GdiCanvas::offsetClipRegion(QPointF logicalDelta)
+{
+    if (!m_s.clip)
+        return;
+    const QTransform t = toTarget();
+    const QPointF delta = t.map(logicalDelta) - t.map(QPointF(0, 0));
+    m_s.clip = m_s.clip->translated(delta);
+    applyClip();
+}
+
+void GdiCanvas::fillRegion(const QPainterPath &logical, const GdiBrush &brush)
+{
+    const GdiBrush saved = m_s.brush;
+    m_s.brush = brush;
+    draw(mapped(logical), true, false);
+    m_s.brush = saved;
+}
+
+void GdiCanvas::frameRegion(const QPainterPath &logical, const GdiBrush &brush, QSizeF logicalFrame)
+{
+    // The frame is the region less the region shrunk by the frame's size.
+    const QTransform t = toTarget();
+    const QPointF size = t.map(QPointF(logicalFrame.width(), logicalFrame.height())) - t.map(QPointF(0, 0));
+    const QPainterPath outer = mapped(logical);
+    QPainterPath inner = outer;
+    for (const QPointF shift :
+         {QPointF(size.x(), 0), QPointF(-size.x(), 0), QPointF(0, size.y()), QPointF(0, -size.y())})
+        inner = inner.intersected(outer.translated(shift));
+    const GdiBrush saved = m_s.brush;
+    m_s.brush = brush;
+    draw(outer.subtracted(inner), true, false);
+    m_s.brush = saved;
+}
+
+void GdiCanvas::invertRegion(const QPainterPath &logical)
+{
+    m_painter.save();
+    m_painter.setCompositionMode(QPainter::RasterOp_NotDestination);
+    m_painter.fillPath(mapped(logical), Qt::black);
+    m_painter.restore();
+}
+
+void GdiCanvas::widenPath()
+{
+    endPath();
+    QPainterPathStroker stroker(qtPen());
+    m_donePath = stroker.createStroke(m_donePath);
+}
+
+void GdiCanvas::gradientRect(const QRectF &logical, QColor from, QColor to, bool vertical)
+{
+    const QRectF r = logical.normalized();
+    QLinearGradient gradient(r.topLeft(), vertical ? r.bottomLeft() : r.topRight());
+    gradient.setColorAt(0, from);
+    gradient.setColorAt(1, to);
+    const QTransform t = toTarget();
+    QBrush brush(gradient);
+    brush.setTransform(t);
+    m_painter.fillPath(mapped(rectPath(r)), brush);
+}
+
+void GdiCanvas::gradientTriangle(const QPolygonF &logical, const QColor (&colors)[3])
+{
+    // Qt has no three-colour gradient: the triangle takes its mean colour.
+    const int red = (colors[0].red() + colors[1].red() + colors[2].red()) / 3;
+    const int green = (colors[0].green() + colors[1].green() + colors[2].green()) / 3;
+    const int blue = (colors[0].blue() + colors[1].blue() + colors[2].blue()) / 3;
+    QPainterPath path;
+    path.addPolygon(logical);
+    path.closeSubpath();
+    m_painter.fillPath(mapped(path), QColor(red, green, blue));
+}
+
+void GdiCanvas::drawImageOnto(const QPolygonF &corners, const QImage &image, const QRectF &source)
+{
+    if (image.isNull() || corners.size() < 3 || source.isEmpty())
+        return;
+    // The affine map taking the source rectangle onto the parallelogram.
+    const QPointF ex = (corners[1] - corners[0]) / source.width();
+    const QPointF ey = (corners[2] - corners[0]) / source.height();
+    const QTransform onto(ex.x(), ex.y(), ey.x(), ey.y(), corners[0].x(), corners[0].y());
+    m_painter.save();
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    m_painter.setTransform(QTransform::fromTranslate(-source.x(), -source.y()) * onto * toTarget(), true);
+    m_painter.drawImage(source, image, source);
+    m_painter.restore();
 }

@@ -4,7 +4,7 @@
 // mapped to the painter's target rectangle: world transform, then the page
 // mapping (window and viewport), then the reference device onto the target.
 
-#include "metafile/Records.h"
+#include "metafile/GdiConstants.h"
 
 #include <QColor>
 #include <QImage>
@@ -18,6 +18,8 @@
 #include <vector>
 
 class QPainter;
+class QFont;
+class QFontMetricsF;
 
 struct GdiPen {
     std::uint32_t style = 0; // PS_* bits
@@ -25,7 +27,7 @@ struct GdiPen {
     QColor color = Qt::black;
     QVector<qreal> userDashes;
     bool cosmetic = false; // an extended pen without PS_GEOMETRIC: one pixel wide
-    bool isNull() const { return (style & 0xF) == 5; }
+    bool isNull() const { return (style & PenStyle::StyleMask) == PenStyle::Null; }
 };
 
 struct GdiBrush {
@@ -33,7 +35,7 @@ struct GdiBrush {
     QColor color = Qt::white;
     std::uint32_t hatch = 0;
     QImage pattern;
-    bool isNull() const { return style == 1; }
+    bool isNull() const { return style == BrushStyle::Null; }
 };
 
 struct GdiFont {
@@ -49,10 +51,12 @@ struct GdiFont {
 
 // One entry of a metafile's object table.
 struct GdiObject {
-    enum class Kind { None, Pen, Brush, Font, Other } kind = Kind::None;
+    enum class Kind { None, Pen, Brush, Font, Palette, Region, Other } kind = Kind::None;
     GdiPen pen;
     GdiBrush brush;
     GdiFont font;
+    QVector<QRgb> palette;
+    QPainterPath region; // logical coordinates
 };
 
 // The object table of a metafile, of the size its header states.
@@ -78,6 +82,10 @@ public:
                 return;
             }
         }
+    }
+    GdiObject *get(std::uint32_t index)
+    {
+        return index < m_objects.size() && m_objects[index].kind != GdiObject::Kind::None ? &m_objects[index] : nullptr;
     }
     const GdiObject *get(std::uint32_t index) const
     {
@@ -127,7 +135,17 @@ public:
     void setTextAlign(std::uint32_t align) { m_s.textAlign = align; }
     void setPolyFillMode(int mode) { m_s.fillMode = mode; }
     void setRop2(int rop) { m_s.rop2 = rop; }
-    void setArcDirection(int direction) { m_s.arcClockwise = direction == 2; }
+    void setArcDirection(int direction) { m_s.arcClockwise = direction == ArcClockwise; }
+    void setTextCharExtra(double extra) { m_s.charExtra = extra; }
+    QColor textColor() const { return m_s.textColor; }
+    QColor bkColor() const { return m_s.bkColor; }
+    const GdiBrush &brush() const { return m_s.brush; }
+
+    // Palettes: a colour reference whose high byte is 1 names an entry of
+    // the palette selected now; other colour references are plain RGB.
+    void selectPalette(const QVector<QRgb> &entries) { m_s.palette = entries; }
+    void setPaletteEntries(int start, const QVector<QRgb> &entries);
+    QColor resolve(std::uint32_t colorRef) const;
     void setMiterLimit(double limit) { m_s.miterLimit = limit; }
 
     void saveDC();
@@ -171,10 +189,25 @@ public:
     void excludeClipRect(const QRectF &r);
     // Rectangles in reference-device pixels; none with RGN_COPY resets.
     void selectClipRegion(const std::vector<QRectF> &deviceRects, int mode);
+    // A region in logical coordinates; none resets the clip.
+    void selectClipRegion(const std::optional<QPainterPath> &logical);
+    void offsetClipRegion(QPointF logicalDelta);
+
+    // Regions in logical coordinates.
+    void fillRegion(const QPainterPath &logical, const GdiBrush &brush);
+    void frameRegion(const QPainterPath &logical, const GdiBrush &brush, QSizeF logicalFrame);
+    void invertRegion(const QPainterPath &logical);
+    void widenPath();
+    // A linear gradient over a logical rectangle, across or down.
+    void gradientRect(const QRectF &logical, QColor from, QColor to, bool vertical);
+    void gradientTriangle(const QPolygonF &logical, const QColor (&colors)[3]);
 
     // Bitmaps. Dest in logical coordinates, Source in the image's pixels.
     void drawImage(const QRectF &dest, const QImage &image, const QRectF &source, std::uint32_t rop,
                    double opacity = 1.0);
+    // A bitmap mapped onto the parallelogram of three logical corners:
+    // upper left, upper right, lower left.
+    void drawImageOnto(const QPolygonF &corners, const QImage &image, const QRectF &source);
     // A raster operation without a source bitmap (PATCOPY, BLACKNESS, ...).
     void patBlt(const QRectF &dest, std::uint32_t rop);
 
@@ -189,12 +222,14 @@ private:
         GdiPen pen;
         GdiBrush brush;
         GdiFont font;
-        int bkMode = 2; // OPAQUE
+        int bkMode = BkModeOpaque;
         QColor bkColor = Qt::white;
         QColor textColor = Qt::black;
         std::uint32_t textAlign = 0;
-        int fillMode = 1; // ALTERNATE
-        int rop2 = 13;    // R2_COPYPEN
+        int fillMode = PolyFillAlternate;
+        int rop2 = Rop2::CopyPen;
+        double charExtra = 0;
+        QVector<QRgb> palette;
         bool arcClockwise = false;
         double miterLimit = 10;
         QPointF position{0, 0};
@@ -206,6 +241,10 @@ private:
     QPainterPath mapped(const QPainterPath &logical) const;
     double targetPenWidth() const;
     QPen qtPen() const;
+    void setCapsAndJoins(QPen &pen) const;
+    QColor colorUnderRop2(QColor color) const;
+    QFont qtFont(double yScale, bool *visible) const;
+    QPointF alignmentOffset(const QFontMetricsF &metrics, double width) const;
     QBrush qtBrush() const;
     bool beginDraw(); // false: the drawing mode draws nothing
     void endDraw();

@@ -1,76 +1,133 @@
 #include "metafile/Metafile.h"
 
-#include "metafile/MetafilePlayer.h"
+#include "metafile/EmfPlayer.h"
+#include "metafile/WmfPlayer.h"
 
 #include <QPainter>
 
 #include <cmath>
 
+namespace {
+
+// [MS-EMF] 2.2.9 Header object.
+constexpr std::uint32_t EmfHeaderType = 1;
+constexpr std::uint32_t EmfSignature = 0x464D4520; // " EMF"
+constexpr qsizetype EmfSignatureAt = 40;
+constexpr qsizetype EmfMinimumHeader = 88;
+constexpr qsizetype EmfFrameAt = 24; // RectL in 0.01 mm
+constexpr qsizetype EmfHandlesAt = 56;
+constexpr double HundredthsOfMmPerInch = 2540;
+
+// [MS-WMF] 2.3.2.3 META_PLACEABLE and 2.3.2.2 META_HEADER.
+constexpr std::uint32_t PlaceableKey = 0x9AC6CDD7;
+constexpr qsizetype PlaceableSize = 22;
+constexpr qsizetype PlaceableBoundsAt = 6;
+constexpr qsizetype PlaceableInchAt = 14;
+constexpr qsizetype WmfHeaderSize = 18;
+constexpr std::uint16_t WmfHeaderWords = 9;
+constexpr qsizetype WmfObjectsAt = 10;
+
+// Longest side a picture without any size of its own is given.
+constexpr double LargestGuessedSide = 1024;
+
+constexpr double ScreenDpi = 96;
+
+bool fits(double w, double h)
+{
+    return w > 0 && h > 0 && w <= Metafile::MaxSide && h <= Metafile::MaxSide;
+}
+
+} // namespace
+
 std::optional<Metafile> Metafile::fromBytes(const QByteArray &bytes)
+{
+    const ByteReader b(bytes);
+    if (b.u32(0) == EmfHeaderType && b.u32(EmfSignatureAt) == EmfSignature)
+        return fromEnhanced(bytes);
+    return fromWindows(bytes);
+}
+
+std::optional<Metafile> Metafile::fromEnhanced(const QByteArray &bytes)
+{
+    const ByteReader b(bytes);
+    const auto headerSize = b.u32(4);
+    if (!headerSize || *headerSize < EmfMinimumHeader || *headerSize % 4 != 0 || !b.has(0, *headerSize))
+        return std::nullopt;
+    const auto left = b.i32(EmfFrameAt), top = b.i32(EmfFrameAt + 4);
+    const auto right = b.i32(EmfFrameAt + 8), bottom = b.i32(EmfFrameAt + 12);
+    if (!left || !top || !right || !bottom)
+        return std::nullopt;
+    const double w = std::round((double(*right) - *left) * ScreenDpi / HundredthsOfMmPerInch);
+    const double h = std::round((double(*bottom) - *top) * ScreenDpi / HundredthsOfMmPerInch);
+    if (!fits(w, h) || b.u16(EmfHandlesAt).value_or(0) > MaxObjects || !EmfPlayer::validate(bytes))
+        return std::nullopt;
+    Metafile meta;
+    meta.m_bytes = bytes;
+    meta.m_enhanced = true;
+    meta.m_size = QSize(int(w), int(h));
+    meta.m_frame = QRectF(*left, *top, double(*right) - *left, double(*bottom) - *top);
+    return meta;
+}
+
+std::optional<Metafile> Metafile::fromWindows(const QByteArray &bytes)
 {
     const ByteReader b(bytes);
     Metafile meta;
     meta.m_bytes = bytes;
-
-    if (b.u32(0) == 1 && b.u32(40) == 0x464D4520u) { // EMR_HEADER, " EMF"
-        const auto headerSize = b.u32(4);
-        if (!headerSize || *headerSize < 88 || *headerSize % 4 != 0 || !b.has(0, *headerSize))
-            return std::nullopt;
-        const auto left = b.i32(24), top = b.i32(28), right = b.i32(32), bottom = b.i32(36);
-        if (!left || !top || !right || !bottom)
-            return std::nullopt;
-        const double w = std::round((double(*right) - *left) * 96.0 / 2540.0);
-        const double h = std::round((double(*bottom) - *top) * 96.0 / 2540.0);
-        if (w <= 0 || h <= 0 || w > MaxSide || h > MaxSide || b.u16(56).value_or(0) > MaxObjects)
-            return std::nullopt;
-        meta.m_enhanced = true;
-        meta.m_size = QSize(int(w), int(h));
-        meta.m_frame = QRectF(*left, *top, double(*right) - *left, double(*bottom) - *top);
-        meta.m_firstRecord = 0;
-        if (!EmfPlayer::validate(bytes))
-            return std::nullopt;
-        return meta;
-    }
-
-    qsizetype header = 0;
-    bool placeable = false;
-    if (b.u32(0) == 0x9AC6CDD7u) {
-        placeable = true;
-        header = 22;
-        const auto left = b.i16(6), top = b.i16(8), right = b.i16(10), bottom = b.i16(12);
-        const auto inch = b.u16(14);
-        if (!left || !top || !right || !bottom || !inch || *inch == 0)
-            return std::nullopt;
-        const double w = std::round(std::abs(double(*right) - *left) * 96.0 / *inch);
-        const double h = std::round(std::abs(double(*bottom) - *top) * 96.0 / *inch);
-        if (w <= 0 || h <= 0 || w > MaxSide || h > MaxSide)
-            return std::nullopt;
-        meta.m_size = QSize(int(w), int(h));
-        meta.m_frame = QRectF(std::min(*left, *right), std::min(*top, *bottom), std::abs(double(*right) - *left),
-                              std::abs(double(*bottom) - *top));
-    }
+    const bool placeable = b.u32(0) == PlaceableKey;
+    const qsizetype header = placeable ? PlaceableSize : 0;
     const auto type = b.u16(header);
     const auto headerWords = b.u16(header + 2);
-    if (!type || !headerWords || (*type != 1 && *type != 2) || *headerWords != 9 ||
-        b.u16(header + 10).value_or(0) > MaxObjects)
+    if (!type || !headerWords || (*type != 1 && *type != 2) || *headerWords != WmfHeaderWords ||
+        b.u16(header + WmfObjectsAt).value_or(0) > MaxObjects)
         return std::nullopt;
-    meta.m_firstRecord = header + 18;
-    std::optional<QRectF> window = WmfPlayer::validate(bytes, meta.m_firstRecord);
-    if (!window)
+    meta.m_firstRecord = header + WmfHeaderSize;
+    const std::optional<WmfPlayer::Survey> survey = WmfPlayer::survey(bytes, meta.m_firstRecord);
+    if (!survey)
         return std::nullopt;
-    if (!placeable) {
-        const double longer = std::max(std::abs(window->width()), std::abs(window->height()));
-        if (longer <= 0)
-            return std::nullopt;
-        const double scale = longer > 1024 ? 1024.0 / longer : 1.0;
-        const double w = std::round(std::abs(window->width()) * scale);
-        const double h = std::round(std::abs(window->height()) * scale);
-        if (w <= 0 || h <= 0)
-            return std::nullopt;
-        meta.m_size = QSize(int(w), int(h));
-        meta.m_frame = *window;
-    }
+    if (placeable ? !meta.takePlaceableSize(b) : !meta.takeWindowSize(*survey))
+        return std::nullopt;
     return meta;
+}
+
+// The placeable header's bounds in logical units and its units per inch.
+bool Metafile::takePlaceableSize(const ByteReader &b)
+{
+    const auto left = b.i16(PlaceableBoundsAt), top = b.i16(PlaceableBoundsAt + 2);
+    const auto right = b.i16(PlaceableBoundsAt + 4), bottom = b.i16(PlaceableBoundsAt + 6);
+    const auto inch = b.u16(PlaceableInchAt);
+    if (!left || !top || !right || !bottom || !inch || *inch == 0)
+        return false;
+    const double w = std::round(std::abs(double(*right) - *left) * ScreenDpi / *inch);
+    const double h = std::round(std::abs(double(*bottom) - *top) * ScreenDpi / *inch);
+    if (!fits(w, h))
+        return false;
+    m_size = QSize(int(w), int(h));
+    m_frame = QRectF(std::min(*left, *right), std::min(*top, *bottom), std::abs(double(*right) - *left),
+                     std::abs(double(*bottom) - *top));
+    return true;
+}
+
+// Without a placeable header: the window the records set, or else the
+// extent of what they draw, one logical unit a pixel, the longer side at
+// most LargestGuessedSide.
+bool Metafile::takeWindowSize(const WmfPlayer::Survey &survey)
+{
+    QRectF frame = survey.window;
+    if (frame.width() == 0 || frame.height() == 0) {
+        if (survey.drawnExtent.isNull())
+            return false;
+        frame = QRectF(survey.drawnExtent.topLeft(), survey.drawnExtent.size() + QSizeF(1, 1));
+    }
+    const double longer = std::max(std::abs(frame.width()), std::abs(frame.height()));
+    const double scale = longer > LargestGuessedSide ? LargestGuessedSide / longer : 1.0;
+    const double w = std::max(1.0, std::round(std::abs(frame.width()) * scale));
+    const double h = std::max(1.0, std::round(std::abs(frame.height()) * scale));
+    if (!fits(w, h))
+        return false;
+    m_size = QSize(int(w), int(h));
+    m_frame = frame;
+    return true;
 }
 
 void Metafile::draw(QPainter &painter, const QRectF &target) const
@@ -84,6 +141,6 @@ void Metafile::draw(QPainter &painter, const QRectF &target) const
     if (m_enhanced)
         EmfPlayer(m_bytes, painter, target, zoom).play();
     else
-        WmfPlayer(m_bytes, m_firstRecord, m_frame, painter, target, zoom).play();
+        WmfPlayer(m_bytes, m_firstRecord, m_frame, QSizeF(m_size), painter, target, zoom).play();
     painter.restore();
 }

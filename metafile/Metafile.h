@@ -3,6 +3,9 @@
 // placeable header): parsed from bytes with every size, count and offset
 // checked, and played back as vectors onto a QPainter.
 
+#include "base/ByteReader.h"
+#include "metafile/WmfPlayer.h"
+
 #include <QByteArray>
 #include <QRectF>
 #include <QSize>
@@ -15,8 +18,9 @@ class QPainter;
 class Metafile
 {
 public:
-    // Larger natural sizes are refused.
-    static constexpr int MaxSide = 16384;
+    // Larger natural sizes are refused: the picture is shown at twice its
+    // size too, and no window may be wider or taller than 16 777 215 pixels.
+    static constexpr int MaxSide = 16'777'215 / 2;
     // Larger object tables are refused; real files use a few hundred.
     static constexpr int MaxObjects = 16384;
 
@@ -30,6 +34,11 @@ public:
     void draw(QPainter &painter, const QRectF &target) const;
 
 private:
+    static std::optional<Metafile> fromEnhanced(const QByteArray &bytes);
+    static std::optional<Metafile> fromWindows(const QByteArray &bytes);
+    bool takePlaceableSize(const ByteReader &b);
+    bool takeWindowSize(const WmfPlayer::Survey &survey);
+
     QByteArray m_bytes;
     QSize m_size;
     bool m_enhanced = false;

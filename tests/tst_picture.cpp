@@ -262,7 +262,10 @@ void TestPicture::sixteenBitChannelsReachFullRange_data()
     QTest::newRow("fields 5-6-5, 40-byte header")
         << sixteenBitBitmap(40, rgb565, 0x001F, 0xFFE0) << qRgb(0, 0, 255) << qRgb(255, 255, 0);
     QTest::newRow("fields 5-5-5, 40-byte header")
-        << sixteenBitBitmap(40, rgb555, 0x7C00, 0x0010) << qRgb(255, 0, 0) << qRgb(0, 0, 131);
+        << sixteenBitBitmap(40, rgb555, 0x7C00, 0x0010) << qRgb(255, 0, 0) << qRgb(0, 0, 132);
+    // Rounded to the nearest: 13 / 31 of 255 is 106.9.
+    QTest::newRow("plain 5-5-5, rounded")
+        << sixteenBitBitmap(40, {}, 0x000D, 0x01A0) << qRgb(0, 0, 107) << qRgb(0, 107, 0);
     QTest::newRow("fields 5-6-5, V4 header")
         << sixteenBitBitmap(108, rgb565, 0x07E0, 0x0020) << qRgb(0, 255, 0) << qRgb(0, 4, 0);
     QTest::newRow("fields 5-6-5, V5 header")

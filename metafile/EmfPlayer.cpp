@@ -1,0 +1,1033 @@
+#include "metafile/EmfPlayer.h"
+
+#include "metafile/Dib.h"
+#include "metafile/GdiCanvas.h"
+#include "metafile/PlayerSupport.h"
+
+#include <QPainter>
+
+#include <array>
+
+using namespace PlayerSupport;
+
+namespace {
+
+// [MS-EMF] 2.2.9 Header object: where its fields lie.
+constexpr qsizetype HeaderFrameAt = 24;   // RectL, 0.01 mm
+constexpr qsizetype HeaderHandlesAt = 56; // u16
+constexpr qsizetype HeaderDeviceAt = 72;  // SizeL, pixels
+constexpr qsizetype HeaderMillimetresAt = 80;
+constexpr double DefaultPixelsPerMm = 96 / 25.4;
+
+// Most rectangles one region may hold, and most vertices of a gradient.
+constexpr qsizetype MaxRegionRects = 1'000'000;
+
+// [MS-EMF] 2.1.26 Point enumeration, the types of EMR_POLYDRAW.
+constexpr std::uint8_t PointCloseFigure = 0x01;
+constexpr std::uint8_t PointTypeMask = 0x06;
+constexpr std::uint8_t PointLineTo = 0x02;
+constexpr std::uint8_t PointBezierTo = 0x04;
+constexpr std::uint8_t PointMoveTo = 0x06;
+
+// [MS-EMF] 2.1.15 GradientFill modes.
+constexpr std::uint32_t GradientFillRectH = 0;
+constexpr std::uint32_t GradientFillRectV = 1;
+constexpr std::uint32_t GradientFillTriangle = 2;
+
+struct EmfFrame {
+    QRectF frameDevice;
+    double pixelsPerMm = DefaultPixelsPerMm;
+    std::uint32_t handles = 1;
+};
+
+double ratio(double device, double millimetres)
+{
+    return millimetres > 0 && device > 0 ? device / millimetres : DefaultPixelsPerMm;
+}
+
+// The picture's frame in the reference device's pixels, from the header.
+EmfFrame readFrame(const ByteReader &b)
+{
+    const RecordView r(b, 0, qsizetype(b.u32(4).value_or(0)));
+    const QSizeF device = r.sizel(HeaderDeviceAt);
+    const QSizeF millimetres = r.sizel(HeaderMillimetresAt);
+    const double pxPerMmX = ratio(device.width(), millimetres.width());
+    const double pxPerMmY = ratio(device.height(), millimetres.height());
+    const QRectF frame = r.rectl(HeaderFrameAt);
+    EmfFrame h;
+    h.frameDevice = QRectF(frame.left() * pxPerMmX / 100, frame.top() * pxPerMmY / 100, frame.width() * pxPerMmX / 100,
+                           frame.height() * pxPerMmY / 100);
+    h.pixelsPerMm = (pxPerMmX + pxPerMmY) / 2;
+    h.handles = std::max<std::uint32_t>(r.u16(HeaderHandlesAt), 1);
+    return h;
+}
+
+QTransform xformAt(const RecordView &r, qsizetype o)
+{
+    return QTransform(r.f32(o), r.f32(o + 4), r.f32(o + 8), r.f32(o + 12), r.f32(o + 16), r.f32(o + 20));
+}
+
+// [MS-WMF] 2.2.2.3 BLENDFUNCTION packed in EMR_ALPHABLEND's operation field.
+struct BlendFunction {
+    double constantAlpha;
+    bool sourceAlpha;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The table: every record type of [MS-EMF] 2.1.1 that we draw or set aside.
+
+const EmfPlayer::Entry *EmfPlayer::entryFor(std::uint32_t type)
+{
+    using R = EmfRecord;
+    using P = EmfPlayer;
+    static const Entry entries[] = {
+        {R::Header, "EMR_HEADER", nullptr, "read before playing: frame, device and object count"},
+        {R::PolyBezier, "EMR_POLYBEZIER", &P::polyBezier, nullptr},
+        {R::Polygon, "EMR_POLYGON", &P::polygon, nullptr},
+        {R::Polyline, "EMR_POLYLINE", &P::polyline, nullptr},
+        {R::PolyBezierTo, "EMR_POLYBEZIERTO", &P::polyBezierTo, nullptr},
+        {R::PolylineTo, "EMR_POLYLINETO", &P::polylineTo, nullptr},
+        {R::PolyPolyline, "EMR_POLYPOLYLINE", &P::polyPolyline, nullptr},
+        {R::PolyPolygon, "EMR_POLYPOLYGON", &P::polyPolygon, nullptr},
+        {R::SetWindowExtEx, "EMR_SETWINDOWEXTEX", &P::setWindowExtEx, nullptr},
+        {R::SetWindowOrgEx, "EMR_SETWINDOWORGEX", &P::setWindowOrgEx, nullptr},
+        {R::SetViewportExtEx, "EMR_SETVIEWPORTEXTEX", &P::setViewportExtEx, nullptr},
+        {R::SetViewportOrgEx, "EMR_SETVIEWPORTORGEX", &P::setViewportOrgEx, nullptr},
+        {R::SetBrushOrgEx, "EMR_SETBRUSHORGEX", nullptr, "moves only the phase of hatch and pattern brushes"},
+        {R::SetPixelV, "EMR_SETPIXELV", &P::setPixelV, nullptr},
+        {R::SetMapperFlags, "EMR_SETMAPPERFLAGS", nullptr, "font matching hint; fontconfig matches"},
+        {R::SetMapMode, "EMR_SETMAPMODE", &P::setMapMode, nullptr},
+        {R::SetBkMode, "EMR_SETBKMODE", &P::setBkMode, nullptr},
+        {R::SetPolyFillMode, "EMR_SETPOLYFILLMODE", &P::setPolyFillMode, nullptr},
+        {R::SetRop2, "EMR_SETROP2", &P::setRop2, nullptr},
+        {R::SetStretchBltMode, "EMR_SETSTRETCHBLTMODE", nullptr, "every stretched bitmap is smoothed"},
+        {R::SetTextAlign, "EMR_SETTEXTALIGN", &P::setTextAlign, nullptr},
+        {R::SetColorAdjustment, "EMR_SETCOLORADJUSTMENT", nullptr, "applies to halftone stretching only"},
+        {R::SetTextColor, "EMR_SETTEXTCOLOR", &P::setTextColor, nullptr},
+        {R::SetBkColor, "EMR_SETBKCOLOR", &P::setBkColor, nullptr},
+        {R::OffsetClipRgn, "EMR_OFFSETCLIPRGN", &P::offsetClipRgn, nullptr},
+        {R::MoveToEx, "EMR_MOVETOEX", &P::moveToEx, nullptr},
+        {R::SetMetaRgn, "EMR_SETMETARGN", nullptr, "the clip stays in force as the meta region"},
+        {R::ExcludeClipRect, "EMR_EXCLUDECLIPRECT", &P::excludeClipRect, nullptr},
+        {R::IntersectClipRect, "EMR_INTERSECTCLIPRECT", &P::intersectClipRect, nullptr},
+        {R::ScaleViewportExtEx, "EMR_SCALEVIEWPORTEXTEX", &P::scaleViewportExtEx, nullptr},
+        {R::ScaleWindowExtEx, "EMR_SCALEWINDOWEXTEX", &P::scaleWindowExtEx, nullptr},
+        {R::SaveDc, "EMR_SAVEDC", &P::saveDc, nullptr},
+        {R::RestoreDc, "EMR_RESTOREDC", &P::restoreDc, nullptr},
+        {R::SetWorldTransform, "EMR_SETWORLDTRANSFORM", &P::setWorldTransform, nullptr},
+        {R::ModifyWorldTransform, "EMR_MODIFYWORLDTRANSFORM", &P::modifyWorldTransform, nullptr},
+        {R::SelectObject, "EMR_SELECTOBJECT", &P::selectObject, nullptr},
+        {R::CreatePen, "EMR_CREATEPEN", &P::createPen, nullptr},
+        {R::CreateBrushIndirect, "EMR_CREATEBRUSHINDIRECT", &P::createBrushIndirect, nullptr},
+        {R::DeleteObject, "EMR_DELETEOBJECT", &P::deleteObject, nullptr},
+        {R::AngleArc, "EMR_ANGLEARC", &P::angleArc, nullptr},
+        {R::Ellipse, "EMR_ELLIPSE", &P::ellipse, nullptr},
+        {R::Rectangle, "EMR_RECTANGLE", &P::rectangle, nullptr},
+        {R::RoundRect, "EMR_ROUNDRECT", &P::roundRect, nullptr},
+        {R::Arc, "EMR_ARC", &P::arc, nullptr},
+        {R::Chord, "EMR_CHORD", &P::chord, nullptr},
+        {R::Pie, "EMR_PIE", &P::pie, nullptr},
+        {R::SelectPalette, "EMR_SELECTPALETTE", &P::selectPalette, nullptr},
+        {R::CreatePalette, "EMR_CREATEPALETTE", &P::createPalette, nullptr},
+        {R::SetPaletteEntries, "EMR_SETPALETTEENTRIES", &P::setPaletteEntries, nullptr},
+        {R::ResizePalette, "EMR_RESIZEPALETTE", nullptr, "entries past the end read as the last one"},
+        {R::RealizePalette, "EMR_REALIZEPALETTE", nullptr, "a true-colour target needs no realizing"},
+        {R::ExtFloodFill, "EMR_EXTFLOODFILL", nullptr,
+         "fills by the colour already drawn, which a vector "
+         "playback does not keep"},
+        {R::LineTo, "EMR_LINETO", &P::lineTo, nullptr},
+        {R::ArcTo, "EMR_ARCTO", &P::arcTo, nullptr},
+        {R::PolyDraw, "EMR_POLYDRAW", &P::polyDraw, nullptr},
+        {R::SetArcDirection, "EMR_SETARCDIRECTION", &P::setArcDirection, nullptr},
+        {R::SetMiterLimit, "EMR_SETMITERLIMIT", &P::setMiterLimit, nullptr},
+        {R::BeginPath, "EMR_BEGINPATH", &P::beginPath, nullptr},
+        {R::EndPath, "EMR_ENDPATH", &P::endPath, nullptr},
+        {R::CloseFigure, "EMR_CLOSEFIGURE", &P::closeFigure, nullptr},
+        {R::FillPath, "EMR_FILLPATH", &P::fillPath, nullptr},
+        {R::StrokeAndFillPath, "EMR_STROKEANDFILLPATH", &P::strokeAndFillPath, nullptr},
+        {R::StrokePath, "EMR_STROKEPATH", &P::strokePath, nullptr},
+        {R::FlattenPath, "EMR_FLATTENPATH", nullptr, "curves are drawn exactly; flattening shows no difference"},
+        {R::WidenPath, "EMR_WIDENPATH", &P::widenPath, nullptr},
+        {R::SelectClipPath, "EMR_SELECTCLIPPATH", &P::selectClipPath, nullptr},
+        {R::AbortPath, "EMR_ABORTPATH", &P::abortPath, nullptr},
+        {R::Comment, "EMR_COMMENT", nullptr, "private data and EMF+ records, drawn by no GDI player"},
+        {R::FillRgn, "EMR_FILLRGN", &P::fillRgn, nullptr},
+        {R::FrameRgn, "EMR_FRAMERGN", &P::frameRgn, nullptr},
+        {R::InvertRgn, "EMR_INVERTRGN", &P::invertRgn, nullptr},
+        {R::PaintRgn, "EMR_PAINTRGN", &P::paintRgn, nullptr},
+        {R::ExtSelectClipRgn, "EMR_EXTSELECTCLIPRGN", &P::extSelectClipRgn, nullptr},
+        {R::BitBlt, "EMR_BITBLT", &P::bitBlt, nullptr},
+        {R::StretchBlt, "EMR_STRETCHBLT", &P::stretchBlt, nullptr},
+        {R::MaskBlt, "EMR_MASKBLT", &P::maskBlt, nullptr},
+        {R::PlgBlt, "EMR_PLGBLT", &P::plgBlt, nullptr},
+        {R::SetDiBitsToDevice, "EMR_SETDIBITSTODEVICE", &P::setDiBitsToDevice, nullptr},
+        {R::StretchDiBits, "EMR_STRETCHDIBITS", &P::stretchDiBits, nullptr},
+        {R::ExtCreateFontIndirectW, "EMR_EXTCREATEFONTINDIRECTW", &P::extCreateFontIndirectW, nullptr},
+        {R::ExtTextOutA, "EMR_EXTTEXTOUTA", &P::extTextOutA, nullptr},
+        {R::ExtTextOutW, "EMR_EXTTEXTOUTW", &P::extTextOutW, nullptr},
+        {R::PolyBezier16, "EMR_POLYBEZIER16", &P::polyBezier16, nullptr},
+        {R::Polygon16, "EMR_POLYGON16", &P::polygon16, nullptr},
+        {R::Polyline16, "EMR_POLYLINE16", &P::polyline16, nullptr},
+        {R::PolyBezierTo16, "EMR_POLYBEZIERTO16", &P::polyBezierTo16, nullptr},
+        {R::PolylineTo16, "EMR_POLYLINETO16", &P::polylineTo16, nullptr},
+        {R::PolyPolyline16, "EMR_POLYPOLYLINE16", &P::polyPolyline16, nullptr},
+        {R::PolyPolygon16, "EMR_POLYPOLYGON16", &P::polyPolygon16, nullptr},
+        {R::PolyDraw16, "EMR_POLYDRAW16", &P::polyDraw16, nullptr},
+        {R::CreateMonoBrush, "EMR_CREATEMONOBRUSH", &P::createMonoBrush, nullptr},
+        {R::CreateDibPatternBrushPt, "EMR_CREATEDIBPATTERNBRUSHPT", &P::createDibPatternBrushPt, nullptr},
+        {R::ExtCreatePen, "EMR_EXTCREATEPEN", &P::extCreatePen, nullptr},
+        {R::PolyTextOutA, "EMR_POLYTEXTOUTA", &P::polyTextOutA, nullptr},
+        {R::PolyTextOutW, "EMR_POLYTEXTOUTW", &P::polyTextOutW, nullptr},
+        {R::SetIcmMode, "EMR_SETICMMODE", nullptr, "colour management: colours are drawn as given"},
+        {R::CreateColorSpace, "EMR_CREATECOLORSPACE", nullptr, "colour management: colours are drawn as given"},
+        {R::SetColorSpace, "EMR_SETCOLORSPACE", nullptr, "colour management: colours are drawn as given"},
+        {R::DeleteColorSpace, "EMR_DELETECOLORSPACE", nullptr, "colour management: colours are drawn as given"},
+        {R::GlsRecord, "EMR_GLSRECORD", nullptr, "OpenGL commands for a printer driver"},
+        {R::GlsBoundedRecord, "EMR_GLSBOUNDEDRECORD", nullptr, "OpenGL commands for a printer driver"},
+        {R::PixelFormat, "EMR_PIXELFORMAT", nullptr, "OpenGL pixel format, nothing drawn"},
+        {R::DrawEscape, "EMR_DRAWESCAPE", nullptr, "driver escape, nothing drawn"},
+        {R::ExtEscape, "EMR_EXTESCAPE", nullptr, "driver escape, nothing drawn"},
+        {R::SmallTextOut, "EMR_SMALLTEXTOUT", &P::smallTextOut, nullptr},
+        {R::ForceUfiMapping, "EMR_FORCEUFIMAPPING", nullptr, "font identifier for printing; fontconfig matches"},
+        {R::NamedEscape, "EMR_NAMEDESCAPE", nullptr, "driver escape, nothing drawn"},
+        {R::ColorCorrectPalette, "EMR_COLORCORRECTPALETTE", nullptr, "colour management"},
+        {R::SetIcmProfileA, "EMR_SETICMPROFILEA", nullptr, "colour management"},
+        {R::SetIcmProfileW, "EMR_SETICMPROFILEW", nullptr, "colour management"},
+        {R::AlphaBlend, "EMR_ALPHABLEND", &P::alphaBlend, nullptr},
+        {R::SetLayout, "EMR_SETLAYOUT", nullptr, "right-to-left layout of bitmaps; none in our pictures"},
+        {R::TransparentBlt, "EMR_TRANSPARENTBLT", &P::transparentBlt, nullptr},
+        {R::GradientFill, "EMR_GRADIENTFILL", &P::gradientFill, nullptr},
+        {R::SetLinkedUfis, "EMR_SETLINKEDUFIS", nullptr, "font linking for printing; fontconfig falls back"},
+        {R::SetTextJustification, "EMR_SETTEXTJUSTIFICATION", nullptr, "text records carry their own advances"},
+        {R::ColorMatchToTargetW, "EMR_COLORMATCHTOTARGETW", nullptr, "colour management"},
+        {R::CreateColorSpaceW, "EMR_CREATECOLORSPACEW", nullptr, "colour management"},
+    };
+    static const auto index = [] {
+        std::array<const Entry *, 128> byType{};
+        for (const Entry &e : entries)
+            byType[std::size_t(e.type)] = &e;
+        return byType;
+    }();
+    return type < index.size() ? index[type] : nullptr;
+}
+
+RecordHandling EmfPlayer::handling(std::uint32_t type)
+{
+    const Entry *entry = entryFor(type);
+    if (!entry)
+        return {};
+    return {entry->name, entry->play != nullptr, entry->ignoredBecause};
+}
+
+// ---------------------------------------------------------------------------
+// The walk.
+
+bool EmfPlayer::validate(const QByteArray &bytes)
+{
+    return walkEmfRecords(ByteReader(bytes), [](std::uint32_t, const RecordView &) { return true; }) ==
+           WalkEnd::EndOfFile;
+}
+
+EmfPlayer::EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom)
+    : m_bytes(bytes), m_b(bytes)
+{
+    const EmfFrame h = readFrame(m_b);
+    m_canvas = std::make_unique<GdiCanvas>(painter, target, h.frameDevice, h.pixelsPerMm, zoom);
+    m_objects = std::make_unique<GdiObjectTable>(h.handles);
+}
+
+EmfPlayer::~EmfPlayer() = default;
+
+void EmfPlayer::play()
+{
+    walkEmfRecords(m_b, [this](std::uint32_t type, const RecordView &r) {
+        const Entry *entry = entryFor(type);
+        if (entry && entry->play)
+            (this->*entry->play)(r);
+        return true;
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Reading points, bitmaps and regions.
+
+// [MS-EMF] 2.3.5 poly records: Bounds, Count at 24, the points at 28.
+QPolygonF EmfPlayer::points(const RecordView &r, bool small) const
+{
+    constexpr qsizetype CountAt = 24;
+    constexpr qsizetype PointsAt = 28;
+    QPolygonF polygon;
+    const qsizetype count = r.u32(CountAt);
+    const qsizetype each = small ? 4 : 8;
+    if (count <= 0 || count > MaxItems || !r.has(PointsAt, count * each))
+        return polygon;
+    polygon.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        const qsizetype o = PointsAt + i * each;
+        polygon << (small ? r.points(o) : r.pointl(o));
+    }
+    return polygon;
+}
+
+// [MS-EMF] 2.3.5.30 EMR_POLYPOLYGON and kin: the number of polygons at 24,
+// the total point count at 28, each polygon's count from 32, then the points.
+std::vector<QPolygonF> EmfPlayer::polyPoints(const RecordView &r, bool small) const
+{
+    constexpr qsizetype PolysAt = 24;
+    constexpr qsizetype TotalAt = 28;
+    constexpr qsizetype CountsAt = 32;
+    std::vector<QPolygonF> result;
+    const qsizetype polys = r.u32(PolysAt);
+    const qsizetype total = r.u32(TotalAt);
+    const qsizetype each = small ? 4 : 8;
+    if (polys <= 0 || polys > MaxItems || total <= 0 || total > MaxItems || !r.has(CountsAt, polys * 4) ||
+        !r.has(CountsAt + polys * 4, total * each))
+        return result;
+    qsizetype next = CountsAt + polys * 4;
+    qsizetype used = 0;
+    for (qsizetype p = 0; p < polys; ++p) {
+        const qsizetype count = r.u32(CountsAt + p * 4);
+        if (count > total - used)
+            break;
+        QPolygonF polygon;
+        polygon.reserve(count);
+        for (qsizetype i = 0; i < count; ++i, next += each)
+            polygon << (small ? r.points(next) : r.pointl(next));
+        used += count;
+        result.push_back(std::move(polygon));
+    }
+    return result;
+}
+
+// A bitmap given by offBmi, cbBmi, offBits and cbBits from OffBmiAt on.
+QImage EmfPlayer::bitmap(const RecordView &r, qsizetype offBmiAt, bool sourceAlpha) const
+{
+    const qsizetype offBmi = r.u32(offBmiAt);
+    const qsizetype cbBmi = r.u32(offBmiAt + 4);
+    const qsizetype offBits = r.u32(offBmiAt + 8);
+    const qsizetype cbBits = r.u32(offBmiAt + 12);
+    if (cbBmi == 0 || !r.has(offBmi, cbBmi) || !r.has(offBits, cbBits))
+        return QImage();
+    return Dib::decode(m_bytes, r.start() + offBmi, cbBmi, r.start() + offBits, cbBits,
+                       sourceAlpha ? Dib::Alpha::Premultiplied : Dib::Alpha::Opaque);
+}
+
+// [MS-EMF] 2.2.24 RegionData: a 32-byte header whose count at 8 gives the
+// rectangles that follow it.
+QPainterPath EmfPlayer::region(const RecordView &r, qsizetype at, qsizetype size) const
+{
+    constexpr qsizetype RegionHeaderSize = 32;
+    constexpr qsizetype CountAt = 8;
+    QPainterPath path;
+    if (size < RegionHeaderSize || !r.has(at, size))
+        return path;
+    const qsizetype count = r.u32(at + CountAt);
+    if (count <= 0 || count > MaxRegionRects || !r.has(at + RegionHeaderSize, count * 16))
+        return path;
+    for (qsizetype i = 0; i < count; ++i)
+        path.addRect(r.rectl(at + RegionHeaderSize + i * 16).normalized());
+    return path.simplified();
+}
+
+// ---------------------------------------------------------------------------
+// Lines and shapes.
+
+void EmfPlayer::polyBezier(const RecordView &r)
+{
+    m_canvas->polyBezier(points(r, false));
+}
+void EmfPlayer::polygon(const RecordView &r)
+{
+    m_canvas->polygon(points(r, false));
+}
+void EmfPlayer::polyline(const RecordView &r)
+{
+    m_canvas->polyline(points(r, false));
+}
+void EmfPlayer::polyBezierTo(const RecordView &r)
+{
+    m_canvas->polyBezierTo(points(r, false));
+}
+void EmfPlayer::polylineTo(const RecordView &r)
+{
+    m_canvas->polylineTo(points(r, false));
+}
+void EmfPlayer::polyPolyline(const RecordView &r)
+{
+    m_canvas->polyPolyline(polyPoints(r, false));
+}
+void EmfPlayer::polyPolygon(const RecordView &r)
+{
+    m_canvas->polyPolygon(polyPoints(r, false));
+}
+void EmfPlayer::polyBezier16(const RecordView &r)
+{
+    m_canvas->polyBezier(points(r, true));
+}
+void EmfPlayer::polygon16(const RecordView &r)
+{
+    m_canvas->polygon(points(r, true));
+}
+void EmfPlayer::polyline16(const RecordView &r)
+{
+    m_canvas->polyline(points(r, true));
+}
+void EmfPlayer::polyBezierTo16(const RecordView &r)
+{
+    m_canvas->polyBezierTo(points(r, true));
+}
+void EmfPlayer::polylineTo16(const RecordView &r)
+{
+    m_canvas->polylineTo(points(r, true));
+}
+void EmfPlayer::polyPolyline16(const RecordView &r)
+{
+    m_canvas->polyPolyline(polyPoints(r, true));
+}
+void EmfPlayer::polyPolygon16(const RecordView &r)
+{
+    m_canvas->polyPolygon(polyPoints(r, true));
+}
+void EmfPlayer::polyDraw(const RecordView &r)
+{
+    polyDrawPoints(r, false);
+}
+void EmfPlayer::polyDraw16(const RecordView &r)
+{
+    polyDrawPoints(r, true);
+}
+
+// [MS-EMF] 2.3.5.22 EMR_POLYDRAW: the points, then one type byte each.
+void EmfPlayer::polyDrawPoints(const RecordView &r, bool small)
+{
+    const QPolygonF all = points(r, small);
+    const qsizetype typesAt = 28 + all.size() * (small ? 4 : 8);
+    if (all.isEmpty() || !r.has(typesAt, all.size()))
+        return;
+    GdiCanvas &c = *m_canvas;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const std::uint8_t type = r.u8(typesAt + i);
+        switch (type & PointTypeMask) {
+        case PointMoveTo:
+            c.moveTo(all[i]);
+            break;
+        case PointLineTo:
+            c.lineTo(all[i]);
+            break;
+        case PointBezierTo:
+            if (i + 2 < all.size()) {
+                c.polyBezierTo(QPolygonF{all[i], all[i + 1], all[i + 2]});
+                i += 2;
+            }
+            break;
+        default:
+            break;
+        }
+        if (type & PointCloseFigure)
+            c.closeFigure();
+    }
+}
+
+void EmfPlayer::angleArc(const RecordView &r)
+{
+    m_canvas->angleArc(r.pointl(8), r.u32(16), r.f32(20), r.f32(24));
+}
+void EmfPlayer::ellipse(const RecordView &r)
+{
+    m_canvas->ellipse(r.rectl(8));
+}
+void EmfPlayer::rectangle(const RecordView &r)
+{
+    m_canvas->rectangle(r.rectl(8));
+}
+void EmfPlayer::roundRect(const RecordView &r)
+{
+    m_canvas->roundRect(r.rectl(8), r.sizel(24));
+}
+void EmfPlayer::arc(const RecordView &r)
+{
+    m_canvas->arc(r.rectl(8), r.pointl(24), r.pointl(32));
+}
+void EmfPlayer::arcTo(const RecordView &r)
+{
+    m_canvas->arcTo(r.rectl(8), r.pointl(24), r.pointl(32));
+}
+void EmfPlayer::chord(const RecordView &r)
+{
+    m_canvas->chord(r.rectl(8), r.pointl(24), r.pointl(32));
+}
+void EmfPlayer::pie(const RecordView &r)
+{
+    m_canvas->pie(r.rectl(8), r.pointl(24), r.pointl(32));
+}
+void EmfPlayer::moveToEx(const RecordView &r)
+{
+    m_canvas->moveTo(r.pointl(8));
+}
+void EmfPlayer::lineTo(const RecordView &r)
+{
+    m_canvas->lineTo(r.pointl(8));
+}
+void EmfPlayer::setPixelV(const RecordView &r)
+{
+    m_canvas->setPixel(r.pointl(8), m_canvas->resolve(r.u32(16)));
+}
+
+// ---------------------------------------------------------------------------
+// Mapping and state.
+
+void EmfPlayer::setWindowExtEx(const RecordView &r)
+{
+    m_canvas->setWindowExt(r.sizel(8));
+}
+void EmfPlayer::setWindowOrgEx(const RecordView &r)
+{
+    m_canvas->setWindowOrg(r.pointl(8));
+}
+void EmfPlayer::setViewportExtEx(const RecordView &r)
+{
+    m_canvas->setViewportExt(r.sizel(8));
+}
+void EmfPlayer::setViewportOrgEx(const RecordView &r)
+{
+    m_canvas->setViewportOrg(r.pointl(8));
+}
+// xNum, xDenom, yNum, yDenom.
+void EmfPlayer::scaleViewportExtEx(const RecordView &r)
+{
+    m_canvas->scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+}
+void EmfPlayer::scaleWindowExtEx(const RecordView &r)
+{
+    m_canvas->scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+}
+void EmfPlayer::setMapMode(const RecordView &r)
+{
+    m_canvas->setMapMode(MapMode(r.u32(8)));
+}
+void EmfPlayer::setWorldTransform(const RecordView &r)
+{
+    m_canvas->setWorldTransform(xformAt(r, 8));
+}
+void EmfPlayer::modifyWorldTransform(const RecordView &r)
+{
+    m_canvas->modifyWorldTransform(xformAt(r, 8), int(r.u32(32)));
+}
+void EmfPlayer::setBkMode(const RecordView &r)
+{
+    m_canvas->setBkMode(int(r.u32(8)));
+}
+void EmfPlayer::setPolyFillMode(const RecordView &r)
+{
+    m_canvas->setPolyFillMode(int(r.u32(8)));
+}
+void EmfPlayer::setRop2(const RecordView &r)
+{
+    m_canvas->setRop2(int(r.u32(8)));
+}
+void EmfPlayer::setTextAlign(const RecordView &r)
+{
+    m_canvas->setTextAlign(r.u32(8));
+}
+void EmfPlayer::setTextColor(const RecordView &r)
+{
+    m_canvas->setTextColor(m_canvas->resolve(r.u32(8)));
+}
+void EmfPlayer::setBkColor(const RecordView &r)
+{
+    m_canvas->setBkColor(m_canvas->resolve(r.u32(8)));
+}
+void EmfPlayer::setArcDirection(const RecordView &r)
+{
+    m_canvas->setArcDirection(int(r.u32(8)));
+}
+
+// The document gives an integer; GDI writes a float. A float's bits read as
+// an integer are far larger than any sensible limit.
+void EmfPlayer::setMiterLimit(const RecordView &r)
+{
+    constexpr std::uint32_t LargestIntegerLimit = 0x10000;
+    const std::uint32_t raw = r.u32(8);
+    m_canvas->setMiterLimit(raw < LargestIntegerLimit ? double(raw) : double(r.f32(8)));
+}
+
+void EmfPlayer::saveDc(const RecordView &)
+{
+    m_canvas->saveDC();
+}
+void EmfPlayer::restoreDc(const RecordView &r)
+{
+    m_canvas->restoreDC(r.i32(8));
+}
+
+// ---------------------------------------------------------------------------
+// Objects.
+
+void EmfPlayer::selectObject(const RecordView &r)
+{
+    const std::uint32_t index = r.u32(8);
+    if (index & StockObject::Flag)
+        m_canvas->selectStockObject(index);
+    else
+        PlayerSupport::selectObject(*m_canvas, m_objects->get(index));
+}
+
+void EmfPlayer::deleteObject(const RecordView &r)
+{
+    m_objects->remove(r.u32(8));
+}
+
+// [MS-EMF] 2.3.7.7 EMR_CREATEPEN: ihPen, then LogPen: style, width, colour.
+void EmfPlayer::createPen(const RecordView &r)
+{
+    GdiObject object;
+    object.kind = GdiObject::Kind::Pen;
+    object.pen.style = r.u32(12);
+    object.pen.width = r.i32(16);
+    object.pen.color = m_canvas->resolve(r.u32(24));
+    m_objects->put(r.u32(8), object);
+}
+
+// [MS-EMF] 2.3.7.9 EMR_EXTCREATEPEN: ihPen, the pattern bitmap's place, then
+// LogPenEx: style at 28, width, brush style, colour, hatch, dash entries.
+void EmfPlayer::extCreatePen(const RecordView &r)
+{
+    constexpr qsizetype MaxDashEntries = 16;
+    GdiObject object;
+    object.kind = GdiObject::Kind::Pen;
+    GdiPen &pen = object.pen;
+    pen.style = r.u32(28);
+    pen.width = r.u32(32);
+    pen.cosmetic = !(pen.style & PenStyle::Geometric);
+    pen.color = m_canvas->resolve(r.u32(40));
+    if (r.u32(36) == BrushStyle::Null)
+        pen.style = (pen.style & ~PenStyle::StyleMask) | PenStyle::Null;
+    const qsizetype entries = r.u32(48);
+    if (entries > 0 && entries <= MaxDashEntries && r.has(52, entries * 4)) {
+        for (qsizetype i = 0; i < entries; ++i)
+            pen.userDashes << r.u32(52 + i * 4);
+    }
+    m_objects->put(r.u32(8), object);
+}
+
+// [MS-EMF] 2.3.7.1 EMR_CREATEBRUSHINDIRECT: ihBrush, LogBrush: style, colour, hatch.
+void EmfPlayer::createBrushIndirect(const RecordView &r)
+{
+    GdiObject object;
+    object.kind = GdiObject::Kind::Brush;
+    object.brush.style = r.u32(12);
+    object.brush.color = m_canvas->resolve(r.u32(16));
+    object.brush.hatch = r.u32(20);
+    m_objects->put(r.u32(8), object);
+}
+
+// [MS-EMF] 2.3.7.3 EMR_CREATEDIBPATTERNBRUSHPT: ihBrush, usage, the bitmap at 16.
+void EmfPlayer::createDibPatternBrushPt(const RecordView &r)
+{
+    GdiObject object;
+    object.kind = GdiObject::Kind::Brush;
+    object.brush.style = BrushStyle::DibPatternPt;
+    object.brush.pattern = bitmap(r, 16);
+    m_objects->put(r.u32(8), object);
+}
+
+// [MS-EMF] 2.3.7.5 EMR_CREATEMONOBRUSH: laid out as the pattern brush. Its
+// clear bits take the text colour and its set bits the background colour,
+// those in force when it is made.
+void EmfPlayer::createMonoBrush(const RecordView &r)
+{
+    const QImage pattern = bitmap(r, 16);
+    if (pattern.isNull())
+        return;
+    const QRgb clear = m_canvas->textColor().rgb();
+    const QRgb set = m_canvas->bkColor().rgb();
+    QImage colored(pattern.size(), QImage::Format_RGB32);
+    for (int y = 0; y < pattern.height(); ++y)
+        for (int x = 0; x < pattern.width(); ++x)
+            colored.setPixel(x, y, qGray(pattern.pixel(x, y)) < 128 ? clear : set);
+    GdiObject object;
+    object.kind = GdiObject::Kind::Brush;
+    object.brush.style = BrushStyle::Pattern;
+    object.brush.pattern = colored;
+    m_objects->put(r.u32(8), object);
+}
+
+// [MS-EMF] 2.3.7.8 EMR_EXTCREATEFONTINDIRECTW: ihFonts, then LogFont.
+void EmfPlayer::extCreateFontIndirectW(const RecordView &r)
+{
+    constexpr qsizetype FaceAt = 40;
+    constexpr qsizetype FaceChars = 32;
+    GdiObject object;
+    object.kind = GdiObject::Kind::Font;
+    GdiFont &f = object.font;
+    f.height = r.i32(12);
+    f.width = r.i32(16);
+    f.escapement = r.i32(20);
+    f.weight = r.i32(28);
+    f.italic = r.u8(32);
+    f.underline = r.u8(33);
+    f.strikeOut = r.u8(34);
+    const QString face = untilZero(utf16At(r, FaceAt, std::min<qsizetype>(FaceChars, (r.size() - FaceAt) / 2)));
+    if (!face.isEmpty())
+        f.face = face;
+    m_objects->put(r.u32(8), object);
+}
+
+// [MS-EMF] 2.3.7.6 EMR_CREATEPALETTE: ihPal, LogPalette: version, count, entries.
+void EmfPlayer::createPalette(const RecordView &r)
+{
+    GdiObject object;
+    object.kind = GdiObject::Kind::Palette;
+    object.palette = paletteEntries(r, 16, r.u16(14));
+    m_objects->put(r.u32(8), object);
+}
+
+void EmfPlayer::selectPalette(const RecordView &r)
+{
+    const std::uint32_t index = r.u32(8);
+    if (index & StockObject::Flag)
+        m_canvas->selectStockObject(index);
+    else
+        PlayerSupport::selectObject(*m_canvas, m_objects->get(index));
+}
+
+// [MS-EMF] 2.3.8.4 EMR_SETPALETTEENTRIES: ihPal, start, count, entries.
+void EmfPlayer::setPaletteEntries(const RecordView &r)
+{
+    GdiObject *palette = m_objects->get(r.u32(8));
+    const QVector<QRgb> entries = paletteEntries(r, 20, r.u32(16));
+    const qsizetype start = r.u32(12);
+    if (!palette || palette->kind != GdiObject::Kind::Palette || start > 65535)
+        return;
+    if (palette->palette.size() < start + entries.size())
+        palette->palette.resize(start + entries.size());
+    std::copy(entries.begin(), entries.end(), palette->palette.begin() + start);
+}
+
+// ---------------------------------------------------------------------------
+// Paths and clipping.
+
+void EmfPlayer::beginPath(const RecordView &)
+{
+    m_canvas->beginPath();
+}
+void EmfPlayer::endPath(const RecordView &)
+{
+    m_canvas->endPath();
+}
+void EmfPlayer::closeFigure(const RecordView &)
+{
+    m_canvas->closeFigure();
+}
+void EmfPlayer::fillPath(const RecordView &)
+{
+    m_canvas->fillPath();
+}
+void EmfPlayer::strokeAndFillPath(const RecordView &)
+{
+    m_canvas->strokeAndFillPath();
+}
+void EmfPlayer::strokePath(const RecordView &)
+{
+    m_canvas->strokePath();
+}
+void EmfPlayer::widenPath(const RecordView &)
+{
+    m_canvas->widenPath();
+}
+void EmfPlayer::selectClipPath(const RecordView &r)
+{
+    m_canvas->selectClipPath(int(r.u32(8)));
+}
+void EmfPlayer::abortPath(const RecordView &)
+{
+    m_canvas->abortPath();
+}
+void EmfPlayer::excludeClipRect(const RecordView &r)
+{
+    m_canvas->excludeClipRect(r.rectl(8));
+}
+void EmfPlayer::intersectClipRect(const RecordView &r)
+{
+    m_canvas->intersectClipRect(r.rectl(8));
+}
+void EmfPlayer::offsetClipRgn(const RecordView &r)
+{
+    m_canvas->offsetClipRegion(r.pointl(8));
+}
+
+// [MS-EMF] 2.3.2.2 EMR_EXTSELECTCLIPRGN: size, mode, RegionData in device units.
+void EmfPlayer::extSelectClipRgn(const RecordView &r)
+{
+    constexpr qsizetype RegionAt = 16;
+    constexpr qsizetype RegionHeaderSize = 32;
+    const qsizetype size = r.u32(8);
+    const int mode = int(r.u32(12));
+    std::vector<QRectF> rects;
+    if (size >= RegionHeaderSize && r.has(RegionAt, size)) {
+        const qsizetype count = r.u32(RegionAt + 8);
+        if (count > 0 && count <= MaxRegionRects && r.has(RegionAt + RegionHeaderSize, count * 16)) {
+            for (qsizetype i = 0; i < count; ++i)
+                rects.push_back(r.rectl(RegionAt + RegionHeaderSize + i * 16));
+        }
+    }
+    m_canvas->selectClipRegion(rects, mode);
+}
+
+// [MS-EMF] 2.3.5.10 EMR_FILLRGN: bounds, size at 24, ihBrush at 28, region at 32.
+void EmfPlayer::fillRgn(const RecordView &r)
+{
+    const GdiObject *brush = m_objects->get(r.u32(28));
+    if (brush && brush->kind == GdiObject::Kind::Brush)
+        m_canvas->fillRegion(region(r, 32, r.u32(24)), brush->brush);
+}
+
+// [MS-EMF] 2.3.5.11 EMR_FRAMERGN: as EMR_FILLRGN, with width and height before the region.
+void EmfPlayer::frameRgn(const RecordView &r)
+{
+    const GdiObject *brush = m_objects->get(r.u32(28));
+    if (brush && brush->kind == GdiObject::Kind::Brush)
+        m_canvas->frameRegion(region(r, 40, r.u32(24)), brush->brush, QSizeF(r.i32(32), r.i32(36)));
+}
+
+// [MS-EMF] 2.3.5.14 EMR_INVERTRGN and 2.3.5.15 EMR_PAINTRGN: bounds, size, region at 28.
+void EmfPlayer::invertRgn(const RecordView &r)
+{
+    m_canvas->invertRegion(region(r, 28, r.u32(24)));
+}
+void EmfPlayer::paintRgn(const RecordView &r)
+{
+    m_canvas->fillRegion(region(r, 28, r.u32(24)), m_canvas->brush());
+}
+
+// ---------------------------------------------------------------------------
+// Bitmaps.
+
+// [MS-EMF] 2.3.1.2 EMR_BITBLT: destination at 24, operation at 40, source
+// origin at 44, the source bitmap's place at 84; without a bitmap it is a
+// pattern operation.
+void EmfPlayer::bitBlt(const RecordView &r)
+{
+    stretchedBlt(r, QSizeF(r.i32(32), r.i32(36)));
+}
+
+// [MS-EMF] 2.3.1.6 EMR_STRETCHBLT: as EMR_BITBLT, with the source size at 100.
+void EmfPlayer::stretchBlt(const RecordView &r)
+{
+    stretchedBlt(r, r.sizel(100));
+}
+
+void EmfPlayer::stretchedBlt(const RecordView &r, QSizeF sourceSize)
+{
+    const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+    const std::uint32_t rop = r.u32(40);
+    if (r.u32(88) == 0) {
+        m_canvas->patBlt(dest, rop);
+        return;
+    }
+    const QImage image = bitmap(r, 84);
+    if (!image.isNull())
+        m_canvas->drawImage(dest, image, QRectF(r.pointl(44), sourceSize).normalized(), rop);
+}
+
+// [MS-EMF] 2.3.1.3 EMR_MASKBLT: as EMR_BITBLT, and a mask bitmap at 112
+// whose set pixels let the source through.
+void EmfPlayer::maskBlt(const RecordView &r)
+{
+    const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+    QImage image = bitmap(r, 84);
+    if (image.isNull())
+        return;
+    const QImage mask = bitmap(r, 112);
+    if (!mask.isNull()) {
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        const QPoint maskOrigin(r.i32(100) - r.i32(44), r.i32(104) - r.i32(48));
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QPoint m(x + maskOrigin.x(), y + maskOrigin.y());
+                const bool through = mask.valid(m) && qGray(mask.pixel(m)) >= 128;
+                if (!through)
+                    image.setPixel(x, y, 0);
+            }
+    }
+    m_canvas->drawImage(dest, image, QRectF(r.pointl(44), dest.size()).normalized(), RasterOp::SrcCopy);
+}
+
+// [MS-EMF] 2.3.1.4 EMR_PLGBLT: three destination corners at 24, the source
+// rectangle at 48, the source bitmap's place at 96.
+void EmfPlayer::plgBlt(const RecordView &r)
+{
+    const QImage image = bitmap(r, 96);
+    const QPolygonF corners{r.pointl(24), r.pointl(32), r.pointl(40)};
+    m_canvas->drawImageOnto(corners, image, QRectF(r.pointl(48), r.sizel(56)).normalized());
+}
+
+// [MS-EMF] 2.3.1.7 EMR_TRANSPARENTBLT: laid out as EMR_STRETCHBLT, with the
+// transparent colour in place of the operation.
+void EmfPlayer::transparentBlt(const RecordView &r)
+{
+    QImage image = bitmap(r, 84);
+    if (image.isNull())
+        return;
+    const QRgb transparent = m_canvas->resolve(r.u32(40)).rgb();
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if ((line[x] & 0xFFFFFF) == (transparent & 0xFFFFFF))
+                line[x] = 0;
+    }
+    const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+    m_canvas->drawImage(dest, image, QRectF(r.pointl(44), r.sizel(100)).normalized(), RasterOp::SrcCopy);
+}
+
+// [MS-EMF] 2.3.1.1 EMR_ALPHABLEND: laid out as EMR_STRETCHBLT, with a
+// BLENDFUNCTION in place of the operation: constant alpha in its third
+// byte, and in its fourth whether the source's own (premultiplied) alpha counts.
+void EmfPlayer::alphaBlend(const RecordView &r)
+{
+    const BlendFunction blend{r.u8(42) / 255.0, (r.u8(43) & AlphaFormatSourceAlpha) != 0};
+    const QImage image = bitmap(r, 84, blend.sourceAlpha);
+    if (image.isNull())
+        return;
+    const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+    m_canvas->drawImage(dest, image, QRectF(r.pointl(44), r.sizel(100)).normalized(), RasterOp::SrcCopy,
+                        blend.constantAlpha);
+}
+
+// [MS-EMF] 2.3.1.5 EMR_SETDIBITSTODEVICE: destination at 24, source origin
+// at 32 and size at 40, the bitmap's place at 48.
+void EmfPlayer::setDiBitsToDevice(const RecordView &r)
+{
+    const QImage image = bitmap(r, 48);
+    if (image.isNull())
+        return;
+    const QSizeF size = r.sizel(40);
+    m_canvas->drawImage(QRectF(r.pointl(24), size), image, QRectF(r.pointl(32), size), RasterOp::SrcCopy);
+}
+
+// [MS-EMF] 2.3.1.7 EMR_STRETCHDIBITS: destination origin at 24 and size at
+// 72, source at 32, the bitmap's place at 48, the operation at 68.
+void EmfPlayer::stretchDiBits(const RecordView &r)
+{
+    const QImage image = bitmap(r, 48);
+    if (image.isNull())
+        return;
+    const QRectF dest(r.pointl(24), r.sizel(72));
+    const QRectF source(r.pointl(32), r.sizel(40));
+    m_canvas->drawImage(dest, image, source.normalized(), r.u32(68));
+}
+
+// [MS-EMF] 2.3.5.12 EMR_GRADIENTFILL: vertex and object counts at 24 and 28,
+// the mode at 32, the vertices (x, y, then 16-bit red, green, blue, alpha)
+// from 36, then the rectangles or triangles as vertex indices.
+void EmfPlayer::gradientFill(const RecordView &r)
+{
+    constexpr qsizetype VerticesAt = 36;
+    constexpr qsizetype VertexSize = 16;
+    const qsizetype vertices = r.u32(24);
+    const qsizetype objects = r.u32(28);
+    const std::uint32_t mode = r.u32(32);
+    const qsizetype indices = mode == GradientFillTriangle ? 3 : 2;
+    const qsizetype objectsAt = VerticesAt + vertices * VertexSize;
+    if (vertices <= 0 || vertices > MaxItems || objects <= 0 || objects > MaxItems ||
+        !r.has(VerticesAt, vertices * VertexSize) || !r.has(objectsAt, objects * indices * 4))
+        return;
+    auto point = [&](qsizetype i) { return r.pointl(VerticesAt + i * VertexSize); };
+    auto color = [&](qsizetype i) {
+        const qsizetype o = VerticesAt + i * VertexSize + 8;
+        return QColor(r.u16(o) >> 8, r.u16(o + 2) >> 8, r.u16(o + 4) >> 8);
+    };
+    for (qsizetype n = 0; n < objects; ++n) {
+        qsizetype v[3] = {};
+        bool valid = true;
+        for (qsizetype k = 0; k < indices; ++k) {
+            v[k] = r.u32(objectsAt + (n * indices + k) * 4);
+            valid = valid && v[k] < vertices;
+        }
+        if (!valid)
+            continue;
+        if (mode == GradientFillTriangle) {
+            const QColor colors[3] = {color(v[0]), color(v[1]), color(v[2])};
+            m_canvas->gradientTriangle(QPolygonF{point(v[0]), point(v[1]), point(v[2])}, colors);
+        } else if (mode == GradientFillRectH || mode == GradientFillRectV) {
+            m_canvas->gradientRect(QRectF(point(v[0]), point(v[1])), color(v[0]), color(v[1]),
+                                   mode == GradientFillRectV);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Text.
+
+// [MS-EMF] 2.2.5 EmrText at EmrTextAt: reference, character count, string
+// offset, options, rectangle, offset of the advances; offsets count from
+// the record's start.
+void EmfPlayer::textOut(const RecordView &r, qsizetype emrTextAt, bool wide)
+{
+    const QPointF reference = r.pointl(emrTextAt);
+    const qsizetype chars = r.u32(emrTextAt + 8);
+    const qsizetype offString = r.u32(emrTextAt + 12);
+    const std::uint32_t options = r.u32(emrTextAt + 16);
+    const QRectF rect = r.rectl(emrTextAt + 20);
+    const qsizetype offDx = r.u32(emrTextAt + 36);
+    if (chars > MaxChars)
+        return;
+    const QString text = wide ? utf16At(r, offString, chars) : bytesAt(r, offString, chars);
+    if (text.size() != chars)
+        return;
+    // With ETO_PDY each character has an advance across and one down.
+    const qsizetype stride = (options & TextOutOption::Pdy) ? 8 : 4;
+    std::vector<double> dx;
+    if (offDx > 0 && r.has(offDx, chars * stride)) {
+        for (qsizetype i = 0; i < chars; ++i)
+            dx.push_back(r.i32(offDx + i * stride));
+    }
+    const bool hasRect = (options & (TextOutOption::Opaque | TextOutOption::Clipped)) && !rect.isEmpty();
+    m_canvas->textOut(reference, text, dx, options, hasRect ? std::optional<QRectF>(rect.normalized()) : std::nullopt);
+}
+
+// [MS-EMF] 2.3.5.8 EMR_EXTTEXTOUTA/W: bounds, graphics mode, scales, EmrText at 36.
+void EmfPlayer::extTextOutA(const RecordView &r)
+{
+    textOut(r, 36, false);
+}
+void EmfPlayer::extTextOutW(const RecordView &r)
+{
+    textOut(r, 36, true);
+}
+
+// [MS-EMF] 2.3.5.33 EMR_POLYTEXTOUTA/W: the string count at 36, then that
+// many EmrText objects of 40 bytes.
+void EmfPlayer::polyTextOutA(const RecordView &r)
+{
+    const qsizetype strings = r.u32(36);
+    for (qsizetype i = 0; i < strings && r.has(40 + i * 40, 40); ++i)
+        textOut(r, 40 + i * 40, false);
+}
+
+void EmfPlayer::polyTextOutW(const RecordView &r)
+{
+    const qsizetype strings = r.u32(36);
+    for (qsizetype i = 0; i < strings && r.has(40 + i * 40, 40); ++i)
+        textOut(r, 40 + i * 40, true);
+}
+
+// [MS-EMF] 2.3.5.37 EMR_SMALLTEXTOUT: reference at 8, count at 16, options
+// at 20, a rectangle at 36 unless ETO_NO_RECT, then the characters, one
+// byte each with ETO_SMALL_CHARS, else two.
+void EmfPlayer::smallTextOut(const RecordView &r)
+{
+    const qsizetype chars = r.u32(16);
+    const std::uint32_t options = r.u32(20);
+    const bool hasRect = !(options & TextOutOption::NoRect);
+    const qsizetype textAt = hasRect ? 52 : 36;
+    const bool small = options & TextOutOption::SmallChars;
+    const QString text = small ? bytesAt(r, textAt, chars) : utf16At(r, textAt, chars);
+    const QRectF rect = r.rectl(36);
+    const bool clipOrFill = hasRect && (options & (TextOutOption::Opaque | TextOutOption::Clipped));
+    m_canvas->textOut(QPointF(r.i32(8), r.i32(12)), text, {}, options,
+                      clipOrFill ? std::optional<QRectF>(rect.normalized()) : std::nullopt);
+}

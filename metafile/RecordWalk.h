@@ -1,0 +1,101 @@
+#pragma once
+// One walk over a metafile's records, shared by checking, playing and the
+// census: every record's size is checked against the bytes before it is
+// handed on, and the walk ends at the end-of-file record or at the first
+// record that does not fit.
+
+#include "base/ByteReader.h"
+#include "metafile/Records.h"
+
+#include <QColor>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+
+#include <cmath>
+#include <cstdint>
+
+// Reads inside one record: anything past the record's end reads as zero.
+class RecordView
+{
+public:
+    RecordView(const ByteReader &bytes, qsizetype start, qsizetype size) : m_b(bytes), m_start(start), m_size(size) {}
+
+    qsizetype start() const { return m_start; }
+    qsizetype size() const { return m_size; }
+    const ByteReader &bytes() const { return m_b; }
+
+    bool has(qsizetype offset, qsizetype count) const
+    {
+        return offset >= 0 && count >= 0 && offset <= m_size && count <= m_size - offset;
+    }
+    std::int32_t i32(qsizetype o) const { return has(o, 4) ? m_b.i32(m_start + o).value_or(0) : 0; }
+    std::uint32_t u32(qsizetype o) const { return has(o, 4) ? m_b.u32(m_start + o).value_or(0) : 0; }
+    std::int16_t i16(qsizetype o) const { return has(o, 2) ? m_b.i16(m_start + o).value_or(0) : 0; }
+    std::uint16_t u16(qsizetype o) const { return has(o, 2) ? m_b.u16(m_start + o).value_or(0) : 0; }
+    std::uint8_t u8(qsizetype o) const { return has(o, 1) ? m_b.u8(m_start + o).value_or(0) : 0; }
+    float f32(qsizetype o) const
+    {
+        const float f = has(o, 4) ? m_b.f32(m_start + o).value_or(0) : 0;
+        return std::isfinite(f) ? f : 0;
+    }
+    QPointF pointl(qsizetype o) const { return QPointF(i32(o), i32(o + 4)); }
+    QPointF points(qsizetype o) const { return QPointF(i16(o), i16(o + 2)); }
+    QSizeF sizel(qsizetype o) const { return QSizeF(i32(o), i32(o + 4)); }
+    // [MS-WMF] 2.2.2.19 RectL: left, top, right, bottom.
+    QRectF rectl(qsizetype o) const { return QRectF(QPointF(i32(o), i32(o + 4)), QPointF(i32(o + 8), i32(o + 12))); }
+    // [MS-WMF] 2.2.2.18 Rect: the same in 16 bits.
+    QRectF rects(qsizetype o) const { return QRectF(QPointF(i16(o), i16(o + 2)), QPointF(i16(o + 4), i16(o + 6))); }
+
+private:
+    const ByteReader &m_b;
+    qsizetype m_start;
+    qsizetype m_size;
+};
+
+// How a walk ended.
+enum class WalkEnd { EndOfFile, Damaged };
+
+// Most records one file may have.
+constexpr qsizetype MaxRecords = 4'000'000;
+
+// [MS-EMF] 2.3 records: Type and Size (bytes, a multiple of four, at least
+// eight), from the header on. Visit(type, view) sees every record before
+// EMR_EOF; it returns false to stop the walk early.
+template <typename Visit> WalkEnd walkEmfRecords(const ByteReader &b, Visit &&visit)
+{
+    constexpr qsizetype RecordHead = 8;
+    qsizetype at = 0;
+    for (qsizetype n = 0; n < MaxRecords; ++n) {
+        const auto type = b.u32(at);
+        const auto size = b.u32(at + 4);
+        if (!type || !size || *size < RecordHead || *size % 4 != 0 || !b.has(at, *size))
+            return WalkEnd::Damaged;
+        if (EmfRecord(*type) == EmfRecord::Eof)
+            return WalkEnd::EndOfFile;
+        if (!visit(*type, RecordView(b, at, qsizetype(*size))))
+            return WalkEnd::EndOfFile;
+        at += qsizetype(*size);
+    }
+    return WalkEnd::Damaged;
+}
+
+// [MS-WMF] 2.3 records: RecordSize (16-bit words, at least three) and
+// RecordFunction, from the first record after the header.
+template <typename Visit> WalkEnd walkWmfRecords(const ByteReader &b, qsizetype firstRecord, Visit &&visit)
+{
+    constexpr std::uint32_t RecordHeadWords = 3;
+    qsizetype at = firstRecord;
+    for (qsizetype n = 0; n < MaxRecords; ++n) {
+        const auto words = b.u32(at);
+        const auto function = b.u16(at + 4);
+        if (!words || !function || *words < RecordHeadWords || !b.has(at, qsizetype(*words) * 2))
+            return WalkEnd::Damaged;
+        if (WmfRecord(*function) == WmfRecord::Eof)
+            return WalkEnd::EndOfFile;
+        if (!visit(*function, RecordView(b, at, qsizetype(*words) * 2)))
+            return WalkEnd::EndOfFile;
+        at += qsizetype(*words) * 2;
+    }
+    return WalkEnd::Damaged;
+}

@@ -1,0 +1,734 @@
+#include "metafile/WmfPlayer.h"
+
+#include "metafile/Dib.h"
+#include "metafile/GdiCanvas.h"
+#include "metafile/PlayerSupport.h"
+
+#include <QPainter>
+
+#include <algorithm>
+
+using namespace PlayerSupport;
+
+namespace {
+
+// Parameters start after RecordSize (4 bytes) and RecordFunction (2).
+constexpr qsizetype ParamsAt = 6;
+// [MS-WMF] 2.2.1.1 header: NumberOfObjects at 10 bytes into its 18.
+constexpr qsizetype HeaderSize = 18;
+constexpr qsizetype HeaderObjectsAt = 10;
+// [MS-WMF] 2.2.1.5 Region object: the scan count at 12, the scans at 22.
+constexpr qsizetype RegionScanCountAt = 12;
+constexpr qsizetype RegionScansAt = 22;
+constexpr qsizetype MaxRegionScans = 1'000'000;
+
+// [MS-WMF] 2.3.1: a blit record without a bitmap has as many words as the
+// high byte of its function plus three.
+bool carriesBitmap(const RecordView &r, std::uint16_t function)
+{
+    return r.size() / 2 != qsizetype(function >> 8) + 3;
+}
+
+void extend(QRectF &extent, const QPointF &p)
+{
+    extent = extent.isNull() ? QRectF(p, QSizeF(0, 0)) : extent.united(QRectF(p, QSizeF(0, 0)));
+}
+
+// The points a drawing record names, for the extent of a file without a window.
+void addDrawnPoints(QRectF &extent, std::uint16_t function, const RecordView &r)
+{
+    auto p = [&](int i) { return r.i16(ParamsAt + 2 * i); };
+    switch (WmfRecord(function)) {
+    case WmfRecord::LineTo:
+    case WmfRecord::MoveTo:
+        extend(extent, QPointF(p(1), p(0)));
+        break;
+    case WmfRecord::Rectangle:
+    case WmfRecord::Ellipse:
+        extend(extent, QPointF(p(3), p(2)));
+        extend(extent, QPointF(p(1), p(0)));
+        break;
+    case WmfRecord::TextOut: {
+        const qsizetype padded = (r.u16(ParamsAt) + 1) & ~qsizetype(1);
+        extend(extent, QPointF(r.i16(ParamsAt + 2 + padded + 2), r.i16(ParamsAt + 2 + padded)));
+        break;
+    }
+    case WmfRecord::ExtTextOut:
+        extend(extent, QPointF(p(1), p(0)));
+        break;
+    case WmfRecord::Polygon:
+    case WmfRecord::Polyline: {
+        const qsizetype count = r.u16(ParamsAt);
+        for (qsizetype i = 0; i < count && r.has(ParamsAt + 2 + i * 4, 4); ++i)
+            extend(extent, r.points(ParamsAt + 2 + i * 4));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The table: every record type of [MS-WMF] 2.1.1.1 that we draw or set aside.
+
+const WmfPlayer::Entry *WmfPlayer::entryFor(std::uint16_t function)
+{
+    using R = WmfRecord;
+    using P = WmfPlayer;
+    static const Entry entries[] = {
+        {R::RealizePalette, "META_REALIZEPALETTE", nullptr, "a true-colour target needs no realizing"},
+        {R::SetPalEntries, "META_SETPALENTRIES", &P::setPalEntries, nullptr},
+        {R::SetBkMode, "META_SETBKMODE", &P::setBkMode, nullptr},
+        {R::SetMapMode, "META_SETMAPMODE", &P::setMapMode, nullptr},
+        {R::SetRop2, "META_SETROP2", &P::setRop2, nullptr},
+        {R::SetRelAbs, "META_SETRELABS", nullptr, "reserved: the document says to ignore it"},
+        {R::SetPolyFillMode, "META_SETPOLYFILLMODE", &P::setPolyFillMode, nullptr},
+        {R::SetStretchBltMode, "META_SETSTRETCHBLTMODE", nullptr, "every stretched bitmap is smoothed"},
+        {R::SetTextCharExtra, "META_SETTEXTCHAREXTRA", &P::setTextCharExtra, nullptr},
+        {R::RestoreDc, "META_RESTOREDC", &P::restoreDc, nullptr},
+        {R::ResizePalette, "META_RESIZEPALETTE", nullptr, "entries past the end read as the last one"},
+        {R::DibCreatePatternBrush, "META_DIBCREATEPATTERNBRUSH", &P::dibCreatePatternBrush, nullptr},
+        {R::SetLayout, "META_SETLAYOUT", nullptr, "right-to-left layout of bitmaps; none in our pictures"},
+        {R::SetBkColor, "META_SETBKCOLOR", &P::setBkColor, nullptr},
+        {R::SetTextColor, "META_SETTEXTCOLOR", &P::setTextColor, nullptr},
+        {R::OffsetViewportOrg, "META_OFFSETVIEWPORTORG", &P::offsetViewportOrg, nullptr},
+        {R::LineTo, "META_LINETO", &P::lineTo, nullptr},
+        {R::MoveTo, "META_MOVETO", &P::moveTo, nullptr},
+        {R::OffsetClipRgn, "META_OFFSETCLIPRGN", &P::offsetClipRgn, nullptr},
+        {R::FillRegion, "META_FILLREGION", &P::fillRegion, nullptr},
+        {R::SetMapperFlags, "META_SETMAPPERFLAGS", nullptr, "font matching hint; fontconfig matches"},
+        {R::SelectPalette, "META_SELECTPALETTE", &P::selectPalette, nullptr},
+        {R::Polygon, "META_POLYGON", &P::polygon, nullptr},
+        {R::Polyline, "META_POLYLINE", &P::polyline, nullptr},
+        {R::SetTextJustification, "META_SETTEXTJUSTIFICATION", nullptr,
+         "spreads break extra over words; the text keeps its natural spacing"},
+        {R::SetWindowOrg, "META_SETWINDOWORG", &P::setWindowOrg, nullptr},
+        {R::SetWindowExt, "META_SETWINDOWEXT", &P::setWindowExt, nullptr},
+        {R::SetViewportOrg, "META_SETVIEWPORTORG", &P::setViewportOrg, nullptr},
+        {R::SetViewportExt, "META_SETVIEWPORTEXT", &P::setViewportExt, nullptr},
+        {R::OffsetWindowOrg, "META_OFFSETWINDOWORG", &P::offsetWindowOrg, nullptr},
+        {R::ScaleWindowExt, "META_SCALEWINDOWEXT", &P::scaleWindowExt, nullptr},
+        {R::ScaleViewportExt, "META_SCALEVIEWPORTEXT", &P::scaleViewportExt, nullptr},
+        {R::ExcludeClipRect, "META_EXCLUDECLIPRECT", &P::excludeClipRect, nullptr},
+        {R::IntersectClipRect, "META_INTERSECTCLIPRECT", &P::intersectClipRect, nullptr},
+        {R::Ellipse, "META_ELLIPSE", &P::ellipse, nullptr},
+        {R::FloodFill, "META_FLOODFILL", nullptr,
+         "fills by the colour already drawn, which a vector "
+         "playback does not keep"},
+        {R::FrameRegion, "META_FRAMEREGION", &P::frameRegion, nullptr},
+        {R::AnimatePalette, "META_ANIMATEPALETTE", nullptr, "changes colours on palette devices only"},
+        {R::TextOut, "META_TEXTOUT", &P::textOut, nullptr},
+        {R::PolyPolygon, "META_POLYPOLYGON", &P::polyPolygon, nullptr},
+        {R::ExtFloodFill, "META_EXTFLOODFILL", nullptr,
+         "fills by the colour already drawn, which a vector "
+         "playback does not keep"},
+        {R::Rectangle, "META_RECTANGLE", &P::rectangle, nullptr},
+        {R::SetPixel, "META_SETPIXEL", &P::setPixel, nullptr},
+        {R::RoundRect, "META_ROUNDRECT", &P::roundRect, nullptr},
+        {R::PatBlt, "META_PATBLT", &P::patBlt, nullptr},
+        {R::SaveDc, "META_SAVEDC", &P::saveDc, nullptr},
+        {R::Pie, "META_PIE", &P::pie, nullptr},
+        {R::StretchBlt, "META_STRETCHBLT", &P::stretchBlt, nullptr},
+        {R::Escape, "META_ESCAPE", nullptr, "printer escapes and embedded comments, nothing drawn"},
+        {R::InvertRegion, "META_INVERTREGION", &P::invertRegion, nullptr},
+        {R::PaintRegion, "META_PAINTREGION", &P::paintRegion, nullptr},
+        {R::SelectClipRegion, "META_SELECTCLIPREGION", &P::selectClipRegion, nullptr},
+        {R::SelectObject, "META_SELECTOBJECT", &P::selectObject, nullptr},
+        {R::SetTextAlign, "META_SETTEXTALIGN", &P::setTextAlign, nullptr},
+        {R::Arc, "META_ARC", &P::arc, nullptr},
+        {R::Chord, "META_CHORD", &P::chord, nullptr},
+        {R::BitBlt, "META_BITBLT", &P::bitBlt, nullptr},
+        {R::ExtTextOut, "META_EXTTEXTOUT", &P::extTextOut, nullptr},
+        {R::SetDibToDev, "META_SETDIBTODEV", &P::setDibToDev, nullptr},
+        {R::DibBitBlt, "META_DIBBITBLT", &P::dibBitBlt, nullptr},
+        {R::DibStretchBlt, "META_DIBSTRETCHBLT", &P::dibStretchBlt, nullptr},
+        {R::StretchDib, "META_STRETCHDIB", &P::stretchDib, nullptr},
+        {R::DeleteObject, "META_DELETEOBJECT", &P::deleteObject, nullptr},
+        {R::CreatePalette, "META_CREATEPALETTE", &P::createPalette, nullptr},
+        {R::CreatePatternBrush, "META_CREATEPATTERNBRUSH", &P::createPatternBrush, nullptr},
+        {R::CreatePenIndirect, "META_CREATEPENINDIRECT", &P::createPenIndirect, nullptr},
+        {R::CreateFontIndirect, "META_CREATEFONTINDIRECT", &P::createFontIndirect, nullptr},
+        {R::CreateBrushIndirect, "META_CREATEBRUSHINDIRECT", &P::createBrushIndirect, nullptr},
+        {R::CreateRegion, "META_CREATEREGION", &P::createRegion, nullptr},
+    };
+    for (const Entry &e : entries) {
+        if (std::uint16_t(e.function) == function)
+            return &e;
+    }
+    return nullptr;
+}
+
+RecordHandling WmfPlayer::handling(std::uint16_t function)
+{
+    const Entry *entry = entryFor(function);
+    if (!entry)
+        return {};
+    return {entry->name, entry->play != nullptr, entry->ignoredBecause};
+}
+
+// ---------------------------------------------------------------------------
+// The walk.
+
+std::optional<WmfPlayer::Survey> WmfPlayer::survey(const QByteArray &bytes, qsizetype firstRecord)
+{
+    std::optional<QPointF> origin;
+    std::optional<QSizeF> extent;
+    QRectF drawn;
+    const WalkEnd end = walkWmfRecords(ByteReader(bytes), firstRecord, [&](std::uint16_t f, const RecordView &r) {
+        if (WmfRecord(f) == WmfRecord::SetWindowOrg && !origin)
+            origin = QPointF(r.i16(ParamsAt + 2), r.i16(ParamsAt));
+        else if (WmfRecord(f) == WmfRecord::SetWindowExt && !extent)
+            extent = QSizeF(r.i16(ParamsAt + 2), r.i16(ParamsAt));
+        else if (!extent)
+            addDrawnPoints(drawn, f, r);
+        return true;
+    });
+    if (end != WalkEnd::EndOfFile)
+        return std::nullopt;
+    return Survey{QRectF(origin.value_or(QPointF(0, 0)), extent.value_or(QSizeF(0, 0))), drawn};
+}
+
+WmfPlayer::WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRectF &frame, QSizeF naturalSize,
+                     QPainter &painter, const QRectF &target, double zoom)
+    : m_bytes(bytes), m_b(bytes), m_firstRecord(firstRecord)
+{
+    // The reference device is the picture at its natural size; the window
+    // maps onto it, and the picture's own window records move it.
+    const QRectF device(QPointF(0, 0), naturalSize);
+    m_canvas = std::make_unique<GdiCanvas>(painter, target, device, 96 / 25.4, zoom);
+    m_canvas->setMapMode(MapMode::Anisotropic);
+    m_canvas->setViewportOrg(device.topLeft());
+    m_canvas->setViewportExt(device.size());
+    m_canvas->setWindowOrg(frame.topLeft());
+    m_canvas->setWindowExt(frame.size());
+    m_objects = std::make_unique<GdiObjectTable>(m_b.u16(firstRecord - HeaderSize + HeaderObjectsAt).value_or(0));
+}
+
+WmfPlayer::~WmfPlayer() = default;
+
+void WmfPlayer::play()
+{
+    walkWmfRecords(m_b, m_firstRecord, [this](std::uint16_t function, const RecordView &r) {
+        const Entry *entry = entryFor(function);
+        if (entry && entry->play)
+            (this->*entry->play)(r);
+        return true;
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Reading parameters.
+
+std::int16_t WmfPlayer::param(const RecordView &r, int i)
+{
+    return r.i16(ParamsAt + 2 * i);
+}
+
+QRectF WmfPlayer::rectAt(const RecordView &r, int i)
+{
+    return QRectF(QPointF(param(r, i + 3), param(r, i + 2)), QPointF(param(r, i + 1), param(r, i)));
+}
+
+// A count at byte CountAt, then that many points of two 16-bit coordinates.
+QPolygonF WmfPlayer::pointsAt(const RecordView &r, qsizetype countAt)
+{
+    QPolygonF polygon;
+    const qsizetype count = r.u16(countAt);
+    const qsizetype first = countAt + 2;
+    if (!r.has(first, count * 4))
+        return polygon;
+    polygon.reserve(count);
+    for (qsizetype i = 0; i < count; ++i)
+        polygon << r.points(first + i * 4);
+    return polygon;
+}
+
+QPainterPath WmfPlayer::regionAt(std::uint16_t index) const
+{
+    const GdiObject *object = m_objects->get(index);
+    return object && object->kind == GdiObject::Kind::Region ? object->region : QPainterPath();
+}
+
+void WmfPlayer::addObject(GdiObject object)
+{
+    m_objects->add(std::move(object));
+}
+
+// ---------------------------------------------------------------------------
+// State.
+
+void WmfPlayer::setBkMode(const RecordView &r)
+{
+    m_canvas->setBkMode(r.u16(ParamsAt));
+}
+void WmfPlayer::setMapMode(const RecordView &r)
+{
+    m_canvas->setMapMode(MapMode(r.u16(ParamsAt)));
+}
+void WmfPlayer::setRop2(const RecordView &r)
+{
+    m_canvas->setRop2(r.u16(ParamsAt));
+}
+void WmfPlayer::setPolyFillMode(const RecordView &r)
+{
+    m_canvas->setPolyFillMode(r.u16(ParamsAt));
+}
+void WmfPlayer::setTextCharExtra(const RecordView &r)
+{
+    m_canvas->setTextCharExtra(param(r, 0));
+}
+void WmfPlayer::setTextAlign(const RecordView &r)
+{
+    m_canvas->setTextAlign(r.u16(ParamsAt));
+}
+void WmfPlayer::setBkColor(const RecordView &r)
+{
+    m_canvas->setBkColor(m_canvas->resolve(r.u32(ParamsAt)));
+}
+void WmfPlayer::setTextColor(const RecordView &r)
+{
+    m_canvas->setTextColor(m_canvas->resolve(r.u32(ParamsAt)));
+}
+// Y before X, height before width, throughout.
+void WmfPlayer::setWindowOrg(const RecordView &r)
+{
+    m_canvas->setWindowOrg(QPointF(param(r, 1), param(r, 0)));
+}
+void WmfPlayer::setWindowExt(const RecordView &r)
+{
+    m_canvas->setWindowExt(QSizeF(param(r, 1), param(r, 0)));
+}
+void WmfPlayer::setViewportOrg(const RecordView &r)
+{
+    m_canvas->setViewportOrg(QPointF(param(r, 1), param(r, 0)));
+}
+void WmfPlayer::setViewportExt(const RecordView &r)
+{
+    m_canvas->setViewportExt(QSizeF(param(r, 1), param(r, 0)));
+}
+void WmfPlayer::offsetWindowOrg(const RecordView &r)
+{
+    m_canvas->offsetWindowOrg(QPointF(param(r, 1), param(r, 0)));
+}
+void WmfPlayer::offsetViewportOrg(const RecordView &r)
+{
+    m_canvas->offsetViewportOrg(QPointF(param(r, 1), param(r, 0)));
+}
+// yDenom, yNum, xDenom, xNum.
+void WmfPlayer::scaleWindowExt(const RecordView &r)
+{
+    m_canvas->scaleWindowExt(param(r, 3), param(r, 2), param(r, 1), param(r, 0));
+}
+void WmfPlayer::scaleViewportExt(const RecordView &r)
+{
+    m_canvas->scaleViewportExt(param(r, 3), param(r, 2), param(r, 1), param(r, 0));
+}
+void WmfPlayer::saveDc(const RecordView &)
+{
+    m_canvas->saveDC();
+}
+void WmfPlayer::restoreDc(const RecordView &r)
+{
+    m_canvas->restoreDC(param(r, 0));
+}
+
+// ---------------------------------------------------------------------------
+// Lines, shapes and text.
+
+void WmfPlayer::lineTo(const RecordView &r)
+{
+    m_canvas->lineTo(QPointF(param(r, 1), param(r, 0)));
+}
+void WmfPlayer::moveTo(const RecordView &r)
+{
+    m_canvas->moveTo(QPointF(param(r, 1), param(r, 0)));
+}
+void WmfPlayer::excludeClipRect(const RecordView &r)
+{
+    m_canvas->excludeClipRect(rectAt(r, 0));
+}
+void WmfPlayer::intersectClipRect(const RecordView &r)
+{
+    m_canvas->intersectClipRect(rectAt(r, 0));
+}
+void WmfPlayer::offsetClipRgn(const RecordView &r)
+{
+    m_canvas->offsetClipRegion(QPointF(param(r, 1), param(r, 0)));
+}
+void WmfPlayer::ellipse(const RecordView &r)
+{
+    m_canvas->ellipse(rectAt(r, 0));
+}
+void WmfPlayer::rectangle(const RecordView &r)
+{
+    m_canvas->rectangle(rectAt(r, 0));
+}
+// Corner height and width, then the rectangle.
+void WmfPlayer::roundRect(const RecordView &r)
+{
+    m_canvas->roundRect(rectAt(r, 2), QSizeF(param(r, 1), param(r, 0)));
+}
+// End y and x, start y and x, then the rectangle.
+void WmfPlayer::arc(const RecordView &r)
+{
+    m_canvas->arc(rectAt(r, 4), QPointF(param(r, 3), param(r, 2)), QPointF(param(r, 1), param(r, 0)));
+}
+void WmfPlayer::pie(const RecordView &r)
+{
+    m_canvas->pie(rectAt(r, 4), QPointF(param(r, 3), param(r, 2)), QPointF(param(r, 1), param(r, 0)));
+}
+void WmfPlayer::chord(const RecordView &r)
+{
+    m_canvas->chord(rectAt(r, 4), QPointF(param(r, 3), param(r, 2)), QPointF(param(r, 1), param(r, 0)));
+}
+void WmfPlayer::polygon(const RecordView &r)
+{
+    m_canvas->polygon(pointsAt(r, ParamsAt));
+}
+void WmfPlayer::polyline(const RecordView &r)
+{
+    m_canvas->polyline(pointsAt(r, ParamsAt));
+}
+// Colour, then y and x.
+void WmfPlayer::setPixel(const RecordView &r)
+{
+    m_canvas->setPixel(QPointF(param(r, 3), param(r, 2)), m_canvas->resolve(r.u32(ParamsAt)));
+}
+
+// [MS-WMF] 2.2.2.17 PolyPolygon: the polygon count, each one's point count, the points.
+void WmfPlayer::polyPolygon(const RecordView &r)
+{
+    const qsizetype polys = r.u16(ParamsAt);
+    const qsizetype countsAt = ParamsAt + 2;
+    if (!r.has(countsAt, polys * 2))
+        return;
+    std::vector<QPolygonF> polygons;
+    qsizetype next = countsAt + polys * 2;
+    for (qsizetype p = 0; p < polys; ++p) {
+        const qsizetype count = r.u16(countsAt + p * 2);
+        if (!r.has(next, count * 4))
+            break;
+        QPolygonF polygon;
+        polygon.reserve(count);
+        for (qsizetype i = 0; i < count; ++i, next += 4)
+            polygon << r.points(next);
+        polygons.push_back(std::move(polygon));
+    }
+    m_canvas->polyPolygon(polygons);
+}
+
+// [MS-WMF] 2.3.3.20 META_TEXTOUT: length, the string padded to words, y, x.
+void WmfPlayer::textOut(const RecordView &r)
+{
+    const qsizetype count = r.u16(ParamsAt);
+    const qsizetype padded = (count + 1) & ~qsizetype(1);
+    const qsizetype stringAt = ParamsAt + 2;
+    if (!r.has(stringAt, padded + 4))
+        return;
+    const QPointF reference(r.i16(stringAt + padded + 2), r.i16(stringAt + padded));
+    m_canvas->textOut(reference, bytesAt(r, stringAt, count), {}, 0, std::nullopt);
+}
+
+// [MS-WMF] 2.3.3.5 META_EXTTEXTOUT: y, x, length, options, a rectangle when
+// the options clip or fill, the string padded to words, then the advances.
+void WmfPlayer::extTextOut(const RecordView &r)
+{
+    const QPointF reference(param(r, 1), param(r, 0));
+    const qsizetype count = r.u16(ParamsAt + 4);
+    const std::uint16_t options = r.u16(ParamsAt + 6);
+    qsizetype next = ParamsAt + 8;
+    std::optional<QRectF> rect;
+    if (options & (TextOutOption::Opaque | TextOutOption::Clipped)) {
+        rect = r.rects(next).normalized();
+        next += 8;
+    }
+    if (!r.has(next, count))
+        return;
+    const QString text = bytesAt(r, next, count);
+    next += (count + 1) & ~qsizetype(1);
+    std::vector<double> dx;
+    if (r.has(next, count * 2)) {
+        for (qsizetype i = 0; i < count; ++i)
+            dx.push_back(r.i16(next + i * 2));
+    }
+    m_canvas->textOut(reference, text, dx, options, rect);
+}
+
+// ---------------------------------------------------------------------------
+// Objects: each new one takes the lowest free place of the table.
+
+void WmfPlayer::selectObject(const RecordView &r)
+{
+    const GdiObject *object = m_objects->get(r.u16(ParamsAt));
+    if (object && object->kind == GdiObject::Kind::Region)
+        m_canvas->selectClipRegion(object->region);
+    else
+        PlayerSupport::selectObject(*m_canvas, object);
+}
+
+void WmfPlayer::deleteObject(const RecordView &r)
+{
+    m_objects->remove(r.u16(ParamsAt));
+}
+
+// [MS-WMF] 2.2.1.4 Pen: style, width as a point (x used), colour.
+void WmfPlayer::createPenIndirect(const RecordView &r)
+{
+    GdiObject object;
+    object.kind = GdiObject::Kind::Pen;
+    object.pen.style = r.u16(ParamsAt);
+    object.pen.width = r.i16(ParamsAt + 2);
+    object.pen.color = m_canvas->resolve(r.u32(ParamsAt + 6));
+    addObject(object);
+}
+
+// [MS-WMF] 2.2.2.10 LogBrush: style, colour, hatch.
+void WmfPlayer::createBrushIndirect(const RecordView &r)
+{
+    GdiObject object;
+    object.kind = GdiObject::Kind::Brush;
+    object.brush.style = r.u16(ParamsAt);
+    object.brush.color = m_canvas->resolve(r.u32(ParamsAt + 2));
+    object.brush.hatch = r.u16(ParamsAt + 6);
+    addObject(object);
+}
+
+// [MS-WMF] 2.2.1.2 Font: height, width, escapement, orientation, weight,
+// italic, underline, strike-out and four more bytes, then the face name.
+void WmfPlayer::createFontIndirect(const RecordView &r)
+{
+    constexpr qsizetype FaceAt = ParamsAt + 18;
+    constexpr qsizetype FaceBytes = 32;
+    GdiObject object;
+    object.kind = GdiObject::Kind::Font;
+    GdiFont &f = object.font;
+    f.height = param(r, 0);
+    f.width = param(r, 1);
+    f.escapement = param(r, 2);
+    f.weight = param(r, 4);
+    f.italic = r.u8(ParamsAt + 10);
+    f.underline = r.u8(ParamsAt + 11);
+    f.strikeOut = r.u8(ParamsAt + 12);
+    const QString face = untilZero(bytesAt(r, FaceAt, std::clamp<qsizetype>(r.size() - FaceAt, 0, FaceBytes)));
+    if (!face.isEmpty())
+        f.face = face;
+    addObject(object);
+}
+
+// [MS-WMF] 2.3.4.8 META_DIBCREATEPATTERNBRUSH: style, colour usage, the bitmap.
+void WmfPlayer::dibCreatePatternBrush(const RecordView &r)
+{
+    constexpr qsizetype BitmapAt = ParamsAt + 4;
+    GdiObject object;
+    object.kind = GdiObject::Kind::Brush;
+    object.brush.style = BrushStyle::DibPattern;
+    object.brush.pattern = r.u16(ParamsAt) == BrushStyle::Pattern
+                               ? bitmap16At(r, BitmapAt)
+                               : Dib::decodePacked(m_bytes, r.start() + BitmapAt, r.size() - BitmapAt);
+    addObject(object);
+}
+
+// [MS-WMF] 2.3.4.4 META_CREATEPATTERNBRUSH: a Bitmap16 head, 18 reserved
+// bytes, then the pattern's bits.
+void WmfPlayer::createPatternBrush(const RecordView &r)
+{
+    GdiObject object;
+    object.kind = GdiObject::Kind::Brush;
+    object.brush.style = BrushStyle::Pattern;
+    object.brush.pattern = bitmap16At(r, ParamsAt);
+    addObject(object);
+}
+
+// [MS-WMF] 2.2.1.3 Palette: start, count, entries.
+void WmfPlayer::createPalette(const RecordView &r)
+{
+    GdiObject object;
+    object.kind = GdiObject::Kind::Palette;
+    object.palette = paletteEntries(r, ParamsAt + 4, r.u16(ParamsAt + 2));
+    addObject(object);
+}
+
+void WmfPlayer::selectPalette(const RecordView &r)
+{
+    const GdiObject *object = m_objects->get(r.u16(ParamsAt));
+    if (object && object->kind == GdiObject::Kind::Palette)
+        m_canvas->selectPalette(object->palette);
+}
+
+void WmfPlayer::setPalEntries(const RecordView &r)
+{
+    m_canvas->setPaletteEntries(r.u16(ParamsAt), paletteEntries(r, ParamsAt + 4, r.u16(ParamsAt + 2)));
+}
+
+// [MS-WMF] 2.2.1.5 Region: a head, then scans of top, bottom and pairs of
+// left and right between two copies of the pair count.
+void WmfPlayer::createRegion(const RecordView &r)
+{
+    GdiObject object;
+    object.kind = GdiObject::Kind::Region;
+    const qsizetype scans = r.u16(ParamsAt + RegionScanCountAt);
+    qsizetype at = ParamsAt + RegionScansAt;
+    for (qsizetype s = 0; s < scans && s < MaxRegionScans && r.has(at, 6); ++s) {
+        const qsizetype count = r.u16(at);
+        const double top = r.i16(at + 2);
+        const double bottom = r.i16(at + 4);
+        if (!r.has(at + 6, count * 2 + 2))
+            break;
+        for (qsizetype i = 0; i + 1 < count; i += 2)
+            object.region.addRect(QRectF(QPointF(r.i16(at + 6 + i * 2), top), QPointF(r.i16(at + 8 + i * 2), bottom)));
+        at += 6 + count * 2 + 2;
+    }
+    object.region = object.region.simplified();
+    addObject(object);
+}
+
+// A region, or anything else (writers put 0 there) to reset the clip.
+void WmfPlayer::selectClipRegion(const RecordView &r)
+{
+    const GdiObject *object = m_objects->get(r.u16(ParamsAt));
+    if (object && object->kind == GdiObject::Kind::Region)
+        m_canvas->selectClipRegion(object->region);
+    else
+        m_canvas->selectClipRegion(std::nullopt);
+}
+
+// Region, then brush.
+void WmfPlayer::fillRegion(const RecordView &r)
+{
+    const GdiObject *brush = m_objects->get(r.u16(ParamsAt + 2));
+    if (brush && brush->kind == GdiObject::Kind::Brush)
+        m_canvas->fillRegion(regionAt(r.u16(ParamsAt)), brush->brush);
+}
+
+// Region, brush, height, width.
+void WmfPlayer::frameRegion(const RecordView &r)
+{
+    const GdiObject *brush = m_objects->get(r.u16(ParamsAt + 2));
+    if (brush && brush->kind == GdiObject::Kind::Brush)
+        m_canvas->frameRegion(regionAt(r.u16(ParamsAt)), brush->brush, QSizeF(param(r, 3), param(r, 2)));
+}
+
+void WmfPlayer::invertRegion(const RecordView &r)
+{
+    m_canvas->invertRegion(regionAt(r.u16(ParamsAt)));
+}
+void WmfPlayer::paintRegion(const RecordView &r)
+{
+    m_canvas->fillRegion(regionAt(r.u16(ParamsAt)), m_canvas->brush());
+}
+
+// ---------------------------------------------------------------------------
+// Bitmaps.
+
+// [MS-WMF] 2.2.2.1 Bitmap16: type, width, height, bytes per row, planes,
+// bits per pixel, then the rows from the top. One-bit rows take the text
+// and background colours, as a monochrome device bitmap does.
+QImage WmfPlayer::bitmap16At(const RecordView &r, qsizetype at) const
+{
+    constexpr qsizetype BitsAt = 10;
+    const qsizetype width = r.i16(at + 2);
+    const qsizetype height = r.i16(at + 4);
+    const qsizetype stride = r.i16(at + 6);
+    const int depth = r.u8(at + 9);
+    const qsizetype bits = at + BitsAt + (WmfRecord(r.u16(4)) == WmfRecord::CreatePatternBrush ? 18 : 0);
+    if (width <= 0 || height <= 0 || (depth != 1 && depth != 24 && depth != 32) || stride < (width * depth + 7) / 8 ||
+        !r.has(bits, stride * height) || width * height > Dib::MaxPixels)
+        return QImage();
+    QImage image(int(width), int(height), QImage::Format_RGB32);
+    for (qsizetype y = 0; y < height; ++y) {
+        const qsizetype row = bits + y * stride;
+        for (qsizetype x = 0; x < width; ++x) {
+            QRgb pixel;
+            if (depth == 1)
+                pixel =
+                    (r.u8(row + x / 8) >> (7 - x % 8)) & 1 ? m_canvas->bkColor().rgb() : m_canvas->textColor().rgb();
+            else
+                pixel = qRgb(r.u8(row + x * depth / 8 + 2), r.u8(row + x * depth / 8 + 1), r.u8(row + x * depth / 8));
+            image.setPixel(int(x), int(y), pixel);
+        }
+    }
+    return image;
+}
+
+// [MS-WMF] 2.3.1 bit-block records: the operation, then (stretched) the
+// source size, the source origin, the destination size and origin, and
+// last the bitmap; without a bitmap a reserved word and a pattern operation.
+void WmfPlayer::blit(const RecordView &r, bool stretch, bool deviceIndependent)
+{
+    const std::uint32_t rop = r.u32(ParamsAt);
+    const int first = 2; // parameters after the 32-bit operation
+    const int params = stretch ? 8 : 6;
+    if (!carriesBitmap(r, r.u16(4))) {
+        const int o = first + 1; // past the reserved word
+        const QRectF dest = stretch ? QRectF(param(r, o + 7), param(r, o + 6), param(r, o + 5), param(r, o + 4))
+                                    : QRectF(param(r, o + 5), param(r, o + 4), param(r, o + 3), param(r, o + 2));
+        m_canvas->patBlt(dest, rop);
+        return;
+    }
+    const qsizetype bitmapAt = ParamsAt + 4 + params * 2;
+    const QImage image = deviceIndependent ? Dib::decodePacked(m_bytes, r.start() + bitmapAt, r.size() - bitmapAt)
+                                           : bitmap16At(r, bitmapAt);
+    if (image.isNull())
+        return;
+    if (stretch) {
+        const QRectF source(param(r, first + 3), param(r, first + 2), param(r, first + 1), param(r, first));
+        const QRectF dest(param(r, first + 7), param(r, first + 6), param(r, first + 5), param(r, first + 4));
+        m_canvas->drawImage(dest, image, source.normalized(), rop);
+    } else {
+        const QSizeF size(param(r, first + 3), param(r, first + 2));
+        const QPointF source(param(r, first + 1), param(r, first));
+        m_canvas->drawImage(QRectF(QPointF(param(r, first + 5), param(r, first + 4)), size), image,
+                            QRectF(source, size).normalized(), rop);
+    }
+}
+
+void WmfPlayer::bitBlt(const RecordView &r)
+{
+    blit(r, false, false);
+}
+void WmfPlayer::stretchBlt(const RecordView &r)
+{
+    blit(r, true, false);
+}
+void WmfPlayer::dibBitBlt(const RecordView &r)
+{
+    blit(r, false, true);
+}
+void WmfPlayer::dibStretchBlt(const RecordView &r)
+{
+    blit(r, true, true);
+}
+
+// [MS-WMF] 2.3.1.4 META_PATBLT: operation, height, width, y, x.
+void WmfPlayer::patBlt(const RecordView &r)
+{
+    m_canvas->patBlt(QRectF(param(r, 5), param(r, 4), param(r, 3), param(r, 2)), r.u32(ParamsAt));
+}
+
+// [MS-WMF] 2.3.1.6 META_STRETCHDIB: operation, colour usage, source height,
+// width, y, x, destination height, width, y, x, the bitmap.
+void WmfPlayer::stretchDib(const RecordView &r)
+{
+    constexpr qsizetype BitmapAt = ParamsAt + 22;
+    const QImage image = Dib::decodePacked(m_bytes, r.start() + BitmapAt, r.size() - BitmapAt);
+    if (image.isNull())
+        return;
+    const QRectF source(param(r, 6), param(r, 5), param(r, 4), param(r, 3));
+    const QRectF dest(param(r, 10), param(r, 9), param(r, 8), param(r, 7));
+    m_canvas->drawImage(dest, image, source.normalized(), r.u32(ParamsAt));
+}
+
+// [MS-WMF] 2.3.1.5 META_SETDIBTODEV: colour usage, scan count, first scan,
+// source y, x, height, width, destination y, x, the bitmap.
+void WmfPlayer::setDibToDev(const RecordView &r)
+{
+    constexpr qsizetype BitmapAt = ParamsAt + 18;
+    const QImage image = Dib::decodePacked(m_bytes, r.start() + BitmapAt, r.size() - BitmapAt);
+    if (image.isNull())
+        return;
+    const QSizeF size(param(r, 6), param(r, 5));
+    m_canvas->drawImage(QRectF(QPointF(param(r, 8), param(r, 7)), size), image,
+                        QRectF(QPointF(param(r, 4), param(r, 3)), size).normalized(), RasterOp::SrcCopy);
+}

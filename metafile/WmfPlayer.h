@@ -1,0 +1,130 @@
+#pragma once
+// Playback of Windows metafile records ([MS-WMF]) onto a QPainter. Each
+// record type has one small handler, found through a table; records the
+// table does not name are skipped.
+
+#include "base/ByteReader.h"
+#include "metafile/RecordHandling.h"
+#include "metafile/RecordWalk.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QRectF>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class QPainter;
+class GdiCanvas;
+class GdiObjectTable;
+struct GdiObject;
+
+class WmfPlayer
+{
+public:
+    // What a walk over the records found: the window set by the first
+    // SETWINDOWORG and SETWINDOWEXT (empty when there is none), and the
+    // extent of the points the drawing records name, for a file without
+    // either. Nothing when a record does not fit.
+    struct Survey {
+        QRectF window;
+        QRectF drawnExtent;
+    };
+    static std::optional<Survey> survey(const QByteArray &bytes, qsizetype firstRecord);
+    // How the player handles a record type.
+    static RecordHandling handling(std::uint16_t function);
+
+    // Frame: the logical window that maps onto the natural size.
+    WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRectF &frame, QSizeF naturalSize,
+              QPainter &painter, const QRectF &target, double zoom);
+    ~WmfPlayer();
+    void play();
+
+private:
+    using Handler = void (WmfPlayer::*)(const RecordView &);
+    struct Entry {
+        WmfRecord function;
+        const char *name;
+        Handler play;
+        const char *ignoredBecause;
+    };
+    static const Entry *entryFor(std::uint16_t function);
+
+    void setBkMode(const RecordView &r);
+    void setMapMode(const RecordView &r);
+    void setRop2(const RecordView &r);
+    void setPolyFillMode(const RecordView &r);
+    void setTextCharExtra(const RecordView &r);
+    void setTextAlign(const RecordView &r);
+    void setBkColor(const RecordView &r);
+    void setTextColor(const RecordView &r);
+    void setWindowOrg(const RecordView &r);
+    void setWindowExt(const RecordView &r);
+    void setViewportOrg(const RecordView &r);
+    void setViewportExt(const RecordView &r);
+    void offsetWindowOrg(const RecordView &r);
+    void offsetViewportOrg(const RecordView &r);
+    void scaleWindowExt(const RecordView &r);
+    void scaleViewportExt(const RecordView &r);
+    void saveDc(const RecordView &r);
+    void restoreDc(const RecordView &r);
+    void lineTo(const RecordView &r);
+    void moveTo(const RecordView &r);
+    void excludeClipRect(const RecordView &r);
+    void intersectClipRect(const RecordView &r);
+    void offsetClipRgn(const RecordView &r);
+    void ellipse(const RecordView &r);
+    void rectangle(const RecordView &r);
+    void roundRect(const RecordView &r);
+    void arc(const RecordView &r);
+    void pie(const RecordView &r);
+    void chord(const RecordView &r);
+    void polygon(const RecordView &r);
+    void polyline(const RecordView &r);
+    void polyPolygon(const RecordView &r);
+    void setPixel(const RecordView &r);
+    void textOut(const RecordView &r);
+    void extTextOut(const RecordView &r);
+    void selectObject(const RecordView &r);
+    void deleteObject(const RecordView &r);
+    void createPenIndirect(const RecordView &r);
+    void createBrushIndirect(const RecordView &r);
+    void createFontIndirect(const RecordView &r);
+    void dibCreatePatternBrush(const RecordView &r);
+    void createPatternBrush(const RecordView &r);
+    void createPalette(const RecordView &r);
+    void selectPalette(const RecordView &r);
+    void setPalEntries(const RecordView &r);
+    void createRegion(const RecordView &r);
+    void selectClipRegion(const RecordView &r);
+    void fillRegion(const RecordView &r);
+    void frameRegion(const RecordView &r);
+    void invertRegion(const RecordView &r);
+    void paintRegion(const RecordView &r);
+    void patBlt(const RecordView &r);
+    void bitBlt(const RecordView &r);
+    void stretchBlt(const RecordView &r);
+    void dibBitBlt(const RecordView &r);
+    void dibStretchBlt(const RecordView &r);
+    void stretchDib(const RecordView &r);
+    void setDibToDev(const RecordView &r);
+
+    // The I-th 16-bit parameter after the record head.
+    static std::int16_t param(const RecordView &r, int i);
+    // Rectangles are stored bottom, right, top, left from parameter I on.
+    static QRectF rectAt(const RecordView &r, int i);
+    static QPolygonF pointsAt(const RecordView &r, qsizetype countAt);
+    QPainterPath regionAt(std::uint16_t index) const;
+    QImage bitmap16At(const RecordView &r, qsizetype at) const;
+    void blit(const RecordView &r, bool stretch, bool deviceIndependent);
+    void addObject(GdiObject object);
+
+    const QByteArray &m_bytes;
+    ByteReader m_b;
+    qsizetype m_firstRecord;
+    std::unique_ptr<GdiCanvas> m_canvas;
+    std::unique_ptr<GdiObjectTable> m_objects;
+};
