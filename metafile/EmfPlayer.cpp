@@ -669,6 +669,7 @@ void EmfPlayer::extCreateFontIndirectW(const RecordView &r)
     f.italic = r.u8(32);
     f.underline = r.u8(33);
     f.strikeOut = r.u8(34);
+    f.charset = r.u8(35);
     const QString face = untilZero(utf16At(r, FaceAt, std::min<qsizetype>(FaceChars, (r.size() - FaceAt) / 2)));
     if (!face.isEmpty())
         f.face = face;
@@ -975,8 +976,7 @@ void EmfPlayer::textOut(const RecordView &r, qsizetype emrTextAt, bool wide)
     const qsizetype offDx = r.u32(emrTextAt + 36);
     if (chars > MaxChars)
         return;
-    const QString text = wide ? utf16At(r, offString, chars) : bytesAt(r, offString, chars);
-    if (text.size() != chars)
+    if (chars <= 0 || !r.has(offString, chars * (wide ? 2 : 1)))
         return;
     // With ETO_PDY each character has an advance across and one down.
     const qsizetype stride = (options & TextOutOption::Pdy) ? 8 : 4;
@@ -985,8 +985,12 @@ void EmfPlayer::textOut(const RecordView &r, qsizetype emrTextAt, bool wide)
         for (qsizetype i = 0; i < chars; ++i)
             dx.push_back(r.i32(offDx + i * stride));
     }
+    const DecodedText decoded =
+        wide ? DecodedText{utf16At(r, offString, chars), dx}
+             : decodeText(r.bytes().slice(r.start() + offString, chars), m_canvas->font().charset, dx);
     const bool hasRect = (options & (TextOutOption::Opaque | TextOutOption::Clipped)) && !rect.isEmpty();
-    m_canvas->textOut(reference, text, dx, options, hasRect ? std::optional<QRectF>(rect.normalized()) : std::nullopt);
+    m_canvas->textOut(reference, decoded.text, decoded.advances, options,
+                      hasRect ? std::optional<QRectF>(rect.normalized()) : std::nullopt);
 }
 
 // [MS-EMF] 2.3.5.8 EMR_EXTTEXTOUTA/W: bounds, graphics mode, scales, EmrText at 36.

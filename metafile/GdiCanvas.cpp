@@ -13,6 +13,9 @@ namespace {
 
 constexpr std::size_t MaxSavedStates = 1024;
 
+// Qt's widest stretch of a font.
+constexpr int MaxStretch = 4000;
+
 // Most palette entries a logical palette may have ([MS-WMF] 2.2.1.3).
 constexpr int MaxPaletteEntries = 65536;
 
@@ -39,6 +42,10 @@ GdiCanvas::GdiCanvas(QPainter &painter, const QRectF &target, const QRectF &devi
     const double sy = deviceFrame.height() != 0 ? target.height() / deviceFrame.height() : 1;
     m_deviceToTarget = QTransform::fromTranslate(-deviceFrame.left(), -deviceFrame.top()) *
                        QTransform::fromScale(sx, sy) * QTransform::fromTranslate(target.left(), target.top());
+    // A line at a whole device coordinate lights the pixel to its right and
+    // below, as the reference device draws it: strokes sit half a device
+    // pixel further on.
+    m_strokeShift = m_deviceToTarget.map(QPointF(0.5, 0.5)) - m_deviceToTarget.map(QPointF(0, 0));
     m_painter.save();
     m_painter.setClipRect(m_target, Qt::IntersectClip);
 }
@@ -444,7 +451,7 @@ void GdiCanvas::draw(const QPainterPath &targetPath, bool fill, bool stroke)
         m_painter.fillPath(targetPath, qtBrush());
     }
     if (stroke && !m_s.pen.isNull())
-        m_painter.strokePath(targetPath, qtPen());
+        m_painter.strokePath(targetPath.translated(m_strokeShift), qtPen());
     endDraw();
 }
 
@@ -659,7 +666,7 @@ void GdiCanvas::setPixel(QPointF p, QColor c)
 // ---------------------------------------------------------------------------
 // Text.
 
-QFont GdiCanvas::qtFont(double yScale, bool *visible) const
+QFont GdiCanvas::qtFont(double xScale, double yScale, bool *visible) const
 {
     const GdiFont &f = m_s.font;
     QFont font(f.face);
@@ -683,6 +690,13 @@ QFont GdiCanvas::qtFont(double yScale, bool *visible) const
     em = finiteOr(em, 12);
     *visible = em >= 0.5;
     setPixels(em);
+    // A width of its own stretches or narrows every character.
+    if (f.width != 0 && *visible) {
+        const double average = QFontMetricsF(font, m_painter.device()).averageCharWidth();
+        const double wanted = std::abs(f.width) * xScale;
+        if (average > 0)
+            font.setStretch(std::clamp(int(std::lround(100 * wanted / average)), 1, MaxStretch));
+    }
     return font;
 }
 
@@ -727,7 +741,7 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
     if (rect && (options & TextOutOption::Opaque))
         m_painter.fillPath(mapped(rectPath(*rect)), m_s.bkColor);
     bool visible = false;
-    const QFont font = qtFont(yScale, &visible);
+    const QFont font = qtFont(xScale, yScale, &visible);
     if (text.isEmpty() || !visible)
         return;
     const QFontMetricsF metrics(font, m_painter.device());

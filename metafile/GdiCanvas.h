@@ -46,6 +46,7 @@ struct GdiFont {
     bool italic = false;
     bool underline = false;
     bool strikeOut = false;
+    int charset = 0; // [MS-WMF] 2.1.1.5 CharacterSet: how single-byte text is encoded
     QString face = QStringLiteral("Arial");
 };
 
@@ -140,6 +141,7 @@ public:
     QColor textColor() const { return m_s.textColor; }
     QColor bkColor() const { return m_s.bkColor; }
     const GdiBrush &brush() const { return m_s.brush; }
+    const GdiFont &font() const { return m_s.font; }
 
     // Palettes: a colour reference whose high byte is 1 names an entry of
     // the palette selected now; other colour references are plain RGB.
@@ -243,7 +245,7 @@ private:
     QPen qtPen() const;
     void setCapsAndJoins(QPen &pen) const;
     QColor colorUnderRop2(QColor color) const;
-    QFont qtFont(double yScale, bool *visible) const;
+    QFont qtFont(double xScale, double yScale, bool *visible) const;
     QPointF alignmentOffset(const QFontMetricsF &metrics, double width) const;
     QBrush qtBrush() const;
     bool beginDraw(); // false: the drawing mode draws nothing
@@ -258,6 +260,7 @@ private:
     QPainter &m_painter;
     QRectF m_target;
     QTransform m_deviceToTarget;
+    QPointF m_strokeShift;
     double m_pixelsPerMm;
     double m_zoom;
     State m_s;

@@ -115,9 +115,9 @@ bool Metafile::takeWindowSize(const WmfPlayer::Survey &survey)
 {
     QRectF frame = survey.window;
     if (frame.width() == 0 || frame.height() == 0) {
-        if (survey.drawnExtent.isNull())
+        if (!survey.drawnExtent)
             return false;
-        frame = QRectF(survey.drawnExtent.topLeft(), survey.drawnExtent.size() + QSizeF(1, 1));
+        frame = QRectF(survey.drawnExtent->topLeft(), survey.drawnExtent->size() + QSizeF(1, 1));
     }
     const double longer = std::max(std::abs(frame.width()), std::abs(frame.height()));
     const double scale = longer > LargestGuessedSide ? LargestGuessedSide / longer : 1.0;

@@ -8,7 +8,11 @@
 #include "metafile/RecordWalk.h"
 
 #include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QVector>
+
+#include <vector>
 
 namespace PlayerSupport {
 
@@ -57,6 +61,72 @@ inline QString bytesAt(const RecordView &r, qsizetype at, qsizetype chars)
     if (chars <= 0 || chars > MaxChars || !r.has(at, chars))
         return QString();
     return fromCp1252(r.bytes().slice(r.start() + at, chars));
+}
+
+// The code page of a font's character set ([MS-WMF] 2.1.1.5); none for the
+// Western and symbol sets, which stay code page 1252.
+inline const char *codePageOf(int charset)
+{
+    switch (charset) {
+    case 128:
+        return "Shift_JIS";
+    case 129:
+        return "windows-949";
+    case 130:
+        return "windows-1361";
+    case 134:
+        return "GBK";
+    case 136:
+        return "Big5";
+    case 161:
+        return "windows-1253";
+    case 162:
+        return "windows-1254";
+    case 163:
+        return "windows-1258";
+    case 177:
+        return "windows-1255";
+    case 178:
+        return "windows-1256";
+    case 186:
+        return "windows-1257";
+    case 204:
+        return "windows-1251";
+    case 222:
+        return "windows-874";
+    case 238:
+        return "windows-1250";
+    default:
+        return nullptr;
+    }
+}
+
+// Single-byte or double-byte text in the font's character set, with the
+// advances of the bytes summed per character.
+struct DecodedText {
+    QString text;
+    std::vector<double> advances;
+};
+
+inline DecodedText decodeText(const QByteArray &bytes, int charset, const std::vector<double> &byteAdvances)
+{
+    const char *codePage = codePageOf(charset);
+    QStringDecoder decoder(codePage ? codePage : "windows-1252");
+    if (!codePage || !decoder.isValid())
+        return {fromCp1252(bytes), byteAdvances};
+    DecodedText decoded{decoder.decode(bytes), {}};
+    if (byteAdvances.empty() || decoded.text.size() == bytes.size())
+        return {decoded.text, byteAdvances};
+    QStringEncoder encoder(codePage);
+    std::size_t next = 0;
+    for (const QChar c : decoded.text) {
+        const qsizetype length = std::max<qsizetype>(1, QByteArray(encoder.encode(QString(c))).size());
+        double advance = 0;
+        for (qsizetype i = 0; i < length && next < byteAdvances.size(); ++i)
+            advance += byteAdvances[next++];
+        decoded.advances.push_back(advance);
+    }
+    return decoded;
 }
 
 // Text up to its first zero.

@@ -29,13 +29,20 @@ bool carriesBitmap(const RecordView &r, std::uint16_t function)
     return r.size() / 2 != qsizetype(function >> 8) + 3;
 }
 
-void extend(QRectF &extent, const QPointF &p)
+void extend(std::optional<QRectF> &extent, const QPointF &p)
 {
-    extent = extent.isNull() ? QRectF(p, QSizeF(0, 0)) : extent.united(QRectF(p, QSizeF(0, 0)));
+    if (!extent) {
+        extent = QRectF(p, QSizeF(0, 0));
+        return;
+    }
+    extent->setLeft(std::min(extent->left(), p.x()));
+    extent->setTop(std::min(extent->top(), p.y()));
+    extent->setRight(std::max(extent->right(), p.x()));
+    extent->setBottom(std::max(extent->bottom(), p.y()));
 }
 
 // The points a drawing record names, for the extent of a file without a window.
-void addDrawnPoints(QRectF &extent, std::uint16_t function, const RecordView &r)
+void addDrawnPoints(std::optional<QRectF> &extent, std::uint16_t function, const RecordView &r)
 {
     auto p = [&](int i) { return r.i16(ParamsAt + 2 * i); };
     switch (WmfRecord(function)) {
@@ -175,7 +182,7 @@ std::optional<WmfPlayer::Survey> WmfPlayer::survey(const QByteArray &bytes, qsiz
 {
     std::optional<QPointF> origin;
     std::optional<QSizeF> extent;
-    QRectF drawn;
+    std::optional<QRectF> drawn;
     const WalkEnd end = walkWmfRecords(ByteReader(bytes), firstRecord, [&](std::uint16_t f, const RecordView &r) {
         if (WmfRecord(f) == WmfRecord::SetWindowOrg && !origin)
             origin = QPointF(r.i16(ParamsAt + 2), r.i16(ParamsAt));
@@ -428,7 +435,8 @@ void WmfPlayer::textOut(const RecordView &r)
     if (!r.has(stringAt, padded + 4))
         return;
     const QPointF reference(r.i16(stringAt + padded + 2), r.i16(stringAt + padded));
-    m_canvas->textOut(reference, bytesAt(r, stringAt, count), {}, 0, std::nullopt);
+    const DecodedText decoded = decodeText(r.bytes().slice(r.start() + stringAt, count), m_canvas->font().charset, {});
+    m_canvas->textOut(reference, decoded.text, {}, 0, std::nullopt);
 }
 
 // [MS-WMF] 2.3.3.5 META_EXTTEXTOUT: y, x, length, options, a rectangle when
@@ -446,14 +454,15 @@ void WmfPlayer::extTextOut(const RecordView &r)
     }
     if (!r.has(next, count))
         return;
-    const QString text = bytesAt(r, next, count);
+    const QByteArray bytes = r.bytes().slice(r.start() + next, count);
     next += (count + 1) & ~qsizetype(1);
     std::vector<double> dx;
     if (r.has(next, count * 2)) {
         for (qsizetype i = 0; i < count; ++i)
             dx.push_back(r.i16(next + i * 2));
     }
-    m_canvas->textOut(reference, text, dx, options, rect);
+    const DecodedText decoded = decodeText(bytes, m_canvas->font().charset, dx);
+    m_canvas->textOut(reference, decoded.text, decoded.advances, options, rect);
 }
 
 // ---------------------------------------------------------------------------
@@ -511,22 +520,22 @@ void WmfPlayer::createFontIndirect(const RecordView &r)
     f.italic = r.u8(ParamsAt + 10);
     f.underline = r.u8(ParamsAt + 11);
     f.strikeOut = r.u8(ParamsAt + 12);
+    f.charset = r.u8(ParamsAt + 13);
     const QString face = untilZero(bytesAt(r, FaceAt, std::clamp<qsizetype>(r.size() - FaceAt, 0, FaceBytes)));
     if (!face.isEmpty())
         f.face = face;
     addObject(object);
 }
 
-// [MS-WMF] 2.3.4.8 META_DIBCREATEPATTERNBRUSH: style, colour usage, the bitmap.
+// [MS-WMF] 2.3.4.8 META_DIBCREATEPATTERNBRUSH: style, colour usage, then
+// the pattern as a device-independent bitmap, whatever the style.
 void WmfPlayer::dibCreatePatternBrush(const RecordView &r)
 {
     constexpr qsizetype BitmapAt = ParamsAt + 4;
     GdiObject object;
     object.kind = GdiObject::Kind::Brush;
     object.brush.style = BrushStyle::DibPattern;
-    object.brush.pattern = r.u16(ParamsAt) == BrushStyle::Pattern
-                               ? bitmap16At(r, BitmapAt)
-                               : Dib::decodePacked(m_bytes, r.start() + BitmapAt, r.size() - BitmapAt);
+    object.brush.pattern = Dib::decodePacked(m_bytes, r.start() + BitmapAt, r.size() - BitmapAt);
     addObject(object);
 }
 

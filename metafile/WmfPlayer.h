@@ -31,7 +31,7 @@ public:
     // either. Nothing when a record does not fit.
     struct Survey {
         QRectF window;
-        QRectF drawnExtent;
+        std::optional<QRectF> drawnExtent;
     };
     static std::optional<Survey> survey(const QByteArray &bytes, qsizetype firstRecord);
     // How the player handles a record type.
