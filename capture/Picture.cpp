@@ -2,6 +2,7 @@
 
 #include "base/ByteReader.h"
 #include "base/Failure.h"
+#include "base/RegularFile.h"
 #include "metafile/Dib.h"
 
 #include <QBuffer>
@@ -133,19 +134,15 @@ Picture Picture::load(const QString &fileName)
     const QString extension = extensionOf(fileName);
     const Kind kind = kindOf(extension); // refuses an unknown extension before the file is touched
 
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw VantrixError(QStringLiteral("Cannot open file \"%1\". %2")
-                               .arg(QFileInfo(fileName).absoluteFilePath(), file.errorString()));
+    const RegularFileRead file = readRegularFile(fileName, MaxFileSize);
+    if (!file.failure.isEmpty()) {
+        const QString what =
+            file.opened ? QStringLiteral("Cannot read file \"%1\". %2") : QStringLiteral("Cannot open file \"%1\". %2");
+        throw VantrixError(what.arg(QFileInfo(fileName).absoluteFilePath(), file.failure));
     }
-    if (file.size() > MaxFileSize)
+    if (file.tooLarge)
         throw VantrixError(invalidMessage(kind));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw VantrixError(QStringLiteral("Cannot read file \"%1\". %2")
-                               .arg(QFileInfo(fileName).absoluteFilePath(), file.errorString()));
-    }
-    return fromBytes(bytes, extension);
+    return fromBytes(file.bytes, extension);
 }
 
 Picture::Kind Picture::kindOf(const QString &extension)

@@ -16,6 +16,8 @@
 
 #include <deque>
 
+#include <sys/stat.h>
+
 namespace {
 
 QImage sampleImage(int w, int h)
@@ -79,6 +81,8 @@ private slots:
     void load();
     void missingFile();
     void failedLoadIsFast();
+    void namesThatAreNoOrdinaryFile_data();
+    void namesThatAreNoOrdinaryFile();
     void iconPicksClosestDeepestEntry();
     void doubledBitmapIsPixelBlocks();
     void sixteenBitChannelsReachFullRange_data();
@@ -168,6 +172,33 @@ void TestPicture::missingFile()
     const QString path = m_dir.filePath(QStringLiteral("missing.bmp"));
     QCOMPARE(messageOf([&] { Picture::load(path); }),
              QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(path));
+}
+
+void TestPicture::namesThatAreNoOrdinaryFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+    const QString pipe = m_dir.filePath(QStringLiteral("picture.bmp"));
+    QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    const QString zero = m_dir.filePath(QStringLiteral("zero.emf"));
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const QString folder = m_dir.filePath(QStringLiteral("folder.wmf"));
+    QVERIFY(QDir().mkpath(folder));
+    QTest::newRow("named pipe") << pipe << QStringLiteral("It is a named pipe, not an ordinary file");
+    QTest::newRow("link to a device") << zero << QStringLiteral("It is a device, not an ordinary file");
+    QTest::newRow("folder") << folder << QStringLiteral("It is a folder, not a file");
+}
+
+// Refused at once with the reason: opening a pipe never blocks, and a
+// device is not read until memory runs out.
+void TestPicture::namesThatAreNoOrdinaryFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(messageOf([&] { Picture::load(name); }), QStringLiteral("Cannot open file \"%1\". %2").arg(name, reason));
+    QVERIFY(timer.elapsed() < 2000);
 }
 
 void TestPicture::failedLoadIsFast()
