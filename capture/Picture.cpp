@@ -39,23 +39,42 @@ QImage readWithFormat(const QByteArray &bytes, const char *format, const QString
 // A 16-bit bitmap file through our own reader, which stretches 5- and 6-bit
 // channels over the whole range (31 and 63 become 255) whatever the header;
 // Qt's reader stops at 248 for some headers, so pure blue would not be pure.
-// An empty image for any other depth.
-QImage readSixteenBitBitmap(const QByteArray &bytes)
+// Other bitmaps through Qt's reader, and what it refuses (2-bit pixels,
+// OS/2 headers and arrays, 64-bit pixels, headers with masks inside)
+// through ours.
+QImage readBitmapFile(const QByteArray &bytes)
 {
-    constexpr qsizetype FileHeaderSize = 14;
-    constexpr qsizetype BitCountAt = FileHeaderSize + 14;
-    constexpr qsizetype PixelsOffsetAt = 10;
-    const ByteReader b(bytes);
-    if (!bytes.startsWith("BM") || b.u16(BitCountAt) != 16)
-        return {};
-    const qint64 pixelsAt = b.u32(PixelsOffsetAt).value_or(0);
-    if (pixelsAt <= FileHeaderSize || pixelsAt > bytes.size())
+    constexpr qsizetype BitCountAt = 14 + 14;
+    if (bytes.startsWith("BM") && ByteReader(bytes).u16(BitCountAt) == 16)
+        return Dib::decodeFile(bytes);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "bmp");
+    reader.setDecideFormatFromContent(false);
+    reader.setAllocationLimit(Picture::imageLimitMiB());
+    QImage image;
+    if (reader.read(&image) && !image.isNull())
+        return image;
+    // Qt refused the header as too large for the memory limit: so do we.
+    if (reader.error() == QImageReader::InvalidDataError && reader.size().isValid() &&
+        qint64(reader.size().width()) * reader.size().height() * 4 > qint64(Picture::imageLimitMiB()) << 20)
+        return QImage();
+    return Dib::decodeFile(bytes);
+}
+
+// A bitmap with transparency as it shows on the white picture area; the
+// flash then finds the colours the user sees.
+QImage overWhite(const QImage &image)
+{
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    QImage flat(image.size(), QImage::Format_RGB32);
+    if (flat.isNull())
         throw VantrixError(BitmapInvalid);
-    const QImage image = Dib::decode(bytes, FileHeaderSize, qsizetype(pixelsAt) - FileHeaderSize, qsizetype(pixelsAt),
-                                     bytes.size() - qsizetype(pixelsAt));
-    if (image.isNull())
-        throw VantrixError(BitmapInvalid);
-    return image;
+    flat.fill(Qt::white);
+    QPainter(&flat).drawImage(0, 0, image);
+    return flat;
 }
 
 // The directory entry of an icon file closest to the standard icon size,
@@ -86,6 +105,65 @@ int bestIconEntry(const QByteArray &bytes)
     return best;
 }
 
+// The AND mask after an icon bitmap's colours: rows of one bit a pixel,
+// padded to four bytes, bottom-up. Images with an alpha channel of their
+// own keep it.
+void applyIconMask(QImage &colours, const QByteArray &entry)
+{
+    constexpr qsizetype HeaderSizeAt = 0;
+    constexpr qsizetype BitCountAt = 14;
+    const ByteReader b(entry);
+    const int bitCount = b.u16(BitCountAt).value_or(0);
+    if (bitCount == 32)
+        return;
+    const qsizetype width = colours.width();
+    const qsizetype height = colours.height();
+    const qsizetype header = b.u32(HeaderSizeAt).value_or(0);
+    const qsizetype table = bitCount <= 8 ? (qsizetype(1) << bitCount) * 4 : 0;
+    const qsizetype colourStride = ((width * bitCount + 31) / 32) * 4;
+    const qsizetype maskStride = ((width + 31) / 32) * 4;
+    const qsizetype maskAt = header + table + colourStride * height;
+    if (!b.has(maskAt, maskStride * height))
+        return;
+    colours = colours.convertToFormat(QImage::Format_ARGB32);
+    for (qsizetype row = 0; row < height; ++row) {
+        auto *line = reinterpret_cast<QRgb *>(colours.scanLine(int(height - 1 - row)));
+        for (qsizetype x = 0; x < width; ++x) {
+            if ((b.u8(maskAt + row * maskStride + x / 8).value_or(0) >> (7 - x % 8)) & 1)
+                line[x] = 0;
+        }
+    }
+}
+
+// One icon image read by ourselves from its place and size in the
+// directory, whatever width and height the directory claims: a PNG, or a
+// bitmap twice as high as the icon (the colours, then a one-bit mask whose
+// set bits are transparent).
+QImage decodeIconEntry(const QByteArray &bytes, int entry)
+{
+    constexpr qsizetype DirectoryEntrySize = 16;
+    constexpr qsizetype HeightAt = 8;
+    const ByteReader b(bytes);
+    const qsizetype at = 6 + qsizetype(entry) * DirectoryEntrySize;
+    const qsizetype size = b.u32(at + 8).value_or(0);
+    const qsizetype offset = b.u32(at + 12).value_or(0);
+    if (size <= 0 || !b.has(offset, size))
+        return QImage();
+    QByteArray image = bytes.mid(offset, size);
+    if (image.startsWith("\x89PNG"))
+        return QImage::fromData(image, "png");
+    const std::int32_t doubled = b.i32(offset + HeightAt).value_or(0);
+    if (doubled <= 0 || doubled % 2 != 0)
+        return QImage();
+    const std::int32_t height = doubled / 2;
+    std::memcpy(image.data() + HeightAt, &height, sizeof height); // little-endian, as the file
+    QImage colours = Dib::decodePacked(image, 0, image.size());
+    if (colours.isNull())
+        return QImage();
+    applyIconMask(colours, image);
+    return colours;
+}
+
 QImage readIcon(const QByteArray &bytes)
 {
     const int entry = bestIconEntry(bytes);
@@ -95,10 +173,10 @@ QImage readIcon(const QByteArray &bytes)
     QImageReader reader(&buffer, "ico");
     reader.setDecideFormatFromContent(false);
     reader.setAllocationLimit(Picture::imageLimitMiB());
-    if (entry > 0 && !reader.jumpToImage(entry))
-        throw VantrixError(IconInvalid);
     QImage image;
-    if (!reader.read(&image) || image.isNull())
+    if ((entry > 0 && !reader.jumpToImage(entry)) || !reader.read(&image) || image.isNull())
+        image = decodeIconEntry(bytes, entry);
+    if (image.isNull())
         throw VantrixError(IconInvalid);
     image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (image.size() != QSize(Picture::IconSide, Picture::IconSide))
@@ -176,10 +254,10 @@ Picture Picture::fromBytes(const QByteArray &bytes, const QString &extension)
     switch (picture.m_kind) {
     case Kind::Bitmap: {
         const bool bmp = extension.compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0;
-        QImage image = bmp ? readSixteenBitBitmap(bytes) : QImage();
+        QImage image = bmp ? readBitmapFile(bytes) : readWithFormat(bytes, "jpeg", BitmapInvalid);
         if (image.isNull())
-            image = readWithFormat(bytes, bmp ? "bmp" : "jpeg", BitmapInvalid);
-        picture.m_image = image.convertToFormat(QImage::Format_RGB32);
+            throw VantrixError(BitmapInvalid);
+        picture.m_image = overWhite(image);
         break;
     }
     case Kind::Icon:

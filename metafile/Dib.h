@@ -26,4 +26,7 @@ QImage decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerS
 // the other, starting at Offset and ending at Offset + Size.
 QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size);
 
+// A whole BMP file, or the first bitmap of an OS/2 bitmap array.
+QImage decodeFile(const QByteArray &bytes);
+
 } // namespace Dib

@@ -211,6 +211,9 @@ void CorpusTest::everyFileOpensOrIsRefusedPromptly()
     QVERIFY2(clock.elapsed() < OpenLimitMs, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
     if (picture)
         QVERIFY(!picture->size().isEmpty());
+    const QString shots = qEnvironmentVariable("VANTRIX_WRITE_RENDERINGS");
+    if (picture && !shots.isEmpty() && picture->kind() != Picture::Kind::Metafile)
+        picture->image().save(shots + QLatin1Char('/') + file.section(QLatin1Char('/'), -1) + QStringLiteral(".png"));
     else
         QVERIFY2(message.endsWith(QLatin1String("is not valid")), qPrintable(message));
     // Files that must open: all but the suite's bad and related ones.
@@ -257,10 +260,11 @@ void CorpusTest::bitmapsMatchTheirReference()
     QVERIFY2(picture, qPrintable(message));
     int best = 256;
     for (const QString &alternative : reference.split(QLatin1Char('|'))) {
-        QImage expected(corpusPath(QStringLiteral("bmpsuite/ref/") + alternative));
-        if (expected.isNull() || expected.size() != picture->size())
+        const QString path = corpusPath(QStringLiteral("bmpsuite/ref/") + alternative);
+        if (QImage(path).size() != picture->size())
             continue;
-        expected = expected.convertToFormat(QImage::Format_ARGB32);
+        // Transparent parts show the white picture area.
+        const QImage expected = referenceAt(path, picture->size());
         best = std::min(best, largestChannelDifference(picture->image(), expected));
     }
     QVERIFY2(best <= BitmapTolerance, qPrintable(QStringLiteral("largest difference %1").arg(best)));
