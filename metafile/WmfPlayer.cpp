@@ -17,8 +17,8 @@ constexpr qsizetype ParamsAt = 6;
 // [MS-WMF] 2.2.1.1 header: NumberOfObjects at 10 bytes into its 18.
 constexpr qsizetype HeaderSize = 18;
 constexpr qsizetype HeaderObjectsAt = 10;
-// [MS-WMF] 2.2.1.5 Region object: the scan count at 12, the scans at 22.
-constexpr qsizetype RegionScanCountAt = 12;
+// [MS-WMF] 2.2.1.5 Region object: the scan count at 10, the scans at 22.
+constexpr qsizetype RegionScanCountAt = 10;
 constexpr qsizetype RegionScansAt = 22;
 constexpr qsizetype MaxRegionScans = 1'000'000;
 

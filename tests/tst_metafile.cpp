@@ -127,6 +127,84 @@ private:
     QByteArray m_records;
 };
 
+// An EMF of 100 x 100 pixels at 96 dpi, built record by record, each a
+// type and 32-bit values; the header and the end are added.
+class EmfBuilder
+{
+public:
+    void record(quint32 type, std::initializer_list<quint32> values)
+    {
+        QByteArray body;
+        for (const quint32 v : values)
+            put(body, v);
+        record(type, body);
+    }
+    void record(quint32 type, const QByteArray &body)
+    {
+        put(m_records, type);
+        put(m_records, quint32(8 + body.size()));
+        m_records += body;
+    }
+    QByteArray bytes() const
+    {
+        QByteArray header;
+        put(header, 1);
+        put(header, 88);
+        for (const quint32 v : {0u, 0u, 99u, 99u, 0u, 0u, 2645u, 2645u, 0x464D4520u, 0x10000u})
+            put(header, v);
+        const QByteArray eof = QByteArray::fromHex("0e000000140000000000000010000000"
+                                                   "14000000");
+        put(header, quint32(88 + m_records.size() + eof.size()));
+        put(header, 0);  // records, not checked
+        put(header, 16); // handles
+        put(header, 0);  // description
+        put(header, 0);
+        put(header, 0); // palette entries
+        for (const quint32 v : {1024u, 768u, 271u, 203u})
+            put(header, v); // device in pixels and in millimetres: 96 dpi
+        return header + m_records + eof;
+    }
+    static void put(QByteArray &b, quint32 v)
+    {
+        for (int i = 0; i < 4; ++i)
+            b.append(char((v >> (8 * i)) & 0xFF));
+    }
+
+private:
+    QByteArray m_records;
+};
+
+// A packed 32-bit bottom-up DIB with a 40-byte header, pixels as given.
+QByteArray dib32(int width, int height, std::initializer_list<quint32> pixels)
+{
+    QByteArray b;
+    for (const quint32 v :
+         {40u, quint32(width), quint32(height), 0x00200001u, 0u, quint32(pixels.size() * 4), 0u, 0u, 0u, 0u})
+        EmfBuilder::put(b, v);
+    for (const quint32 p : pixels)
+        EmfBuilder::put(b, p);
+    return b;
+}
+
+// A bitmap record's fixed part up to the bitmap's place, then the DIB: the
+// offsets of its header and bits are filled in.
+QByteArray withBitmap(std::initializer_list<quint32> fixed, qsizetype offBmiAt, const QByteArray &dib)
+{
+    QByteArray body;
+    for (const quint32 v : fixed)
+        EmfBuilder::put(body, v);
+    const quint32 bmi = quint32(8 + body.size());
+    auto set = [&](qsizetype at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            body[at - 8 + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    set(offBmiAt, bmi);
+    set(offBmiAt + 4, 40);
+    set(offBmiAt + 8, bmi + 40);
+    set(offBmiAt + 12, quint32(dib.size() - 40));
+    return body + dib;
+}
+
 class TestMetafile : public QObject
 {
     Q_OBJECT
@@ -135,6 +213,13 @@ private slots:
     void samples();
     void doubledIsDrawnAsVectors();
     void handMadeRecords();
+    void recordsDrawWhatTheySay_data();
+    void recordsDrawWhatTheySay();
+
+private:
+    void addEmfRows();
+
+private slots:
     void malformed_data();
     void malformed();
 };
@@ -223,6 +308,208 @@ void TestMetafile::handMadeRecords()
     const QImage doubled = render(*picture, QSize(200, 200));
     QCOMPARE(doubled.pixel(50, 50), qRgb(0, 0, 255));
     QCOMPARE(doubled.pixel(160, 160), qRgb(255, 0, 0));
+}
+
+namespace {
+
+// Words of a 32-bit colour reference, low then high.
+quint16 lo(quint32 v)
+{
+    return quint16(v & 0xFFFF);
+}
+quint16 hi(quint32 v)
+{
+    return quint16(v >> 16);
+}
+
+constexpr quint32 Red = 0x0000FF, Green = 0x00FF00, Blue = 0xFF0000;
+
+// A WMF of 100 x 100 pixels, window 0..100, with a solid brush of Colour
+// selected in slot 0 and no outline.
+WmfBuilder wmfWithBrush(quint32 colour)
+{
+    WmfBuilder wmf;
+    wmf.record(0x020B, {0, 0});
+    wmf.record(0x020C, {100, 100});
+    wmf.record(0x02FC, {0, lo(colour), hi(colour), 0}); // CREATEBRUSHINDIRECT, slot 0
+    wmf.record(0x012D, {0});
+    wmf.record(0x02FA, {5, 0, 0, 0, 0}); // CREATEPENINDIRECT PS_NULL, slot 1
+    wmf.record(0x012D, {1});
+    return wmf;
+}
+
+} // namespace
+
+// Each row: a picture of a few hand-made records, an area of it and the
+// colour most of that area must show.
+void TestMetafile::recordsDrawWhatTheySay_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QRgb>("colour");
+    const QRect centre(45, 45, 10, 10);
+
+    WmfBuilder rop2 = wmfWithBrush(Blue);
+    rop2.record(0x0104, {1}); // SETROP2 R2_BLACK
+    rop2.record(0x041B, {90, 90, 10, 10});
+    QTest::newRow("wmf SETROP2 black") << rop2.bytes(100, 4) << centre << qRgb(0, 0, 0);
+
+    WmfBuilder relAbs = wmfWithBrush(Blue);
+    relAbs.record(0x0105, {1}); // SETRELABS: reserved, changes nothing
+    relAbs.record(0x041B, {90, 90, 10, 10});
+    QTest::newRow("wmf SETRELABS ignored") << relAbs.bytes(100, 4) << centre << qRgb(0, 0, 255);
+
+    // A square traced twice: the overlap is filled only when winding.
+    for (const quint16 mode : {1, 2}) {
+        WmfBuilder fill = wmfWithBrush(Blue);
+        fill.record(0x0106, {mode}); // SETPOLYFILLMODE
+        fill.record(0x0324, {8, 10, 10, 90, 10, 90, 90, 10, 90, 10, 10, 90, 10, 90, 90, 10, 90});
+        QTest::newRow(mode == 1 ? "wmf SETPOLYFILLMODE alternate" : "wmf SETPOLYFILLMODE winding")
+            << fill.bytes(100, 4) << centre << (mode == 1 ? qRgb(255, 255, 255) : qRgb(0, 0, 255));
+    }
+
+    for (const quint16 mode : {1, 2}) {
+        WmfBuilder bk = wmfWithBrush(Red);
+        bk.record(0x041B, {100, 100, 0, 0});     // red ground
+        bk.record(0x02FC, {2, lo(0), hi(0), 4}); // black cross hatch, slot 2
+        bk.record(0x012D, {2});
+        bk.record(0x0201, {lo(Green), hi(Green)}); // SETBKCOLOR green
+        bk.record(0x0102, {mode});                 // SETBKMODE
+        bk.record(0x041B, {90, 90, 10, 10});
+        QTest::newRow(mode == 1 ? "wmf SETBKMODE transparent" : "wmf SETBKMODE opaque")
+            << bk.bytes(100, 4) << centre << (mode == 1 ? qRgb(255, 0, 0) : qRgb(0, 255, 0));
+    }
+
+    WmfBuilder mapMode = wmfWithBrush(Blue);
+    mapMode.record(0x020C, {200, 200}); // half scale...
+    mapMode.record(0x0103, {1});        // ...until SETMAPMODE MM_TEXT: one unit, one pixel
+    mapMode.record(0x041B, {60, 60, 0, 0});
+    QTest::newRow("wmf SETMAPMODE text") << mapMode.bytes(100, 4) << QRect(52, 52, 4, 4) << qRgb(0, 0, 255);
+
+    WmfBuilder palette;
+    palette.record(0x00F7, {0x0300, 2, lo(Red), hi(Red), lo(Green), hi(Green)}); // slot 0
+    palette.record(0x0234, {0});                                                 // SELECTPALETTE
+    palette.record(0x02FC, {0, 1, 0x0100, 0});                                   // brush: palette entry 1
+    palette.record(0x012D, {1});
+    palette.record(0x041B, {100, 100, 0, 0});
+    QTest::newRow("wmf palette index colour") << palette.bytes(100, 4) << centre << qRgb(0, 255, 0);
+
+    // One scan from y 20 to 60, x 20 to 60.
+    const std::initializer_list<quint16> region = {0, 6, 0, 0, 34, 1, 1, 20, 20, 60, 60, 2, 20, 60, 20, 60, 2};
+    WmfBuilder fillRegion = wmfWithBrush(Red);
+    fillRegion.record(0x06FF, region); // CREATEREGION, slot 2
+    fillRegion.record(0x0228, {2, 0}); // FILLREGION region 2, brush 0
+    QTest::newRow("wmf FILLREGION inside") << fillRegion.bytes(100, 4) << QRect(30, 30, 20, 20) << qRgb(255, 0, 0);
+    QTest::newRow("wmf FILLREGION outside") << fillRegion.bytes(100, 4) << QRect(65, 65, 20, 20) << qRgb(255, 255, 255);
+
+    WmfBuilder clip = wmfWithBrush(Blue);
+    clip.record(0x06FF, region);
+    clip.record(0x012C, {2}); // SELECTCLIPREGION
+    clip.record(0x041B, {100, 100, 0, 0});
+    QTest::newRow("wmf SELECTCLIPREGION") << clip.bytes(100, 4) << QRect(65, 65, 20, 20) << qRgb(255, 255, 255);
+
+    WmfBuilder viewport = wmfWithBrush(Blue);
+    viewport.record(0x020D, {50, 50}); // SETVIEWPORTORG
+    viewport.record(0x041B, {20, 20, 0, 0});
+    QTest::newRow("wmf SETVIEWPORTORG") << viewport.bytes(100, 4) << QRect(55, 55, 10, 10) << qRgb(0, 0, 255);
+
+    // An 8 x 8 one-bit device bitmap, all clear: the text colour.
+    WmfBuilder blit = wmfWithBrush(Blue);
+    blit.record(0x0209, {lo(Red), hi(Red)}); // SETTEXTCOLOR
+    blit.record(0x0922, {0x0020, 0x00CC, 0, 0, 8, 8, 10, 10, 0, 8, 8, 2, 0x0101, 0, 0, 0, 0, 0, 0, 0, 0});
+    QTest::newRow("wmf BITBLT device bitmap") << blit.bytes(100, 4) << QRect(12, 12, 4, 4) << qRgb(255, 0, 0);
+
+    addEmfRows();
+}
+
+void TestMetafile::addEmfRows()
+{
+    const QRect centre(45, 45, 10, 10);
+    auto solidBrush = [](EmfBuilder &emf, quint32 index, quint32 colour) {
+        emf.record(39, {index, 0, colour, 0}); // CREATEBRUSHINDIRECT
+        emf.record(37, {index});               // SELECTOBJECT
+        emf.record(37, {0x80000008u});         // NULL_PEN
+    };
+
+    // Half-transparent blue, premultiplied, over white.
+    EmfBuilder alpha;
+    alpha.record(114, withBitmap({0,           0, 99, 99, 10, 10, 80, 80, 0x01FF0000u, 0, 0, 0x3F800000u, 0, 0,
+                                  0x3F800000u, 0, 0,  0,  0,  0,  0,  0,  0,           1, 1},
+                                 84, dib32(1, 1, {0x80000080u})));
+    QTest::newRow("emf ALPHABLEND source alpha") << alpha.bytes() << centre << qRgb(127, 127, 255);
+
+    EmfBuilder constant;
+    constant.record(114, withBitmap({0,           0, 99, 99, 10, 10, 80, 80, 0x00800000u, 0, 0, 0x3F800000u, 0, 0,
+                                     0x3F800000u, 0, 0,  0,  0,  0,  0,  0,  0,           1, 1},
+                                    84, dib32(1, 1, {0x00FF0000u})));
+    QTest::newRow("emf ALPHABLEND constant alpha") << constant.bytes() << centre << qRgb(255, 127, 127);
+
+    EmfBuilder palette;
+    QByteArray logPalette;
+    EmfBuilder::put(logPalette, 1);           // ihPal
+    EmfBuilder::put(logPalette, 0x00020300u); // version, two entries
+    EmfBuilder::put(logPalette, Red);
+    EmfBuilder::put(logPalette, Green);
+    palette.record(49, logPalette); // CREATEPALETTE
+    palette.record(48, {1});        // SELECTPALETTE
+    solidBrush(palette, 2, 0x01000001u);
+    palette.record(43, {0, 0, 100, 100}); // RECTANGLE
+    QTest::newRow("emf palette index colour") << palette.bytes() << centre << qRgb(0, 255, 0);
+
+    // Red at the left edge to blue at the right, across.
+    EmfBuilder gradient;
+    gradient.record(118, {0, 0, 99, 99, 2, 1, 0, 0, 0, 0xFF00, 0, 100, 100, 0, 0xFF00, 0, 1});
+    QTest::newRow("emf GRADIENTFILL left") << gradient.bytes() << QRect(0, 40, 3, 20) << qRgb(251, 0, 4);
+    QTest::newRow("emf GRADIENTFILL right") << gradient.bytes() << QRect(97, 40, 3, 20) << qRgb(4, 0, 251);
+
+    // Red then white, with white transparent, stretched over a green ground.
+    EmfBuilder transparent;
+    solidBrush(transparent, 1, Green);
+    transparent.record(43, {0, 0, 100, 100});
+    transparent.record(116, withBitmap({0,           0, 99, 99, 0, 0, 100, 100, 0xFFFFFF, 0, 0, 0x3F800000u, 0, 0,
+                                        0x3F800000u, 0, 0,  0,  0, 0, 0,   0,   0,        2, 1},
+                                       84, dib32(2, 1, {0x00FF0000u, 0x00FFFFFFu})));
+    QTest::newRow("emf TRANSPARENTBLT kept") << transparent.bytes() << QRect(10, 40, 20, 20) << qRgb(255, 0, 0);
+    QTest::newRow("emf TRANSPARENTBLT through") << transparent.bytes() << QRect(70, 40, 20, 20) << qRgb(0, 255, 0);
+
+    // A region of one rectangle, filled red.
+    EmfBuilder fillRgn;
+    fillRgn.record(39, {1, 0, Red, 0});
+    fillRgn.record(71, {0, 0, 99, 99, 48, 1, 32, 1, 1, 16, 20, 20, 60, 60, 20, 20, 60, 60});
+    QTest::newRow("emf FILLRGN") << fillRgn.bytes() << QRect(30, 30, 20, 20) << qRgb(255, 0, 0);
+
+    // A thick line drawn by point types: move to, line to.
+    EmfBuilder polyDraw;
+    polyDraw.record(38, {1, 0, 20, 0, Blue}); // CREATEPEN width 20
+    polyDraw.record(37, {1});
+    polyDraw.record(56, {0, 0, 99, 99, 2, 10, 50, 90, 50, 0x0206});
+    QTest::newRow("emf POLYDRAW") << polyDraw.bytes() << centre << qRgb(0, 0, 255);
+}
+
+void TestMetafile::recordsDrawWhatTheySay()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QRect, area);
+    QFETCH(QRgb, colour);
+    const std::optional<Metafile> picture = Metafile::fromBytes(bytes);
+    QVERIFY(picture);
+    QCOMPARE(picture->naturalSize(), QSize(100, 100));
+    const QImage image = render(*picture, QSize(100, 100));
+    constexpr int Tolerance = 3;
+    int matching = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            matching += std::abs(qRed(p) - qRed(colour)) <= Tolerance &&
+                        std::abs(qGreen(p) - qGreen(colour)) <= Tolerance &&
+                        std::abs(qBlue(p) - qBlue(colour)) <= Tolerance;
+        }
+    // Most of the area: a hatch leaves its lines in the colour of the ground.
+    const QRgb seen = image.pixel(area.center());
+    QVERIFY2(matching * 2 > area.width() * area.height(), qPrintable(QStringLiteral("%1 of %2 match; the centre is %3")
+                                                                         .arg(matching)
+                                                                         .arg(area.width() * area.height())
+                                                                         .arg(seen, 8, 16)));
 }
 
 void TestMetafile::malformed_data()
