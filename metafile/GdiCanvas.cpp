@@ -853,67 +853,134 @@ void GdiCanvas::selectClipPath(int mode)
 }
 
 // ---------------------------------------------------------------------------
-// Clipping, kept in target coordinates.
+// Clipping, kept in target coordinates: as a region of whole pixels while
+// every part of it is an upright rectangle, as the device keeps it and fast
+// for the thousands of rectangles some files clip with; as a path once a
+// shape of any other form takes part.
+
+namespace {
+
+QRect pixelRect(const QRectF &r)
+{
+    const QRectF n = r.normalized();
+    return QRect(QPoint(int(std::lround(n.left())), int(std::lround(n.top()))),
+                 QPoint(int(std::lround(n.right())) - 1, int(std::lround(n.bottom())) - 1));
+}
+
+QRegion combined(const QRegion &current, const QRegion &shape, int mode)
+{
+    switch (mode) {
+    case RegionMode::And:
+        return current.intersected(shape);
+    case RegionMode::Or:
+        return current.united(shape);
+    case RegionMode::Xor:
+        return current.xored(shape);
+    case RegionMode::Diff:
+        return current.subtracted(shape);
+    default: // RegionMode::Copy
+        return shape;
+    }
+}
+
+QPainterPath combined(const QPainterPath &current, const QPainterPath &shape, int mode)
+{
+    switch (mode) {
+    case RegionMode::And:
+        return current.intersected(shape);
+    case RegionMode::Or:
+        return current.united(shape);
+    case RegionMode::Xor:
+        return current.subtracted(shape).united(shape.subtracted(current));
+    case RegionMode::Diff:
+        return current.subtracted(shape);
+    default: // RegionMode::Copy
+        return shape;
+    }
+}
+
+bool knownMode(int mode)
+{
+    return mode >= RegionMode::And && mode <= RegionMode::Copy;
+}
+
+} // namespace
 
 void GdiCanvas::combineClip(const QPainterPath &path, int mode)
 {
-    QPainterPath whole;
-    whole.addRect(m_target);
-    const QPainterPath current = m_s.clip.value_or(whole);
-    switch (mode) {
-    case RegionMode::And:
-        m_s.clip = current.intersected(path);
-        break;
-    case RegionMode::Or:
-        m_s.clip = current.united(path);
-        break;
-    case RegionMode::Xor:
-        m_s.clip = current.subtracted(path).united(path.subtracted(current));
-        break;
-    case RegionMode::Diff:
-        m_s.clip = current.subtracted(path);
-        break;
-    case RegionMode::Copy:
-        m_s.clip = path;
-        break;
-    default:
+    if (!knownMode(mode))
+        return;
+    QPainterPath current;
+    if (m_s.clipPixels)
+        current.addRegion(*m_s.clipPixels);
+    else
+        current = m_s.clip.value_or(rectPath(m_target));
+    m_s.clip = combined(current, path, mode);
+    m_s.clipPixels.reset();
+    applyClip();
+}
+
+void GdiCanvas::combineClip(const QRegion &pixels, int mode)
+{
+    if (!knownMode(mode))
+        return;
+    if (m_s.clip) {
+        QPainterPath shape;
+        shape.addRegion(pixels);
+        combineClip(shape, mode);
         return;
     }
+    m_s.clipPixels = combined(m_s.clipPixels.value_or(QRegion(pixelRect(m_target))), pixels, mode);
+    applyClip();
+}
+
+// A logical rectangle: a region while the mapping keeps it upright.
+void GdiCanvas::combineClipRect(const QRectF &logical, int mode)
+{
+    const QTransform t = toTarget();
+    if (t.type() <= QTransform::TxScale)
+        combineClip(QRegion(pixelRect(t.mapRect(logical))), mode);
+    else
+        combineClip(mapped(rectPath(logical)), mode);
+}
+
+void GdiCanvas::resetClip()
+{
+    m_s.clip.reset();
+    m_s.clipPixels.reset();
     applyClip();
 }
 
 void GdiCanvas::applyClip()
 {
-    if (!m_s.clip) {
+    if (m_s.clipPixels)
+        m_painter.setClipRegion(m_s.clipPixels->intersected(pixelRect(m_target)), Qt::ReplaceClip);
+    else if (m_s.clip)
+        m_painter.setClipPath(m_s.clip->intersected(rectPath(m_target)), Qt::ReplaceClip);
+    else
         m_painter.setClipRect(m_target, Qt::ReplaceClip);
-        return;
-    }
-    QPainterPath whole;
-    whole.addRect(m_target);
-    m_painter.setClipPath(m_s.clip->intersected(whole), Qt::ReplaceClip);
 }
 
 void GdiCanvas::intersectClipRect(const QRectF &r)
 {
-    combineClip(mapped(rectPath(r)), RegionMode::And);
+    combineClipRect(r, RegionMode::And);
 }
 
 void GdiCanvas::excludeClipRect(const QRectF &r)
 {
-    combineClip(mapped(rectPath(r)), RegionMode::Diff);
+    combineClipRect(r, RegionMode::Diff);
 }
 
 void GdiCanvas::selectClipRegion(const std::vector<QRectF> &deviceRects, int mode)
 {
     if (deviceRects.empty() && mode == RegionMode::Copy) {
-        m_s.clip.reset();
-        applyClip();
+        resetClip();
         return;
     }
-    QPainterPath region;
+    QRegion region;
     for (const QRectF &r : deviceRects)
-        region.addRect(r);
-    combineClip(m_deviceToTarget.map(region).simplified(), mode);
+        region += pixelRect(m_deviceToTarget.mapRect(r));
+    combineClip(region, mode);
 }
 
 // ---------------------------------------------------------------------------
@@ -1026,8 +1093,7 @@ QColor GdiCanvas::colorUnderRop2(QColor color) const
 void GdiCanvas::selectClipRegion(const std::optional<QPainterPath> &logical)
 {
     if (!logical) {
-        m_s.clip.reset();
-        applyClip();
+        resetClip();
         return;
     }
     combineClip(mapped(*logical), RegionMode::Copy);
@@ -1035,11 +1101,12 @@ void GdiCanvas::selectClipRegion(const std::optional<QPainterPath> &logical)
 
 void GdiCanvas::offsetClipRegion(QPointF logicalDelta)
 {
-    if (!m_s.clip)
-        return;
     const QTransform t = toTarget();
     const QPointF delta = t.map(logicalDelta) - t.map(QPointF(0, 0));
-    m_s.clip = m_s.clip->translated(delta);
+    if (m_s.clipPixels)
+        m_s.clipPixels->translate(int(std::lround(delta.x())), int(std::lround(delta.y())));
+    else if (m_s.clip)
+        m_s.clip = m_s.clip->translated(delta);
     applyClip();
 }
 

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QRegion>
 #include <QString>
 #include <QTransform>
 #include <QVector>
@@ -235,7 +236,9 @@ private:
         bool arcClockwise = false;
         double miterLimit = 10;
         QPointF position{0, 0};
-        std::optional<QPainterPath> clip; // target coordinates; none: unclipped
+        // Target coordinates; at most one is set, neither: unclipped.
+        std::optional<QPainterPath> clip;
+        std::optional<QRegion> clipPixels;
     };
 
     QTransform pageTransform() const;
@@ -255,6 +258,9 @@ private:
     void applyClip();
     QPainterPath takeDonePath(); // ends a path being defined and hands it over
     void combineClip(const QPainterPath &path, int mode);
+    void combineClip(const QRegion &pixels, int mode);
+    void combineClipRect(const QRectF &logical, int mode);
+    void resetClip();
     QPainterPath arcPath(const QRectF &box, QPointF start, QPointF end, int closeKind, bool connect) const;
 
     QPainter &m_painter;
