@@ -1,8 +1,12 @@
-// Every metafile of the shared picture corpus: the time to open it and to
-// draw it whole at natural size, per file and as median and worst. The
-// corpus lies at ../shared/corpus or where VANTRIX_CORPUS points.
+// Every metafile of the shared picture corpus: the time to open it, to draw
+// it whole at natural size, and, as the picture area shows it (a viewport
+// of 1000 x 700, tiles drawn ahead and kept), the first paint and the
+// repaint after a scroll step, zoom off and on, at display scales 1 and 2.
+// Per file, then median and worst. The corpus lies at ../shared/corpus or
+// where VANTRIX_CORPUS points.
 
 #include "BenchSupport.h"
+#include "capture/MetafileTiles.h"
 #include "capture/Picture.h"
 
 #include <QDir>
@@ -10,7 +14,12 @@
 #include <QGuiApplication>
 #include <QPainter>
 
+#include <map>
+
 namespace {
+
+const QSize Viewport(1000, 700);
+constexpr int ScrollStep = 40;
 
 QString corpusDir()
 {
@@ -18,9 +27,45 @@ QString corpusDir()
     return fromEnvironment.isEmpty() ? QStringLiteral(VANTRIX_SOURCE_DIR "/../shared/corpus") : fromEnvironment;
 }
 
-double msSince(const QElapsedTimer &clock)
+double msOf(const std::function<void()> &work)
 {
+    QElapsedTimer clock;
+    clock.start();
+    work();
     return clock.nsecsElapsed() / 1e6;
+}
+
+struct Series {
+    std::vector<double> values;
+    QString worstFile;
+    double worst = -1;
+    void add(double value, const QString &file)
+    {
+        values.push_back(value);
+        if (value > worst) {
+            worst = value;
+            worstFile = file;
+        }
+    }
+};
+
+// The first paint of the viewport and the repaint of the strip a scroll
+// step uncovers, with a cache of its own.
+std::pair<double, double> paintAndScroll(const Picture &picture, int zoom, qreal scale, qint64 *cacheBytes)
+{
+    const QSize logical = picture.size() * zoom;
+    const auto render = [&](QPainter &painter, const QRectF &target) { picture.drawScaled(painter, target); };
+    MetafileTiles tiles;
+    QImage window(Viewport * scale, QImage::Format_RGB32);
+    window.setDevicePixelRatio(scale);
+    QPainter painter(&window);
+    const double first = msOf([&] { tiles.paint(painter, QRect(QPoint(0, 0), Viewport), logical, render); });
+    tiles.drawAhead(render); // when the window is idle after showing it
+    painter.translate(0, -ScrollStep);
+    const QRect strip(0, Viewport.height(), Viewport.width(), ScrollStep);
+    const double scroll = msOf([&] { tiles.paint(painter, strip, logical, render); });
+    *cacheBytes = std::max(*cacheBytes, tiles.bytes());
+    return {first, scroll};
 }
 
 } // namespace
@@ -34,44 +79,48 @@ int main(int argc, char **argv)
         std::printf("The picture corpus is absent (%s).\n", qPrintable(metafiles.path()));
         return 0;
     }
-    std::vector<double> opens;
-    std::vector<double> draws;
-    QString slowestOpen, slowestDraw;
+    std::map<QString, Series> series;
+    qint64 cacheBytes = 0;
     for (const QFileInfo &file : metafiles.entryInfoList({QStringLiteral("*.emf"), QStringLiteral("*.wmf")})) {
-        QElapsedTimer clock;
-        clock.start();
         std::optional<Picture> picture;
-        try {
-            picture = Picture::load(file.filePath());
-        } catch (...) {
-            std::printf("%-44s refused\n", qPrintable(file.fileName()));
+        const double open = msOf([&] {
+            try {
+                picture = Picture::load(file.filePath());
+            } catch (...) {
+            }
+        });
+        if (!picture) {
+            std::printf("%-40s refused\n", qPrintable(file.fileName()));
             continue;
         }
-        const double open = msSince(clock);
-        // The first draw of the whole picture: what a window shows first.
-        const QSize size = picture->size().boundedTo(QSize(4096, 4096));
-        QImage target(size, QImage::Format_ARGB32_Premultiplied);
-        target.fill(Qt::white);
-        clock.restart();
-        {
+        const QString name = file.fileName();
+        series["open"].add(open, name);
+        // The whole picture at natural size, as large as it is.
+        const double full = msOf([&] {
+            QImage target(picture->size().boundedTo(QSize(8192, 8192)), QImage::Format_RGB32);
+            target.fill(Qt::white);
             QPainter painter(&target);
-            picture->draw(painter, QRect(QPoint(0, 0), picture->size()), target.rect());
+            picture->drawScaled(painter, QRectF(QPointF(0, 0), QSizeF(picture->size())));
+        });
+        series["full draw, natural size"].add(full, name);
+        std::printf("%-40s %6dx%-6d open %7.2f  full %8.2f", qPrintable(name), picture->size().width(),
+                    picture->size().height(), open, full);
+        for (const int zoom : {1, 2}) {
+            for (const qreal scale : {1.0, 2.0}) {
+                const auto [first, scroll] = paintAndScroll(*picture, zoom, scale, &cacheBytes);
+                const QString where = QStringLiteral("zoom %1, scale %2").arg(zoom).arg(scale);
+                series["first paint, " + where].add(first, name);
+                series["scroll repaint, " + where].add(scroll, name);
+                std::printf("  | %s first %7.2f scroll %6.2f", qPrintable(where), first, scroll);
+            }
         }
-        const double draw = msSince(clock);
-        if (opens.empty() || open > *std::max_element(opens.begin(), opens.end()))
-            slowestOpen = file.fileName();
-        if (draws.empty() || draw > *std::max_element(draws.begin(), draws.end()))
-            slowestDraw = file.fileName();
-        opens.push_back(open);
-        draws.push_back(draw);
-        std::printf("%-44s %6dx%-6d open %8.2f ms   first draw %9.2f ms\n", qPrintable(file.fileName()),
-                    picture->size().width(), picture->size().height(), open, draw);
+        std::printf("\n");
     }
-    Report("open, median", Median(opens), "ms");
-    Report(qPrintable(QStringLiteral("open, worst (%1)").arg(slowestOpen)),
-           *std::max_element(opens.begin(), opens.end()), "ms");
-    Report("first draw, median", Median(draws), "ms");
-    Report(qPrintable(QStringLiteral("first draw, worst (%1)").arg(slowestDraw)),
-           *std::max_element(draws.begin(), draws.end()), "ms");
+    std::printf("\nAll times in ms.\n");
+    for (const auto &[what, s] : series) {
+        Report(qPrintable(what + QStringLiteral(", median")), Median(s.values), "ms");
+        Report(qPrintable(what + QStringLiteral(", worst (") + s.worstFile + QLatin1Char(')')), s.worst, "ms");
+    }
+    Report("tile cache, largest", double(cacheBytes) / (1 << 20), "MiB");
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include <cmath>
 
@@ -58,6 +59,7 @@ int ImagePicWidget::controlCoordinate(qreal pixel, int offset, qreal ratio)
 void ImagePicWidget::setPicture(Picture picture)
 {
     m_picture = std::move(picture);
+    m_tiles.clear();
     m_doubled = false;
     applySize();
     update();
@@ -65,8 +67,10 @@ void ImagePicWidget::setPicture(Picture picture)
 
 void ImagePicWidget::useBlankBitmapIfEmpty()
 {
-    if (!hasPicture())
+    if (!hasPicture()) {
         m_picture = Picture::blankBitmap(size());
+        m_tiles.clear();
+    }
 }
 
 QRgb ImagePicWidget::bitmapPixel(QPoint at)
@@ -100,11 +104,28 @@ void ImagePicWidget::paintEvent(QPaintEvent *event)
     if (m_picture.isEmpty())
         return;
     QPainter painter(this);
-    if (m_picture.kind() == Picture::Kind::Metafile || painter.deviceTransform().type() > QTransform::TxScale) {
+    if (painter.deviceTransform().type() > QTransform::TxScale) {
         m_picture.draw(painter, rect(), event->rect());
         return;
     }
+    if (m_picture.kind() == Picture::Kind::Metafile) {
+        m_tiles.paint(painter, event->rect().intersected(rect()), size(), metafileRenderer());
+        // Once the window has shown it, the tiles around are drawn ahead.
+        if (!m_drawAheadPending) {
+            m_drawAheadPending = true;
+            QTimer::singleShot(0, this, [this] {
+                m_drawAheadPending = false;
+                m_tiles.drawAhead(metafileRenderer());
+            });
+        }
+        return;
+    }
     paintPixels(painter, event->rect().intersected(rect()));
+}
+
+MetafileTiles::Renderer ImagePicWidget::metafileRenderer() const
+{
+    return [this](QPainter &tile, const QRectF &target) { m_picture.drawScaled(tile, target); };
 }
 
 void ImagePicWidget::paintPixels(QPainter &painter, const QRect &exposed)

@@ -8,6 +8,7 @@
 // painted by the same rule, so every device pixel shows exactly one picture
 // pixel and the position names the pixel the user sees.
 
+#include "capture/MetafileTiles.h"
 #include "capture/Picture.h"
 
 #include <QWidget>
@@ -65,8 +66,12 @@ private:
     QPoint exactPosition(QPointF inWindow) const;
     QPoint controlPosition(const QMouseEvent *event) const;
     void paintPixels(QPainter &painter, const QRect &exposed);
+    MetafileTiles::Renderer metafileRenderer() const;
 
     Picture m_picture;
+    // Metafiles as drawn at the current zoom and display scale.
+    MetafileTiles m_tiles;
+    bool m_drawAheadPending = false;
     bool m_doubled = false;
     // A left press on the control holds the pointer until the left release:
     // movement and a release outside still count.

@@ -323,6 +323,12 @@ void Picture::draw(QPainter &painter, const QRect &target, const QRect &exposed)
     painter.restore();
 }
 
+void Picture::drawScaled(QPainter &painter, const QRectF &target) const
+{
+    if (m_metafile && !target.isEmpty())
+        m_metafile->draw(painter, target);
+}
+
 void Picture::drawPixels(QPainter &painter, QPoint deviceTopLeft, const std::vector<int> &columns,
                          const std::vector<int> &rows) const
 {

@@ -63,6 +63,9 @@ public:
     // picture scaled onto Target. Bitmaps keep hard pixel edges.
     void draw(QPainter &painter, const QRect &target, const QRect &exposed) const;
 
+    // A metafile drawn whole, scaled onto Target; nothing for other kinds.
+    void drawScaled(QPainter &painter, const QRectF &target) const;
+
     // Bitmaps and icons pixel by pixel onto device pixels: the device pixel
     // at DeviceTopLeft + (i, j) shows picture pixel (Columns[i], Rows[j]).
     // Both lists run upward and hold valid picture coordinates only.
