@@ -4,7 +4,9 @@
 #include "base/IdentityTexts.h"
 #include "capture/CodeLine.h"
 #include "capture/ImagePic.h"
+#include "capture/LayoutMeasures.h"
 #include "capture/PictureDialog.h"
+#include "capture/TextLines.h"
 #include "info/OpstartInfo.h"
 #include "info/VersionInfoReader.h"
 #include "settings/InstellingenUnit.h"
@@ -39,8 +41,9 @@ THoofdForm *HoofdForm = nullptr;
 
 namespace {
 
-constexpr int MaxNameLength = 4096;
 constexpr int WaitAfterOpeningMs = 1000;
+// The flash shows each colour this long.
+constexpr unsigned long FlashPauseMs = 100;
 constexpr QRgb FlashBlue = 0xFF0000FFu;
 constexpr QRgb FlashYellow = 0xFFFFFF00u;
 
@@ -120,37 +123,51 @@ void THoofdForm::buildLayout()
     auto *client = makePanel(this, "ClientArea");
     setCentralWidget(client);
     auto *clientLayout = vbox(client);
+    clientLayout->addWidget(buildToolStrip(client));
+    auto *middle = makePanel(client, "Middle");
+    auto *middleLayout = hbox(middle);
+    middleLayout->addWidget(buildNameColumn(middle));
+    middleLayout->addWidget(buildPictureArea(middle), 1);
+    clientLayout->addWidget(middle, 1);
+    clientLayout->addWidget(buildStatusBar(client));
+    setTabOrder();
+    Panel10->installEventFilter(this);
+}
 
-    // Tool strip.
+QWidget *THoofdForm::buildToolStrip(QWidget *client)
+{
+    using namespace Layout;
     PanelBoven = makePanel(client, "PanelBoven");
-    PanelBoven->setFixedHeight(32);
+    PanelBoven->setFixedHeight(StripHeight);
     CoolBar1 = makePanel(PanelBoven, "CoolBar1");
     hbox(PanelBoven)->addWidget(CoolBar1);
-    SpeedButton1 = makeToolButton(CoolBar1, "SpeedButton1", QStringLiteral("Figuur openen"),
-                                  QStringLiteral(":/glyphs/open.svg"), QPoint(5, 3), 25);
-    SpeedButton5 = makeToolButton(CoolBar1, "SpeedButton5", QStringLiteral("Vergroten"),
-                                  QStringLiteral(":/glyphs/zoom.svg"), QPoint(30, 3), 25);
-    SpeedButton6 = makeToolButton(CoolBar1, "SpeedButton6", QStringLiteral("Flitsen"),
-                                  QStringLiteral(":/glyphs/flash.svg"), QPoint(55, 3), 25);
-    SpeedButton2 = makeToolButton(CoolBar1, "SpeedButton2", QStringLiteral("Instellingen"),
-                                  QStringLiteral(":/glyphs/settings.svg"), QPoint(80, 3), 25);
-    SpeedButton3 = makeToolButton(CoolBar1, "SpeedButton3", QStringLiteral("LeesMij.txt"),
-                                  QStringLiteral(":/glyphs/readme.svg"), QPoint(105, 3), 25);
+    auto button = [this](const char *name, const char *hint, const char *glyph, int place) {
+        return makeToolButton(CoolBar1, name, QString::fromUtf8(hint), QString::fromLatin1(glyph),
+                              QPoint(ToolButtonLefts[place], ToolButtonTop), ToolButtonSide);
+    };
+    SpeedButton1 = button("SpeedButton1", "Figuur openen", ":/glyphs/open.svg", 0);
+    SpeedButton5 = button("SpeedButton5", "Vergroten", ":/glyphs/zoom.svg", 1);
+    SpeedButton6 = button("SpeedButton6", "Flitsen", ":/glyphs/flash.svg", 2);
+    SpeedButton2 = button("SpeedButton2", "Instellingen", ":/glyphs/settings.svg", 3);
+    SpeedButton3 = button("SpeedButton3", "LeesMij.txt", ":/glyphs/readme.svg", 4);
     SpeedButton5->setCheckable(true);
     SpeedButton6->setCheckable(true);
     SpeedButton6->setChecked(true);
+    return PanelBoven;
+}
 
-    // Left column: the two name lists.
-    auto *middle = makePanel(client, "Middle");
-    auto *middleLayout = hbox(middle);
+// The left column: margins either side of the two name lists.
+QWidget *THoofdForm::buildNameColumn(QWidget *middle)
+{
+    using namespace Layout;
     PanelLeft = makePanel(middle, "PanelLeft");
-    PanelLeft->setFixedWidth(206);
+    PanelLeft->setFixedWidth(ColumnWidth);
     auto *leftLayout = hbox(PanelLeft);
     Panel5 = makePanel(PanelLeft, "Panel5");
-    Panel5->setFixedWidth(5);
+    Panel5->setFixedWidth(Margin);
     Panel10 = makePanel(PanelLeft, "Panel10");
     Panel6 = makePanel(PanelLeft, "Panel6");
-    Panel6->setFixedWidth(5);
+    Panel6->setFixedWidth(Margin);
     leftLayout->addWidget(Panel5);
     leftLayout->addWidget(Panel10, 1);
     leftLayout->addWidget(Panel6);
@@ -160,30 +177,40 @@ void THoofdForm::buildLayout()
     Panel7 = makePanel(Panel10, "Panel7");
     columnLayout->addWidget(Panel11);
     columnLayout->addWidget(Panel7, 1);
+    Panel12 = makePanel(Panel11, "Panel12");
+    Panel13 = makePanel(Panel11, "Panel13");
+    Panel8 = makePanel(Panel7, "Panel8");
+    Panel9 = makePanel(Panel7, "Panel9");
+    RadioButton1 = buildNameList(Panel11, Panel12, Panel13, QStringLiteral("Ingangen"), &Memo1);
+    RadioButton2 = buildNameList(Panel7, Panel8, Panel9, QStringLiteral("Uitgangen"), &Memo2);
+    RadioButton1->setObjectName(QStringLiteral("RadioButton1"));
+    RadioButton2->setObjectName(QStringLiteral("RadioButton2"));
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo2->setObjectName(QStringLiteral("Memo2"));
+    return PanelLeft;
+}
 
-    auto nameList = [](QWidget *half, QWidget *&head, QWidget *&foot, QRadioButton *&radio, QPlainTextEdit *&memo,
-                       const char *headName, const char *footName, const char *radioName, const QString &caption,
-                       const char *memoName) {
-        auto *layout = vbox(half);
-        head = makePanel(half, headName);
-        head->setFixedHeight(25);
-        radio = new QRadioButton(caption, head);
-        radio->setObjectName(QLatin1String(radioName));
-        radio->setAutoExclusive(false);
-        radio->setGeometry(0, 7, 113, 17);
-        memo = makeMemo(half, memoName, caption);
-        foot = makePanel(half, footName);
-        foot->setFixedHeight(5);
-        layout->addWidget(head);
-        layout->addWidget(memo, 1);
-        layout->addWidget(foot);
-    };
-    nameList(Panel11, Panel12, Panel13, RadioButton1, Memo1, "Panel12", "Panel13", "RadioButton1",
-             QStringLiteral("Ingangen"), "Memo1");
-    nameList(Panel7, Panel8, Panel9, RadioButton2, Memo2, "Panel8", "Panel9", "RadioButton2",
-             QStringLiteral("Uitgangen"), "Memo2");
+// A radio button row above its list, a margin below.
+QRadioButton *THoofdForm::buildNameList(QWidget *half, QWidget *head, QWidget *foot, const QString &caption,
+                                        QPlainTextEdit **memo)
+{
+    using namespace Layout;
+    auto *layout = vbox(half);
+    head->setFixedHeight(RadioRowHeight);
+    auto *radio = new QRadioButton(caption, head);
+    radio->setAutoExclusive(false);
+    radio->setGeometry(QRect(RadioButtonPlace, RadioButtonSize));
+    *memo = makeMemo(half, "", caption);
+    foot->setFixedHeight(Margin);
+    layout->addWidget(head);
+    layout->addWidget(*memo, 1);
+    layout->addWidget(foot);
+    return radio;
+}
 
-    // Right area: the picture above, the output list below.
+// The right area: the picture above, the output list below.
+QWidget *THoofdForm::buildPictureArea(QWidget *middle)
+{
     Panel1 = makePanel(middle, "Panel1");
     auto *rightLayout = vbox(Panel1);
     ScrollBox1 = new QScrollArea(Panel1);
@@ -202,59 +229,64 @@ void THoofdForm::buildLayout()
     ImagePic = new ImagePicWidget;
     ScrollBox1->setWidget(ImagePic);
     ScrollBox1->viewport()->setAutoFillBackground(true);
+    rightLayout->addWidget(ScrollBox1, 1);
+    rightLayout->addWidget(buildOutputList(Panel1));
+    return Panel1;
+}
 
-    Panel2 = makePanel(Panel1, "Panel2");
-    Panel2->setFixedHeight(121);
+// A margin above the output list, the copy button in a column beside it.
+QWidget *THoofdForm::buildOutputList(QWidget *right)
+{
+    using namespace Layout;
+    Panel2 = makePanel(right, "Panel2");
+    Panel2->setFixedHeight(OutputPanelHeight);
     auto *bottomLayout = vbox(Panel2);
     Panel3 = makePanel(Panel2, "Panel3");
-    Panel3->setFixedHeight(5);
+    Panel3->setFixedHeight(Margin);
     Panel4 = makePanel(Panel2, "Panel4");
     bottomLayout->addWidget(Panel3);
     bottomLayout->addWidget(Panel4, 1);
     auto *outputLayout = hbox(Panel4);
     Memo3 = makeMemo(Panel4, "Memo3", QStringLiteral("Codelijst"));
     Panel14 = makePanel(Panel4, "Panel14");
-    Panel14->setFixedWidth(24);
+    Panel14->setFixedWidth(CopyColumnWidth);
     outputLayout->addWidget(Memo3, 1);
     outputLayout->addWidget(Panel14);
     SpeedButton4 = makeToolButton(Panel14, "SpeedButton4", QStringLiteral("Kopiëren"),
-                                  QStringLiteral(":/glyphs/copy.svg"), QPoint(2, 0), 20);
+                                  QStringLiteral(":/glyphs/copy.svg"), CopyButtonPlace, CopyButtonSide);
+    return Panel2;
+}
 
-    rightLayout->addWidget(ScrollBox1, 1);
-    rightLayout->addWidget(Panel2);
-
-    middleLayout->addWidget(PanelLeft);
-    middleLayout->addWidget(Panel1, 1);
-
+QStatusBar *THoofdForm::buildStatusBar(QWidget *client)
+{
+    using namespace Layout;
     StatusBar1 = new QStatusBar(client);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setFixedHeight(19);
+    StatusBar1->setFixedHeight(StatusBarHeight);
     StatusBar1->setSizeGripEnabled(true);
     StatusBar1->setFont(QApplication::font(StatusBar1)); // the system's font, not the window's
     StatusPanel0 = new QLabel(StatusBar1);
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
-    StatusPanel0->setFixedWidth(150);
+    StatusPanel0->setFixedWidth(StatusPanelWidth);
     StatusPanel0->setAccessibleName(QStringLiteral("Positie"));
     StatusPanel1 = new QLabel(StatusBar1);
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
     StatusBar1->addWidget(StatusPanel0);
     StatusBar1->addWidget(StatusPanel1, 1);
+    return StatusBar1;
+}
 
-    clientLayout->addWidget(PanelBoven);
-    clientLayout->addWidget(middle, 1);
-    clientLayout->addWidget(StatusBar1);
-
-    // Tab visits Memo2, Memo1 and Memo3; the selected radio button also
-    // takes part, before Memo2 or after Memo1.
-    setTabOrder(RadioButton2, Memo2);
-    setTabOrder(Memo2, Memo1);
-    setTabOrder(Memo1, RadioButton1);
-    setTabOrder(RadioButton1, Memo3);
-    setTabOrder(Memo3, RadioButton2);
+// Tab visits Memo2, Memo1 and Memo3; the selected radio button also takes
+// part, before Memo2 or after Memo1.
+void THoofdForm::setTabOrder()
+{
+    QWidget::setTabOrder(RadioButton2, Memo2);
+    QWidget::setTabOrder(Memo2, Memo1);
+    QWidget::setTabOrder(Memo1, RadioButton1);
+    QWidget::setTabOrder(RadioButton1, Memo3);
+    QWidget::setTabOrder(Memo3, RadioButton2);
     setRadioSelected(RadioButton1, true);
     setRadioSelected(RadioButton2, false);
-
-    Panel10->installEventFilter(this);
 }
 
 QToolButton *THoofdForm::makeToolButton(QWidget *parent, const char *name, const QString &hint, const QString &glyph,
@@ -264,7 +296,7 @@ QToolButton *THoofdForm::makeToolButton(QWidget *parent, const char *name, const
     button->setObjectName(QLatin1String(name));
     button->setAutoRaise(true);
     button->setIcon(QIcon(glyph));
-    button->setIconSize(QSize(16, 16));
+    button->setIconSize(Layout::GlyphSize);
     button->setGeometry(position.x(), position.y(), side, side);
     button->setFocusPolicy(Qt::NoFocus);
     button->setToolTip(hint);
@@ -411,15 +443,7 @@ void THoofdForm::FormActivate()
 void THoofdForm::FormResize()
 {
     CoolBar1->update();
-    Panel11->setFixedHeight(halfToEven(Panel10->height()));
-}
-
-int THoofdForm::halfToEven(int height)
-{
-    const int half = height / 2;
-    if (height % 2 == 0)
-        return half;
-    return half % 2 == 0 ? half : half + 1;
+    Panel11->setFixedHeight(TextLines::halfToEven(Panel10->height()));
 }
 
 void THoofdForm::closeEvent(QCloseEvent *event)
@@ -486,11 +510,16 @@ QString droppedFile(const QMimeData *data)
 
 void THoofdForm::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!droppedFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
+    acceptFileDrag(event);
 }
 
 void THoofdForm::dragMoveEvent(QDragMoveEvent *event)
+{
+    acceptFileDrag(event);
+}
+
+// A drag is welcome over the window while it carries a local file.
+void THoofdForm::acceptFileDrag(QDragMoveEvent *event)
 {
     if (!droppedFile(event->mimeData()).isEmpty())
         event->acceptProposedAction();
@@ -546,8 +575,7 @@ void THoofdForm::openPicture(const QString &fileName)
 {
     Picture picture = Picture::load(fileName); // a failure leaves everything as it was
     m_zoomOn = false;
-    Vergroten1->setChecked(false);
-    SpeedButton5->setChecked(false);
+    showOption(Vergroten1, SpeedButton5, m_zoomOn);
     ImagePic->setPicture(std::move(picture));
     // A second opening while the timer runs does not restart it.
     if (!WachtTimer->isActive())
@@ -557,16 +585,20 @@ void THoofdForm::openPicture(const QString &fileName)
 void THoofdForm::Vergroten1Click()
 {
     m_zoomOn = !m_zoomOn;
-    Vergroten1->setChecked(m_zoomOn);
-    SpeedButton5->setChecked(m_zoomOn);
+    showOption(Vergroten1, SpeedButton5, m_zoomOn);
     ImagePic->setDoubled(m_zoomOn);
 }
 
 void THoofdForm::Flitsen1Click()
 {
     m_flashOn = !m_flashOn;
-    Flitsen1->setChecked(m_flashOn);
-    SpeedButton6->setChecked(m_flashOn);
+    showOption(Flitsen1, SpeedButton6, m_flashOn);
+}
+
+void THoofdForm::showOption(QAction *item, QToolButton *button, bool on)
+{
+    item->setChecked(on);
+    button->setChecked(on);
 }
 
 void THoofdForm::ImagePicMouseMove(QPoint position)
@@ -589,13 +621,14 @@ void THoofdForm::ImagePicMouseUp()
 {
     if (WachtTimer->isActive())
         return;
-    if (RadioButton1->isChecked()) {
-        appendLine(Memo3, ComposeCodeLine(InstellingenForm->Edit1->text(), InstellingenForm->Edit2->text(),
-                                          caretLine(Memo1), MouseX, MouseY));
-    }
-    if (RadioButton2->isChecked()) {
-        appendLine(Memo3, ComposeCodeLine(InstellingenForm->Edit3->text(), InstellingenForm->Edit4->text(),
-                                          caretLine(Memo2), MouseX, MouseY));
+    // The list whose radio button is on, with its pair of templates as the
+    // settings dialog holds them now.
+    const bool inputs = RadioButton1->isChecked();
+    if (inputs || RadioButton2->isChecked()) {
+        const QLineEdit *xTemplate = inputs ? InstellingenForm->Edit1 : InstellingenForm->Edit3;
+        const QLineEdit *yTemplate = inputs ? InstellingenForm->Edit2 : InstellingenForm->Edit4;
+        appendLine(Memo3, ComposeCodeLine(xTemplate->text(), yTemplate->text(), caretLine(inputs ? Memo1 : Memo2),
+                                          MouseX, MouseY));
     }
     if (m_flashOn && MouseX != 0 && MouseY != 0)
         FlashArea(MouseX, MouseY);
@@ -608,20 +641,12 @@ void THoofdForm::WachtTimerTimer()
 
 QString THoofdForm::caretLine(const QPlainTextEdit *memo)
 {
-    const QTextCursor cursor = memo->textCursor();
-    const QTextBlock block = memo->document()->findBlock(cursor.selectionEnd());
-    return block.text().left(MaxNameLength);
+    return TextLines::caretLine(*memo->document(), memo->textCursor().selectionEnd());
 }
 
 void THoofdForm::appendLine(QPlainTextEdit *memo, const QString &line)
 {
-    QTextDocument *document = memo->document();
-    // The text ends in a line break exactly when its last line is empty.
-    const bool endsWithBreak = document->lastBlock().text().isEmpty();
-    QTextCursor cursor(document);
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(endsWithBreak ? line + QLatin1Char('\n') : QLatin1Char('\n') + line);
-    memo->setTextCursor(cursor);
+    memo->setTextCursor(TextLines::appendLine(*memo->document(), line));
     memo->ensureCursorVisible();
 }
 
@@ -637,7 +662,7 @@ void THoofdForm::FlashArea(std::int32_t X, std::int32_t Y)
     auto showAndPause = [this] {
         ImagePic->repaint();
         QCoreApplication::processEvents();
-        QThread::msleep(100);
+        QThread::msleep(FlashPauseMs);
     };
     ImagePic->floodFill(at, startColor, FlashBlue);
     showAndPause();

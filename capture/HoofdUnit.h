@@ -10,6 +10,7 @@
 class ImagePicWidget;
 class PictureDialog;
 class QAction;
+class QDragMoveEvent;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -125,11 +126,8 @@ public:
 
     // The line of a list that holds the end of its selection.
     static QString caretLine(const QPlainTextEdit *memo);
-    // Appends a line to a list: the line becomes its new last line.
+    // Appends a line to a list and shows it.
     static void appendLine(QPlainTextEdit *memo, const QString &line);
-
-    // Half a height, exact halves to the even neighbour.
-    static int halfToEven(int height);
 
     // Client size and position at which the window opens.
     static constexpr QSize StoredClientSize{614, 404};
@@ -148,6 +146,18 @@ protected:
 
 private:
     void buildLayout();
+    QWidget *buildToolStrip(QWidget *client);
+    QWidget *buildNameColumn(QWidget *middle);
+    // A list with its radio button row above and a margin below; returns the button.
+    QRadioButton *buildNameList(QWidget *half, QWidget *head, QWidget *foot, const QString &caption,
+                                QPlainTextEdit **memo);
+    QWidget *buildPictureArea(QWidget *middle);
+    QWidget *buildOutputList(QWidget *right);
+    QStatusBar *buildStatusBar(QWidget *client);
+    void setTabOrder();
+    // Menu item and tool button of an option show its state alike.
+    static void showOption(QAction *item, QToolButton *button, bool on);
+    void acceptFileDrag(QDragMoveEvent *event);
     void buildMenu();
     void bindCommands();
     void setRadioSelected(QRadioButton *button, bool selected);

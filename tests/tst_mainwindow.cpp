@@ -56,8 +56,6 @@ private slots:
     void geometryAtStoredSize();
     void resizeRule_data();
     void resizeRule();
-    void halfToEven_data();
-    void halfToEven();
     void menuTable_data();
     void menuTable();
     void togglesStayInStep_data();
@@ -168,26 +166,6 @@ void TestMainWindow::resizeRule()
     QTRY_COMPARE(w()->Panel10->height(), column);
     QTRY_COMPARE(w()->Panel11->height(), upper);
     QTRY_COMPARE(w()->Panel7->height(), lower);
-}
-
-void TestMainWindow::halfToEven_data()
-{
-    QTest::addColumn<int>("height");
-    QTest::addColumn<int>("half");
-    QTest::newRow("353") << 353 << 176;
-    QTest::newRow("351") << 351 << 176;
-    QTest::newRow("355") << 355 << 178;
-    QTest::newRow("352") << 352 << 176;
-    QTest::newRow("1") << 1 << 0;
-    QTest::newRow("3") << 3 << 2;
-    QTest::newRow("0") << 0 << 0;
-}
-
-void TestMainWindow::halfToEven()
-{
-    QFETCH(int, height);
-    QFETCH(int, half);
-    QCOMPARE(THoofdForm::halfToEven(height), half);
 }
 
 void TestMainWindow::menuTable_data()
