@@ -43,7 +43,6 @@ public:
 
     // Natural size or doubled; sizes the control to the picture.
     void setDoubled(bool doubled);
-    bool isDoubled() const { return m_doubled; }
 
     // The control coordinate that window device pixel Pixel (its left or top
     // edge) falls in, for a control whose logical offset in its window is

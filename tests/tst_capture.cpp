@@ -1,7 +1,7 @@
 // Capturing clicks on the picture in the main window: coordinates, the
 // active list, the wait after an opening, the flash and its failures.
 
-#include "TestSupport.h"
+#include "AppTestSupport.h"
 #include "capture/HoofdUnit.h"
 #include "capture/ImagePic.h"
 #include "settings/InstellingenUnit.h"
@@ -297,7 +297,7 @@ void TestCapture::screenShowsPositionPixel()
         for (int x = 0; x < coded.width(); ++x)
             coded.setPixel(x, y, qRgb(x, y, 128));
     ImagePicWidget pic;
-    pic.setPicture(Picture::fromBytes(Encoded(coded, "bmp"), QStringLiteral("bmp")));
+    pic.setPicture(Picture::fromBytes(encoded(coded, "bmp"), QStringLiteral("bmp")));
     pic.setDoubled(zoom);
     const int factor = zoom ? 2 : 1;
 
@@ -421,10 +421,10 @@ void TestCapture::listStaysChosenAfterRoundTrip()
 
     QWidget other;
     if (trip == QLatin1String("settings")) {
-        WhenModal([](QWidget *dialog) { dialog->close(); });
+        whenModal([](QWidget *dialog) { dialog->close(); });
         w()->SpeedButton2Click();
     } else if (trip == QLatin1String("message")) {
-        WhenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
+        whenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
         ShowInfoMessage(QStringLiteral("Vantrix"), QString(), QStringLiteral("Tekst"), QStringLiteral("&OK"));
     } else if (trip == QLatin1String("window")) {
         other.show();
@@ -540,7 +540,7 @@ void TestCapture::flashOnIconOrMetafileReports()
     QString text;
     int linesWhenShown = -1;
     if (reports) {
-        WhenModal([&](QWidget *box) {
+        whenModal([&](QWidget *box) {
             text = qobject_cast<QMessageBox *>(box)->text();
             linesWhenShown = int(lines(w()->Memo3).size());
             qobject_cast<QMessageBox *>(box)->buttons().front()->click();

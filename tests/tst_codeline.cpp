@@ -1,6 +1,6 @@
 // The code-line composer: padding, template filling and whole lines.
 
-#include "TestSupport.h"
+#include "WindowTestSupport.h"
 #include "capture/CodeLine.h"
 
 class TestCodeLine : public QObject
@@ -180,5 +180,5 @@ void TestCodeLine::yPartStartsInOneColumn()
     }
 }
 
-VANTRIX_TEST_MAIN(TestCodeLine)
+VANTRIX_WINDOW_TEST_MAIN(TestCodeLine)
 #include "tst_codeline.moc"

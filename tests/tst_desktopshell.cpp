@@ -1,7 +1,7 @@
 // The desktop shell: which launcher opens a document, and how its answer is
 // taken, with real processes.
 
-#include "TestSupport.h"
+#include "WindowTestSupport.h"
 #include "ui/DesktopShell.h"
 
 #include <QElapsedTimer>
@@ -66,7 +66,7 @@ void TestDesktopShell::launcherFromPath()
     QTemporaryDir bin;
     for (const QString &program : programs) {
         const QString path = bin.filePath(program);
-        QVERIFY(WriteWholeFile(path, "#!/bin/sh\nexit 0\n"));
+        QVERIFY(writeWholeFile(path, "#!/bin/sh\nexit 0\n"));
         QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     const QByteArray savedPath = qgetenv("PATH");
@@ -78,5 +78,5 @@ void TestDesktopShell::launcherFromPath()
     QCOMPARE(command, expected);
 }
 
-VANTRIX_TEST_MAIN(TestDesktopShell)
+VANTRIX_WINDOW_TEST_MAIN(TestDesktopShell)
 #include "tst_desktopshell.moc"

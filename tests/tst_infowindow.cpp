@@ -1,6 +1,6 @@
 // The information window: texts, build message, link and closing keys.
 
-#include "TestSupport.h"
+#include "AppTestSupport.h"
 #include "capture/HoofdUnit.h"
 #include "info/OpstartInfo.h"
 #include "ui/DesktopShell.h"
@@ -61,7 +61,7 @@ void TestInfoWindow::cleanup()
 
 void TestInfoWindow::showInfo(const std::function<void(QWidget *)> &action)
 {
-    WhenModal([action](QWidget *window) { action(window); });
+    whenModal([action](QWidget *window) { action(window); });
     HoofdForm->Info1->trigger();
 }
 
@@ -112,7 +112,7 @@ void TestInfoWindow::buildMessageOnDoubleClick()
     QStringList buttons;
     bool infoStillOpen = false;
     showInfo([&](QWidget *) {
-        WhenModal([&](QWidget *box) {
+        whenModal([&](QWidget *box) {
             auto *message = qobject_cast<QMessageBox *>(box);
             caption = message->windowTitle();
             text = message->text();

@@ -1,6 +1,6 @@
 // The main window's layout, menu bar, tool buttons and commands.
 
-#include "TestSupport.h"
+#include "AppTestSupport.h"
 #include "capture/HoofdUnit.h"
 #include "capture/ImagePic.h"
 #include "capture/PictureDialog.h"
@@ -308,7 +308,7 @@ void TestMainWindow::onlyToolButtonsHaveTooltips()
 void TestMainWindow::ctrlOOpensThePictureDialog()
 {
     bool shown = false;
-    WhenModal([&](QWidget *dialog) {
+    whenModal([&](QWidget *dialog) {
         shown = dialog == w()->pictureDialog();
         qobject_cast<QDialog *>(dialog)->reject();
     });
@@ -556,9 +556,9 @@ void TestMainWindow::dropOfABrokenPictureShowsItsMessage()
 {
     QTemporaryDir folder;
     const QString broken = folder.filePath("kapot.bmp");
-    QVERIFY(WriteWholeFile(broken, QByteArray("BM") + QByteArray(40, '\0')));
+    QVERIFY(writeWholeFile(broken, QByteArray("BM") + QByteArray(40, '\0')));
     bool boxShown = false;
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         boxShown = box != w()->pictureDialog();
         box->close();
     });

@@ -1,7 +1,7 @@
 // The program's message boxes: the classic dialog with its re-laid-out
 // button row, and the task-style dialog.
 
-#include "TestSupport.h"
+#include "WindowTestSupport.h"
 #include "ui/MessageBoxes.h"
 
 #include <QClipboard>
@@ -74,7 +74,7 @@ void TestMessageBoxes::variantFollowsStyle()
     std::unique_ptr<ClassicStyle> style(classic ? new ClassicStyle : nullptr);
     QCOMPARE(UseTaskDialogs(), !classic);
     QString shownName;
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         shownName = box->objectName();
         QTest::keyClick(box, Qt::Key_Escape);
     });
@@ -100,7 +100,7 @@ void TestMessageBoxes::classicIcons()
     bool hasIcon = false;
     QImage shown;
     QRect messageGeometry;
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         auto *icon = box->findChild<QLabel *>(QStringLiteral("Image"));
         hasIcon = icon != nullptr;
         if (icon) {
@@ -137,7 +137,7 @@ void TestMessageBoxes::taskIcons()
     QFETCH(int, type);
     QFETCH(int, icon);
     int shown = -1;
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         shown = int(qobject_cast<QMessageBox *>(box)->icon());
         QTest::keyClick(box, Qt::Key_Escape);
     });
@@ -168,7 +168,7 @@ void TestMessageBoxes::okCaption()
     QFETCH(QString, shown);
     std::unique_ptr<ClassicStyle> style(classic ? new ClassicStyle : nullptr);
     QStringList captions;
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         for (auto *button : box->findChildren<QPushButton *>())
             captions << button->text();
         QTest::keyClick(box, Qt::Key_Escape);
@@ -180,7 +180,7 @@ void TestMessageBoxes::okCaption()
 void TestMessageBoxes::titleAndText()
 {
     QString classicMessage;
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         classicMessage = box->findChild<QLabel *>(QStringLiteral("Message"))->text();
         QTest::keyClick(box, Qt::Key_Escape);
     });
@@ -189,7 +189,7 @@ void TestMessageBoxes::titleAndText()
     QCOMPARE(classicMessage, QStringLiteral("Titel\r\n\r\nTekst"));
 
     QString instruction, content;
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         auto *message = qobject_cast<QMessageBox *>(box);
         instruction = message->text();
         content = message->informativeText();
@@ -207,7 +207,7 @@ void TestMessageBoxes::wideCaptionWidensEveryButton()
     QList<QRect> geometry;
     int dialogWidth = 0;
     QFont font;
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         font = box->font();
         dialogWidth = box->width();
         for (auto *b : classicButtons(box))
@@ -238,13 +238,13 @@ void TestMessageBoxes::captionWidthIsCapped()
     QList<QRect> geometry;
     int standardWidth = 0;
     // The standard width is that of a box whose captions all fit.
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         standardWidth = classicButtons(box).front()->width();
         QTest::keyClick(box, Qt::Key_Escape);
     });
     CustomMessageDialog(QStringLiteral("c"), QString(), QStringLiteral("x"), MessageType::Warning,
                         {DialogButton::Yes, DialogButton::No}, DialogButton::Yes);
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         for (auto *b : classicButtons(box))
             geometry << b->geometry();
         QTest::keyClick(box, Qt::Key_Escape);
@@ -265,7 +265,7 @@ void TestMessageBoxes::stripBehindTheButtons()
     int buttonTop = -1;
     int buttonHeight = 0;
     QSize dialogSize;
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         auto *panel = box->findChild<QFrame *>(QStringLiteral("ButtonPanel"));
         strip = panel->geometry();
         stripColour = panel->palette().color(QPalette::Window);
@@ -312,7 +312,7 @@ void TestMessageBoxes::enterPressesFocusedButton()
 {
     QFETCH(int, tabs);
     QFETCH(int, expected);
-    WhenModal([tabs](QWidget *box) {
+    whenModal([tabs](QWidget *box) {
         for (int i = 0; i < tabs; ++i)
             QTest::keyClick(box->focusWidget(), Qt::Key_Tab);
         QTest::keyClick(box->focusWidget(), Qt::Key_Return);
@@ -328,7 +328,7 @@ void TestMessageBoxes::closeResults()
     QFETCH(bool, classic);
     QFETCH(bool, escape);
     QFETCH(int, expected);
-    WhenModal([escape](QWidget *box) {
+    whenModal([escape](QWidget *box) {
         if (escape)
             QTest::keyClick(box, Qt::Key_Escape);
         else
@@ -341,7 +341,7 @@ void TestMessageBoxes::closeResults()
     QCOMPARE(result, expected);
 
     // A button click gives its own code.
-    WhenModal([](QWidget *box) {
+    whenModal([](QWidget *box) {
         for (auto *b : box->findChildren<QPushButton *>()) {
             if (b->text().contains(QLatin1String("No")))
                 b->click();
@@ -357,7 +357,7 @@ void TestMessageBoxes::closeResults()
 
 void TestMessageBoxes::copyAsText()
 {
-    WhenModal([](QWidget *box) {
+    whenModal([](QWidget *box) {
         QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
         QTest::keyClick(box, Qt::Key_Escape);
     });
@@ -372,7 +372,7 @@ void TestMessageBoxes::copyAsText()
 void TestMessageBoxes::emptyCaptionGivesEmptyTitle()
 {
     QString title = QStringLiteral("unset");
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         title = box->windowTitle();
         QTest::keyClick(box, Qt::Key_Escape);
     });
@@ -381,5 +381,5 @@ void TestMessageBoxes::emptyCaptionGivesEmptyTitle()
     QCOMPARE(title, QString());
 }
 
-VANTRIX_TEST_MAIN(TestMessageBoxes)
+VANTRIX_WINDOW_TEST_MAIN(TestMessageBoxes)
 #include "tst_messageboxes.moc"

@@ -1,6 +1,7 @@
 // Metafiles: natural sizes and renderings of samples made by third-party
 // producers, against reference renderings; malformed files.
 
+#include "TestSupport.h"
 #include "metafile/Metafile.h"
 
 #include <QDirIterator>
@@ -18,15 +19,9 @@ namespace {
 
 const QString SampleDir = QStringLiteral(VANTRIX_TEST_DATA "/metafiles");
 
-QByteArray ReadWholeFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 std::optional<Metafile> load(const QString &path)
 {
-    return Metafile::fromBytes(ReadWholeFile(path));
+    return Metafile::fromBytes(readWholeFile(path));
 }
 
 QImage render(const Metafile &picture, QSize size)
@@ -515,8 +510,8 @@ void TestMetafile::recordsDrawWhatTheySay()
 void TestMetafile::malformed_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    const QByteArray emf = ReadWholeFile(SampleDir + QStringLiteral("/lo-shapes.emf"));
-    const QByteArray wmf = ReadWholeFile(SampleDir + QStringLiteral("/lo-shapes.wmf"));
+    const QByteArray emf = readWholeFile(SampleDir + QStringLiteral("/lo-shapes.emf"));
+    const QByteArray wmf = readWholeFile(SampleDir + QStringLiteral("/lo-shapes.wmf"));
     QVERIFY(!emf.isEmpty() && !wmf.isEmpty());
 
     QTest::newRow("empty") << QByteArray();

@@ -1,7 +1,7 @@
 // Pictures: kinds by extension, the failure messages, icons, doubled
 // drawing and the flood fill.
 
-#include "TestSupport.h"
+#include "AppTestSupport.h"
 #include "base/Failure.h"
 #include "capture/FloodFill.h"
 #include "capture/Picture.h"
@@ -32,7 +32,7 @@ QImage sampleImage(int w, int h)
 // A BMP header that claims a huge picture but carries no pixels.
 QByteArray hugeBitmapHeader()
 {
-    QByteArray bytes = Encoded(sampleImage(4, 4), "bmp");
+    QByteArray bytes = encoded(sampleImage(4, 4), "bmp");
     const qint32 side = 100000;
     memcpy(bytes.data() + 18, &side, 4);
     memcpy(bytes.data() + 22, &side, 4);
@@ -101,7 +101,7 @@ private:
 QString TestPicture::write(const QString &name, const QByteArray &bytes)
 {
     const QString path = m_dir.filePath(name);
-    WriteWholeFile(path, bytes);
+    writeWholeFile(path, bytes);
     return path;
 }
 
@@ -118,9 +118,9 @@ void TestPicture::load_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<QSize>("size");
 
-    const QByteArray bmp = Encoded(sampleImage(30, 20), "bmp");
-    const QByteArray jpg = Encoded(sampleImage(30, 20), "jpeg");
-    const QByteArray png = Encoded(sampleImage(30, 20), "png");
+    const QByteArray bmp = encoded(sampleImage(30, 20), "bmp");
+    const QByteArray jpg = encoded(sampleImage(30, 20), "jpeg");
+    const QByteArray png = encoded(sampleImage(30, 20), "png");
     QFile iconFile(QStringLiteral(":/icons/vantrix.ico"));
     QVERIFY(iconFile.open(QIODevice::ReadOnly));
     const QByteArray ico = iconFile.readAll();
@@ -225,7 +225,7 @@ void TestPicture::iconPicksClosestDeepestEntry()
 void TestPicture::doubledBitmapIsPixelBlocks()
 {
     const QImage source = sampleImage(3, 2);
-    const Picture picture = Picture::fromBytes(Encoded(source, "bmp"), QStringLiteral("bmp"));
+    const Picture picture = Picture::fromBytes(encoded(source, "bmp"), QStringLiteral("bmp"));
     QImage target(6, 4, QImage::Format_RGB32);
     target.fill(Qt::black);
     QPainter painter(&target);

@@ -1,6 +1,6 @@
 // The settings dialog and the settings file on disk.
 
-#include "TestSupport.h"
+#include "AppTestSupport.h"
 
 #include "capture/HoofdUnit.h"
 #include "settings/InstellingenUnit.h"
@@ -31,7 +31,7 @@ QString boxText(QWidget *box)
 // Closes the next message box and hands back its text.
 void captureNextBox(QString *text)
 {
-    WhenModal([text](QWidget *box) {
+    whenModal([text](QWidget *box) {
         *text = boxText(box);
         if (auto *message = qobject_cast<QMessageBox *>(box)) {
             message->buttons().front()->click();
@@ -95,7 +95,7 @@ void TestSettingsDialog::noFileKeepsDefaultsAndCloseWritesEightLines()
     form()->LeesInstellingen();
     QCOMPARE(form()->Edit1->text(), QStringLiteral("   X_is[@@1]= @@2;"));
     QVERIFY(form()->SchrijfInstellingen());
-    const QByteArray bytes = ReadWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")));
+    const QByteArray bytes = readWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")));
     const QList<QByteArray> lines = bytes.split('\n');
     QCOMPARE(lines.size(), 9); // eight lines, each ended by CR LF
     QCOMPARE(lines[0], QByteArray("[Vantrix settings]\r"));
@@ -105,7 +105,7 @@ void TestSettingsDialog::noFileKeepsDefaultsAndCloseWritesEightLines()
 
 void TestSettingsDialog::loadsFromFile()
 {
-    QVERIFY(WriteWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), "OUTY=abc\r\nInX=  a=b  \r\n"));
+    QVERIFY(writeWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), "OUTY=abc\r\nInX=  a=b  \r\n"));
     form()->LeesInstellingen();
     QCOMPARE(form()->Edit4->text(), QStringLiteral("abc"));
     QCOMPARE(form()->Edit1->text(), QStringLiteral("  a=b  "));
@@ -115,7 +115,7 @@ void TestSettingsDialog::loadsFromFile()
 
 void TestSettingsDialog::emptyFileChangesNothing()
 {
-    QVERIFY(WriteWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), QByteArray()));
+    QVERIFY(writeWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), QByteArray()));
     form()->Edit2->setText(QStringLiteral("typed"));
     form()->LeesInstellingen();
     QCOMPARE(form()->Edit2->text(), QStringLiteral("typed"));
@@ -126,7 +126,7 @@ void TestSettingsDialog::writtenFileLoadsBack()
     form()->Edit1->setText(QString());
     form()->Edit3->setText(QString::fromUtf8("€ [@@1] @@2 ë"));
     QVERIFY(form()->SchrijfInstellingen());
-    QVERIFY(ReadWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini"))).contains("\r\nInX=\r\n"));
+    QVERIFY(readWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini"))).contains("\r\nInX=\r\n"));
     form()->setTemplates(TInstellingenForm::DefaultTemplates);
     form()->LeesInstellingen();
     QCOMPARE(form()->Edit1->text(), QString());
@@ -137,7 +137,7 @@ void TestSettingsDialog::unwritableFolderShowsBoxAndProgramEnds()
 {
     // A folder below a plain file can never be created, not even by root.
     const QString blocker = m_appPath->file(QStringLiteral("plain-file"));
-    QVERIFY(WriteWholeFile(blocker, "x"));
+    QVERIFY(writeWholeFile(blocker, "x"));
     AppPath = blocker + QStringLiteral("/sub/");
     HoofdForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(HoofdForm));
@@ -155,13 +155,13 @@ void TestSettingsDialog::readOnlyFolderWritableFileIsRewritten()
     if (geteuid() == 0)
         QSKIP("root writes into a read-only folder all the same");
     const QString path = m_appPath->file(QStringLiteral("Vantrix.ini"));
-    QVERIFY(WriteWholeFile(path, "InX=old\r\n"));
+    QVERIFY(writeWholeFile(path, "InX=old\r\n"));
     QFile::setPermissions(m_appPath->path(), QFile::ReadOwner | QFile::ExeOwner);
     form()->Edit1->setText(QStringLiteral("new"));
     const bool written = form()->SchrijfInstellingen();
     QFile::setPermissions(m_appPath->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(written);
-    QVERIFY(ReadWholeFile(path).contains("InX=new\r\n"));
+    QVERIFY(readWholeFile(path).contains("InX=new\r\n"));
 }
 
 void TestSettingsDialog::failureWhileWritingKeepsOldFile()
@@ -169,7 +169,7 @@ void TestSettingsDialog::failureWhileWritingKeepsOldFile()
     const QString path = m_appPath->file(QStringLiteral("Vantrix.ini"));
     const QByteArray old = "[Vantrix settings]\r\n\r\n[**General variables**]\r\nSettingsfileversion=100\r\n"
                            "InX=old\r\nInY=old\r\nOutX=old\r\nOutY=old\r\n";
-    QVERIFY(WriteWholeFile(path, old));
+    QVERIFY(writeWholeFile(path, old));
     form()->Edit1->setText(QString(400, QLatin1Char('n')));
 
     // Let the writing fail half-way: no file may grow beyond 64 bytes.
@@ -189,7 +189,7 @@ void TestSettingsDialog::failureWhileWritingKeepsOldFile()
 
     QVERIFY(!written);
     QVERIFY(text.contains(path));
-    QCOMPARE(ReadWholeFile(path), old);
+    QCOMPARE(readWholeFile(path), old);
     QCOMPARE(QDir(m_appPath->path()).entryList(QDir::Files), QStringList{QStringLiteral("Vantrix.ini")});
 }
 
@@ -198,10 +198,10 @@ void TestSettingsDialog::closeBeforeFirstActivationKeepsTheFile()
     // Closed before the file was ever loaded, the dialog would hold the
     // defaults; the user's templates must survive that close.
     const QString path = m_appPath->file(QStringLiteral("Vantrix.ini"));
-    QVERIFY(WriteWholeFile(path, "InX=mine\r\nOutY=also mine\r\n"));
+    QVERIFY(writeWholeFile(path, "InX=mine\r\nOutY=also mine\r\n"));
     QCOMPARE(HoofdForm->activationCount(), 0);
     HoofdForm->close();
-    const QByteArray written = ReadWholeFile(path);
+    const QByteArray written = readWholeFile(path);
     QVERIFY(written.contains("\r\nInX=mine\r\n"));
     QVERIFY(written.contains("\r\nOutY=also mine\r\n"));
     QVERIFY(written.contains("\r\nInY=Y_is[@@1]= @@2;\r\n"));
@@ -210,7 +210,7 @@ void TestSettingsDialog::closeBeforeFirstActivationKeepsTheFile()
 void TestSettingsDialog::escapeDoesNothingAndTypedTextStays()
 {
     bool stillOpenAfterEscape = false;
-    WhenModal([&](QWidget *dialog) {
+    whenModal([&](QWidget *dialog) {
         QTest::keyClicks(form()->Edit2, QStringLiteral("X"));
         QTest::keyClick(dialog, Qt::Key_Escape);
         stillOpenAfterEscape = dialog->isVisible();
@@ -226,7 +226,7 @@ void TestSettingsDialog::focusFirstAndLaterShowings()
 {
     QWidget *first = nullptr;
     bool closedByEnter = false;
-    WhenModal([&](QWidget *dialog) {
+    whenModal([&](QWidget *dialog) {
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         first = dialog->focusWidget();
         form()->Edit4->setFocus();
@@ -239,7 +239,7 @@ void TestSettingsDialog::focusFirstAndLaterShowings()
     QVERIFY(closedByEnter);
 
     QWidget *second = nullptr;
-    WhenModal([&](QWidget *dialog) {
+    whenModal([&](QWidget *dialog) {
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         second = dialog->focusWidget();
         form()->BitBtn1->click();

@@ -1,6 +1,6 @@
 // Parsing and formatting the settings file, window-free.
 
-#include "TestSupport.h"
+#include "WindowTestSupport.h"
 #include "settings/SettingsFile.h"
 
 using Expected = QStringList; // InX, InY, OutX, OutY; "<none>" where the key is absent
@@ -138,5 +138,5 @@ void TestSettingsFile::veryLongLine()
     QCOMPARE(*v.OutY, QStringLiteral("end"));
 }
 
-VANTRIX_TEST_MAIN(TestSettingsFile)
+VANTRIX_WINDOW_TEST_MAIN(TestSettingsFile)
 #include "tst_settingsfile.moc"

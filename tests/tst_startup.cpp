@@ -1,7 +1,7 @@
 // Start-up and end of the program: windows, identity, title, busy pointer,
 // first activation, the failure box and the exit code.
 
-#include "TestSupport.h"
+#include "AppTestSupport.h"
 #include "base/Failure.h"
 #include "capture/HoofdUnit.h"
 #include "info/OpstartInfo.h"
@@ -136,7 +136,7 @@ void TestStartUp::activationStepsRunOnce()
     QCOMPARE(InstellingenForm->Edit1->text(), QStringLiteral("from file"));
 
     // Returning from the modal settings dialog does not load the file again.
-    WhenModal([](QWidget *dialog) {
+    whenModal([](QWidget *dialog) {
         InstellingenForm->Edit1->setText(QStringLiteral("typed"));
         dialog->close();
     });
@@ -226,7 +226,7 @@ void TestStartUp::failureInHandlerIsShownAndLoopGoesOn()
     failing.message = QStringLiteral("Cannot open file \"x\". No such file or directory");
     QString caption, text;
     int icon = -1;
-    WhenModal([&](QWidget *box) {
+    whenModal([&](QWidget *box) {
         auto *message = qobject_cast<QMessageBox *>(box);
         caption = message->windowTitle();
         text = message->text();

@@ -1,7 +1,7 @@
 // The version reader: our own executable, a PE file made by standard tools,
 // and files without or with a damaged record.
 
-#include "TestSupport.h"
+#include "WindowTestSupport.h"
 #include "info/VersionInfoReader.h"
 #include "info/VersionRecord.h"
 
@@ -74,7 +74,7 @@ void TestVersionReader::peFileFromStandardTools()
 void TestVersionReader::filesWithoutRecord_data()
 {
     QTest::addColumn<QByteArray>("content");
-    const QByteArray exe = ReadWholeFile(QStringLiteral(VANTRIX_EXECUTABLE));
+    const QByteArray exe = readWholeFile(QStringLiteral(VANTRIX_EXECUTABLE));
     const QByteArray record = VersionRecord::findInImage(exe);
     QVERIFY(!record.isEmpty());
     const qsizetype at = exe.indexOf(record);
@@ -82,7 +82,7 @@ void TestVersionReader::filesWithoutRecord_data()
 
     QTest::newRow("empty file") << QByteArray();
     QTest::newRow("text") << QByteArray("just some text\n");
-    QTest::newRow("ELF without the section") << ReadWholeFile(QStringLiteral("/bin/true"));
+    QTest::newRow("ELF without the section") << readWholeFile(QStringLiteral("/bin/true"));
     QTest::newRow("ELF header only") << exe.left(64);
     QTest::newRow("truncated inside the record") << exe.left(at + 10);
     QByteArray zeroLength = exe;
@@ -98,7 +98,7 @@ void TestVersionReader::filesWithoutRecord_data()
     sectionsGone[0x28] = char(0xF0);
     sectionsGone[0x2F] = char(0x7F);
     QTest::newRow("section table outside the file") << sectionsGone;
-    const QByteArray dll = ReadWholeFile(QStringLiteral(VANTRIX_TEST_DLL));
+    const QByteArray dll = readWholeFile(QStringLiteral(VANTRIX_TEST_DLL));
     QTest::newRow("PE truncated") << dll.left(dll.size() / 2);
     QByteArray badPe = dll;
     badPe[0x3C] = char(0xF0);
@@ -110,7 +110,7 @@ void TestVersionReader::filesWithoutRecord()
     QFETCH(QByteArray, content);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("file.bin"));
-    QVERIFY(WriteWholeFile(path, content));
+    QVERIFY(writeWholeFile(path, content));
     TVersionInfoReader reader(nullptr);
     reader.setFileName(path);
     QVERIFY(!reader.infoLoaded());
@@ -125,7 +125,7 @@ void TestVersionReader::damagedImagesNeverCrash()
 {
     // Every single-byte change of the record area, and every truncation of
     // the PE file, answers without reading outside the bytes.
-    const QByteArray dll = ReadWholeFile(QStringLiteral(VANTRIX_TEST_DLL));
+    const QByteArray dll = readWholeFile(QStringLiteral(VANTRIX_TEST_DLL));
     QVERIFY(!dll.isEmpty());
     for (qsizetype cut = 0; cut < dll.size(); cut += 7)
         VersionRecord::findInImage(dll.left(cut));
@@ -176,5 +176,5 @@ void TestVersionReader::queryPaths()
         QCOMPARE(value.size(), size);
 }
 
-VANTRIX_TEST_MAIN(TestVersionReader)
+VANTRIX_WINDOW_TEST_MAIN(TestVersionReader)
 #include "tst_versionreader.moc"

@@ -25,18 +25,45 @@
 
 namespace {
 
-constexpr std::array<DialogButton, 11> AllButtons = {
-    DialogButton::Yes,     DialogButton::No,       DialogButton::OK,     DialogButton::Cancel,
-    DialogButton::Abort,   DialogButton::Retry,    DialogButton::Ignore, DialogButton::All,
-    DialogButton::NoToAll, DialogButton::YesToAll, DialogButton::Help,
+// What a dialog button is: its object name, the code it closes with, its
+// caption in the classic dialog and, for the four the task dialog offers,
+// there. One row a button, in the order of DialogButton.
+struct ButtonFacts {
+    DialogButton kind;
+    const char *name;
+    int result;
+    const char *classicCaption;
+    const char *taskCaption;
 };
 
-QString buttonName(DialogButton b)
+constexpr std::array<ButtonFacts, 11> ButtonTable = {{
+    {DialogButton::Yes, "Yes", DialogResult::Yes, "&Yes", "&Yes"},
+    {DialogButton::No, "No", DialogResult::No, "&No", "&No"},
+    {DialogButton::OK, "OK", DialogResult::OK, "OK", "&OK"},
+    {DialogButton::Cancel, "Cancel", DialogResult::Cancel, "Cancel", "&Cancel"},
+    {DialogButton::Abort, "Abort", DialogResult::Abort, "&Abort", nullptr},
+    {DialogButton::Retry, "Retry", DialogResult::Retry, "&Retry", nullptr},
+    {DialogButton::Ignore, "Ignore", DialogResult::Ignore, "&Ignore", nullptr},
+    {DialogButton::All, "All", DialogResult::All, "&All", nullptr},
+    {DialogButton::NoToAll, "NoToAll", DialogResult::NoToAll, "N&o to All", nullptr},
+    {DialogButton::YesToAll, "YesToAll", DialogResult::YesToAll, "Yes to &All", nullptr},
+    {DialogButton::Help, "Help", DialogResult::None, "&Help", nullptr},
+}};
+
+const ButtonFacts &factsOf(DialogButton button)
 {
-    static const std::array<const char *, 11> names = {"Yes",    "No",  "OK",      "Cancel",   "Abort", "Retry",
-                                                       "Ignore", "All", "NoToAll", "YesToAll", "Help"};
-    return QLatin1String(names[std::size_t(b)]);
+    return ButtonTable[std::size_t(button)];
 }
+
+// The message font's average character width is taken over these 52 letters.
+const QString AverageWidthLetters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+constexpr int AverageWidthLetterCount = 52;
+// Side of the message icon.
+constexpr int IconSide = 32;
+// The dash lines around each part of the copied text.
+constexpr int CopyDashCount = 27;
+// Room around a button's caption beyond its text.
+constexpr int CaptionRoom = 8;
 
 // Windows' MulDiv: n * numerator / denominator, rounded.
 int mulDiv(int n, int numerator, int denominator)
@@ -77,104 +104,65 @@ QStyle::StandardPixmap classicIcon(MessageType type, bool *none)
     return QStyle::SP_MessageBoxInformation;
 }
 
-// The classic message dialog, built to the measures of the platform's
-// standard message box: dialog units from the message font's average
-// character width and height.
+// The measures of the platform's standard message box, in dialog units of
+// the message font's average character width and height.
+struct ClassicMeasures {
+    int horzMargin, vertMargin, horzSpacing, vertSpacing, buttonWidth, buttonHeight, buttonSpacing;
+
+    explicit ClassicMeasures(const QFontMetrics &fm)
+    {
+        const int x = fm.horizontalAdvance(AverageWidthLetters) / AverageWidthLetterCount;
+        const int y = fm.height();
+        horzMargin = mulDiv(8, x, 4);
+        vertMargin = mulDiv(8, y, 8);
+        horzSpacing = mulDiv(10, x, 4);
+        vertSpacing = mulDiv(10, y, 8);
+        buttonWidth = mulDiv(50, x, 4);
+        buttonHeight = mulDiv(14, y, 8);
+        buttonSpacing = mulDiv(4, x, 4);
+    }
+};
+
+// The classic message dialog: icon and message above a row of buttons. It
+// makes and sizes its parts; the button row is laid out by
+// CustomMessageDialog once the captions are final.
 class ClassicMessageDialog : public QDialog
 {
 public:
+    struct Entry {
+        DialogButton kind;
+        QPushButton *button;
+    };
+
     ClassicMessageDialog(const QString &message, MessageType type, DialogButtons buttons, DialogButton defaultButton,
                          QWidget *owner)
-        : QDialog(owner)
+        : QDialog(owner), m_measures(QFontMetrics(font()))
     {
         setObjectName(QStringLiteral("CustomMessageDialog"));
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         setModal(true);
-
-        const QFontMetrics fm(font());
-        const int x = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52;
-        const int y = fm.height();
-        const int horzMargin = mulDiv(8, x, 4);
-        const int vertMargin = mulDiv(8, y, 8);
-        const int horzSpacing = mulDiv(10, x, 4);
-        const int vertSpacing = mulDiv(10, y, 8);
-        int buttonWidth = mulDiv(50, x, 4);
-        const int buttonHeight = mulDiv(14, y, 8);
-        const int buttonSpacing = mulDiv(4, x, 4);
-
-        for (const DialogButton b : AllButtons) {
-            if (buttons.contains(b))
-                buttonWidth = std::max(buttonWidth, fm.horizontalAdvance(withoutAccessKeys(standardCaption(b))) + 8);
-        }
-
-        bool noIcon = false;
-        const QStyle::StandardPixmap pixmap = classicIcon(type, &noIcon);
-        QLabel *icon = nullptr;
-        if (!noIcon) {
-            icon = new QLabel(this);
-            icon->setObjectName(QStringLiteral("Image"));
-            icon->setPixmap(style()->standardIcon(pixmap, nullptr, this).pixmap(32, 32));
-            icon->setGeometry(horzMargin, vertMargin, 32, 32);
-        }
-
-        m_message = new QLabel(message, this);
-        m_message->setObjectName(QStringLiteral("Message"));
-        m_message->setWordWrap(true);
-        m_message->setTextFormat(Qt::PlainText);
-        const QScreen *screen = QGuiApplication::primaryScreen();
-        const int wrapWidth = screen ? screen->geometry().width() / 2 : 640;
-        const QRect textRect = fm.boundingRect(QRect(0, 0, wrapWidth, 0), Qt::TextWordWrap | Qt::AlignLeft, message);
-        const int textLeft = horzMargin + (icon ? 32 + horzSpacing : 0);
-        m_message->setGeometry(textLeft, vertMargin, textRect.width(), textRect.height());
-
-        const int iconTextWidth = textRect.width() + (icon ? 32 + horzSpacing : 0);
-        const int iconTextHeight = std::max(textRect.height(), icon ? 32 : 0);
-
-        for (const DialogButton b : AllButtons) {
-            if (!buttons.contains(b))
-                continue;
-            auto *button = new QPushButton(standardCaption(b), this);
-            button->setObjectName(buttonName(b));
-            button->setAutoDefault(false);
-            m_buttons.push_back({b, button});
-            if (b == DialogButton::Help) {
-                connect(button, &QPushButton::clicked, this, [] { /* no help system to ask */ });
-            } else {
-                const int code = resultCode(b);
-                connect(button, &QPushButton::clicked, this, [this, code] { done(code); });
-            }
-            if (b == defaultButton)
-                button->setDefault(true);
-        }
-
+        makeButtons(buttons, defaultButton);
+        const QSize iconAndText = makeIconAndMessage(message, type);
         const int n = int(m_buttons.size());
-        const int groupWidth = n * buttonWidth + std::max(n - 1, 0) * buttonSpacing;
-        const int clientWidth = std::max(iconTextWidth, groupWidth) + 2 * horzMargin;
-        const int clientHeight = iconTextHeight + vertSpacing + buttonHeight + 2 * vertMargin;
-        int left = (clientWidth - groupWidth) / 2;
-        const int top = iconTextHeight + vertMargin + vertSpacing;
-        for (auto &entry : m_buttons) {
-            entry.button->setGeometry(left, top, buttonWidth, buttonHeight);
-            left += buttonWidth + buttonSpacing;
-        }
-        resize(clientWidth, clientHeight);
-
+        const int groupWidth = n * m_measures.buttonWidth + std::max(n - 1, 0) * m_measures.buttonSpacing;
+        m_buttonTop = iconAndText.height() + m_measures.vertMargin + m_measures.vertSpacing;
+        resize(std::max(iconAndText.width(), groupWidth) + 2 * m_measures.horzMargin,
+               iconAndText.height() + m_measures.vertSpacing + m_measures.buttonHeight + 2 * m_measures.vertMargin);
         for (auto &entry : m_buttons) {
             if (entry.kind == defaultButton)
                 entry.button->setFocus();
         }
     }
 
-    struct Entry {
-        DialogButton kind;
-        QPushButton *button;
-    };
     const std::vector<Entry> &buttons() const { return m_buttons; }
+    // The common size of the buttons and the top of their row.
+    QSize buttonSize() const { return QSize(m_measures.buttonWidth, m_measures.buttonHeight); }
+    int buttonTop() const { return m_buttonTop; }
 
     // The lines Ctrl+C puts on the clipboard.
     QString copyText() const
     {
-        const QString dashes(27, QLatin1Char('-'));
+        const QString dashes(CopyDashCount, QLatin1Char('-'));
         QString captions;
         for (const auto &entry : m_buttons)
             captions += withoutAccessKeys(entry.button->text()) + QStringLiteral("   ");
@@ -184,45 +172,100 @@ public:
     }
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override
-    {
-        if (event->matches(QKeySequence::Copy)) {
-            QApplication::beep();
-            QGuiApplication::clipboard()->setText(copyText());
-            return;
-        }
-        // Enter presses the button that has the focus, as the classic
-        // dialog does; the default button only while it has the focus.
-        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-            (event->modifiers() & ~Qt::KeypadModifier) == 0) {
-            for (const auto &entry : m_buttons) {
-                if (entry.button->hasFocus()) {
-                    entry.button->click();
-                    return;
-                }
-            }
-        }
-        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-            for (const DialogButton kind : {DialogButton::Cancel, DialogButton::No, DialogButton::OK}) {
-                for (const auto &entry : m_buttons) {
-                    if (entry.kind == kind) {
-                        done(resultCode(kind));
-                        return;
-                    }
-                }
-            }
-            return;
-        }
-        QDialog::keyPressEvent(event);
-    }
+    void keyPressEvent(QKeyEvent *event) override;
 
     // The close box.
     void reject() override { done(DialogResult::Cancel); }
 
 private:
+    // The buttons asked for, each at least as wide as its standard caption.
+    void makeButtons(DialogButtons buttons, DialogButton defaultButton)
+    {
+        const QFontMetrics fm(font());
+        for (const ButtonFacts &facts : ButtonTable) {
+            if (!buttons.contains(facts.kind))
+                continue;
+            const QString caption = QString::fromUtf8(facts.classicCaption);
+            m_measures.buttonWidth =
+                std::max(m_measures.buttonWidth, fm.horizontalAdvance(withoutAccessKeys(caption)) + CaptionRoom);
+            auto *button = new QPushButton(caption, this);
+            button->setObjectName(QLatin1String(facts.name));
+            button->setAutoDefault(false);
+            m_buttons.push_back({facts.kind, button});
+            if (facts.kind == DialogButton::Help) {
+                connect(button, &QPushButton::clicked, this, [] { /* no help system to ask */ });
+            } else {
+                const int code = facts.result;
+                connect(button, &QPushButton::clicked, this, [this, code] { done(code); });
+            }
+            if (facts.kind == defaultButton)
+                button->setDefault(true);
+        }
+    }
+
+    // The icon and the message wrapped at half the screen; returns the size
+    // they take together.
+    QSize makeIconAndMessage(const QString &message, MessageType type)
+    {
+        bool noIcon = false;
+        const QStyle::StandardPixmap pixmap = classicIcon(type, &noIcon);
+        const int iconRoom = noIcon ? 0 : IconSide + m_measures.horzSpacing;
+        if (!noIcon) {
+            auto *icon = new QLabel(this);
+            icon->setObjectName(QStringLiteral("Image"));
+            icon->setPixmap(style()->standardIcon(pixmap, nullptr, this).pixmap(IconSide, IconSide));
+            icon->setGeometry(m_measures.horzMargin, m_measures.vertMargin, IconSide, IconSide);
+        }
+        m_message = new QLabel(message, this);
+        m_message->setObjectName(QStringLiteral("Message"));
+        m_message->setWordWrap(true);
+        m_message->setTextFormat(Qt::PlainText);
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        const int wrapWidth = screen ? screen->geometry().width() / 2 : 640;
+        const QRect textRect =
+            QFontMetrics(font()).boundingRect(QRect(0, 0, wrapWidth, 0), Qt::TextWordWrap | Qt::AlignLeft, message);
+        m_message->setGeometry(m_measures.horzMargin + iconRoom, m_measures.vertMargin, textRect.width(),
+                               textRect.height());
+        return QSize(textRect.width() + iconRoom, std::max(textRect.height(), noIcon ? 0 : IconSide));
+    }
+
+    ClassicMeasures m_measures;
+    int m_buttonTop = 0;
     QLabel *m_message = nullptr;
     std::vector<Entry> m_buttons;
 };
+
+void ClassicMessageDialog::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        QApplication::beep();
+        QGuiApplication::clipboard()->setText(copyText());
+        return;
+    }
+    // Enter presses the button that has the focus, as the classic dialog
+    // does; the default button only while it has the focus.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == 0) {
+        for (const auto &entry : m_buttons) {
+            if (entry.button->hasFocus()) {
+                entry.button->click();
+                return;
+            }
+        }
+    }
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        for (const DialogButton kind : {DialogButton::Cancel, DialogButton::No, DialogButton::OK}) {
+            for (const auto &entry : m_buttons) {
+                if (entry.kind == kind) {
+                    done(resultCode(kind));
+                    return;
+                }
+            }
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 // The task-style dialog: window title, main instruction, content, icon and
 // custom buttons. Escape and the close box give 2.
@@ -288,19 +331,7 @@ int showStandard(MessageType type, const QString &Caption, const QString &Title,
 
 int resultCode(DialogButton button)
 {
-    // In the order of DialogButton.
-    static const std::array<int, 11> codes = {DialogResult::Yes,      DialogResult::No,    DialogResult::OK,
-                                              DialogResult::Cancel,   DialogResult::Abort, DialogResult::Retry,
-                                              DialogResult::Ignore,   DialogResult::All,   DialogResult::NoToAll,
-                                              DialogResult::YesToAll, DialogResult::None};
-    return codes[std::size_t(button)];
-}
-
-QString standardCaption(DialogButton button)
-{
-    static const std::array<const char *, 11> captions = {
-        "&Yes", "&No", "OK", "Cancel", "&Abort", "&Retry", "&Ignore", "&All", "N&o to All", "Yes to &All", "&Help"};
-    return QString::fromUtf8(captions[std::size_t(button)]);
+    return factsOf(button).result;
 }
 
 int ShowInfoMessage(const QString &Caption, const QString &Title, const QString &Text, const QString &OKCaption)
@@ -313,6 +344,69 @@ int ShowErrorMessage(const QString &Caption, const QString &Title, const QString
     return showStandard(MessageType::Error, Caption, Title, Text, OKCaption);
 }
 
+namespace {
+
+// Puts the caller's captions on the buttons that have one.
+void applyGivenCaptions(const ClassicMessageDialog &dialog, const std::array<const QString *, 11> &given)
+{
+    for (const auto &entry : dialog.buttons()) {
+        const QString &caption = *given[std::size_t(entry.kind)];
+        if (!caption.isEmpty())
+            entry.button->setText(caption);
+    }
+}
+
+// The button row on a sunken strip along the bottom: the buttons share one
+// width, widened only by a caption wider than the standard width and at
+// most three times it, and stand centred with a third of their height
+// between them.
+void layOutButtonRow(ClassicMessageDialog &dialog)
+{
+    const auto &buttons = dialog.buttons();
+    const int n = int(buttons.size());
+    const int height = dialog.buttonSize().height();
+    const int width = dialog.buttonSize().width();
+    const int m = height / 3;
+    int w = width;
+    const QFontMetrics fm(dialog.font());
+    for (const auto &entry : buttons) {
+        const int captionWidth = fm.horizontalAdvance(entry.button->text());
+        if (captionWidth > w)
+            w = captionWidth + m;
+    }
+    w = std::min(w, 3 * width);
+    const int needed = (w + m) * n + 2 * m;
+    if (dialog.width() < needed)
+        dialog.resize(needed, dialog.height());
+    const int outer = dialog.width();
+    const int first = ((outer - (n * w + (n - 1) * m)) / 2) + (m / 2) + 1;
+
+    dialog.setAutoFillBackground(true);
+    QPalette palette = dialog.palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+    dialog.setPalette(palette);
+    auto *strip = new QFrame(&dialog);
+    strip->setObjectName(QStringLiteral("ButtonPanel"));
+    strip->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    strip->setLineWidth(1);
+    strip->setAutoFillBackground(true);
+    QPalette face = strip->palette();
+    face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+    strip->setPalette(face);
+    strip->setGeometry(-m, dialog.buttonTop(), outer + m, dialog.height());
+    strip->lower();
+    int k = 0;
+    for (const auto &entry : buttons) {
+        entry.button->setParent(strip);
+        entry.button->setGeometry(first + k * (w + m), m, w, height);
+        entry.button->show();
+        entry.button->raise();
+        ++k;
+    }
+}
+
+} // namespace
+
 int CustomMessageDialog(const QString &Caption, const QString &Title, const QString &Text, MessageType Type,
                         DialogButtons Buttons, DialogButton DefaultButton, const QString &YesCaption,
                         const QString &NoCaption, const QString &OKCaption, const QString &CancelCaption,
@@ -322,77 +416,14 @@ int CustomMessageDialog(const QString &Caption, const QString &Title, const QStr
 {
     const QString message = Title.isEmpty() ? Text : Title + QStringLiteral("\r\n\r\n") + Text;
     ClassicMessageDialog dialog(message, Type, Buttons, DefaultButton, ownerWindow());
-
-    const std::array<const QString *, 11> given = {&YesCaption,     &NoCaption,       &OKCaption,     &CancelCaption,
-                                                   &AbortCaption,   &RetryCaption,    &IgnoreCaption, &AllCaption,
-                                                   &NoToAllCaption, &YesToAllCaption, &HelpCaption};
-
-    // Standard measures, taken from the buttons as built.
-    const auto &buttons = dialog.buttons();
-    int m = 5, width = 50, top = 0, height = 0;
-    const int n = int(buttons.size());
-    if (n > 0) {
-        height = buttons.front().button->height();
-        top = buttons.front().button->y();
-        width = buttons.front().button->width();
-        m = height / 3;
-    }
+    // In the order of DialogButton.
+    applyGivenCaptions(dialog, {&YesCaption, &NoCaption, &OKCaption, &CancelCaption, &AbortCaption, &RetryCaption,
+                                &IgnoreCaption, &AllCaption, &NoToAllCaption, &YesToAllCaption, &HelpCaption});
     QWidget *focused = QApplication::focusWidget();
-    for (const auto &entry : buttons) {
-        if (entry.kind == DialogButton::Help ||
-            entry.button->objectName().compare(QLatin1String("Help"), Qt::CaseInsensitive) == 0) {
-            if (!HelpCaption.isEmpty())
-                entry.button->setText(HelpCaption);
-        } else if (!given[std::size_t(entry.kind)]->isEmpty()) {
-            entry.button->setText(*given[std::size_t(entry.kind)]);
-        }
-    }
-
-    // Only a caption wider than the common width widens every button.
-    int w = width;
-    const QFontMetrics fm(dialog.font());
-    for (const auto &entry : buttons) {
-        const int captionWidth = fm.horizontalAdvance(entry.button->text());
-        if (captionWidth > w)
-            w = captionWidth + m;
-    }
-    const int s = m;
-    w = std::min(w, 3 * width);
-
-    const int needed = (w + s) * n + 2 * m;
-    if (dialog.width() < needed)
-        dialog.resize(needed, dialog.height());
-    const int outer = dialog.width();
-    const int p = ((outer - (n * w + (n - 1) * s)) / 2) + (m / 2) + 1;
-
-    dialog.setAutoFillBackground(true);
-    QPalette palette = dialog.palette();
-    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
-    dialog.setPalette(palette);
-
-    auto *strip = new QFrame(&dialog);
-    strip->setObjectName(QStringLiteral("ButtonPanel"));
-    strip->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    strip->setLineWidth(1);
-    strip->setAutoFillBackground(true);
-    QPalette face = strip->palette();
-    face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
-    strip->setPalette(face);
-    strip->setGeometry(-m, top, outer + m, dialog.height());
-    strip->lower();
-
-    int k = 0;
-    for (const auto &entry : buttons) {
-        entry.button->setParent(strip);
-        entry.button->setGeometry(p + k * (w + s), m, w, height);
-        entry.button->show();
-        entry.button->raise();
-        ++k;
-    }
-
+    layOutButtonRow(dialog);
     if (focused && dialog.isAncestorOf(focused))
         focused->setFocus();
-    for (const auto &entry : buttons) {
+    for (const auto &entry : dialog.buttons()) {
         if (entry.kind == DefaultButton)
             entry.button->setFocus();
     }
@@ -428,21 +459,14 @@ int CustomTaskDialog(const QString &Caption, const QString &Title, const QString
         dialog.setIcon(QMessageBox::Information);
         break;
     }
-    const struct {
-        DialogButton kind;
-        const QString &caption;
-        const char *fallback;
-    } offered[] = {
-        {DialogButton::Yes, YesCaption, "&Yes"},
-        {DialogButton::No, NoCaption, "&No"},
-        {DialogButton::OK, OKCaption, "&OK"},
-        {DialogButton::Cancel, CancelCaption, "&Cancel"},
-    };
-    for (const auto &button : offered) {
-        if (Buttons.contains(button.kind)) {
-            dialog.addCodedButton(button.caption.isEmpty() ? QString::fromLatin1(button.fallback) : button.caption,
-                                  resultCode(button.kind), button.kind == DefaultButton);
-        }
+    // The captions given for the buttons the task dialog offers, in their order.
+    const std::array<const QString *, 4> given = {&YesCaption, &NoCaption, &OKCaption, &CancelCaption};
+    for (const ButtonFacts &facts : ButtonTable) {
+        if (!facts.taskCaption || !Buttons.contains(facts.kind))
+            continue;
+        const QString &caption = *given[std::size_t(facts.kind)];
+        dialog.addCodedButton(caption.isEmpty() ? QString::fromLatin1(facts.taskCaption) : caption, facts.result,
+                              facts.kind == DefaultButton);
     }
     dialog.adjustSize();
     centreOnScreen(&dialog);

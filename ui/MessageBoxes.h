@@ -23,7 +23,6 @@ public:
             m_bits |= bit(b);
     }
     bool contains(DialogButton b) const { return (m_bits & bit(b)) != 0; }
-    bool isEmpty() const { return m_bits == 0; }
 
 private:
     static unsigned bit(DialogButton b) { return 1u << unsigned(b); }
@@ -47,9 +46,6 @@ constexpr int YesToAll = 10;
 
 // The code a button closes its dialog with; None for Help.
 int resultCode(DialogButton button);
-
-// The classic dialog's standard caption of a button.
-QString standardCaption(DialogButton button);
 
 int ShowInfoMessage(const QString &Caption, const QString &Title, const QString &Text, const QString &OKCaption);
 int ShowErrorMessage(const QString &Caption, const QString &Title, const QString &Text, const QString &OKCaption);

@@ -1,22 +1,15 @@
 """Checks that the source folders' includes run one way and that no chain
 of includes leads back to the file it started from.
 
-usage: check_layers.py SOURCE-ROOT"""
+usage: check_layers.py SOURCE-ROOT LAYERS-FILE"""
 
 import os
 import re
 import sys
 
-# Each folder and the folders it may include from, besides itself.
-ALLOWED = {
-    "base": set(),
-    "metafile": {"base"},
-    "ui": {"base"},
-    "settings": {"base", "ui"},
-    "info": {"base", "ui"},
-    "capture": {"base", "metafile", "ui", "settings", "info"},
-    "app": {"base", "metafile", "ui", "settings", "info", "capture"},
-}
+# Each folder and the folders it may include from, besides itself: read
+# from the layers file.
+ALLOWED = {}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 
 
@@ -34,8 +27,18 @@ def includes(root, path):
         return [name for name in INCLUDE.findall(source.read()) if "/" in name]
 
 
+def read_layers(path):
+    with open(path, encoding="utf-8") as layers:
+        for line in layers:
+            line = line.split("#")[0].strip()
+            if line:
+                folder, _, below = line.partition(":")
+                ALLOWED[folder.strip()] = set(below.split())
+
+
 def main():
     root = sys.argv[1]
+    read_layers(sys.argv[2])
     graph = {path: includes(root, path) for path in sources(root)}
     faults = [f"the folder {folder}/ is missing" for folder in ALLOWED if not os.path.isdir(os.path.join(root, folder))]
     for path, included in graph.items():
