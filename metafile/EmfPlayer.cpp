@@ -1,6 +1,7 @@
 #include "metafile/EmfPlayer.h"
 
 #include "metafile/Dib.h"
+#include "metafile/EmfPlusPlayer.h"
 #include "metafile/GdiCanvas.h"
 #include "metafile/PlayerSupport.h"
 
@@ -236,6 +237,9 @@ EmfPlayer::EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &t
     const EmfFrame h = readFrame(m_b);
     m_canvas = std::make_unique<GdiCanvas>(painter, target, h.frameDevice, h.pixelsPerMm, zoom);
     m_objects = std::make_unique<GdiObjectTable>(h.handles);
+    constexpr double MmPerInch = 25.4;
+    if (EmfPlusPlayer::isEmfPlusOnly(m_b))
+        m_plus = std::make_unique<EmfPlusPlayer>(painter, m_canvas->deviceToTarget(), h.pixelsPerMm * MmPerInch);
 }
 
 EmfPlayer::~EmfPlayer() = default;
@@ -243,6 +247,14 @@ EmfPlayer::~EmfPlayer() = default;
 void EmfPlayer::play()
 {
     walkEmfRecords(m_b, [this](std::uint32_t type, const RecordView &r) {
+        // In a file of EMF+ records, the GDI records count only where an
+        // EMF+ record lets them through.
+        if (m_plus && EmfRecord(type) == EmfRecord::Comment) {
+            m_plus->playComment(r);
+            return true;
+        }
+        if (m_plus && !m_plus->gdiAllowed())
+            return true;
         const Entry *entry = entryFor(type);
         if (entry && entry->play)
             (this->*entry->play)(r);

@@ -20,6 +20,7 @@
 class QPainter;
 class GdiCanvas;
 class GdiObjectTable;
+class EmfPlusPlayer;
 
 class EmfPlayer
 {
@@ -145,4 +146,7 @@ private:
     ByteReader m_b;
     std::unique_ptr<GdiCanvas> m_canvas;
     std::unique_ptr<GdiObjectTable> m_objects;
+    // For a file of EMF+ records only; none for one whose GDI records are
+    // the picture (a dual file keeps its GDI copy for now).
+    std::unique_ptr<EmfPlusPlayer> m_plus;
 };

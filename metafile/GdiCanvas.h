@@ -143,6 +143,8 @@ public:
     QColor bkColor() const { return m_s.bkColor; }
     const GdiBrush &brush() const { return m_s.brush; }
     const GdiFont &font() const { return m_s.font; }
+    // The reference device's pixels onto the painter's target.
+    QTransform deviceToTarget() const { return m_deviceToTarget; }
 
     // Palettes: a colour reference whose high byte is 1 names an entry of
     // the palette selected now; other colour references are plain RGB.

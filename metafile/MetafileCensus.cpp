@@ -1,6 +1,7 @@
 #include "metafile/MetafileCensus.h"
 
 #include "metafile/EmfPlayer.h"
+#include "metafile/EmfPlusPlayer.h"
 #include "metafile/WmfPlayer.h"
 
 #include <set>
@@ -20,35 +21,53 @@ void MetafileCensus::add(const QByteArray &bytes)
 {
     const ByteReader b(bytes);
     std::set<Key> seen;
-    auto count = [&](bool enhanced, std::uint32_t type) {
-        const Key k = key(enhanced, type);
+    auto count = [&](Format format, std::uint32_t type) {
+        const Key k = key(format, type);
         ++m_counts[k].records;
         if (seen.insert(k).second)
             ++m_counts[k].files;
         return true;
     };
     if (b.u32(EmfSignatureAt) == EmfSignature) {
-        walkEmfRecords(b, [&](std::uint32_t type, const RecordView &) { return count(true, type); });
+        walkEmfRecords(b, [&](std::uint32_t type, const RecordView &r) {
+            if (EmfRecord(type) == EmfRecord::Comment) {
+                EmfPlusPlayer::forEachRecord(r, [&](std::uint16_t plusType, std::uint16_t, qsizetype, qsizetype) {
+                    count(Format::EmfPlus, plusType);
+                });
+            }
+            return count(Format::Emf, type);
+        });
     } else {
         const qsizetype first = (b.u32(0) == PlaceableKey ? PlaceableSize : 0) + WmfHeaderSize;
-        walkWmfRecords(b, first, [&](std::uint16_t function, const RecordView &) { return count(false, function); });
+        walkWmfRecords(b, first,
+                       [&](std::uint16_t function, const RecordView &) { return count(Format::Wmf, function); });
     }
     ++m_files;
 }
 
 QString MetafileCensus::describe(Key k, bool *lacking)
 {
-    const bool enhanced = (k >> 32) == 0;
+    const auto format = Format(k >> 32);
     const auto type = std::uint32_t(k & 0xFFFFFFFFu);
-    const RecordHandling h = enhanced ? EmfPlayer::handling(type) : WmfPlayer::handling(std::uint16_t(type));
+    RecordHandling h;
+    if (format == Format::Emf)
+        h = EmfPlayer::handling(type);
+    else if (format == Format::EmfPlus)
+        h = EmfPlusPlayer::handling(std::uint16_t(type));
+    else
+        h = WmfPlayer::handling(std::uint16_t(type));
     *lacking = !h.name;
-    const QString name =
-        h.name ? QString::fromLatin1(h.name)
-               : QStringLiteral("%1 type 0x%2").arg(enhanced ? "EMF" : "WMF").arg(type, 4, 16, QLatin1Char('0'));
-    const QString what = h.drawn  ? QStringLiteral("drawn")
+    static const char *const FormatNames[] = {"EMF", "EMF+", "WMF"};
+    const QString name = h.name ? QString::fromLatin1(h.name)
+                                : QStringLiteral("%1 type 0x%2")
+                                      .arg(QLatin1String(FormatNames[int(format)]))
+                                      .arg(type, 4, 16, QLatin1Char('0'));
+    const QString drawn = format == Format::EmfPlus ? QStringLiteral("drawn (in files of EMF+ records only, so far)")
+                                                    : QStringLiteral("drawn");
+    const QString what = h.drawn  ? drawn
                          : h.name ? QStringLiteral("ignored: %1").arg(QString::fromLatin1(h.ignoredBecause))
                                   : QStringLiteral("LACKING");
-    return QStringLiteral("%1  %2").arg(name, -28).arg(what);
+    return QStringLiteral("%1  %2").arg(name, -32).arg(what);
 }
 
 QString MetafileCensus::report() const
@@ -62,10 +81,12 @@ QString MetafileCensus::report() const
     return text;
 }
 
-QStringList MetafileCensus::lacking() const
+QStringList MetafileCensus::lacking(bool withEmfPlus) const
 {
     QStringList result;
     for (const auto &[k, c] : m_counts) {
+        if (!withEmfPlus && Format(k >> 32) == Format::EmfPlus)
+            continue;
         bool lacking = false;
         const QString line = describe(k, &lacking);
         if (lacking)

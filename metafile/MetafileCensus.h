@@ -18,17 +18,19 @@ public:
 
     // One line per record type, enhanced ones first.
     QString report() const;
-    // The record types met that the players neither draw nor set aside.
-    QStringList lacking() const;
+    // The record types met that the players neither draw nor set aside;
+    // those of EMF+ only when asked.
+    QStringList lacking(bool withEmfPlus = false) const;
 
 private:
     struct Count {
         qsizetype records = 0;
         qsizetype files = 0;
     };
-    // Key: format (0 enhanced, 1 Windows) in the high word, type below.
+    // Key: the format in the high word, the type below.
+    enum class Format { Emf, EmfPlus, Wmf };
     using Key = std::uint64_t;
-    static Key key(bool enhanced, std::uint32_t type) { return (Key(enhanced ? 0 : 1) << 32) | type; }
+    static Key key(Format format, std::uint32_t type) { return (Key(format) << 32) | type; }
     static QString describe(Key k, bool *lacking);
 
     std::map<Key, Count> m_counts;

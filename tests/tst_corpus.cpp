@@ -324,7 +324,11 @@ void CorpusTest::census()
         census.add(f.readAll());
     }
     std::printf("%s", qPrintable(census.report()));
+    // Every GDI record is drawn or set aside; the EMF+ records not drawn yet
+    // are listed in the report.
     QVERIFY2(census.lacking().isEmpty(), qPrintable(census.lacking().join(QLatin1String(", "))));
+    std::printf("EMF+ record types not drawn yet: %lld\n",
+                static_cast<long long>(census.lacking(true).size() - census.lacking().size()));
 }
 
 int main(int argc, char **argv)

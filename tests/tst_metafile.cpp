@@ -14,6 +14,7 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -169,6 +170,41 @@ private:
     QByteArray m_records;
 };
 
+// EMF+ records in one EMR_COMMENT: each a type, flags and its data.
+class EmfPlusComment
+{
+public:
+    void record(quint16 type, quint16 flags, std::initializer_list<quint32> data)
+    {
+        QByteArray body;
+        for (const quint32 v : data)
+            EmfBuilder::put(body, v);
+        m_records.append(char(type & 0xFF)).append(char(type >> 8)).append(char(flags & 0xFF)).append(char(flags >> 8));
+        EmfBuilder::put(m_records, quint32(12 + body.size()));
+        EmfBuilder::put(m_records, quint32(body.size()));
+        m_records += body;
+    }
+    // The comment's body: its data size, "EMF+", the records.
+    QByteArray body() const
+    {
+        QByteArray b;
+        EmfBuilder::put(b, quint32(4 + m_records.size()));
+        EmfBuilder::put(b, 0x2B464D45u);
+        return b + m_records;
+    }
+
+private:
+    QByteArray m_records;
+};
+
+// A float's bits, for EMF+ data.
+quint32 bitsOf(float value)
+{
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
 // A packed 32-bit bottom-up DIB with a 40-byte header, pixels as given.
 QByteArray dib32(int width, int height, std::initializer_list<quint32> pixels)
 {
@@ -213,6 +249,7 @@ private slots:
 
 private:
     void addEmfRows();
+    void addEmfPlusRows();
 
 private slots:
     void malformed_data();
@@ -415,6 +452,7 @@ void TestMetafile::recordsDrawWhatTheySay_data()
     QTest::newRow("wmf BITBLT device bitmap") << blit.bytes(100, 4) << QRect(12, 12, 4, 4) << qRgb(255, 0, 0);
 
     addEmfRows();
+    addEmfPlusRows();
 }
 
 void TestMetafile::addEmfRows()
@@ -479,6 +517,39 @@ void TestMetafile::addEmfRows()
     polyDraw.record(37, {1});
     polyDraw.record(56, {0, 0, 99, 99, 2, 10, 50, 90, 50, 0x0206});
     QTest::newRow("emf POLYDRAW") << polyDraw.bytes() << centre << qRgb(0, 0, 255);
+}
+
+// EMF+ records: drawn in a file of EMF+ records only, with its GDI records
+// set aside; a dual file keeps its GDI copy.
+void TestMetafile::addEmfPlusRows()
+{
+    const QRect centre(45, 45, 10, 10);
+    for (const quint16 dual : {0, 1}) {
+        EmfPlusComment plus;
+        plus.record(0x4001, dual, {0xDBC01002u, 1, 96, 96});                                           // header
+        plus.record(0x400A, 0x8000, {0xFF00FF00u, 1, bitsOf(10), bitsOf(10), bitsOf(80), bitsOf(80)}); // green rect
+        plus.record(0x4002, 0, {});
+        EmfBuilder emf;
+        emf.record(70, plus.body());
+        emf.record(39, {1, 0, Red, 0}); // a GDI copy in red
+        emf.record(37, {1});
+        emf.record(43, {0, 0, 100, 100});
+        QTest::newRow(dual ? "emf+ dual: the GDI copy" : "emf+ only: FillRects, GDI set aside")
+            << emf.bytes() << centre << (dual ? qRgb(255, 0, 0) : qRgb(0, 255, 0));
+    }
+
+    // A blue pen two units wide, then a line across the middle; an ellipse
+    // filled half-transparent black.
+    EmfPlusComment shapes;
+    shapes.record(0x4001, 0, {0xDBC01002u, 1, 96, 96});
+    shapes.record(0x4008, 0x0200 | 3, {0xDBC01002u, 0, 0, 0, bitsOf(6), 0xDBC01002u, 0, 0xFF0000FFu}); // pen 3
+    shapes.record(0x400D, 3, {2, bitsOf(0), bitsOf(50), bitsOf(100), bitsOf(50)});                     // DrawLines
+    shapes.record(0x400E, 0x8000, {0x80000000u, bitsOf(60), bitsOf(60), bitsOf(30), bitsOf(30)});      // FillEllipse
+    shapes.record(0x4002, 0, {});
+    EmfBuilder both;
+    both.record(70, shapes.body());
+    QTest::newRow("emf+ DrawLines with a pen object") << both.bytes() << QRect(10, 49, 30, 2) << qRgb(0, 0, 255);
+    QTest::newRow("emf+ FillEllipse, half transparent") << both.bytes() << QRect(72, 72, 6, 6) << qRgb(127, 127, 127);
 }
 
 void TestMetafile::recordsDrawWhatTheySay()
