@@ -22,7 +22,16 @@ const QString BitmapInvalid = QStringLiteral("Bitmap image is not valid");
 const QString IconInvalid = QStringLiteral("Icon image is not valid");
 const QString MetafileInvalid = QStringLiteral("Metafile is not valid");
 
-QImage readWithFormat(const QByteArray &bytes, const char *format, const QString &invalid)
+// What Qt's reader made of picture bytes: the image, or none, and whether
+// the header claimed more than the memory limit allows.
+struct QtRead {
+    QImage image;
+    bool tooLarge = false;
+};
+
+// Image number Index of Bytes through Qt's reader of Format, within the
+// memory limit.
+QtRead readThroughQt(const QByteArray &bytes, const char *format, int index = 0)
 {
     QBuffer buffer;
     buffer.setData(bytes);
@@ -30,8 +39,20 @@ QImage readWithFormat(const QByteArray &bytes, const char *format, const QString
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
     reader.setAllocationLimit(Picture::imageLimitMiB());
-    QImage image;
-    if (!reader.read(&image) || image.isNull())
+    QtRead result;
+    if ((index == 0 || reader.jumpToImage(index)) && reader.read(&result.image))
+        return result;
+    result.image = QImage();
+    const QSize claimed = reader.size();
+    result.tooLarge =
+        claimed.isValid() && qint64(claimed.width()) * claimed.height() * 4 > qint64(Picture::imageLimitMiB()) << 20;
+    return result;
+}
+
+QImage readWithFormat(const QByteArray &bytes, const char *format, const QString &invalid)
+{
+    QImage image = readThroughQt(bytes, format).image;
+    if (image.isNull())
         throw VantrixError(invalid);
     return image;
 }
@@ -47,19 +68,10 @@ QImage readBitmapFile(const QByteArray &bytes)
     constexpr qsizetype BitCountAt = 14 + 14;
     if (bytes.startsWith("BM") && ByteReader(bytes).u16(BitCountAt) == 16)
         return Dib::decodeFile(bytes);
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "bmp");
-    reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(Picture::imageLimitMiB());
-    QImage image;
-    if (reader.read(&image) && !image.isNull())
-        return image;
-    // Qt refused the header as too large for the memory limit: so do we.
-    if (reader.error() == QImageReader::InvalidDataError && reader.size().isValid() &&
-        qint64(reader.size().width()) * reader.size().height() * 4 > qint64(Picture::imageLimitMiB()) << 20)
-        return QImage();
+    const QtRead read = readThroughQt(bytes, "bmp");
+    // What Qt refused as too large for the memory limit, we refuse too.
+    if (!read.image.isNull() || read.tooLarge)
+        return read.image;
     return Dib::decodeFile(bytes);
 }
 
@@ -151,7 +163,7 @@ QImage decodeIconEntry(const QByteArray &bytes, int entry)
         return QImage();
     QByteArray image = bytes.mid(offset, size);
     if (image.startsWith("\x89PNG"))
-        return QImage::fromData(image, "png");
+        return readThroughQt(image, "png").image;
     const std::int32_t doubled = b.i32(offset + HeightAt).value_or(0);
     if (doubled <= 0 || doubled % 2 != 0)
         return QImage();
@@ -167,14 +179,10 @@ QImage decodeIconEntry(const QByteArray &bytes, int entry)
 QImage readIcon(const QByteArray &bytes)
 {
     const int entry = bestIconEntry(bytes);
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "ico");
-    reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(Picture::imageLimitMiB());
-    QImage image;
-    if ((entry > 0 && !reader.jumpToImage(entry)) || !reader.read(&image) || image.isNull())
+    const QtRead read = readThroughQt(bytes, "ico", entry);
+    QImage image = read.image;
+    // An entry Qt reads otherwise than its directory says, we read ourselves.
+    if (image.isNull() && !read.tooLarge)
         image = decodeIconEntry(bytes, entry);
     if (image.isNull())
         throw VantrixError(IconInvalid);

@@ -216,10 +216,7 @@ const EmfPlayer::Entry *EmfPlayer::entryFor(std::uint32_t type)
 
 RecordHandling EmfPlayer::handling(std::uint32_t type)
 {
-    const Entry *entry = entryFor(type);
-    if (!entry)
-        return {};
-    return {entry->name, entry->play != nullptr, entry->ignoredBecause};
+    return handlingOf(entryFor(type));
 }
 
 // ---------------------------------------------------------------------------

@@ -154,10 +154,7 @@ const EmfPlusPlayer::Entry *EmfPlusPlayer::entryFor(std::uint16_t type)
 
 RecordHandling EmfPlusPlayer::handling(std::uint16_t type)
 {
-    const Entry *entry = entryFor(type);
-    if (!entry)
-        return {};
-    return {entry->name, entry->play != nullptr, entry->ignoredBecause};
+    return handlingOf(entryFor(type));
 }
 
 bool EmfPlusPlayer::isEmfPlusOnly(const ByteReader &bytes)
@@ -712,31 +709,33 @@ void EmfPlusPlayer::resetWorldTransform(const Record &)
     m_world = QTransform();
 }
 
-void EmfPlusPlayer::multiplyWorldTransform(const Record &r)
+// Applies M before the world transform, or after it with the A flag.
+void EmfPlusPlayer::multiplyWorld(const Record &r, const QTransform &m)
 {
-    const QTransform m = matrixAt(r, 0);
     if (m.isInvertible())
         m_world = (r.flags & Appended) ? m_world * m : m * m_world;
+}
+
+void EmfPlusPlayer::multiplyWorldTransform(const Record &r)
+{
+    multiplyWorld(r, matrixAt(r, 0));
 }
 
 void EmfPlusPlayer::translateWorldTransform(const Record &r)
 {
-    const QTransform m = QTransform::fromTranslate(r.f32(0), r.f32(4));
-    m_world = (r.flags & Appended) ? m_world * m : m * m_world;
+    multiplyWorld(r, QTransform::fromTranslate(r.f32(0), r.f32(4)));
 }
 
 void EmfPlusPlayer::scaleWorldTransform(const Record &r)
 {
-    const QTransform m = QTransform::fromScale(r.f32(0), r.f32(4));
-    if (m.isInvertible())
-        m_world = (r.flags & Appended) ? m_world * m : m * m_world;
+    multiplyWorld(r, QTransform::fromScale(r.f32(0), r.f32(4)));
 }
 
 void EmfPlusPlayer::rotateWorldTransform(const Record &r)
 {
     QTransform m;
     m.rotate(r.f32(0));
-    m_world = (r.flags & Appended) ? m_world * m : m * m_world;
+    multiplyWorld(r, m);
 }
 
 // [MS-EMFPLUS] 2.3.9.7 EmfPlusSetPageTransform: the unit in the flags, a scale.

@@ -97,6 +97,7 @@ private:
     void scaleWorldTransform(const Record &r);
     void rotateWorldTransform(const Record &r);
     void setPageTransform(const Record &r);
+    void multiplyWorld(const Record &r, const QTransform &m);
 
     // What the object table holds.
     struct Object {

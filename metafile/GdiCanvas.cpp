@@ -867,23 +867,18 @@ QRect pixelRect(const QRectF &r)
                  QPoint(int(std::lround(n.right())) - 1, int(std::lround(n.bottom())) - 1));
 }
 
-QRegion combined(const QRegion &current, const QRegion &shape, int mode)
+QRegion exclusiveOr(const QRegion &a, const QRegion &b)
 {
-    switch (mode) {
-    case RegionMode::And:
-        return current.intersected(shape);
-    case RegionMode::Or:
-        return current.united(shape);
-    case RegionMode::Xor:
-        return current.xored(shape);
-    case RegionMode::Diff:
-        return current.subtracted(shape);
-    default: // RegionMode::Copy
-        return shape;
-    }
+    return a.xored(b);
 }
 
-QPainterPath combined(const QPainterPath &current, const QPainterPath &shape, int mode)
+QPainterPath exclusiveOr(const QPainterPath &a, const QPainterPath &b)
+{
+    return a.subtracted(b).united(b.subtracted(a));
+}
+
+// A clip region or path combined with a shape as the mode says.
+template <typename Shape> Shape combined(const Shape &current, const Shape &shape, int mode)
 {
     switch (mode) {
     case RegionMode::And:
@@ -891,7 +886,7 @@ QPainterPath combined(const QPainterPath &current, const QPainterPath &shape, in
     case RegionMode::Or:
         return current.united(shape);
     case RegionMode::Xor:
-        return current.subtracted(shape).united(shape.subtracted(current));
+        return exclusiveOr(current, shape);
     case RegionMode::Diff:
         return current.subtracted(shape);
     default: // RegionMode::Copy

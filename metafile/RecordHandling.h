@@ -8,3 +8,11 @@ struct RecordHandling {
     bool drawn = false;
     const char *ignoredBecause = nullptr;
 };
+
+// The handling of a table entry with a name, a handler and a reason.
+template <typename Entry> RecordHandling handlingOf(const Entry *entry)
+{
+    if (!entry)
+        return {};
+    return {entry->name, entry->play != nullptr, entry->ignoredBecause};
+}

@@ -169,10 +169,7 @@ const WmfPlayer::Entry *WmfPlayer::entryFor(std::uint16_t function)
 
 RecordHandling WmfPlayer::handling(std::uint16_t function)
 {
-    const Entry *entry = entryFor(function);
-    if (!entry)
-        return {};
-    return {entry->name, entry->play != nullptr, entry->ignoredBecause};
+    return handlingOf(entryFor(function));
 }
 
 // ---------------------------------------------------------------------------
