@@ -153,7 +153,7 @@ const EmfPlayer::Entry *EmfPlayer::entryFor(std::uint32_t type)
         {R::WidenPath, "EMR_WIDENPATH", &P::widenPath, nullptr},
         {R::SelectClipPath, "EMR_SELECTCLIPPATH", &P::selectClipPath, nullptr},
         {R::AbortPath, "EMR_ABORTPATH", &P::abortPath, nullptr},
-        {R::Comment, "EMR_COMMENT", nullptr, "private data and EMF+ records, drawn by no GDI player"},
+        {R::Comment, "EMR_COMMENT", nullptr, "private data; the EMF+ records in it are counted on their own"},
         {R::FillRgn, "EMR_FILLRGN", &P::fillRgn, nullptr},
         {R::FrameRgn, "EMR_FRAMERGN", &P::frameRgn, nullptr},
         {R::InvertRgn, "EMR_INVERTRGN", &P::invertRgn, nullptr},
