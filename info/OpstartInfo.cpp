@@ -127,22 +127,41 @@ TOpstartInfoForm::TOpstartInfoForm(QWidget *parent) : QDialog(parent)
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
 
+    buildPanels();
+    auto *shape = static_cast<ShapeWidget *>(BlueShape);
+    buildLabels();
+    buildImagesAndButton();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(2);
+    connect(Timer1, &QTimer::timeout, this, &TOpstartInfoForm::Timer1Timer);
+    Timer1->start();
+
+    runHandler([this, shape] {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        shape->outline = QColor::fromRgb(OutlineColor);
+        HalfCircleImage->resize(26, HalfCircleImage->height());
+        HalfCircleImage->move(WhitePanel->width() - 26, HalfCircleImage->y());
+    });
+}
+
+// The grey back panel with its blue shape, the white panel on it.
+void TOpstartInfoForm::buildPanels()
+{
     BackPanel = plainPanel(this, "BackPanel", Grey);
     BackPanel->setGeometry(21, 1, 454, 264);
     auto *shape = new ShapeWidget(BackPanel);
     shape->setObjectName(QStringLiteral("BlueShape"));
     shape->setGeometry(0, 0, 454, 264);
     BlueShape = shape;
-
     WhitePanel = plainPanel(this, "WhitePanel", Qt::white);
     WhitePanel->setGeometry(22, 2, 452, 262);
+}
 
-    LogoImage = new QLabel(WhitePanel);
-    LogoImage->setObjectName(QStringLiteral("LogoImage"));
-    LogoImage->setGeometry(20, 20, 111, 36);
-    LogoImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    LogoImage->setPixmap(QPixmap(QStringLiteral(":/images/logo.bmp")));
-
+// The program's name, version, copyright, web address and the rest.
+void TOpstartInfoForm::buildLabels()
+{
     ntLabel8 = makeLabel(WhitePanel, "ntLabel8", QPoint(20, 60), 35, true, Qt::black);
     ntLabel1 = makeLabel(WhitePanel, "ntLabel1", QPoint(20, 105), 11, false, Qt::black);
     ntLabel2 = makeLabel(WhitePanel, "ntLabel2", QPoint(20, 120), 11, false, Qt::black);
@@ -159,6 +178,16 @@ TOpstartInfoForm::TOpstartInfoForm(QWidget *parent) : QDialog(parent)
     ntLabel7 = makeLabel(WhitePanel, "ntLabel7", QPoint(20, 210), 13, true, Qt::black);
     ntLabel5 = makeLabel(WhitePanel, "ntLabel5", QPoint(20, 232), 9, false, Grey);
     static_cast<ClickLabel *>(ntLabel8)->onDoubleClick = [this] { ntLabel8DblClick(); };
+}
+
+// The logo, the half circle and the hidden close button.
+void TOpstartInfoForm::buildImagesAndButton()
+{
+    LogoImage = new QLabel(WhitePanel);
+    LogoImage->setObjectName(QStringLiteral("LogoImage"));
+    LogoImage->setGeometry(20, 20, 111, 36);
+    LogoImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LogoImage->setPixmap(QPixmap(QStringLiteral(":/images/logo.bmp")));
 
     HalfCircleImage = new QLabel(WhitePanel);
     HalfCircleImage->setObjectName(QStringLiteral("HalfCircleImage"));
@@ -173,19 +202,6 @@ TOpstartInfoForm::TOpstartInfoForm(QWidget *parent) : QDialog(parent)
     Button1->setAutoDefault(true);
     Button1->setVisible(false);
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(2);
-    connect(Timer1, &QTimer::timeout, this, &TOpstartInfoForm::Timer1Timer);
-    Timer1->start();
-
-    runHandler([this, shape] {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        shape->outline = QColor::fromRgb(OutlineColor);
-        HalfCircleImage->resize(26, HalfCircleImage->height());
-        HalfCircleImage->move(WhitePanel->width() - 26, HalfCircleImage->y());
-    });
 }
 
 void TOpstartInfoForm::Timer1Timer()

@@ -59,6 +59,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void buildPanels();
+    void buildLabels();
+    void buildImagesAndButton();
     QString MessageCaption;
     QString LinkTarget;
     QString BuildFormat;

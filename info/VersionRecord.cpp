@@ -85,92 +85,107 @@ QByteArray findInElf(const ByteReader &b)
     return QByteArray();
 }
 
-QByteArray findInPe(const ByteReader &b)
+// Where a PE file's sections and its resource directory are.
+struct PeLayout {
+    std::uint64_t sections = 0;
+    std::uint16_t sectionCount = 0;
+    std::uint32_t resourceRva = 0;
+};
+
+std::optional<PeLayout> readPeLayout(const ByteReader &b)
 {
     const auto peOffset = b.u32(0x3C);
     if (!peOffset || b.u32(*peOffset) != 0x00004550u) // "PE\0\0"
-        return QByteArray();
+        return std::nullopt;
     const std::uint64_t coff = std::uint64_t(*peOffset) + 4;
     const auto sectionCount = b.u16(coff + 2);
     const auto optionalSize = b.u16(coff + 16);
     const std::uint64_t optional = coff + 20;
     const auto magic = b.u16(optional);
     if (!sectionCount || !optionalSize || !magic)
-        return QByteArray();
+        return std::nullopt;
     const bool plus = *magic == 0x20B;
     if (!plus && *magic != 0x10B)
-        return QByteArray();
+        return std::nullopt;
     const auto dirCount = b.u32(optional + (plus ? 108 : 92));
     if (!dirCount || *dirCount <= 2)
-        return QByteArray();
+        return std::nullopt;
     const std::uint64_t resourceDir = optional + (plus ? 112 : 96) + 2 * 8;
     if (resourceDir + 8 > optional + *optionalSize)
-        return QByteArray();
+        return std::nullopt;
     const auto resourceRva = b.u32(resourceDir);
     if (!resourceRva || *resourceRva == 0)
-        return QByteArray();
-
-    const std::uint64_t sections = optional + *optionalSize;
-    auto fileOffset = [&](std::uint32_t rva) -> std::optional<std::uint64_t> {
-        for (std::uint64_t i = 0; i < *sectionCount; ++i) {
-            const std::uint64_t at = sections + i * 40;
-            const auto virtualSize = b.u32(at + 8);
-            const auto virtualAddress = b.u32(at + 12);
-            const auto rawSize = b.u32(at + 16);
-            const auto rawPointer = b.u32(at + 20);
-            if (!virtualSize || !virtualAddress || !rawSize || !rawPointer)
-                return std::nullopt;
-            const std::uint64_t span = std::max(*virtualSize, *rawSize);
-            if (rva >= *virtualAddress && rva - *virtualAddress < span) {
-                const std::uint64_t into = rva - *virtualAddress;
-                if (into >= *rawSize)
-                    return std::nullopt;
-                return std::uint64_t(*rawPointer) + into;
-            }
-        }
         return std::nullopt;
-    };
+    return PeLayout{optional + *optionalSize, *sectionCount, *resourceRva};
+}
 
-    const auto base = fileOffset(*resourceRva);
-    if (!base)
-        return QByteArray();
-
-    // One directory level: the entry with the wanted id, or the first entry
-    // when any will do. Returns the entry's OffsetToData field.
-    auto entryOf = [&](std::uint64_t directory, std::optional<std::uint32_t> id) -> std::optional<std::uint32_t> {
-        const auto named = b.u16(*base + directory + 12);
-        const auto numbered = b.u16(*base + directory + 14);
-        if (!named || !numbered)
+// The file offset of a relative virtual address, through the section table.
+std::optional<std::uint64_t> fileOffsetOf(const ByteReader &b, const PeLayout &pe, std::uint32_t rva)
+{
+    for (std::uint64_t i = 0; i < pe.sectionCount; ++i) {
+        const std::uint64_t at = pe.sections + i * 40;
+        const auto virtualSize = b.u32(at + 8);
+        const auto virtualAddress = b.u32(at + 12);
+        const auto rawSize = b.u32(at + 16);
+        const auto rawPointer = b.u32(at + 20);
+        if (!virtualSize || !virtualAddress || !rawSize || !rawPointer)
             return std::nullopt;
-        const std::uint64_t count = std::uint64_t(*named) + *numbered;
-        for (std::uint64_t i = 0; i < count; ++i) {
-            const std::uint64_t entry = *base + directory + 16 + i * 8;
-            const auto name = b.u32(entry);
-            const auto data = b.u32(entry + 4);
-            if (!name || !data)
+        const std::uint64_t span = std::max(*virtualSize, *rawSize);
+        if (rva >= *virtualAddress && rva - *virtualAddress < span) {
+            const std::uint64_t into = rva - *virtualAddress;
+            if (into >= *rawSize)
                 return std::nullopt;
-            if (!id || (!(*name & 0x80000000u) && *name == *id))
-                return data;
+            return std::uint64_t(*rawPointer) + into;
         }
-        return std::nullopt;
-    };
+    }
+    return std::nullopt;
+}
 
+// One resource directory level: the entry with the wanted id, or the first
+// entry when any will do. Returns the entry's OffsetToData field.
+std::optional<std::uint32_t> resourceEntry(const ByteReader &b, std::uint64_t base, std::uint64_t directory,
+                                           std::optional<std::uint32_t> id)
+{
+    const auto named = b.u16(base + directory + 12);
+    const auto numbered = b.u16(base + directory + 14);
+    if (!named || !numbered)
+        return std::nullopt;
+    const std::uint64_t count = std::uint64_t(*named) + *numbered;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::uint64_t entry = base + directory + 16 + i * 8;
+        const auto name = b.u32(entry);
+        const auto data = b.u32(entry + 4);
+        if (!name || !data)
+            return std::nullopt;
+        if (!id || (!(*name & 0x80000000u) && *name == *id))
+            return data;
+    }
+    return std::nullopt;
+}
+
+// The version resource: type RT_VERSION, its first name, its first language.
+QByteArray findInPe(const ByteReader &b)
+{
     constexpr std::uint32_t RT_VERSION = 16;
     constexpr std::uint32_t Subdirectory = 0x80000000u;
-    const auto typeEntry = entryOf(0, RT_VERSION);
+    const std::optional<PeLayout> pe = readPeLayout(b);
+    const auto base = pe ? fileOffsetOf(b, *pe, pe->resourceRva) : std::nullopt;
+    if (!base)
+        return QByteArray();
+    const auto typeEntry = resourceEntry(b, *base, 0, RT_VERSION);
     if (!typeEntry || !(*typeEntry & Subdirectory))
         return QByteArray();
-    const auto nameEntry = entryOf(*typeEntry & ~Subdirectory, std::nullopt);
+    const auto nameEntry = resourceEntry(b, *base, *typeEntry & ~Subdirectory, std::nullopt);
     if (!nameEntry || !(*nameEntry & Subdirectory))
         return QByteArray();
-    const auto languageEntry = entryOf(*nameEntry & ~Subdirectory, std::nullopt);
+    const auto languageEntry = resourceEntry(b, *base, *nameEntry & ~Subdirectory, std::nullopt);
     if (!languageEntry || (*languageEntry & Subdirectory))
         return QByteArray();
     const auto dataRva = b.u32(*base + *languageEntry);
     const auto dataSize = b.u32(*base + *languageEntry + 4);
     if (!dataRva || !dataSize)
         return QByteArray();
-    const auto dataOffset = fileOffset(*dataRva);
+    const auto dataOffset = fileOffsetOf(b, *pe, *dataRva);
     if (!dataOffset || !b.has(*dataOffset, *dataSize))
         return QByteArray();
     return trimmedRecord(b.slice(*dataOffset, std::min<std::uint64_t>(*dataSize, MaxRecordSize)));
