@@ -165,7 +165,8 @@ QImage decodeIconEntry(const QByteArray &bytes, int entry)
     if (image.startsWith("\x89PNG"))
         return readThroughQt(image, "png").image;
     const std::int32_t doubled = b.i32(offset + HeightAt).value_or(0);
-    if (doubled <= 0 || doubled % 2 != 0)
+    // The height is patched in place: it must lie inside the entry.
+    if (image.size() < HeightAt + qsizetype(sizeof doubled) || doubled <= 0 || doubled % 2 != 0)
         return QImage();
     const std::int32_t height = doubled / 2;
     std::memcpy(image.data() + HeightAt, &height, sizeof height); // little-endian, as the file

@@ -81,6 +81,7 @@ private slots:
     void load();
     void missingFile();
     void failedLoadIsFast();
+    void iconEntryShorterThanItsHeader();
     void namesThatAreNoOrdinaryFile_data();
     void namesThatAreNoOrdinaryFile();
     void iconPicksClosestDeepestEntry();
@@ -199,6 +200,15 @@ void TestPicture::namesThatAreNoOrdinaryFile()
     timer.start();
     QCOMPARE(messageOf([&] { Picture::load(name); }), QStringLiteral("Cannot open file \"%1\". %2").arg(name, reason));
     QVERIFY(timer.elapsed() < 2000);
+}
+
+// An icon whose one entry is five bytes long, found by fuzzing: refused,
+// without reading or writing past the entry.
+void TestPicture::iconEntryShorterThanItsHeader()
+{
+    const QByteArray bytes = QByteArray::fromHex("0000010001001020000001680800050000001600000028000000100000002000");
+    QCOMPARE(messageOf([&] { Picture::fromBytes(bytes, QStringLiteral("ico")); }),
+             QStringLiteral("Icon image is not valid"));
 }
 
 void TestPicture::failedLoadIsFast()
