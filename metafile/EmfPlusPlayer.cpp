@@ -89,6 +89,20 @@ constexpr std::uint8_t PointBezier = 3;
 constexpr std::uint8_t PointCloseSubpath = 0x80;
 
 constexpr qsizetype MaxPoints = 1'000'000;
+// Coordinates, pen widths and font sizes past these, in target pixels, are
+// no drawing anyone made; they are skipped rather than rasterized.
+constexpr double MaxCoordinate = 1e7;
+constexpr double MaxPenWidth = 1e5;
+constexpr double MaxEmSize = 1e5;
+
+bool drawable(const QPainterPath &path)
+{
+    const QRectF bounds = path.boundingRect();
+    return std::isfinite(bounds.left()) && std::isfinite(bounds.top()) && std::isfinite(bounds.right()) &&
+           std::isfinite(bounds.bottom()) && std::abs(bounds.left()) < MaxCoordinate &&
+           std::abs(bounds.right()) < MaxCoordinate && std::abs(bounds.top()) < MaxCoordinate &&
+           std::abs(bounds.bottom()) < MaxCoordinate;
+}
 constexpr std::size_t MaxSaves = 1024;
 
 QColor argb(std::uint32_t value)
@@ -466,9 +480,12 @@ void EmfPlusPlayer::fill(const QPainterPath &path, const QBrush &brush)
     if (brush.style() == Qt::NoBrush)
         return;
     const QTransform t = toTarget();
+    const QPainterPath target = t.map(path);
+    if (!drawable(target))
+        return;
     QBrush mapped = brush;
     mapped.setTransform(brush.transform() * t);
-    m_painter.fillPath(t.map(path), mapped);
+    m_painter.fillPath(target, mapped);
 }
 
 void EmfPlusPlayer::stroke(const QPainterPath &path, std::uint32_t penId)
@@ -480,8 +497,12 @@ void EmfPlusPlayer::stroke(const QPainterPath &path, std::uint32_t penId)
     QPen qtPen = pen->pen;
     const double scale = std::sqrt(std::abs(t.determinant()));
     const double onePixel = std::sqrt(std::abs(m_deviceToTarget.determinant()));
-    qtPen.setWidthF(std::max(pen->penWidth * scale, onePixel));
-    m_painter.strokePath(t.map(path), qtPen);
+    const double width = pen->penWidth * scale;
+    const QPainterPath target = t.map(path);
+    if (!std::isfinite(width) || width > MaxPenWidth || !drawable(target))
+        return;
+    qtPen.setWidthF(std::max(width, onePixel));
+    m_painter.strokePath(target, qtPen);
 }
 
 // ---------------------------------------------------------------------------
@@ -653,7 +674,8 @@ void EmfPlusPlayer::drawString(const Record &r)
         alignment = across[format->alignment] | down[format->lineAlignment];
     // Drawn in world units through the whole transform, the em size as given.
     QFont qtFont = font->font;
-    if (font->emSize <= 0)
+    const double shownSize = font->emSize * std::sqrt(std::abs(toTarget().determinant()));
+    if (!(font->emSize > 0 && shownSize < MaxEmSize) || !drawable(toTarget().map(QPainterPath(layout.topLeft()))))
         return;
     qtFont.setPixelSize(std::max(1, int(std::lround(font->emSize))));
     const double fineScale = font->emSize / qtFont.pixelSize();
