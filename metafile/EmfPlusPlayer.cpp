@@ -2,6 +2,7 @@
 
 #include "metafile/PlayerSupport.h"
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QtMath>
@@ -93,7 +94,9 @@ constexpr qsizetype MaxPoints = 1'000'000;
 // no drawing anyone made; they are skipped rather than rasterized.
 constexpr double MaxCoordinate = 1e7;
 constexpr double MaxPenWidth = 1e5;
-constexpr double MaxEmSize = 1e5;
+constexpr double MaxEmSize = 4000;
+// Text stretched one way more than this times the other is drawn as outlines.
+constexpr double MaxTextAspect = 8;
 
 bool drawable(const QPainterPath &path)
 {
@@ -674,20 +677,31 @@ void EmfPlusPlayer::drawString(const Record &r)
         alignment = across[format->alignment] | down[format->lineAlignment];
     // Drawn in world units through the whole transform, the em size as given.
     QFont qtFont = font->font;
-    const double shownSize = font->emSize * std::sqrt(std::abs(toTarget().determinant()));
-    if (!(font->emSize > 0 && shownSize < MaxEmSize) || !drawable(toTarget().map(QPainterPath(layout.topLeft()))))
+    // Glyphs as large as no text is, along either axis, are not drawn.
+    const QTransform t = toTarget();
+    const double xScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(1, 0))).length();
+    const double yScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(0, 1))).length();
+    const double stretch = std::max(xScale, yScale);
+    if (!(font->emSize > 0 && font->emSize * stretch < MaxEmSize) || !drawable(t.map(QPainterPath(layout.topLeft()))))
         return;
-    qtFont.setPixelSize(std::max(1, int(std::lround(font->emSize))));
+    qtFont.setPixelSize(std::clamp(int(std::lround(font->emSize)), 1, int(MaxEmSize)));
     const double fineScale = font->emSize / qtFont.pixelSize();
     m_painter.save();
     m_painter.setTransform(QTransform::fromScale(fineScale, fineScale) * toTarget(), true);
     m_painter.setFont(qtFont);
     m_painter.setPen(QPen(brushOf(r, r.u32(0)), 0));
     const QRectF box(layout.topLeft() / fineScale, layout.size() / fineScale);
-    if (layout.width() > 0 && layout.height() > 0)
+    if (std::min(xScale, yScale) * MaxTextAspect < stretch) {
+        // Glyphs squeezed far more one way than the other are drawn as
+        // outlines: the glyph cache fails on such shapes.
+        QPainterPath glyphs;
+        glyphs.addText(box.topLeft() + QPointF(0, QFontMetricsF(qtFont).ascent()), qtFont, text);
+        m_painter.fillPath(glyphs, m_painter.pen().brush());
+    } else if (layout.width() > 0 && layout.height() > 0) {
         m_painter.drawText(box, int(alignment) | Qt::TextWordWrap, text);
-    else
+    } else {
         m_painter.drawText(QRectF(box.topLeft(), QSizeF(1e6, 1e6)), int(Qt::AlignLeft | Qt::AlignTop), text);
+    }
     m_painter.restore();
 }
 

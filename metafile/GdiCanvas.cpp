@@ -13,8 +13,11 @@ namespace {
 
 constexpr std::size_t MaxSavedStates = 1024;
 
-// Qt's widest stretch of a font.
-constexpr int MaxStretch = 4000;
+// The widest stretch of a font we draw; glyphs wider than no text is are
+// not rasterized.
+constexpr int MaxStretch = 800;
+constexpr int MinStretch = 12;
+constexpr double MaxGlyphPixels = 4000;
 
 // Most palette entries a logical palette may have ([MS-WMF] 2.2.1.3).
 constexpr int MaxPaletteEntries = 65536;
@@ -694,8 +697,10 @@ QFont GdiCanvas::qtFont(double xScale, double yScale, bool *visible) const
     if (f.width != 0 && *visible) {
         const double average = QFontMetricsF(font, m_painter.device()).averageCharWidth();
         const double wanted = std::abs(f.width) * xScale;
-        if (average > 0)
-            font.setStretch(std::clamp(int(std::lround(100 * wanted / average)), 1, MaxStretch));
+        const double widest = std::min<double>(MaxStretch, 100 * MaxGlyphPixels / std::max(em, 1.0));
+        if (average > 0 && std::isfinite(wanted))
+            font.setStretch(
+                std::clamp(int(std::lround(std::min(100 * wanted / average, widest))), MinStretch, MaxStretch));
     }
     return font;
 }

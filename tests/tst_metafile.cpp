@@ -252,6 +252,8 @@ private:
     void addEmfPlusRows();
 
 private slots:
+    void foundByFuzzing_data();
+    void foundByFuzzing();
     void malformed_data();
     void malformed();
 };
@@ -576,6 +578,26 @@ void TestMetafile::recordsDrawWhatTheySay()
                                                                          .arg(matching)
                                                                          .arg(area.width() * area.height())
                                                                          .arg(seen, 8, 16)));
+}
+
+// Files the fuzzers found faults with: each opens and draws, at natural
+// size and doubled, without a fault (the sanitizer build watches).
+void TestMetafile::foundByFuzzing_data()
+{
+    QTest::addColumn<QString>("file");
+    // Text squeezed 1500 times more across than down: the glyph cache
+    // failed on it.
+    QTest::newRow("squeezed EMF+ text") << QStringLiteral("squeezed-text.emf");
+}
+
+void TestMetafile::foundByFuzzing()
+{
+    QFETCH(QString, file);
+    const std::optional<Metafile> picture =
+        Metafile::fromBytes(readWholeFile(QStringLiteral(VANTRIX_TEST_DATA "/regressions/") + file));
+    QVERIFY(picture);
+    for (const int factor : {1, 2})
+        QVERIFY(!render(*picture, picture->naturalSize() * factor).isNull());
 }
 
 void TestMetafile::malformed_data()
