@@ -130,7 +130,7 @@ const EmfPlayer::Entry *EmfPlayer::entryFor(std::uint32_t type)
         {R::Arc, "EMR_ARC", &P::arc, nullptr},
         {R::Chord, "EMR_CHORD", &P::chord, nullptr},
         {R::Pie, "EMR_PIE", &P::pie, nullptr},
-        {R::SelectPalette, "EMR_SELECTPALETTE", &P::selectPalette, nullptr},
+        {R::SelectPalette, "EMR_SELECTPALETTE", &P::selectObject, nullptr},
         {R::CreatePalette, "EMR_CREATEPALETTE", &P::createPalette, nullptr},
         {R::SetPaletteEntries, "EMR_SETPALETTEENTRIES", &P::setPaletteEntries, nullptr},
         {R::ResizePalette, "EMR_RESIZEPALETTE", nullptr, "entries past the end read as the last one"},
@@ -325,18 +325,27 @@ QImage EmfPlayer::bitmap(const RecordView &r, qsizetype offBmiAt, bool sourceAlp
 
 // [MS-EMF] 2.2.24 RegionData: a 32-byte header whose count at 8 gives the
 // rectangles that follow it.
-QPainterPath EmfPlayer::region(const RecordView &r, qsizetype at, qsizetype size) const
+std::vector<QRectF> EmfPlayer::regionRects(const RecordView &r, qsizetype at, qsizetype size) const
 {
     constexpr qsizetype RegionHeaderSize = 32;
     constexpr qsizetype CountAt = 8;
-    QPainterPath path;
+    std::vector<QRectF> rects;
     if (size < RegionHeaderSize || !r.has(at, size))
-        return path;
+        return rects;
     const qsizetype count = r.u32(at + CountAt);
     if (count <= 0 || count > MaxRegionRects || !r.has(at + RegionHeaderSize, count * 16))
-        return path;
+        return rects;
+    rects.reserve(count);
     for (qsizetype i = 0; i < count; ++i)
-        path.addRect(r.rectl(at + RegionHeaderSize + i * 16).normalized());
+        rects.push_back(r.rectl(at + RegionHeaderSize + i * 16).normalized());
+    return rects;
+}
+
+QPainterPath EmfPlayer::region(const RecordView &r, qsizetype at, qsizetype size) const
+{
+    QPainterPath path;
+    for (const QRectF &rect : regionRects(r, at, size))
+        path.addRect(rect);
     return path.simplified();
 }
 
@@ -694,15 +703,6 @@ void EmfPlayer::createPalette(const RecordView &r)
     m_objects->put(r.u32(8), object);
 }
 
-void EmfPlayer::selectPalette(const RecordView &r)
-{
-    const std::uint32_t index = r.u32(8);
-    if (index & StockObject::Flag)
-        m_canvas->selectStockObject(index);
-    else
-        PlayerSupport::selectObject(*m_canvas, m_objects->get(index));
-}
-
 // [MS-EMF] 2.3.8.4 EMR_SETPALETTEENTRIES: ihPal, start, count, entries.
 void EmfPlayer::setPaletteEntries(const RecordView &r)
 {
@@ -771,19 +771,7 @@ void EmfPlayer::offsetClipRgn(const RecordView &r)
 // [MS-EMF] 2.3.2.2 EMR_EXTSELECTCLIPRGN: size, mode, RegionData in device units.
 void EmfPlayer::extSelectClipRgn(const RecordView &r)
 {
-    constexpr qsizetype RegionAt = 16;
-    constexpr qsizetype RegionHeaderSize = 32;
-    const qsizetype size = r.u32(8);
-    const int mode = int(r.u32(12));
-    std::vector<QRectF> rects;
-    if (size >= RegionHeaderSize && r.has(RegionAt, size)) {
-        const qsizetype count = r.u32(RegionAt + 8);
-        if (count > 0 && count <= MaxRegionRects && r.has(RegionAt + RegionHeaderSize, count * 16)) {
-            for (qsizetype i = 0; i < count; ++i)
-                rects.push_back(r.rectl(RegionAt + RegionHeaderSize + i * 16));
-        }
-    }
-    m_canvas->selectClipRegion(rects, mode);
+    m_canvas->selectClipRegion(regionRects(r, 16, r.u32(8)), int(r.u32(12)));
 }
 
 // [MS-EMF] 2.3.5.10 EMR_FILLRGN: bounds, size at 24, ihBrush at 28, region at 32.

@@ -92,7 +92,6 @@ private:
     void createMonoBrush(const RecordView &r);
     void extCreateFontIndirectW(const RecordView &r);
     void createPalette(const RecordView &r);
-    void selectPalette(const RecordView &r);
     void setPaletteEntries(const RecordView &r);
     void angleArc(const RecordView &r);
     void ellipse(const RecordView &r);
@@ -137,6 +136,7 @@ private:
     QPolygonF points(const RecordView &r, bool small) const;
     std::vector<QPolygonF> polyPoints(const RecordView &r, bool small) const;
     QImage bitmap(const RecordView &r, qsizetype offBmiAt, bool sourceAlpha = false) const;
+    std::vector<QRectF> regionRects(const RecordView &r, qsizetype at, qsizetype size) const;
     QPainterPath region(const RecordView &r, qsizetype at, qsizetype size) const;
     void textOut(const RecordView &r, qsizetype emrTextAt, bool wide);
     void polyDrawPoints(const RecordView &r, bool small);

@@ -10,20 +10,14 @@
 namespace {
 
 // [MS-EMF] 2.2.9 Header object.
-constexpr std::uint32_t EmfHeaderType = 1;
-constexpr std::uint32_t EmfSignature = 0x464D4520; // " EMF"
-constexpr qsizetype EmfSignatureAt = 40;
 constexpr qsizetype EmfMinimumHeader = 88;
 constexpr qsizetype EmfFrameAt = 24; // RectL in 0.01 mm
 constexpr qsizetype EmfHandlesAt = 56;
 constexpr double HundredthsOfMmPerInch = 2540;
 
 // [MS-WMF] 2.3.2.3 META_PLACEABLE and 2.3.2.2 META_HEADER.
-constexpr std::uint32_t PlaceableKey = 0x9AC6CDD7;
-constexpr qsizetype PlaceableSize = 22;
 constexpr qsizetype PlaceableBoundsAt = 6;
 constexpr qsizetype PlaceableInchAt = 14;
-constexpr qsizetype WmfHeaderSize = 18;
 constexpr std::uint16_t WmfHeaderWords = 9;
 constexpr qsizetype WmfObjectsAt = 10;
 
@@ -42,7 +36,7 @@ bool fits(double w, double h)
 std::optional<Metafile> Metafile::fromBytes(const QByteArray &bytes)
 {
     const ByteReader b(bytes);
-    if (b.u32(0) == EmfHeaderType && b.u32(EmfSignatureAt) == EmfSignature)
+    if (FileHeader::isEnhanced(b))
         return fromEnhanced(bytes);
     return fromWindows(bytes);
 }
@@ -74,14 +68,14 @@ std::optional<Metafile> Metafile::fromWindows(const QByteArray &bytes)
     const ByteReader b(bytes);
     Metafile meta;
     meta.m_bytes = bytes;
-    const bool placeable = b.u32(0) == PlaceableKey;
-    const qsizetype header = placeable ? PlaceableSize : 0;
+    const bool placeable = FileHeader::isPlaceable(b);
+    const qsizetype header = FileHeader::wmfHeaderAt(b);
     const auto type = b.u16(header);
     const auto headerWords = b.u16(header + 2);
     if (!type || !headerWords || (*type != 1 && *type != 2) || *headerWords != WmfHeaderWords ||
         b.u16(header + WmfObjectsAt).value_or(0) > MaxObjects)
         return std::nullopt;
-    meta.m_firstRecord = header + WmfHeaderSize;
+    meta.m_firstRecord = FileHeader::firstWmfRecord(b);
     const std::optional<WmfPlayer::Survey> survey = WmfPlayer::survey(bytes, meta.m_firstRecord);
     if (!survey)
         return std::nullopt;

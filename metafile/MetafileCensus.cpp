@@ -6,17 +6,6 @@
 
 #include <set>
 
-namespace {
-
-// [MS-WMF] 2.3.2.3 placeable header and 2.3.2.2 header: their sizes.
-constexpr std::uint32_t PlaceableKey = 0x9AC6CDD7;
-constexpr qsizetype PlaceableSize = 22;
-constexpr qsizetype WmfHeaderSize = 18;
-constexpr std::uint32_t EmfSignature = 0x464D4520;
-constexpr qsizetype EmfSignatureAt = 40;
-
-} // namespace
-
 void MetafileCensus::add(const QByteArray &bytes)
 {
     const ByteReader b(bytes);
@@ -28,7 +17,7 @@ void MetafileCensus::add(const QByteArray &bytes)
             ++m_counts[k].files;
         return true;
     };
-    if (b.u32(EmfSignatureAt) == EmfSignature) {
+    if (FileHeader::isEnhanced(b)) {
         walkEmfRecords(b, [&](std::uint32_t type, const RecordView &r) {
             if (EmfRecord(type) == EmfRecord::Comment) {
                 EmfPlusPlayer::forEachRecord(r, [&](std::uint16_t plusType, std::uint16_t, qsizetype, qsizetype) {
@@ -38,7 +27,7 @@ void MetafileCensus::add(const QByteArray &bytes)
             return count(Format::Emf, type);
         });
     } else {
-        const qsizetype first = (b.u32(0) == PlaceableKey ? PlaceableSize : 0) + WmfHeaderSize;
+        const qsizetype first = FileHeader::firstWmfRecord(b);
         walkWmfRecords(b, first,
                        [&](std::uint16_t function, const RecordView &) { return count(Format::Wmf, function); });
     }

@@ -111,8 +111,10 @@ struct DecodedText {
 inline DecodedText decodeText(const QByteArray &bytes, int charset, const std::vector<double> &byteAdvances)
 {
     const char *codePage = codePageOf(charset);
-    QStringDecoder decoder(codePage ? codePage : "windows-1252");
-    if (!codePage || !decoder.isValid())
+    if (!codePage)
+        return {fromCp1252(bytes), byteAdvances};
+    QStringDecoder decoder(codePage);
+    if (!decoder.isValid())
         return {fromCp1252(bytes), byteAdvances};
     DecodedText decoded{decoder.decode(bytes), {}};
     if (byteAdvances.empty() || decoded.text.size() == bytes.size())

@@ -53,6 +53,35 @@ private:
     qsizetype m_size;
 };
 
+// Where a metafile's records begin, from its headers: [MS-EMF] 2.2.9 and
+// [MS-WMF] 2.3.2.3 META_PLACEABLE, 2.3.2.2 META_HEADER.
+namespace FileHeader {
+constexpr std::uint32_t EmfHeaderType = 1;
+constexpr std::uint32_t EmfSignature = 0x464D4520; // " EMF"
+constexpr qsizetype EmfSignatureAt = 40;
+constexpr std::uint32_t PlaceableKey = 0x9AC6CDD7;
+constexpr qsizetype PlaceableSize = 22;
+constexpr qsizetype WmfHeaderSize = 18;
+
+inline bool isEnhanced(const ByteReader &b)
+{
+    return b.u32(0) == EmfHeaderType && b.u32(EmfSignatureAt) == EmfSignature;
+}
+inline bool isPlaceable(const ByteReader &b)
+{
+    return b.u32(0) == PlaceableKey;
+}
+// The WMF header's place, after the placeable header when there is one.
+inline qsizetype wmfHeaderAt(const ByteReader &b)
+{
+    return isPlaceable(b) ? PlaceableSize : 0;
+}
+inline qsizetype firstWmfRecord(const ByteReader &b)
+{
+    return wmfHeaderAt(b) + WmfHeaderSize;
+}
+} // namespace FileHeader
+
 // How a walk ended.
 enum class WalkEnd { EndOfFile, Damaged };
 

@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 
 using namespace PlayerSupport;
 
@@ -14,8 +15,7 @@ namespace {
 
 // Parameters start after RecordSize (4 bytes) and RecordFunction (2).
 constexpr qsizetype ParamsAt = 6;
-// [MS-WMF] 2.2.1.1 header: NumberOfObjects at 10 bytes into its 18.
-constexpr qsizetype HeaderSize = 18;
+// [MS-WMF] 2.3.2.2 META_HEADER: NumberOfObjects 10 bytes in.
 constexpr qsizetype HeaderObjectsAt = 10;
 // [MS-WMF] 2.2.1.5 Region object: the scan count at 10, the scans at 22.
 constexpr qsizetype RegionScanCountAt = 10;
@@ -160,11 +160,15 @@ const WmfPlayer::Entry *WmfPlayer::entryFor(std::uint16_t function)
         {R::CreateBrushIndirect, "META_CREATEBRUSHINDIRECT", &P::createBrushIndirect, nullptr},
         {R::CreateRegion, "META_CREATEREGION", &P::createRegion, nullptr},
     };
-    for (const Entry &e : entries) {
-        if (std::uint16_t(e.function) == function)
-            return &e;
-    }
-    return nullptr;
+    // [MS-WMF] 2.1.1.1: the low byte of a record function is unique to it.
+    static const auto index = [] {
+        std::array<const Entry *, 256> byLowByte{};
+        for (const Entry &e : entries)
+            byLowByte[std::uint16_t(e.function) & 0xFF] = &e;
+        return byLowByte;
+    }();
+    const Entry *entry = index[function & 0xFF];
+    return entry && std::uint16_t(entry->function) == function ? entry : nullptr;
 }
 
 RecordHandling WmfPlayer::handling(std::uint16_t function)
@@ -207,7 +211,8 @@ WmfPlayer::WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRect
     m_canvas->setViewportExt(device.size());
     m_canvas->setWindowOrg(frame.topLeft());
     m_canvas->setWindowExt(frame.size());
-    m_objects = std::make_unique<GdiObjectTable>(m_b.u16(firstRecord - HeaderSize + HeaderObjectsAt).value_or(0));
+    m_objects = std::make_unique<GdiObjectTable>(
+        m_b.u16(firstRecord - FileHeader::WmfHeaderSize + HeaderObjectsAt).value_or(0));
 }
 
 WmfPlayer::~WmfPlayer() = default;
@@ -543,7 +548,8 @@ void WmfPlayer::createPatternBrush(const RecordView &r)
     GdiObject object;
     object.kind = GdiObject::Kind::Brush;
     object.brush.style = BrushStyle::Pattern;
-    object.brush.pattern = bitmap16At(r, ParamsAt);
+    constexpr qsizetype ReservedBytes = 18;
+    object.brush.pattern = bitmap16At(r, ParamsAt, ReservedBytes);
     addObject(object);
 }
 
@@ -629,16 +635,17 @@ void WmfPlayer::paintRegion(const RecordView &r)
 // Bitmaps.
 
 // [MS-WMF] 2.2.2.1 Bitmap16: type, width, height, bytes per row, planes,
-// bits per pixel, then the rows from the top. One-bit rows take the text
-// and background colours, as a monochrome device bitmap does.
-QImage WmfPlayer::bitmap16At(const RecordView &r, qsizetype at) const
+// bits per pixel, then the rows from the top, BitsAfter bytes past the
+// head. One-bit rows take the text and background colours, as a
+// monochrome device bitmap does.
+QImage WmfPlayer::bitmap16At(const RecordView &r, qsizetype at, qsizetype bitsAfter) const
 {
-    constexpr qsizetype BitsAt = 10;
+    constexpr qsizetype HeadSize = 10;
     const qsizetype width = r.i16(at + 2);
     const qsizetype height = r.i16(at + 4);
     const qsizetype stride = r.i16(at + 6);
     const int depth = r.u8(at + 9);
-    const qsizetype bits = at + BitsAt + (WmfRecord(r.u16(4)) == WmfRecord::CreatePatternBrush ? 18 : 0);
+    const qsizetype bits = at + HeadSize + bitsAfter;
     if (width <= 0 || height <= 0 || (depth != 1 && depth != 24 && depth != 32) || stride < (width * depth + 7) / 8 ||
         !r.has(bits, stride * height) || width * height > Dib::MaxPixels)
         return QImage();
@@ -675,7 +682,7 @@ void WmfPlayer::blit(const RecordView &r, bool stretch, bool deviceIndependent)
     }
     const qsizetype bitmapAt = ParamsAt + 4 + params * 2;
     const QImage image = deviceIndependent ? Dib::decodePacked(m_bytes, r.start() + bitmapAt, r.size() - bitmapAt)
-                                           : bitmap16At(r, bitmapAt);
+                                           : bitmap16At(r, bitmapAt, 0);
     if (image.isNull())
         return;
     if (stretch) {

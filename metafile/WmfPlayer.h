@@ -118,7 +118,7 @@ private:
     static QRectF rectAt(const RecordView &r, int i);
     static QPolygonF pointsAt(const RecordView &r, qsizetype countAt);
     QPainterPath regionAt(std::uint16_t index) const;
-    QImage bitmap16At(const RecordView &r, qsizetype at) const;
+    QImage bitmap16At(const RecordView &r, qsizetype at, qsizetype bitsAfter) const;
     void blit(const RecordView &r, bool stretch, bool deviceIndependent);
     void addObject(GdiObject object);
 
