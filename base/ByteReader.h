@@ -14,6 +14,8 @@ public:
     // The bytes must outlive the reader.
     explicit ByteReader(const QByteArray &bytes) : m_bytes(bytes) {}
 
+    qsizetype size() const { return m_bytes.size(); }
+
     // Whether Count bytes from At lie inside; negative values never do.
     bool has(qsizetype at, qsizetype count) const
     {

@@ -1,9 +1,9 @@
 #include "metafile/EmfPlusPlayer.h"
 
+#include "metafile/Metafile.h"
 #include "metafile/PlayerSupport.h"
 
 #include <QFontMetricsF>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QtMath>
 
@@ -17,6 +17,9 @@ constexpr std::uint16_t Header = 0x4001;
 constexpr std::uint16_t EndOfFile = 0x4002;
 constexpr std::uint16_t Comment = 0x4003;
 constexpr std::uint16_t GetDc = 0x4004;
+constexpr std::uint16_t MultiFormatStart = 0x4005;
+constexpr std::uint16_t MultiFormatSection = 0x4006;
+constexpr std::uint16_t MultiFormatEnd = 0x4007;
 constexpr std::uint16_t Object = 0x4008;
 constexpr std::uint16_t Clear = 0x4009;
 constexpr std::uint16_t FillRects = 0x400A;
@@ -28,12 +31,15 @@ constexpr std::uint16_t DrawEllipse = 0x400F;
 constexpr std::uint16_t FillPie = 0x4010;
 constexpr std::uint16_t DrawPie = 0x4011;
 constexpr std::uint16_t DrawArc = 0x4012;
+constexpr std::uint16_t FillRegion = 0x4013;
 constexpr std::uint16_t FillPath = 0x4014;
 constexpr std::uint16_t DrawPath = 0x4015;
 constexpr std::uint16_t FillClosedCurve = 0x4016;
 constexpr std::uint16_t DrawClosedCurve = 0x4017;
 constexpr std::uint16_t DrawCurve = 0x4018;
 constexpr std::uint16_t DrawBeziers = 0x4019;
+constexpr std::uint16_t DrawImage = 0x401A;
+constexpr std::uint16_t DrawImagePoints = 0x401B;
 constexpr std::uint16_t DrawString = 0x401C;
 constexpr std::uint16_t SetRenderingOrigin = 0x401D;
 constexpr std::uint16_t SetAntiAliasMode = 0x401E;
@@ -41,9 +47,13 @@ constexpr std::uint16_t SetTextRenderingHint = 0x401F;
 constexpr std::uint16_t SetTextContrast = 0x4020;
 constexpr std::uint16_t SetInterpolationMode = 0x4021;
 constexpr std::uint16_t SetPixelOffsetMode = 0x4022;
+constexpr std::uint16_t SetCompositingMode = 0x4023;
 constexpr std::uint16_t SetCompositingQuality = 0x4024;
 constexpr std::uint16_t Save = 0x4025;
 constexpr std::uint16_t Restore = 0x4026;
+constexpr std::uint16_t BeginContainer = 0x4027;
+constexpr std::uint16_t BeginContainerNoParams = 0x4028;
+constexpr std::uint16_t EndContainer = 0x4029;
 constexpr std::uint16_t SetWorldTransform = 0x402A;
 constexpr std::uint16_t ResetWorldTransform = 0x402B;
 constexpr std::uint16_t MultiplyWorldTransform = 0x402C;
@@ -51,52 +61,49 @@ constexpr std::uint16_t TranslateWorldTransform = 0x402D;
 constexpr std::uint16_t ScaleWorldTransform = 0x402E;
 constexpr std::uint16_t RotateWorldTransform = 0x402F;
 constexpr std::uint16_t SetPageTransform = 0x4030;
+constexpr std::uint16_t ResetClip = 0x4031;
+constexpr std::uint16_t SetClipRect = 0x4032;
+constexpr std::uint16_t SetClipPath = 0x4033;
+constexpr std::uint16_t SetClipRegion = 0x4034;
+constexpr std::uint16_t OffsetClip = 0x4035;
+constexpr std::uint16_t DrawDriverString = 0x4036;
+constexpr std::uint16_t StrokeFillPath = 0x4037;
+constexpr std::uint16_t SerializableObject = 0x4038;
+constexpr std::uint16_t SetTsGraphics = 0x4039;
+constexpr std::uint16_t SetTsClip = 0x403A;
 } // namespace PlusRecord
-
-// [MS-EMFPLUS] 2.1.1.22 ObjectType.
-constexpr int BrushObject = 1;
-constexpr int PenObject = 2;
-constexpr int PathObject = 3;
-constexpr int FontObject = 6;
-constexpr int StringFormatObject = 7;
 
 // Record flags ([MS-EMFPLUS] 2.3).
 constexpr std::uint16_t ObjectIdMask = 0x00FF;
 constexpr std::uint16_t ObjectContinued = 0x8000;
+constexpr std::uint16_t ObjectTypeMask = 0x7F00;
 constexpr std::uint16_t ColorGiven = 0x8000;   // S: the brush is a colour
 constexpr std::uint16_t Compressed = 0x4000;   // C: 16-bit integer coordinates
 constexpr std::uint16_t ClosedOrWind = 0x2000; // L in DrawLines, W in fills
 constexpr std::uint16_t Appended = 0x2000;     // A in transform records
 constexpr std::uint16_t Relative = 0x0800;     // P: relative points
 constexpr std::uint16_t DualFlag = 0x0001;     // D in the header
+constexpr std::uint16_t SmoothingOn = 0x0001;  // in EmfPlusSetAntiAliasMode
+constexpr int CombineShift = 8;                // CM, bits 8 to 11 of clip records
+constexpr std::uint16_t CombineMask = 0x0F;
 
-// [MS-EMFPLUS] 2.1.1.3 BrushType and 2.1.1.33 UnitType.
-constexpr std::uint32_t SolidBrush = 0;
-constexpr std::uint32_t HatchBrush = 1;
-constexpr std::uint32_t LinearGradientBrush = 4;
-enum Unit : std::uint32_t { World = 0, Display = 1, Pixel = 2, Point = 3, Inch = 4, Document = 5, Millimeter = 6 };
+// [MS-EMFPLUS] 2.1.1.4 CombineMode.
+enum Combine { Replace, Intersect, Union, Xor, Exclude, Complement };
 
-// [MS-EMFPLUS] 2.1.2.7 PenData flags: what optional data follows the width.
-constexpr std::uint32_t PenTransform = 0x0001;
-constexpr std::uint32_t PenDashedLine = 0x0100;
-constexpr std::uint32_t PenCompoundLine = 0x0400;
-constexpr std::uint32_t PenCustomStartCap = 0x0800;
-constexpr std::uint32_t PenCustomEndCap = 0x1000;
-
-// [MS-EMFPLUS] 2.1.1.23 PathPointType.
-constexpr std::uint8_t PointTypeMask = 0x07;
-constexpr std::uint8_t PointLine = 1;
-constexpr std::uint8_t PointBezier = 3;
-constexpr std::uint8_t PointCloseSubpath = 0x80;
-
-constexpr qsizetype MaxPoints = 1'000'000;
+constexpr double MaxCoordinate = 1e7;
 // Coordinates, pen widths and font sizes past these, in target pixels, are
 // no drawing anyone made; they are skipped rather than rasterized.
-constexpr double MaxCoordinate = 1e7;
 constexpr double MaxPenWidth = 1e5;
 constexpr double MaxEmSize = 4000;
 // Text stretched one way more than this times the other is drawn as outlines.
 constexpr double MaxTextAspect = 8;
+constexpr std::size_t MaxSaves = 1024;
+// Metafile images inside metafile images: how deep, and how many bytes of
+// them one picture may play in all.
+constexpr int MaxNesting = 4;
+constexpr qint64 NestedBytesBudget = qint64(256) * 1024 * 1024;
+thread_local int t_nesting = 0;
+thread_local qint64 t_nestedBytes = 0;
 
 bool drawable(const QPainterPath &path)
 {
@@ -106,11 +113,22 @@ bool drawable(const QPainterPath &path)
            std::abs(bounds.right()) < MaxCoordinate && std::abs(bounds.top()) < MaxCoordinate &&
            std::abs(bounds.bottom()) < MaxCoordinate;
 }
-constexpr std::size_t MaxSaves = 1024;
 
 QColor argb(std::uint32_t value)
 {
     return QColor::fromRgba(QRgb(value));
+}
+
+QTransform matrixAt(const PlusData &r, qsizetype at)
+{
+    return QTransform(r.f32(at), r.f32(at + 4), r.f32(at + 8), r.f32(at + 12), r.f32(at + 16), r.f32(at + 20));
+}
+
+QPainterPath rectPath(const QRectF &rect)
+{
+    QPainterPath path;
+    path.addRect(rect);
+    return path;
 }
 
 } // namespace
@@ -127,6 +145,9 @@ const EmfPlusPlayer::Entry *EmfPlusPlayer::entryFor(std::uint16_t type)
         {R::EndOfFile, "EmfPlusEndOfFile", nullptr, "ends the EMF+ records; the EMF walk goes on to its end"},
         {R::Comment, "EmfPlusComment", nullptr, "private data of the writer"},
         {R::GetDc, "EmfPlusGetDC", &P::getDc, nullptr},
+        {R::MultiFormatStart, "EmfPlusMultiFormatStart", nullptr, "reserved; no writer uses it"},
+        {R::MultiFormatSection, "EmfPlusMultiFormatSection", nullptr, "reserved; no writer uses it"},
+        {R::MultiFormatEnd, "EmfPlusMultiFormatEnd", nullptr, "reserved; no writer uses it"},
         {R::Object, "EmfPlusObject", &P::object, nullptr},
         {R::Clear, "EmfPlusClear", &P::clear, nullptr},
         {R::FillRects, "EmfPlusFillRects", &P::fillRects, nullptr},
@@ -138,22 +159,29 @@ const EmfPlusPlayer::Entry *EmfPlusPlayer::entryFor(std::uint16_t type)
         {R::FillPie, "EmfPlusFillPie", &P::fillPie, nullptr},
         {R::DrawPie, "EmfPlusDrawPie", &P::drawPie, nullptr},
         {R::DrawArc, "EmfPlusDrawArc", &P::drawArc, nullptr},
+        {R::FillRegion, "EmfPlusFillRegion", &P::fillRegion, nullptr},
         {R::FillPath, "EmfPlusFillPath", &P::fillPath, nullptr},
         {R::DrawPath, "EmfPlusDrawPath", &P::drawPath, nullptr},
         {R::FillClosedCurve, "EmfPlusFillClosedCurve", &P::fillClosedCurve, nullptr},
         {R::DrawClosedCurve, "EmfPlusDrawClosedCurve", &P::drawClosedCurve, nullptr},
         {R::DrawCurve, "EmfPlusDrawCurve", &P::drawCurve, nullptr},
         {R::DrawBeziers, "EmfPlusDrawBeziers", &P::drawBeziers, nullptr},
+        {R::DrawImage, "EmfPlusDrawImage", &P::drawImage, nullptr},
+        {R::DrawImagePoints, "EmfPlusDrawImagePoints", &P::drawImagePoints, nullptr},
         {R::DrawString, "EmfPlusDrawString", &P::drawString, nullptr},
         {R::SetRenderingOrigin, "EmfPlusSetRenderingOrigin", nullptr, "moves only the phase of hatch brushes"},
-        {R::SetAntiAliasMode, "EmfPlusSetAntiAliasMode", nullptr, "everything is drawn smoothed"},
-        {R::SetTextRenderingHint, "EmfPlusSetTextRenderingHint", nullptr, "text is always drawn smoothed"},
+        {R::SetAntiAliasMode, "EmfPlusSetAntiAliasMode", &P::setAntiAliasMode, nullptr},
+        {R::SetTextRenderingHint, "EmfPlusSetTextRenderingHint", &P::setTextRenderingHint, nullptr},
         {R::SetTextContrast, "EmfPlusSetTextContrast", nullptr, "gamma of smoothed text, below a pixel's worth"},
-        {R::SetInterpolationMode, "EmfPlusSetInterpolationMode", nullptr, "every stretched bitmap is smoothed"},
-        {R::SetPixelOffsetMode, "EmfPlusSetPixelOffsetMode", nullptr, "half a pixel at most"},
+        {R::SetInterpolationMode, "EmfPlusSetInterpolationMode", &P::setInterpolationMode, nullptr},
+        {R::SetPixelOffsetMode, "EmfPlusSetPixelOffsetMode", &P::setPixelOffsetMode, nullptr},
+        {R::SetCompositingMode, "EmfPlusSetCompositingMode", &P::setCompositingMode, nullptr},
         {R::SetCompositingQuality, "EmfPlusSetCompositingQuality", nullptr, "blending quality only"},
         {R::Save, "EmfPlusSave", &P::save, nullptr},
         {R::Restore, "EmfPlusRestore", &P::restore, nullptr},
+        {R::BeginContainer, "EmfPlusBeginContainer", &P::beginContainer, nullptr},
+        {R::BeginContainerNoParams, "EmfPlusBeginContainerNoParams", &P::beginContainerNoParams, nullptr},
+        {R::EndContainer, "EmfPlusEndContainer", &P::endContainer, nullptr},
         {R::SetWorldTransform, "EmfPlusSetWorldTransform", &P::setWorldTransform, nullptr},
         {R::ResetWorldTransform, "EmfPlusResetWorldTransform", &P::resetWorldTransform, nullptr},
         {R::MultiplyWorldTransform, "EmfPlusMultiplyWorldTransform", &P::multiplyWorldTransform, nullptr},
@@ -161,6 +189,17 @@ const EmfPlusPlayer::Entry *EmfPlusPlayer::entryFor(std::uint16_t type)
         {R::ScaleWorldTransform, "EmfPlusScaleWorldTransform", &P::scaleWorldTransform, nullptr},
         {R::RotateWorldTransform, "EmfPlusRotateWorldTransform", &P::rotateWorldTransform, nullptr},
         {R::SetPageTransform, "EmfPlusSetPageTransform", &P::setPageTransform, nullptr},
+        {R::ResetClip, "EmfPlusResetClip", &P::resetClip, nullptr},
+        {R::SetClipRect, "EmfPlusSetClipRect", &P::setClipRect, nullptr},
+        {R::SetClipPath, "EmfPlusSetClipPath", &P::setClipPath, nullptr},
+        {R::SetClipRegion, "EmfPlusSetClipRegion", &P::setClipRegion, nullptr},
+        {R::OffsetClip, "EmfPlusOffsetClip", &P::offsetClip, nullptr},
+        {R::DrawDriverString, "EmfPlusDrawDriverString", &P::drawDriverString, nullptr},
+        {R::StrokeFillPath, "EmfPlusStrokeFillPath", nullptr, "reserved; no writer uses it"},
+        {R::SerializableObject, "EmfPlusSerializableObject", nullptr,
+         "image effects such as blur and tint; the image is drawn as it is"},
+        {R::SetTsGraphics, "EmfPlusSetTSGraphics", nullptr, "terminal server state for remote sessions"},
+        {R::SetTsClip, "EmfPlusSetTSClip", nullptr, "terminal server state for remote sessions"},
     };
     // [MS-EMFPLUS] 2.1.1.1: record types run from 0x4001 on; their low
     // byte tells them apart.
@@ -179,32 +218,52 @@ RecordHandling EmfPlusPlayer::handling(std::uint16_t type)
     return handlingOf(entryFor(type));
 }
 
-bool EmfPlusPlayer::isEmfPlusOnly(const ByteReader &bytes)
+EmfPlusPlayer::Presence EmfPlusPlayer::presenceIn(const ByteReader &bytes)
 {
     constexpr qsizetype HeaderSizeAt = 4;
     const qsizetype first = bytes.u32(HeaderSizeAt).value_or(0);
     const auto type = bytes.u32(first);
     const auto size = bytes.u32(first + 4);
     if (!type || !size || EmfRecord(*type) != EmfRecord::Comment || !bytes.has(first, *size))
-        return false;
-    bool only = false;
+        return Presence::None;
+    Presence presence = Presence::None;
     bool seen = false;
     forEachRecord(RecordView(bytes, first, *size),
                   [&](std::uint16_t plusType, std::uint16_t flags, qsizetype, qsizetype) {
-                      if (!seen)
-                          only = plusType == PlusRecord::Header && !(flags & DualFlag);
+                      if (!seen && plusType == PlusRecord::Header)
+                          presence = (flags & DualFlag) ? Presence::Dual : Presence::Only;
                       seen = true;
                   });
-    return only;
+    return presence;
+}
+
+bool EmfPlusPlayer::isSound(const ByteReader &bytes)
+{
+    bool whole = true;
+    bool ended = false;
+    walkEmfRecords(bytes, [&](std::uint32_t type, const RecordView &r) {
+        if (EmfRecord(type) == EmfRecord::Comment)
+            whole = forEachRecord(r, [&](std::uint16_t plusType, std::uint16_t, qsizetype, qsizetype) {
+                ended = ended || plusType == PlusRecord::EndOfFile;
+            });
+        return whole;
+    });
+    return whole && ended;
 }
 
 // ---------------------------------------------------------------------------
 // Playing.
 
-EmfPlusPlayer::EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, double devicePixelsPerInch)
-    : m_painter(painter), m_deviceToTarget(deviceToTarget),
+EmfPlusPlayer::EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, double devicePixelsPerInch,
+                             const QRectF &target)
+    : m_painter(painter), m_deviceToTarget(deviceToTarget), m_target(target),
       m_devicePixelsPerInch(devicePixelsPerInch > 0 ? devicePixelsPerInch : 96)
-{}
+{
+    if (t_nesting == 0)
+        t_nestedBytes = 0;
+}
+
+EmfPlusPlayer::~EmfPlusPlayer() = default;
 
 void EmfPlusPlayer::playComment(const RecordView &comment)
 {
@@ -215,8 +274,12 @@ void EmfPlusPlayer::playComment(const RecordView &comment)
 
 void EmfPlusPlayer::playRecord(const Record &r, std::uint16_t type)
 {
-    // Any EMF+ record ends the GDI records a GetDC let through.
-    m_gdiAllowed = false;
+    // Any EMF+ record ends the GDI records a GetDC let through; they may
+    // have changed the clip.
+    if (m_gdiAllowed) {
+        m_gdiAllowed = false;
+        applyClip();
+    }
     const Entry *entry = entryFor(type);
     if (entry && entry->play)
         (this->*entry->play)(r);
@@ -230,38 +293,27 @@ void EmfPlusPlayer::header(const Record &r)
         m_dpi = dpi;
 }
 
+// [MS-EMFPLUS] 2.3.3.1 EmfPlusGetDC: the GDI records up to the next EMF+
+// record are drawn, smoothed as the GDI player draws them.
 void EmfPlusPlayer::getDc(const Record &)
 {
     m_gdiAllowed = true;
-}
-
-// Page units to reference-device pixels.
-double EmfPlusPlayer::unitScale(std::uint32_t unit) const
-{
-    switch (unit) {
-    case Point:
-        return m_dpi / 72;
-    case Inch:
-        return m_dpi;
-    case Document:
-        return m_dpi / 300;
-    case Millimeter:
-        return m_dpi / 25.4;
-    default: // World, Display and Pixel on a display
-        return 1;
-    }
+    m_painter.setRenderHint(QPainter::Antialiasing, true);
+    m_painter.setRenderHint(QPainter::TextAntialiasing, true);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
 }
 
 QTransform EmfPlusPlayer::toTarget() const
 {
-    const double toDevice = m_pageScale * m_devicePixelsPerInch / m_dpi;
-    return m_world * QTransform::fromScale(toDevice, toDevice) * m_deviceToTarget;
+    const double toDevice = m_state.pageScale;
+    return m_state.world * QTransform::fromScale(toDevice, toDevice) *
+           QTransform::fromTranslate(m_pixelOffset, m_pixelOffset) * m_deviceToTarget;
 }
 
 // ---------------------------------------------------------------------------
 // Objects.
 
-const EmfPlusPlayer::Object *EmfPlusPlayer::objectOf(std::uint32_t id, Object::Kind kind) const
+const PlusObject *EmfPlusPlayer::objectOf(std::uint32_t id, PlusObject::Kind kind) const
 {
     if (id >= m_objects.size() || m_objects[id].kind != kind)
         return nullptr;
@@ -273,158 +325,24 @@ QBrush EmfPlusPlayer::brushOf(const Record &r, std::uint32_t brushId) const
 {
     if (r.flags & ColorGiven)
         return QBrush(argb(brushId));
-    const Object *brush = objectOf(brushId, Object::Kind::Brush);
+    const PlusObject *brush = objectOf(brushId, PlusObject::Kind::Brush);
     return brush ? brush->brush : QBrush();
 }
 
 // [MS-EMFPLUS] 2.3.5.1 EmfPlusObject: the id and type in the flags; an
-// object continued over several records is not kept.
+// object continued over several records is gathered first.
 void EmfPlusPlayer::object(const Record &r)
 {
-    if (r.flags & ObjectContinued)
-        return;
     const std::uint32_t id = r.flags & ObjectIdMask;
     if (id >= m_objects.size())
         return;
-    std::optional<Object> made;
-    switch ((r.flags >> 8) & 0x7F) {
-    case BrushObject:
-        made = readBrush(r, 0);
-        break;
-    case PenObject:
-        made = readPen(r);
-        break;
-    case PathObject:
-        made = readPath(r);
-        break;
-    case FontObject:
-        made = readFont(r);
-        break;
-    case StringFormatObject:
-        made = readStringFormat(r);
-        break;
-    default:
-        break;
-    }
-    m_objects[id] = made.value_or(Object());
-}
-
-// [MS-EMFPLUS] 2.2.1.1 EmfPlusBrush: version, type, then the type's data.
-std::optional<EmfPlusPlayer::Object> EmfPlusPlayer::readBrush(const Record &r, qsizetype at) const
-{
-    Object o;
-    o.kind = Object::Kind::Brush;
-    const std::uint32_t type = r.u32(at + 4);
-    if (type == SolidBrush) {
-        o.brush = QBrush(argb(r.u32(at + 8)));
-    } else if (type == HatchBrush) { // style, fore colour, back colour
-        o.brush = QBrush(argb(r.u32(at + 12)), Qt::Dense4Pattern);
-    } else if (type == LinearGradientBrush) { // flags, wrap, rectangle, start and end colours
-        const QRectF rect(r.f32(at + 16), r.f32(at + 20), r.f32(at + 24), r.f32(at + 28));
-        QLinearGradient gradient(rect.topLeft(), rect.topRight());
-        gradient.setColorAt(0, argb(r.u32(at + 32)));
-        gradient.setColorAt(1, argb(r.u32(at + 36)));
-        gradient.setSpread(QGradient::RepeatSpread);
-        o.brush = QBrush(gradient);
-    } else {
-        return std::nullopt;
-    }
-    return o;
-}
-
-// [MS-EMFPLUS] 2.2.1.7 EmfPlusPen: version, type, then EmfPlusPenData
-// (flags, unit, width, optional data) and the brush.
-std::optional<EmfPlusPlayer::Object> EmfPlusPlayer::readPen(const Record &r) const
-{
-    const std::uint32_t flags = r.u32(8);
-    const std::uint32_t unit = r.u32(12);
-    qsizetype at = 20;
-    // The optional data in the order of its flags, each four bytes but the
-    // transform, the dash and compound arrays and the custom caps.
-    for (std::uint32_t bit = 1; bit <= PenCustomEndCap; bit <<= 1) {
-        if (!(flags & bit))
-            continue;
-        if (bit == PenTransform)
-            at += 24;
-        else if (bit == PenDashedLine || bit == PenCompoundLine)
-            at += 4 + 4 * qsizetype(r.u32(at));
-        else if (bit == PenCustomStartCap || bit == PenCustomEndCap)
-            at += 4 + qsizetype(r.u32(at));
-        else
-            at += 4;
-        if (!r.has(at, 0))
-            return std::nullopt;
-    }
-    std::optional<Object> brush = readBrush(r, at);
-    if (!brush)
-        return std::nullopt;
-    Object o;
-    o.kind = Object::Kind::Pen;
-    o.penWidth = double(r.f32(16)) * (unit == World ? 1 : unitScale(unit));
-    o.pen = QPen(brush->brush, 1);
-    o.pen.setCapStyle(Qt::FlatCap);
-    o.pen.setJoinStyle(Qt::MiterJoin);
-    return o;
-}
-
-// [MS-EMFPLUS] 2.2.1.6 EmfPlusPath: version, point count, flags, the
-// points, then a type byte each.
-std::optional<EmfPlusPlayer::Object> EmfPlusPlayer::readPath(const Record &r) const
-{
-    const std::uint16_t pathFlags = std::uint16_t(r.u32(8));
-    if (pathFlags & Relative)
-        return std::nullopt;
-    const Record asPoints{r.view, r.at, r.size, pathFlags};
-    const QPolygonF all = points(asPoints, 4, 12);
-    const qsizetype typesAt = 12 + all.size() * ((pathFlags & Compressed) ? 4 : 8);
-    if (all.isEmpty() || !r.has(typesAt, all.size()))
-        return std::nullopt;
-    Object o;
-    o.kind = Object::Kind::Path;
-    for (qsizetype i = 0; i < all.size(); ++i) {
-        const std::uint8_t type = r.view.u8(r.at + typesAt + i);
-        if ((type & PointTypeMask) == PointBezier && i + 2 < all.size()) {
-            o.path.cubicTo(all[i], all[i + 1], all[i + 2]);
-            i += 2;
-        } else if ((type & PointTypeMask) == PointLine) {
-            o.path.lineTo(all[i]);
-        } else {
-            o.path.moveTo(all[i]);
-        }
-        if (r.view.u8(r.at + typesAt + i) & PointCloseSubpath)
-            o.path.closeSubpath();
-    }
-    return o;
-}
-
-// [MS-EMFPLUS] 2.2.1.5 EmfPlusFont: version, em size, its unit, style
-// flags, a reserved word, the family name's length and the name.
-std::optional<EmfPlusPlayer::Object> EmfPlusPlayer::readFont(const Record &r) const
-{
-    constexpr std::uint32_t Bold = 1, Italic = 2, Underline = 4, Strikeout = 8;
-    Object o;
-    o.kind = Object::Kind::Font;
-    const std::uint32_t unit = r.u32(8);
-    o.emSize = double(r.f32(4)) * (unit == World ? 1 : unitScale(unit));
-    const std::uint32_t style = r.u32(12);
-    const QString family = PlayerSupport::utf16At(r.view, r.at + 24, std::min<qsizetype>(r.u32(20), 32));
-    o.font = QFont(family.isEmpty() ? QStringLiteral("Arial") : family);
-    o.font.setBold(style & Bold);
-    o.font.setItalic(style & Italic);
-    o.font.setUnderline(style & Underline);
-    o.font.setStrikeOut(style & Strikeout);
-    return o;
-}
-
-// [MS-EMFPLUS] 2.2.1.9 EmfPlusStringFormat: version, flags, language, then
-// the alignment across and down.
-std::optional<EmfPlusPlayer::Object> EmfPlusPlayer::readStringFormat(const Record &r) const
-{
-    Object o;
-    o.kind = Object::Kind::StringFormat;
-    o.alignment = int(r.u32(12));
-    o.lineAlignment = int(r.u32(16));
-    return o;
+    const std::optional<QByteArray> whole = m_assembler.add(r, r.flags & ObjectContinued, int(id));
+    if (!whole)
+        return;
+    const ByteReader reader(*whole);
+    const RecordView view(reader, 0, whole->size());
+    const PlusData data{view, 0, whole->size(), 0};
+    m_objects[id] = PlusObjects::read((r.flags & ObjectTypeMask) >> 8, data, m_dpi).value_or(PlusObject());
 }
 
 // ---------------------------------------------------------------------------
@@ -434,18 +352,9 @@ std::optional<EmfPlusPlayer::Object> EmfPlusPlayer::readStringFormat(const Recor
 // C flag, floats without. Relative points are not drawn.
 QPolygonF EmfPlusPlayer::points(const Record &r, qsizetype countAt, qsizetype firstAt) const
 {
-    QPolygonF polygon;
-    const qsizetype count = r.u32(countAt);
-    const bool small = r.flags & Compressed;
-    const qsizetype each = small ? 4 : 8;
-    if ((r.flags & Relative) || count <= 0 || count > MaxPoints || !r.has(firstAt, count * each))
-        return polygon;
-    polygon.reserve(count);
-    for (qsizetype i = 0; i < count; ++i) {
-        const qsizetype o = firstAt + i * each;
-        polygon << (small ? QPointF(r.i16(o), r.i16(o + 2)) : QPointF(r.f32(o), r.f32(o + 4)));
-    }
-    return polygon;
+    if (r.flags & Relative)
+        return QPolygonF();
+    return PlusObjects::readPoints(r, firstAt, r.u32(countAt), r.flags & Compressed).value_or(QPolygonF());
 }
 
 // x, y, width, height: 16-bit integers with the C flag, floats without.
@@ -483,6 +392,13 @@ QPainterPath EmfPlusPlayer::curve(const QPolygonF &pts, double tension, bool clo
     return path;
 }
 
+void EmfPlusPlayer::applyRenderHints()
+{
+    m_painter.setRenderHint(QPainter::Antialiasing, m_smooth);
+    m_painter.setRenderHint(QPainter::TextAntialiasing, m_smoothText);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, m_smoothImages);
+}
+
 void EmfPlusPlayer::fill(const QPainterPath &path, const QBrush &brush)
 {
     if (brush.style() == Qt::NoBrush)
@@ -493,33 +409,35 @@ void EmfPlusPlayer::fill(const QPainterPath &path, const QBrush &brush)
         return;
     QBrush mapped = brush;
     mapped.setTransform(brush.transform() * t);
+    applyRenderHints();
+    clearUnder(target);
     m_painter.fillPath(target, mapped);
 }
 
 void EmfPlusPlayer::stroke(const QPainterPath &path, std::uint32_t penId)
 {
-    const Object *pen = objectOf(penId, Object::Kind::Pen);
+    const PlusObject *pen = objectOf(penId, PlusObject::Kind::Pen);
     if (!pen)
         return;
     const QTransform t = toTarget();
     QPen qtPen = pen->pen;
     const double scale = std::sqrt(std::abs(t.determinant()));
     const double onePixel = std::sqrt(std::abs(m_deviceToTarget.determinant()));
-    const double width = pen->penWidth * scale;
+    const double width = pen->pen.widthF() * scale;
     const QPainterPath target = t.map(path);
     if (!std::isfinite(width) || width > MaxPenWidth || !drawable(target))
         return;
+    QBrush brush = qtPen.brush();
+    brush.setTransform(brush.transform() * t);
+    qtPen.setBrush(brush);
     qtPen.setWidthF(std::max(width, onePixel));
+    applyRenderHints();
     m_painter.strokePath(target, qtPen);
 }
-
-// ---------------------------------------------------------------------------
-// Drawing records.
-
-// [MS-EMFPLUS] 2.3.4.1 EmfPlusClear: a colour over everything.
+// [MS-EMFPLUS] 2.3.4.1 EmfPlusClear: a colour over everything inside the clip.
 void EmfPlusPlayer::clear(const Record &r)
 {
-    m_painter.fillRect(m_deviceToTarget.mapRect(QRectF(-1e6, -1e6, 2e6, 2e6)), argb(r.u32(0)));
+    m_painter.fillRect(m_target, argb(r.u32(0)));
 }
 
 // [MS-EMFPLUS] 2.3.4.10 EmfPlusFillRects: brush, count, rectangles.
@@ -527,7 +445,7 @@ void EmfPlusPlayer::fillRects(const Record &r)
 {
     const qsizetype count = r.u32(4);
     const qsizetype each = (r.flags & Compressed) ? 8 : 16;
-    if (count <= 0 || count > MaxPoints || !r.has(8, count * each))
+    if (count <= 0 || count > PlusObjects::MaxPoints || !r.has(8, count * each))
         return;
     QPainterPath path;
     for (qsizetype i = 0; i < count; ++i)
@@ -540,7 +458,7 @@ void EmfPlusPlayer::drawRects(const Record &r)
 {
     const qsizetype count = r.u32(0);
     const qsizetype each = (r.flags & Compressed) ? 8 : 16;
-    if (count <= 0 || count > MaxPoints || !r.has(4, count * each))
+    if (count <= 0 || count > PlusObjects::MaxPoints || !r.has(4, count * each))
         return;
     QPainterPath path;
     for (qsizetype i = 0; i < count; ++i)
@@ -616,17 +534,30 @@ void EmfPlusPlayer::drawArc(const Record &r)
     stroke(piePath(rectAt(r, 8), r.f32(0), r.f32(4), false), r.flags & ObjectIdMask);
 }
 
+// [MS-EMFPLUS] 2.3.4.13 EmfPlusFillRegion: the region in the flags, the brush.
+void EmfPlusPlayer::fillRegion(const Record &r)
+{
+    const PlusObject *region = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Region);
+    bool invertible = false;
+    const QTransform fromTarget = toTarget().inverted(&invertible);
+    if (!region || !invertible)
+        return;
+    // Regions may reach past any picture; what is filled is what shows.
+    const QPainterPath visible = fromTarget.map(rectPath(m_target));
+    fill(region->infinite ? visible : region->path.intersected(visible), brushOf(r, r.u32(0)));
+}
+
 // [MS-EMFPLUS] 2.3.4.12 EmfPlusFillPath: the path in the flags, the brush.
 void EmfPlusPlayer::fillPath(const Record &r)
 {
-    if (const Object *path = objectOf(r.flags & ObjectIdMask, Object::Kind::Path))
+    if (const PlusObject *path = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Path))
         fill(path->path, brushOf(r, r.u32(0)));
 }
 
 // [MS-EMFPLUS] 2.3.4.8 EmfPlusDrawPath: the path in the flags, the pen.
 void EmfPlusPlayer::drawPath(const Record &r)
 {
-    if (const Object *path = objectOf(r.flags & ObjectIdMask, Object::Kind::Path))
+    if (const PlusObject *path = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Path))
         stroke(path->path, r.u32(0));
 }
 
@@ -663,98 +594,294 @@ void EmfPlusPlayer::drawBeziers(const Record &r)
     stroke(path, r.flags & ObjectIdMask);
 }
 
-// [MS-EMFPLUS] 2.3.4.14 EmfPlusDrawString: the font in the flags; brush,
-// string format, length, layout rectangle, the characters.
-void EmfPlusPlayer::drawString(const Record &r)
+// ---------------------------------------------------------------------------
+// Images.
+
+// [MS-EMFPLUS] 2.3.4.15 EmfPlusDrawImage: the image in the flags;
+// attributes, source unit and rectangle, then the target rectangle.
+void EmfPlusPlayer::drawImage(const Record &r)
 {
-    const Object *font = objectOf(r.flags & ObjectIdMask, Object::Kind::Font);
-    const qsizetype length = r.u32(8);
-    if (!font || length <= 0 || length > PlayerSupport::MaxChars || !r.has(28, length * 2))
+    const PlusObject *image = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Image);
+    const QRectF target = rectAt(r, 24);
+    if (image)
+        paintImage(*image, QRectF(r.f32(8), r.f32(12), r.f32(16), r.f32(20)),
+                   QPolygonF{target.topLeft(), target.topRight(), target.bottomLeft()});
+}
+
+// [MS-EMFPLUS] 2.3.4.16 EmfPlusDrawImagePoints: attributes, source unit
+// and rectangle, a count of three, then the target's top left, top right
+// and bottom left corners.
+void EmfPlusPlayer::drawImagePoints(const Record &r)
+{
+    constexpr qsizetype Corners = 3;
+    const PlusObject *image = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Image);
+    const QPolygonF corners = points(r, 24, 28);
+    if (image && corners.size() == Corners)
+        paintImage(*image, QRectF(r.f32(8), r.f32(12), r.f32(16), r.f32(20)), corners);
+}
+
+// Draws the Source part of a bitmap, or a whole metafile, onto the
+// parallelogram of the three Corners.
+void EmfPlusPlayer::paintImage(const PlusObject &image, const QRectF &source, const QPolygonF &corners)
+{
+    const QRectF whole = image.image.isNull() ? QRectF() : QRectF(image.image.rect());
+    std::optional<Metafile> metafile;
+    if (image.image.isNull() && t_nesting < MaxNesting && t_nestedBytes + image.metafile.size() <= NestedBytesBudget) {
+        t_nestedBytes += image.metafile.size();
+        metafile = Metafile::fromBytes(image.metafile);
+    }
+    const QRectF from = metafile ? QRectF(QPointF(0, 0), QSizeF(metafile->naturalSize())) : source;
+    if (from.width() <= 0 || from.height() <= 0 || (!metafile && whole.isEmpty()))
         return;
-    const QString text = PlayerSupport::utf16At(r.view, r.at + 28, length);
-    const QRectF layout = rectAt(Record{r.view, r.at, r.size, 0}, 12);
-    const Object *format = objectOf(r.u32(4), Object::Kind::StringFormat);
-    static const Qt::Alignment across[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
-    static const Qt::Alignment down[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
-    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
-    if (format && format->alignment >= 0 && format->alignment < 3 && format->lineAlignment >= 0 &&
-        format->lineAlignment < 3)
-        alignment = across[format->alignment] | down[format->lineAlignment];
-    // Drawn in world units through the whole transform, the em size as given.
-    QFont qtFont = font->font;
+    const QPointF across = (corners[1] - corners[0]) / from.width();
+    const QPointF down = (corners[2] - corners[0]) / from.height();
+    const QTransform onto(across.x(), across.y(), down.x(), down.y(),
+                          corners[0].x() - from.left() * across.x() - from.top() * down.x(),
+                          corners[0].y() - from.left() * across.y() - from.top() * down.y());
+    const QTransform t = onto * toTarget();
+    if (!t.isInvertible() || !drawable(t.map(rectPath(from))))
+        return;
+    applyRenderHints();
+    clearUnder(t.map(rectPath(metafile ? from : from.intersected(whole))));
+    m_painter.save();
+    m_painter.setTransform(t, true);
+    if (metafile) {
+        ++t_nesting;
+        metafile->draw(m_painter, from);
+        --t_nesting;
+    } else {
+        const QRectF shown = from.intersected(whole);
+        m_painter.drawImage(shown, image.image, shown);
+    }
+    m_painter.restore();
+}
+
+// ---------------------------------------------------------------------------
+// Text.
+
+// Draws Text in Font, the em size as given in world units, through the
+// whole transform. Alignment < 0 puts the first baseline at Layout's top
+// left; otherwise Layout is the box the text is aligned and wrapped in.
+void EmfPlusPlayer::paintText(const PlusObject &font, const QBrush &brush, const QRectF &layout, const QString &text,
+                              int alignment)
+{
     // Glyphs as large as no text is, along either axis, are not drawn.
     const QTransform t = toTarget();
     const double xScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(1, 0))).length();
     const double yScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(0, 1))).length();
     const double stretch = std::max(xScale, yScale);
-    if (!(font->emSize > 0 && font->emSize * stretch < MaxEmSize) || !drawable(t.map(QPainterPath(layout.topLeft()))))
+    if (!(font.emSize > 0 && font.emSize * stretch < MaxEmSize) || !drawable(t.map(QPainterPath(layout.topLeft()))))
         return;
-    qtFont.setPixelSize(std::clamp(int(std::lround(font->emSize)), 1, int(MaxEmSize)));
-    const double fineScale = font->emSize / qtFont.pixelSize();
+    QFont qtFont = font.font;
+    qtFont.setPixelSize(std::clamp(int(std::lround(font.emSize)), 1, int(MaxEmSize)));
+    const double fineScale = font.emSize / qtFont.pixelSize();
+    applyRenderHints();
     m_painter.save();
-    m_painter.setTransform(QTransform::fromScale(fineScale, fineScale) * toTarget(), true);
+    m_painter.setTransform(QTransform::fromScale(fineScale, fineScale) * t, true);
     m_painter.setFont(qtFont);
-    m_painter.setPen(QPen(brushOf(r, r.u32(0)), 0));
+    m_painter.setPen(QPen(brush, 0));
     const QRectF box(layout.topLeft() / fineScale, layout.size() / fineScale);
+    const double ascent = QFontMetricsF(qtFont).ascent();
     if (std::min(xScale, yScale) * MaxTextAspect < stretch) {
         // Glyphs squeezed far more one way than the other are drawn as
         // outlines: the glyph cache fails on such shapes.
         QPainterPath glyphs;
-        glyphs.addText(box.topLeft() + QPointF(0, QFontMetricsF(qtFont).ascent()), qtFont, text);
-        m_painter.fillPath(glyphs, m_painter.pen().brush());
+        glyphs.addText(box.topLeft() + QPointF(0, alignment < 0 ? 0 : ascent), qtFont, text);
+        m_painter.fillPath(glyphs, brush);
+    } else if (alignment < 0) {
+        m_painter.drawText(box.topLeft(), text);
     } else if (layout.width() > 0 && layout.height() > 0) {
-        m_painter.drawText(box, int(alignment) | Qt::TextWordWrap, text);
+        m_painter.drawText(box, alignment | Qt::TextWordWrap, text);
     } else {
         m_painter.drawText(QRectF(box.topLeft(), QSizeF(1e6, 1e6)), int(Qt::AlignLeft | Qt::AlignTop), text);
     }
     m_painter.restore();
 }
 
-// ---------------------------------------------------------------------------
-// Transforms.
-
-// [MS-EMFPLUS] 2.3.7.6 EmfPlusSave and 2.3.7.5 EmfPlusRestore: the world
-// transform and page scale kept under a stack index.
-void EmfPlusPlayer::save(const Record &)
+// [MS-EMFPLUS] 2.3.4.14 EmfPlusDrawString: the font in the flags; brush,
+// string format, length, layout rectangle, the characters.
+void EmfPlusPlayer::drawString(const Record &r)
 {
-    if (m_saved.size() < MaxSaves)
-        m_saved.push_back(m_world);
-}
-
-void EmfPlusPlayer::restore(const Record &)
-{
-    if (m_saved.empty())
+    const PlusObject *font = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Font);
+    const qsizetype length = r.u32(8);
+    if (!font || length <= 0 || length > PlayerSupport::MaxChars || !r.has(28, length * 2))
         return;
-    m_world = m_saved.back();
-    m_saved.pop_back();
+    const QString text = PlayerSupport::utf16At(r.view, r.at + 28, length);
+    const QRectF layout(r.f32(12), r.f32(16), r.f32(20), r.f32(24));
+    const PlusObject *format = objectOf(r.u32(4), PlusObject::Kind::StringFormat);
+    static const Qt::Alignment across[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
+    static const Qt::Alignment down[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
+    if (format && format->alignment >= 0 && format->alignment < 3 && format->lineAlignment >= 0 &&
+        format->lineAlignment < 3)
+        alignment = across[format->alignment] | down[format->lineAlignment];
+    paintText(*font, brushOf(r, r.u32(0)), layout, text, int(alignment));
 }
 
-namespace {
-QTransform matrixAt(const EmfPlusPlayer::Record &r, qsizetype at)
+// [MS-EMFPLUS] 2.3.4.6 EmfPlusDrawDriverString: the font in the flags;
+// brush, options, whether a matrix follows, the glyph count, the glyphs,
+// a baseline origin each, the matrix. Glyphs given as indices into a font
+// of the writer's system, not as characters, are not drawn.
+void EmfPlusPlayer::drawDriverString(const Record &r)
 {
-    return QTransform(r.f32(at), r.f32(at + 4), r.f32(at + 8), r.f32(at + 12), r.f32(at + 16), r.f32(at + 20));
+    constexpr std::uint32_t CmapLookup = 0x1, RealizedAdvance = 0x4;
+    const PlusObject *font = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Font);
+    const std::uint32_t options = r.u32(4);
+    const qsizetype count = r.u32(12);
+    const qsizetype positionsAt = 16 + count * 2;
+    if (!font || !(options & CmapLookup) || count <= 0 || count > PlayerSupport::MaxChars ||
+        !r.has(positionsAt, count * 8))
+        return;
+    const QString text = PlayerSupport::utf16At(r.view, r.at + 16, count);
+    const QTransform world = m_state.world;
+    const QTransform matrix = r.u32(8) ? matrixAt(r, positionsAt + count * 8) : QTransform();
+    if (matrix.isInvertible())
+        m_state.world = matrix * world;
+    const QBrush brush = brushOf(r, r.u32(0));
+    const qsizetype drawn = (options & RealizedAdvance) ? 1 : count;
+    for (qsizetype i = 0; i < drawn; ++i) {
+        const QPointF origin(r.f32(positionsAt + i * 8), r.f32(positionsAt + i * 8 + 4));
+        paintText(*font, brush, QRectF(origin, QSizeF()), drawn == 1 ? text : text.mid(i, 1), -1);
+    }
+    m_state.world = world;
 }
-} // namespace
 
-// [MS-EMFPLUS] 2.3.9: the world transform set, reset, or multiplied before
-// the current one, or after it with the A flag.
+// ---------------------------------------------------------------------------
+// Render settings: the mode in the flags.
+
+// [MS-EMFPLUS] 2.3.6.1 EmfPlusSetAntiAliasMode: the S flag smooths.
+void EmfPlusPlayer::setAntiAliasMode(const Record &r)
+{
+    m_smooth = r.flags & SmoothingOn;
+}
+
+// [MS-EMFPLUS] 2.3.6.7 and 2.1.1.32 TextRenderingHint: the two single bit
+// hints draw text unsmoothed.
+void EmfPlusPlayer::setTextRenderingHint(const Record &r)
+{
+    enum { SingleBitPerPixelGridFit = 1, SingleBitPerPixel = 2 };
+    const int hint = r.flags & 0xFF;
+    m_smoothText = hint != SingleBitPerPixelGridFit && hint != SingleBitPerPixel;
+}
+
+// [MS-EMFPLUS] 2.3.6.4 and 2.1.1.16 InterpolationMode: nearest neighbour
+// stretches bitmaps unsmoothed.
+void EmfPlusPlayer::setInterpolationMode(const Record &r)
+{
+    constexpr int NearestNeighbor = 5;
+    m_smoothImages = (r.flags & 0xFF) != NearestNeighbor;
+}
+
+// [MS-EMFPLUS] 2.3.6.5 and 2.1.1.25 PixelOffsetMode: half and high quality
+// put pixel centres on half coordinates, as Qt does.
+void EmfPlusPlayer::setPixelOffsetMode(const Record &r)
+{
+    enum { HighQuality = 2, Half = 4 };
+    const int mode = r.flags & 0xFF;
+    m_pixelOffset = mode == HighQuality || mode == Half ? 0 : 0.5;
+}
+
+// [MS-EMFPLUS] 2.3.6.2 EmfPlusSetCompositingMode: source over, or copy.
+void EmfPlusPlayer::setCompositingMode(const Record &r)
+{
+    constexpr int SourceCopy = 1;
+    m_copy = (r.flags & 0xFF) == SourceCopy;
+}
+
+void EmfPlusPlayer::clearUnder(const QPainterPath &area)
+{
+    if (m_copy)
+        m_painter.fillPath(area, Qt::white);
+}
+
+// ---------------------------------------------------------------------------
+// Saved states and containers, under the stack index in their data.
+
+void EmfPlusPlayer::pushState(std::uint32_t index, const QTransform &containerTransform)
+{
+    if (m_saved.size() >= MaxSaves)
+        return;
+    m_saved.emplace_back(index, m_state);
+    m_state.base = containerTransform * m_state.world;
+    m_state.world = m_state.base;
+}
+
+// Back to the state saved under Index, dropping those saved after it.
+void EmfPlusPlayer::popState(std::uint32_t index)
+{
+    const auto found =
+        std::find_if(m_saved.rbegin(), m_saved.rend(), [index](const auto &saved) { return saved.first == index; });
+    if (found == m_saved.rend())
+        return;
+    m_state = found->second;
+    m_saved.erase(std::prev(found.base()), m_saved.end());
+    applyClip();
+}
+
+// [MS-EMFPLUS] 2.3.7.6 EmfPlusSave and 2.3.7.5 EmfPlusRestore: the stack index.
+void EmfPlusPlayer::save(const Record &r)
+{
+    const QTransform world = m_state.world, base = m_state.base;
+    pushState(r.u32(0), QTransform());
+    // A save keeps the transforms as they are.
+    m_state.world = world;
+    m_state.base = base;
+}
+
+void EmfPlusPlayer::restore(const Record &r)
+{
+    popState(r.u32(0));
+}
+
+// [MS-EMFPLUS] 2.3.7.1 EmfPlusBeginContainer: the unit of the source in
+// the flags; target and source rectangles, the stack index. Inside, the
+// world transform maps the source onto the target.
+void EmfPlusPlayer::beginContainer(const Record &r)
+{
+    const QRectF target(r.f32(0), r.f32(4), r.f32(8), r.f32(12));
+    QRectF source(r.f32(16), r.f32(20), r.f32(24), r.f32(28));
+    const double unit = plusUnitScale((r.flags >> 8) & 0xFF, m_dpi);
+    source = QRectF(source.topLeft() * unit, source.size() * unit);
+    QTransform onto;
+    if (source.width() != 0 && source.height() != 0)
+        onto = QTransform::fromTranslate(-source.left(), -source.top()) *
+               QTransform::fromScale(target.width() / source.width(), target.height() / source.height()) *
+               QTransform::fromTranslate(target.left(), target.top());
+    pushState(r.u32(32), onto.isInvertible() ? onto : QTransform());
+}
+
+// [MS-EMFPLUS] 2.3.7.2 EmfPlusBeginContainerNoParams: the stack index.
+void EmfPlusPlayer::beginContainerNoParams(const Record &r)
+{
+    pushState(r.u32(0), QTransform());
+}
+
+// [MS-EMFPLUS] 2.3.7.3 EmfPlusEndContainer: the stack index.
+void EmfPlusPlayer::endContainer(const Record &r)
+{
+    popState(r.u32(0));
+}
+
+// ---------------------------------------------------------------------------
+// Transforms ([MS-EMFPLUS] 2.3.9): the world transform set, reset, or
+// multiplied before the current one, or after it with the A flag.
+
 void EmfPlusPlayer::setWorldTransform(const Record &r)
 {
     const QTransform m = matrixAt(r, 0);
     if (m.isInvertible())
-        m_world = m;
+        m_state.world = m * m_state.base;
 }
 
 void EmfPlusPlayer::resetWorldTransform(const Record &)
 {
-    m_world = QTransform();
+    m_state.world = m_state.base;
 }
 
-// Applies M before the world transform, or after it with the A flag.
 void EmfPlusPlayer::multiplyWorld(const Record &r, const QTransform &m)
 {
     if (m.isInvertible())
-        m_world = (r.flags & Appended) ? m_world * m : m * m_world;
+        m_state.world = (r.flags & Appended) ? m_state.world * m : m * m_state.world;
 }
 
 void EmfPlusPlayer::multiplyWorldTransform(const Record &r)
@@ -782,7 +909,96 @@ void EmfPlusPlayer::rotateWorldTransform(const Record &r)
 // [MS-EMFPLUS] 2.3.9.7 EmfPlusSetPageTransform: the unit in the flags, a scale.
 void EmfPlusPlayer::setPageTransform(const Record &r)
 {
-    const double scale = double(r.f32(0)) * unitScale(r.flags & 0xFF);
+    const double scale = double(r.f32(0)) * plusUnitScale(r.flags & 0xFF, m_dpi);
     if (scale > 0 && std::isfinite(scale))
-        m_pageScale = scale;
+        m_state.pageScale = scale;
+}
+
+// ---------------------------------------------------------------------------
+// Clipping ([MS-EMFPLUS] 2.3.1): the combine mode in bits 8 to 11.
+
+void EmfPlusPlayer::combineClip(int mode, const std::optional<QPainterPath> &shape)
+{
+    const QPainterPath everywhere = rectPath(m_target);
+    std::optional<QPainterPath> mapped;
+    if (shape) {
+        mapped = toTarget().map(*shape);
+        if (!drawable(*mapped))
+            mapped = mapped->boundingRect().isValid() ? std::optional(everywhere) : QPainterPath();
+    }
+    const QPainterPath now = m_state.clip.value_or(everywhere);
+    const QPainterPath with = mapped.value_or(everywhere);
+    switch (mode) {
+    case Replace:
+        m_state.clip = mapped;
+        break;
+    case Intersect:
+        m_state.clip = now.intersected(with);
+        break;
+    case Union:
+        m_state.clip = now.united(with);
+        break;
+    case Xor:
+        m_state.clip = now.united(with).subtracted(now.intersected(with));
+        break;
+    case Exclude:
+        m_state.clip = now.subtracted(with);
+        break;
+    case Complement:
+        m_state.clip = with.subtracted(now);
+        break;
+    default:
+        return;
+    }
+    applyClip();
+}
+
+void EmfPlusPlayer::applyClip()
+{
+    if (m_state.clip)
+        m_painter.setClipPath(m_state.clip->intersected(rectPath(m_target)), Qt::ReplaceClip);
+    else
+        m_painter.setClipRect(m_target, Qt::ReplaceClip);
+}
+
+// [MS-EMFPLUS] 2.3.1.1 EmfPlusResetClip.
+void EmfPlusPlayer::resetClip(const Record &)
+{
+    m_state.clip.reset();
+    applyClip();
+}
+
+// [MS-EMFPLUS] 2.3.1.4 EmfPlusSetClipRect: a rectangle.
+void EmfPlusPlayer::setClipRect(const Record &r)
+{
+    combineClip((r.flags >> CombineShift) & CombineMask, rectPath(QRectF(r.f32(0), r.f32(4), r.f32(8), r.f32(12))));
+}
+
+// [MS-EMFPLUS] 2.3.1.3 EmfPlusSetClipPath: the path in the flags.
+void EmfPlusPlayer::setClipPath(const Record &r)
+{
+    if (const PlusObject *path = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Path))
+        combineClip((r.flags >> CombineShift) & CombineMask, path->path);
+}
+
+// [MS-EMFPLUS] 2.3.1.5 EmfPlusSetClipRegion: the region in the flags.
+void EmfPlusPlayer::setClipRegion(const Record &r)
+{
+    const PlusObject *region = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Region);
+    if (!region)
+        return;
+    combineClip((r.flags >> CombineShift) & CombineMask, region->infinite ? std::nullopt : std::optional(region->path));
+}
+
+// [MS-EMFPLUS] 2.3.1.2 EmfPlusOffsetClip: a move in world units.
+void EmfPlusPlayer::offsetClip(const Record &r)
+{
+    if (!m_state.clip)
+        return;
+    const QTransform t = toTarget();
+    const QPointF delta = t.map(QPointF(r.f32(0), r.f32(4))) - t.map(QPointF(0, 0));
+    if (!std::isfinite(delta.x()) || !std::isfinite(delta.y()))
+        return;
+    m_state.clip = m_state.clip->translated(delta);
+    applyClip();
 }

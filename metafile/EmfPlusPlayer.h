@@ -5,14 +5,12 @@
 // Objects are kept by their identifiers, every count and size is checked
 // before use.
 
+#include "metafile/EmfPlusObjects.h"
 #include "metafile/RecordHandling.h"
 #include "metafile/RecordWalk.h"
 
-#include <QBrush>
-#include <QFont>
-#include <QPainterPath>
-#include <QPen>
 #include <QPolygonF>
+#include <QRectF>
 #include <QTransform>
 
 #include <array>
@@ -28,34 +26,34 @@ public:
     // The comment identifier of EMF+ records, "EMF+".
     static constexpr std::uint32_t CommentIdentifier = 0x2B464D45;
 
-    // Whether the file is EMF+ only: its first record after the header is
-    // an EMF+ header whose dual flag is clear, so its GDI records are no
-    // copy of the picture.
-    static bool isEmfPlusOnly(const ByteReader &bytes);
+    // What the EMF+ records of a file are worth. A file has EMF+ records
+    // when its first record after the header is an EMF+ header; they are
+    // Dual when its GDI records are a copy of the same picture.
+    enum class Presence { None, Dual, Only };
+    static Presence presenceIn(const ByteReader &bytes);
+    // Whether every EMF+ comment of the file holds whole records, ending
+    // with an end-of-file record. A dual file that fails is drawn from its
+    // GDI copy.
+    static bool isSound(const ByteReader &bytes);
     // How the player handles an EMF+ record type.
     static RecordHandling handling(std::uint16_t type);
-    // Calls Visit(type) for each EMF+ record in an EMR_COMMENT.
-    template <typename Visit> static void forEachRecord(const RecordView &comment, Visit &&visit);
+    // Calls Visit(type, flags, at, size) for each EMF+ record in an
+    // EMR_COMMENT. False when the comment holds EMF+ records that do not
+    // fit it.
+    template <typename Visit> static bool forEachRecord(const RecordView &comment, Visit &&visit);
 
-    // DeviceToTarget maps the reference device's pixels onto the painter.
-    EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, double devicePixelsPerInch);
+    // DeviceToTarget maps the reference device's pixels onto the painter,
+    // whose drawing stays inside Target.
+    EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, double devicePixelsPerInch,
+                  const QRectF &target);
+    ~EmfPlusPlayer();
 
     // Plays the EMF+ records of one EMR_COMMENT.
     void playComment(const RecordView &comment);
     // GDI records are drawn only after EmfPlusGetDC, until the next EMF+ record.
     bool gdiAllowed() const { return m_gdiAllowed; }
 
-    struct Record {
-        const RecordView &view; // the whole comment
-        qsizetype at;           // the record's data, past its 12-byte head
-        qsizetype size;         // of the data
-        std::uint16_t flags;
-        // Reads inside the record's data; zero past its end.
-        std::uint32_t u32(qsizetype o) const { return has(o, 4) ? view.u32(at + o) : 0; }
-        std::int16_t i16(qsizetype o) const { return has(o, 2) ? view.i16(at + o) : 0; }
-        float f32(qsizetype o) const { return has(o, 4) ? view.f32(at + o) : 0; }
-        bool has(qsizetype o, qsizetype n) const { return o >= 0 && n >= 0 && o <= size && n <= size - o; }
-    };
+    using Record = PlusData;
 
 private:
     using Handler = void (EmfPlusPlayer::*)(const Record &);
@@ -81,15 +79,27 @@ private:
     void fillPie(const Record &r);
     void drawPie(const Record &r);
     void drawArc(const Record &r);
+    void fillRegion(const Record &r);
     void fillPath(const Record &r);
     void drawPath(const Record &r);
     void fillClosedCurve(const Record &r);
     void drawClosedCurve(const Record &r);
     void drawCurve(const Record &r);
     void drawBeziers(const Record &r);
+    void drawImage(const Record &r);
+    void drawImagePoints(const Record &r);
     void drawString(const Record &r);
+    void drawDriverString(const Record &r);
+    void setAntiAliasMode(const Record &r);
+    void setTextRenderingHint(const Record &r);
+    void setInterpolationMode(const Record &r);
+    void setPixelOffsetMode(const Record &r);
+    void setCompositingMode(const Record &r);
     void save(const Record &r);
     void restore(const Record &r);
+    void beginContainer(const Record &r);
+    void beginContainerNoParams(const Record &r);
+    void endContainer(const Record &r);
     void setWorldTransform(const Record &r);
     void resetWorldTransform(const Record &r);
     void multiplyWorldTransform(const Record &r);
@@ -97,49 +107,63 @@ private:
     void scaleWorldTransform(const Record &r);
     void rotateWorldTransform(const Record &r);
     void setPageTransform(const Record &r);
-    void multiplyWorld(const Record &r, const QTransform &m);
+    void resetClip(const Record &r);
+    void setClipRect(const Record &r);
+    void setClipPath(const Record &r);
+    void setClipRegion(const Record &r);
+    void offsetClip(const Record &r);
 
-    // What the object table holds.
-    struct Object {
-        enum class Kind { None, Brush, Pen, Path, Font, StringFormat } kind = Kind::None;
-        QBrush brush;
-        QPen pen;
-        double penWidth = 0; // in world units; 0 draws one device pixel
-        QPainterPath path;
-        QFont font;
-        double emSize = 0; // in world units
-        int alignment = 0; // StringAlignment: near, center, far
-        int lineAlignment = 0;
-    };
-    std::optional<Object> readBrush(const Record &r, qsizetype at) const;
-    std::optional<Object> readPen(const Record &r) const;
-    std::optional<Object> readPath(const Record &r) const;
-    std::optional<Object> readFont(const Record &r) const;
-    std::optional<Object> readStringFormat(const Record &r) const;
     QBrush brushOf(const Record &r, std::uint32_t brushId) const;
-    const Object *objectOf(std::uint32_t id, Object::Kind kind) const;
-
+    const PlusObject *objectOf(std::uint32_t id, PlusObject::Kind kind) const;
     QPolygonF points(const Record &r, qsizetype countAt, qsizetype firstAt) const;
     QRectF rectAt(const Record &r, qsizetype at) const;
     QPainterPath curve(const QPolygonF &points, double tension, bool closed, qsizetype first = 0,
                        qsizetype count = -1) const;
-    double unitScale(std::uint32_t unit) const;
     QTransform toTarget() const;
+    void multiplyWorld(const Record &r, const QTransform &m);
+    void applyRenderHints();
+    // In source copy, clears the target Area to the transparent picture
+    // ground, which shows white, before drawing over it.
+    void clearUnder(const QPainterPath &area);
     void fill(const QPainterPath &path, const QBrush &brush);
     void stroke(const QPainterPath &path, std::uint32_t penId);
+    void paintImage(const PlusObject &image, const QRectF &source, const QPolygonF &corners);
+    void paintText(const PlusObject &font, const QBrush &brush, const QRectF &layout, const QString &text,
+                   int alignment);
+    void pushState(std::uint32_t index, const QTransform &containerTransform);
+    void popState(std::uint32_t index);
+    // Combines the clip with Shape, in world units; no shape is everywhere.
+    void combineClip(int mode, const std::optional<QPainterPath> &shape);
+    void applyClip();
+
+    // What saving and containers keep.
+    struct State {
+        QTransform base;  // the world transform a reset returns to
+        QTransform world; // the world transform
+        double pageScale = 1;
+        std::optional<QPainterPath> clip; // in target coordinates; none is no clip
+    };
 
     QPainter &m_painter;
     QTransform m_deviceToTarget;
+    QRectF m_target;
     double m_devicePixelsPerInch;
     double m_dpi = 96;
-    QTransform m_world;
-    double m_pageScale = 1;
-    std::vector<QTransform> m_saved;
-    std::array<Object, 64> m_objects{};
+    State m_state;
+    std::vector<std::pair<std::uint32_t, State>> m_saved;
+    std::array<PlusObject, 64> m_objects{};
+    PlusObjectAssembler m_assembler;
     bool m_gdiAllowed = false;
+    bool m_smooth = true;
+    bool m_smoothText = true;
+    bool m_smoothImages = true;
+    // Source copy: what is drawn replaces what lies under it.
+    bool m_copy = false;
+    // GDI+ puts pixel centres on whole coordinates unless told otherwise.
+    double m_pixelOffset = 0.5;
 };
 
-template <typename Visit> void EmfPlusPlayer::forEachRecord(const RecordView &comment, Visit &&visit)
+template <typename Visit> bool EmfPlusPlayer::forEachRecord(const RecordView &comment, Visit &&visit)
 {
     // [MS-EMF] 2.3.3.2 EMR_COMMENT_EMFPLUS: DataSize at 8, the identifier at 12,
     // the records from 16; each EMF+ record: Type, Flags, Size, DataSize.
@@ -147,7 +171,7 @@ template <typename Visit> void EmfPlusPlayer::forEachRecord(const RecordView &co
     constexpr qsizetype RecordHead = 12;
     const qsizetype end = std::min<qsizetype>(comment.size(), 12 + qsizetype(comment.u32(8)));
     if (comment.u32(12) != CommentIdentifier)
-        return;
+        return true;
     qsizetype at = RecordsAt;
     while (at + RecordHead <= end) {
         const std::uint16_t type = comment.u16(at);
@@ -155,8 +179,9 @@ template <typename Visit> void EmfPlusPlayer::forEachRecord(const RecordView &co
         const qsizetype size = comment.u32(at + 4);
         const qsizetype dataSize = comment.u32(at + 8);
         if (size < RecordHead || size > end - at || dataSize > size - RecordHead)
-            return;
+            return false;
         visit(type, flags, at + RecordHead, dataSize);
         at += size;
     }
+    return at == end;
 }

@@ -145,6 +145,7 @@ public:
     const GdiFont &font() const { return m_s.font; }
     // The reference device's pixels onto the painter's target.
     QTransform deviceToTarget() const { return m_deviceToTarget; }
+    QRectF target() const { return m_target; }
 
     // Palettes: a colour reference whose high byte is 1 names an entry of
     // the palette selected now; other colour references are plain RGB.

@@ -295,6 +295,7 @@ void CorpusTest::metafilesComeCloseToTheReference()
         if (emfPlus.contains(name)) {
             // Their EMF+ records are not drawn yet: counted, not judged.
             closeWithEmfPlus += difference <= CloseDifference ? 1 : 0;
+            std::printf("  EMF+ %-39s %.3f\n", qPrintable(name), difference);
             continue;
         }
         const auto verdict = verdicts().find(name);

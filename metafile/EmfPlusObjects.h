@@ -1,0 +1,87 @@
+#pragma once
+// The graphics objects of EMF+ records ([MS-EMFPLUS] 2.2.1): brushes, pens,
+// paths, regions, images, fonts and string formats, read from an
+// EmfPlusObject record's data with every count and size checked first.
+
+#include "metafile/RecordWalk.h"
+
+#include <QBrush>
+#include <QByteArray>
+#include <QFont>
+#include <QImage>
+#include <QPainterPath>
+#include <QPen>
+
+#include <cstdint>
+#include <optional>
+
+// A stretch of EMF+ record data, with reads relative to its start that
+// give zero past its end.
+struct PlusData {
+    const RecordView &view;
+    qsizetype at;   // where the data starts inside the view
+    qsizetype size; // of the data
+    std::uint16_t flags;
+
+    std::uint32_t u32(qsizetype o) const { return has(o, 4) ? view.u32(at + o) : 0; }
+    std::int32_t i32(qsizetype o) const { return has(o, 4) ? view.i32(at + o) : 0; }
+    std::uint16_t u16(qsizetype o) const { return has(o, 2) ? view.u16(at + o) : 0; }
+    std::int16_t i16(qsizetype o) const { return has(o, 2) ? view.i16(at + o) : 0; }
+    std::uint8_t u8(qsizetype o) const { return has(o, 1) ? view.u8(at + o) : 0; }
+    float f32(qsizetype o) const { return has(o, 4) ? view.f32(at + o) : 0; }
+    bool has(qsizetype o, qsizetype n) const { return o >= 0 && n >= 0 && o <= size && n <= size - o; }
+    // The data from O on, at most N bytes of it.
+    PlusData from(qsizetype o, qsizetype n = -1) const
+    {
+        const qsizetype start = std::clamp<qsizetype>(o, 0, size);
+        const qsizetype left = size - start;
+        return PlusData{view, at + start, n < 0 ? left : std::min(n, left), flags};
+    }
+    QByteArray bytes(qsizetype o, qsizetype n) const;
+};
+
+// How one unit of the page or of an object maps onto reference-device
+// pixels, given the logical resolution of the EMF+ header.
+// [MS-EMFPLUS] 2.1.1.33 UnitType.
+double plusUnitScale(std::uint32_t unit, double dpi);
+
+struct PlusObject {
+    enum class Kind { None, Brush, Pen, Path, Region, Image, Font, StringFormat, ImageAttributes } kind = Kind::None;
+    QBrush brush;
+    QPen pen;              // its width in world units; 0 draws one device pixel
+    QPainterPath path;     // a path, or a region's shape
+    bool infinite = false; // a region without bounds
+    QImage image;          // a bitmap image
+    QByteArray metafile;   // a metafile image
+    QFont font;
+    double emSize = 0; // in world units
+    int alignment = 0; // StringAlignment: near, center, far
+    int lineAlignment = 0;
+};
+
+namespace PlusObjects {
+// [MS-EMFPLUS] 2.1.1.22 ObjectType, from bits 8 to 14 of the record flags.
+std::optional<PlusObject> read(int objectType, const PlusData &data, double dpi);
+std::optional<PlusObject> readBrush(const PlusData &data);
+std::optional<PlusObject> readImage(const PlusData &data);
+std::optional<QPainterPath> readPath(const PlusData &data);
+// The points of a path or record: 16-bit integers when Compressed, floats
+// otherwise. Nothing when they do not fit or are too many.
+std::optional<QPolygonF> readPoints(const PlusData &data, qsizetype at, qsizetype count, bool compressed);
+constexpr qsizetype MaxPoints = 1'000'000;
+} // namespace PlusObjects
+
+// Gathers an object that is continued over several EmfPlusObject records
+// ([MS-EMFPLUS] 2.3.5.1): each part but the last carries the flag and the
+// whole object's size before its data.
+class PlusObjectAssembler
+{
+public:
+    // The whole object's data once its last part has come, else nothing.
+    std::optional<QByteArray> add(const PlusData &part, bool continued, int objectId);
+
+private:
+    QByteArray m_data;
+    qsizetype m_total = 0;
+    int m_id = -1;
+};

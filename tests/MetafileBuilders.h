@@ -1,0 +1,95 @@
+#pragma once
+// Hand-made metafiles for the metafile tests: enhanced metafiles record by
+// record, and EMF+ records inside their comments.
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <cstring>
+#include <initializer_list>
+
+// An EMF of 100 x 100 pixels at 96 dpi, built record by record, each a
+// type and 32-bit values; the header and the end are added.
+class EmfBuilder
+{
+public:
+    void record(quint32 type, std::initializer_list<quint32> values)
+    {
+        QByteArray body;
+        for (const quint32 v : values)
+            put(body, v);
+        record(type, body);
+    }
+    void record(quint32 type, const QByteArray &body)
+    {
+        put(m_records, type);
+        put(m_records, quint32(8 + body.size()));
+        m_records += body;
+    }
+    QByteArray bytes() const
+    {
+        QByteArray header;
+        put(header, 1);
+        put(header, 88);
+        for (const quint32 v : {0u, 0u, 99u, 99u, 0u, 0u, 2645u, 2645u, 0x464D4520u, 0x10000u})
+            put(header, v);
+        const QByteArray eof = QByteArray::fromHex("0e000000140000000000000010000000"
+                                                   "14000000");
+        put(header, quint32(88 + m_records.size() + eof.size()));
+        put(header, 0);  // records, not checked
+        put(header, 16); // handles
+        put(header, 0);  // description
+        put(header, 0);
+        put(header, 0); // palette entries
+        for (const quint32 v : {1024u, 768u, 271u, 203u})
+            put(header, v); // device in pixels and in millimetres: 96 dpi
+        return header + m_records + eof;
+    }
+    static void put(QByteArray &b, quint32 v)
+    {
+        for (int i = 0; i < 4; ++i)
+            b.append(char((v >> (8 * i)) & 0xFF));
+    }
+
+private:
+    QByteArray m_records;
+};
+
+// EMF+ records in one EMR_COMMENT: each a type, flags and its data.
+class EmfPlusComment
+{
+public:
+    void record(quint16 type, quint16 flags, std::initializer_list<quint32> data)
+    {
+        QByteArray body;
+        for (const quint32 v : data)
+            EmfBuilder::put(body, v);
+        record(type, flags, body);
+    }
+    void record(quint16 type, quint16 flags, const QByteArray &body)
+    {
+        m_records.append(char(type & 0xFF)).append(char(type >> 8)).append(char(flags & 0xFF)).append(char(flags >> 8));
+        EmfBuilder::put(m_records, quint32(12 + body.size()));
+        EmfBuilder::put(m_records, quint32(body.size()));
+        m_records += body;
+    }
+    // The comment's body: its data size, "EMF+", the records.
+    QByteArray body() const
+    {
+        QByteArray b;
+        EmfBuilder::put(b, quint32(4 + m_records.size()));
+        EmfBuilder::put(b, 0x2B464D45u);
+        return b + m_records;
+    }
+
+private:
+    QByteArray m_records;
+};
+
+// A float's bits, for EMF+ data.
+inline quint32 bitsOf(float value)
+{
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}

@@ -1,0 +1,414 @@
+// EMF+ records inside enhanced metafiles: each family drawn from small
+// hand-made records, and what a dual file draws of its two copies.
+
+#include "MetafileBuilders.h"
+#include "metafile/Metafile.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+constexpr quint32 Version = 0xDBC01002u;
+constexpr quint32 Red = 0xFFFF0000u, Green = 0xFF00FF00u, Blue = 0xFF0000FFu;
+constexpr quint16 ColourFlag = 0x8000;
+// GDI colours are 0x00bbggrr.
+constexpr quint32 GdiRed = 0x0000FFu, GdiBlue = 0xFF0000u;
+
+enum PlusType : quint16 {
+    Header = 0x4001,
+    EndOfFile = 0x4002,
+    GetDc = 0x4004,
+    Object = 0x4008,
+    FillRects = 0x400A,
+    FillPolygon = 0x400C,
+    DrawLines = 0x400D,
+    FillEllipse = 0x400E,
+    FillPie = 0x4010,
+    FillRegion = 0x4013,
+    FillPath = 0x4014,
+    FillClosedCurve = 0x4016,
+    DrawImage = 0x401A,
+    DrawImagePoints = 0x401B,
+    SetCompositingMode = 0x4023,
+    Save = 0x4025,
+    Restore = 0x4026,
+    BeginContainer = 0x4027,
+    EndContainer = 0x4029,
+    TranslateWorld = 0x402D,
+    ResetClip = 0x4031,
+    SetClipRect = 0x4032,
+    SetClipPath = 0x4033,
+    SetClipRegion = 0x4034,
+    OffsetClip = 0x4035,
+};
+enum ObjectType : quint16 { BrushObject = 1, PenObject, PathObject, RegionObject, ImageObject };
+// Clip combine modes, in bits 8 to 11.
+constexpr quint16 Intersect = 0x100, Exclude = 0x400;
+
+QByteArray words(std::initializer_list<quint32> values)
+{
+    QByteArray b;
+    for (const quint32 v : values)
+        EmfBuilder::put(b, v);
+    return b;
+}
+
+QByteArray floats(std::initializer_list<float> values)
+{
+    QByteArray b;
+    for (const float v : values)
+        EmfBuilder::put(b, bitsOf(v));
+    return b;
+}
+
+// Records between an EMF+ header (dual or not) and the end, in one comment,
+// with GDI records after it when given.
+QByteArray plusFile(const std::function<void(EmfPlusComment &)> &records, quint16 dual = 0,
+                    const std::function<void(EmfBuilder &)> &gdi = {}, bool ended = true)
+{
+    EmfPlusComment plus;
+    plus.record(Header, dual, {Version, 1, 96, 96});
+    records(plus);
+    if (ended)
+        plus.record(EndOfFile, 0, QByteArray());
+    EmfBuilder emf;
+    emf.record(70, plus.body());
+    if (gdi)
+        gdi(emf);
+    return emf.bytes();
+}
+
+void fillAll(EmfPlusComment &plus, quint32 colour)
+{
+    plus.record(FillRects, ColourFlag, words({colour, 1}) + floats({0, 0, 100, 100}));
+}
+
+void gdiRect(EmfBuilder &emf, quint32 colour, std::initializer_list<quint32> box)
+{
+    emf.record(39, {1, 0, colour, 0}); // CREATEBRUSHINDIRECT
+    emf.record(37, {1});               // SELECTOBJECT
+    emf.record(43, box);               // RECTANGLE
+}
+
+QByteArray brush(quint32 type, const QByteArray &data)
+{
+    return words({Version, type}) + data;
+}
+
+// An EmfPlusImage of a bitmap: width, height, stride, format, pixels.
+QByteArray bitmapImage(int width, int height, int stride, quint32 format, const QByteArray &pixels)
+{
+    return words({Version, 1, quint32(width), quint32(height), quint32(stride), format, 0}) + pixels;
+}
+
+QByteArray pngImage(const QImage &image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return words({Version, 1, 0, 0, 0, 0, 1}) + png;
+}
+
+QByteArray metafileImage(const QByteArray &emf)
+{
+    return words({Version, 2, 3, quint32(emf.size())}) + emf;
+}
+
+// A path of four points, a rectangle from (x, y) to (x + w, y + h).
+QByteArray rectanglePath(float x, float y, float w, float h)
+{
+    return words({Version, 4, 0}) + floats({x, y, x + w, y, x + w, y + h, x, y + h}) + QByteArray::fromHex("00010181");
+}
+
+// Draws the image in object 1 over the whole picture.
+void drawWholeImage(EmfPlusComment &plus, float width, float height)
+{
+    plus.record(DrawImage, 1, words({0, 2}) + floats({0, 0, width, height, 0, 0, 100, 100}));
+}
+
+// A picture that draws Inner, an EMF, as an image over its whole area.
+QByteArray drawingOf(const QByteArray &inner)
+{
+    return plusFile([&](EmfPlusComment &p) {
+        p.record(Object, ImageObject << 8 | 1, metafileImage(inner));
+        drawWholeImage(p, 100, 100);
+    });
+}
+
+QImage render(const QByteArray &bytes)
+{
+    QImage image(100, 100, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    const std::optional<Metafile> picture = Metafile::fromBytes(bytes);
+    if (picture) {
+        QPainter painter(&image);
+        picture->draw(painter, image.rect());
+    }
+    return image;
+}
+
+} // namespace
+
+class TestEmfPlus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recordsDrawWhatTheySay_data();
+    void recordsDrawWhatTheySay();
+
+private:
+    void addFileRows();
+    void addBrushRows();
+    void addShapeRows();
+    void addImageRows();
+    void addStateRows();
+    void addClipRows();
+};
+
+void TestEmfPlus::recordsDrawWhatTheySay_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QRgb>("colour");
+    addFileRows();
+    addBrushRows();
+    addShapeRows();
+    addImageRows();
+    addStateRows();
+    addClipRows();
+}
+
+// Which copy of a file is drawn, and the GDI records an EMF+ GetDC lets through.
+void TestEmfPlus::addFileRows()
+{
+    const QRect centre(45, 45, 10, 10);
+    auto green = [](EmfPlusComment &p) { fillAll(p, Green); };
+    auto redCopy = [](EmfBuilder &e) { gdiRect(e, GdiRed, {0, 0, 100, 100}); };
+    QTest::newRow("only: EMF+ drawn, GDI set aside") << plusFile(green, 0, redCopy) << centre << qRgb(0, 255, 0);
+    QTest::newRow("dual: EMF+ drawn, GDI copy set aside") << plusFile(green, 1, redCopy) << centre << qRgb(0, 255, 0);
+    QTest::newRow("dual, EMF+ part damaged: the GDI copy")
+        << plusFile(green, 1, redCopy, false) << centre << qRgb(255, 0, 0);
+    // GDI records after GetDC are drawn until the next EMF+ record.
+    EmfPlusComment getDc, end;
+    getDc.record(Header, 1, {Version, 1, 96, 96});
+    fillAll(getDc, Green);
+    getDc.record(GetDc, 0, QByteArray());
+    end.record(EndOfFile, 0, QByteArray());
+    EmfBuilder emf;
+    emf.record(70, getDc.body());
+    gdiRect(emf, GdiRed, {0, 0, 50, 100});
+    emf.record(70, end.body());
+    gdiRect(emf, GdiBlue, {50, 0, 100, 100});
+    QTest::newRow("GetDC: GDI drawn") << emf.bytes() << QRect(10, 40, 20, 20) << qRgb(255, 0, 0);
+    QTest::newRow("GetDC: GDI after the next EMF+ record set aside")
+        << emf.bytes() << QRect(70, 40, 20, 20) << qRgb(0, 255, 0);
+    // A brush continued over two records: the whole size first in each.
+    const QByteArray solid = brush(0, words({Red}));
+    const QByteArray total = words({quint32(solid.size())});
+    QByteArray continued = plusFile([&](EmfPlusComment &p) {
+        p.record(Object, 0x8000 | BrushObject << 8 | 2, total + solid.left(6));
+        p.record(Object, 0x8000 | BrushObject << 8 | 2, total + solid.mid(6));
+        p.record(FillRects, 0, words({2, 1}) + floats({0, 0, 100, 100}));
+    });
+    QTest::newRow("object continued over two records") << continued << centre << qRgb(255, 0, 0);
+}
+
+void TestEmfPlus::addBrushRows()
+{
+    auto filledWith = [](const QByteArray &brushData) {
+        return plusFile([&](EmfPlusComment &p) {
+            p.record(Object, BrushObject << 8 | 3, brushData);
+            p.record(FillRects, 0, words({3, 1}) + floats({0, 0, 100, 100}));
+        });
+    };
+    // Red at the left edge to blue at the right; clamped.
+    const QByteArray linear = filledWith(brush(4, words({0, 4}) + floats({0, 0, 100, 100}) + words({Red, Blue, 0, 0})));
+    QTest::newRow("linear gradient, start") << linear << QRect(0, 40, 3, 20) << qRgb(252, 0, 3);
+    QTest::newRow("linear gradient, end") << linear << QRect(97, 40, 3, 20) << qRgb(3, 0, 252);
+    // Blue at the centre, red at the boundary of the square.
+    const QByteArray path = filledWith(brush(3, words({0, 0, Blue}) + floats({50, 50}) + words({1, Red, 4}) +
+                                                    floats({0, 0, 100, 0, 100, 100, 0, 100})));
+    QTest::newRow("path gradient, centre") << path << QRect(48, 48, 4, 4) << qRgb(0, 0, 255);
+    QTest::newRow("path gradient, boundary") << path << QRect(1, 1, 2, 2) << qRgb(255, 0, 0);
+    // A cross hatch in red on green: mostly the green ground.
+    QTest::newRow("hatch") << filledWith(brush(1, words({4, Red, Green}))) << QRect(41, 41, 6, 6) << qRgb(0, 255, 0);
+    // A texture of one green pixel, tiled.
+    QTest::newRow("texture") << filledWith(brush(2, words({0, 0}) + bitmapImage(1, 1, 4, 0x0026200A, words({Green}))))
+                             << QRect(40, 40, 20, 20) << qRgb(0, 255, 0);
+}
+
+void TestEmfPlus::addShapeRows()
+{
+    auto drawn = [](const std::function<void(EmfPlusComment &)> &records) { return plusFile(records); };
+    QTest::newRow("FillPolygon") << drawn([](EmfPlusComment &p) {
+        p.record(FillPolygon, ColourFlag, words({Red, 3}) + floats({0, 0, 100, 0, 0, 100}));
+    }) << QRect(10, 10, 20, 20) << qRgb(255, 0, 0);
+    QTest::newRow("FillEllipse") << drawn([](EmfPlusComment &p) {
+        p.record(FillEllipse, ColourFlag, words({Red}) + floats({0, 0, 100, 100}));
+    }) << QRect(40, 40, 20, 20) << qRgb(255, 0, 0);
+    // A quarter from 0 degrees clockwise, the y-axis pointing down: bottom right.
+    QTest::newRow("FillPie") << drawn([](EmfPlusComment &p) {
+        p.record(FillPie, ColourFlag, words({Red}) + floats({0, 90, 0, 0, 100, 100}));
+    }) << QRect(60, 60, 10, 10)
+                             << qRgb(255, 0, 0);
+    QTest::newRow("FillPath") << drawn([](EmfPlusComment &p) {
+        p.record(Object, PathObject << 8 | 4, rectanglePath(20, 20, 60, 60));
+        p.record(FillPath, ColourFlag | 4, words({Red}));
+    }) << QRect(30, 30, 40, 40)
+                              << qRgb(255, 0, 0);
+    QTest::newRow("FillClosedCurve") << drawn([](EmfPlusComment &p) {
+        p.record(FillClosedCurve, ColourFlag,
+                 words({Red}) + floats({0.5}) + words({4}) + floats({50, 10, 90, 50, 50, 90, 10, 50}));
+    }) << QRect(40, 40, 20, 20) << qRgb(255, 0, 0);
+    // A red pen ten units wide, dashed three widths on and one off.
+    const QByteArray dashed = drawn([](EmfPlusComment &p) {
+        p.record(Object, PenObject << 8 | 5,
+                 words({Version, 0, 0x20, 0}) + floats({10}) + words({1}) + brush(0, words({Red})));
+        p.record(DrawLines, 5, words({2}) + floats({0, 50, 100, 50}));
+    });
+    QTest::newRow("pen: dash") << dashed << QRect(5, 47, 20, 6) << qRgb(255, 0, 0);
+    QTest::newRow("pen: gap") << dashed << QRect(32, 47, 6, 6) << qRgb(255, 255, 255);
+    // A region: everything but the centre square.
+    QTest::newRow("FillRegion") << drawn([](EmfPlusComment &p) {
+        p.record(Object, RegionObject << 8 | 6,
+                 words({Version, 2, 4, 0x10000003u, 0x10000000u}) + floats({25, 25, 50, 50}));
+        p.record(FillRegion, ColourFlag | 6, words({Red}));
+    }) << QRect(5, 5, 10, 10) << qRgb(255, 0, 0);
+}
+
+void TestEmfPlus::addImageRows()
+{
+    auto drawnImage = [](const QByteArray &image, float width, float height) {
+        return plusFile([&](EmfPlusComment &p) {
+            p.record(Object, ImageObject << 8 | 1, image);
+            drawWholeImage(p, width, height);
+        });
+    };
+    // Two pixels, red then blue, stretched over the picture.
+    const QByteArray argb = drawnImage(bitmapImage(2, 1, 8, 0x0026200A, words({Red, Blue})), 2, 1);
+    QTest::newRow("bitmap 32-bit: left") << argb << QRect(10, 40, 20, 20) << qRgb(255, 0, 0);
+    QTest::newRow("bitmap 32-bit: right") << argb << QRect(70, 40, 20, 20) << qRgb(0, 0, 255);
+    const QByteArray rgb24 =
+        drawnImage(bitmapImage(2, 1, 8, 0x00021808, QByteArray::fromHex("0000ffff00000000")), 2, 1);
+    QTest::newRow("bitmap 24-bit") << rgb24 << QRect(70, 40, 20, 20) << qRgb(0, 0, 255);
+    // Indexed: a palette of green and red, the pixels 1 and 0.
+    const QByteArray indexed =
+        drawnImage(bitmapImage(2, 1, 4, 0x00030803, words({0, 2, Green, Red}) + QByteArray::fromHex("01000000")), 2, 1);
+    QTest::newRow("bitmap 8-bit indexed") << indexed << QRect(10, 40, 20, 20) << qRgb(255, 0, 0);
+    QImage green(4, 4, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    QTest::newRow("bitmap PNG") << drawnImage(pngImage(green), 4, 4) << QRect(40, 40, 20, 20) << qRgb(0, 255, 0);
+    // Mirrored through its three corners: blue at the left.
+    const QByteArray mirrored = plusFile([](EmfPlusComment &p) {
+        p.record(Object, ImageObject << 8 | 1, bitmapImage(2, 1, 8, 0x0026200A, words({Red, Blue})));
+        p.record(DrawImagePoints, 1,
+                 words({0, 2}) + floats({0, 0, 2, 1}) + words({3}) + floats({100, 0, 0, 0, 100, 100}));
+    });
+    QTest::newRow("DrawImagePoints mirrored") << mirrored << QRect(10, 40, 20, 20) << qRgb(0, 0, 255);
+    // A metafile image, and one nested deeper than pictures are made.
+    const QByteArray red = plusFile([](EmfPlusComment &p) { fillAll(p, Red); });
+    QTest::newRow("metafile image") << drawingOf(red) << QRect(40, 40, 20, 20) << qRgb(255, 0, 0);
+    QByteArray deep = red;
+    for (int level = 0; level < 6; ++level)
+        deep = drawingOf(deep);
+    QTest::newRow("metafile images nested too deep") << deep << QRect(40, 40, 20, 20) << qRgb(255, 255, 255);
+}
+
+void TestEmfPlus::addStateRows()
+{
+    const QRect left(10, 40, 20, 20), right(70, 40, 20, 20);
+    auto leftHalf = [](EmfPlusComment &p) {
+        p.record(FillRects, ColourFlag, words({Red, 1}) + floats({0, 0, 50, 100}));
+    };
+    const QByteArray moved = plusFile([&](EmfPlusComment &p) {
+        p.record(TranslateWorld, 0, floats({50, 0}));
+        leftHalf(p);
+    });
+    QTest::newRow("world transform") << moved << right << qRgb(255, 0, 0);
+    const QByteArray restored = plusFile([&](EmfPlusComment &p) {
+        p.record(Save, 0, words({7}));
+        p.record(TranslateWorld, 0, floats({50, 0}));
+        p.record(Restore, 0, words({7}));
+        leftHalf(p);
+    });
+    QTest::newRow("save and restore") << restored << left << qRgb(255, 0, 0);
+    // A container showing the picture at half size in its top left quarter.
+    const QByteArray container = plusFile([](EmfPlusComment &p) {
+        p.record(BeginContainer, 2 << 8, floats({0, 0, 50, 50, 0, 0, 100, 100}) + words({1}));
+        fillAll(p, Red);
+        p.record(EndContainer, 0, words({1}));
+    });
+    QTest::newRow("container: inside") << container << QRect(10, 10, 20, 20) << qRgb(255, 0, 0);
+    QTest::newRow("container: outside") << container << QRect(60, 60, 20, 20) << qRgb(255, 255, 255);
+    // Copying a transparent colour leaves the picture's ground.
+    const QByteArray copied = plusFile([](EmfPlusComment &p) {
+        fillAll(p, Red);
+        p.record(SetCompositingMode, 1, QByteArray());
+        fillAll(p, 0x00000000u);
+    });
+    QTest::newRow("compositing: source copy") << copied << QRect(40, 40, 20, 20) << qRgb(255, 255, 255);
+}
+
+void TestEmfPlus::addClipRows()
+{
+    const QRect left(10, 40, 20, 20), right(70, 40, 20, 20);
+    auto clipped = [](const std::function<void(EmfPlusComment &)> &clip) {
+        return plusFile([&](EmfPlusComment &p) {
+            clip(p);
+            fillAll(p, Red);
+        });
+    };
+    auto leftClip = [](EmfPlusComment &p) { p.record(SetClipRect, Intersect, floats({0, 0, 50, 100})); };
+    QTest::newRow("clip rect: inside") << clipped(leftClip) << left << qRgb(255, 0, 0);
+    QTest::newRow("clip rect: outside") << clipped(leftClip) << right << qRgb(255, 255, 255);
+    QTest::newRow("clip rect excluded") << clipped([](EmfPlusComment &p) {
+        p.record(SetClipRect, Exclude, floats({0, 0, 50, 100}));
+    }) << left << qRgb(255, 255, 255);
+    QTest::newRow("clip path") << clipped([](EmfPlusComment &p) {
+        p.record(Object, PathObject << 8 | 4, rectanglePath(50, 0, 50, 100));
+        p.record(SetClipPath, 4, QByteArray());
+    }) << left << qRgb(255, 255, 255);
+    QTest::newRow("clip region") << clipped([](EmfPlusComment &p) {
+        p.record(Object, RegionObject << 8 | 6, words({Version, 0, 0x10000000u}) + floats({50, 0, 50, 100}));
+        p.record(SetClipRegion, 6, QByteArray());
+    }) << left << qRgb(255, 255, 255);
+    QTest::newRow("clip moved") << clipped([&](EmfPlusComment &p) {
+        leftClip(p);
+        p.record(OffsetClip, 0, floats({50, 0}));
+    }) << right << qRgb(255, 0, 0);
+    QTest::newRow("clip reset") << clipped([&](EmfPlusComment &p) {
+        leftClip(p);
+        p.record(ResetClip, 0, QByteArray());
+    }) << right << qRgb(255, 0, 0);
+}
+
+void TestEmfPlus::recordsDrawWhatTheySay()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QRect, area);
+    QFETCH(QRgb, colour);
+    const QImage image = render(bytes);
+    constexpr int Tolerance = 8;
+    int matching = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            matching += std::abs(qRed(p) - qRed(colour)) <= Tolerance &&
+                        std::abs(qGreen(p) - qGreen(colour)) <= Tolerance &&
+                        std::abs(qBlue(p) - qBlue(colour)) <= Tolerance;
+        }
+    QVERIFY2(matching * 2 > area.width() * area.height(), qPrintable(QStringLiteral("%1 of %2 match; the centre is %3")
+                                                                         .arg(matching)
+                                                                         .arg(area.width() * area.height())
+                                                                         .arg(image.pixel(area.center()), 8, 16)));
+}
+
+QTEST_MAIN(TestEmfPlus)
+#include "tst_emfplus.moc"
