@@ -289,8 +289,15 @@ Layout layoutOf(const Header &h, const std::array<QRgb, 256> &palette, Alpha alp
         l.masks = {0x7C00, 0x03E0, 0x001F, 0};
     if (!fields && h.bitCount == 32)
         l.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, alphaKind == Alpha::Premultiplied ? 0xFF000000u : 0u};
+    // An alpha blend reads the fourth byte of 32-bit pixels as alpha, also
+    // when masks name the colours only.
+    const bool standardMasks = l.masks[0] == 0x00FF0000 && l.masks[1] == 0x0000FF00 && l.masks[2] == 0x000000FF;
+    const bool blendAlpha =
+        alphaKind == Alpha::Premultiplied && h.bitCount == 32 && (!fields || (standardMasks && l.masks[3] == 0));
+    if (blendAlpha)
+        l.masks[3] = 0xFF000000;
     l.alpha = l.masks[3] != 0 || h.bitCount == 64;
-    l.premultiplied = !fields && alphaKind == Alpha::Premultiplied && h.bitCount == 32;
+    l.premultiplied = blendAlpha;
     return l;
 }
 

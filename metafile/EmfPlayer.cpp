@@ -234,13 +234,11 @@ EmfPlayer::EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &t
     const EmfFrame h = readFrame(m_b);
     m_canvas = std::make_unique<GdiCanvas>(painter, target, h.frameDevice, h.pixelsPerMm, zoom);
     m_objects = std::make_unique<GdiObjectTable>(h.handles);
-    constexpr double MmPerInch = 25.4;
     // EMF+ records are drawn in place of the GDI copy beside them, unless
     // they are damaged; a file of EMF+ records only has nothing else.
     const EmfPlusPlayer::Presence plus = EmfPlusPlayer::presenceIn(m_b);
     if (plus == EmfPlusPlayer::Presence::Only || (plus == EmfPlusPlayer::Presence::Dual && EmfPlusPlayer::isSound(m_b)))
-        m_plus = std::make_unique<EmfPlusPlayer>(painter, m_canvas->deviceToTarget(), h.pixelsPerMm * MmPerInch,
-                                                 m_canvas->target());
+        m_plus = std::make_unique<EmfPlusPlayer>(painter, m_canvas->deviceToTarget(), m_canvas->target());
 }
 
 EmfPlayer::~EmfPlayer() = default;

@@ -33,8 +33,6 @@ constexpr std::uint32_t BrushDataPath = 0x01;
 constexpr std::uint32_t BrushDataTransform = 0x02;
 constexpr std::uint32_t BrushDataPresetColors = 0x04;
 constexpr std::uint32_t BrushDataBlendFactorsH = 0x08;
-constexpr std::uint32_t BrushDataBlendFactorsV = 0x10;
-constexpr std::uint32_t BrushDataFocusScales = 0x40;
 
 // [MS-EMFPLUS] 2.1.1.34 WrapMode.
 enum WrapMode : std::uint32_t { WrapTile, WrapTileFlipX, WrapTileFlipY, WrapTileFlipXY, WrapClamp };
@@ -482,6 +480,18 @@ QBrush hatchBrush(const PlusData &d)
     return QBrush(tile);
 }
 
+// A brush's optional transform at At, which moves past it; the identity
+// when there is none or it cannot be undone.
+QTransform brushTransform(const PlusData &d, std::uint32_t flags, qsizetype &at)
+{
+    constexpr qsizetype MatrixSize = 24;
+    if (!(flags & BrushDataTransform))
+        return QTransform();
+    const QTransform m = matrixAt(d, at);
+    at += MatrixSize;
+    return m.isInvertible() ? m : QTransform();
+}
+
 QGradient::Spread spreadOf(std::uint32_t wrap)
 {
     if (wrap == WrapClamp)
@@ -528,18 +538,13 @@ QBrush linearGradient(const PlusData &d)
     QLinearGradient gradient(rect.left(), rect.center().y(), rect.right(), rect.center().y());
     gradient.setSpread(spreadOf(d.u32(4)));
     qsizetype at = 40;
-    QTransform transform;
-    if (flags & BrushDataTransform) {
-        transform = matrixAt(d, at);
-        at += 24;
-    }
+    const QTransform transform = brushTransform(d, flags, at);
     if (!addBlend(gradient, d.from(at), flags, start, end, false)) {
         gradient.setColorAt(0, start);
         gradient.setColorAt(1, end);
     }
     QBrush brush(gradient);
-    if (transform.isInvertible())
-        brush.setTransform(transform);
+    brush.setTransform(transform);
     return brush;
 }
 
@@ -580,19 +585,14 @@ std::optional<QBrush> pathGradient(const PlusData &d)
                              QPointF((centre.x() - bounds.center().x()) / (bounds.width() / 2),
                                      (centre.y() - bounds.center().y()) / (bounds.height() / 2)));
     const QColor inner = argb(d.u32(8)), outer = argb(d.u32(24));
-    QTransform transform;
-    if (flags & BrushDataTransform) {
-        transform = matrixAt(d, at);
-        at += 24;
-    }
+    const QTransform transform = brushTransform(d, flags, at);
     if (!addBlend(gradient, d.from(at), flags, outer, inner, true)) {
         gradient.setColorAt(0, inner);
         gradient.setColorAt(1, outer);
     }
     QBrush brush(gradient);
     brush.setTransform(QTransform::fromScale(bounds.width() / 2, bounds.height() / 2) *
-                       QTransform::fromTranslate(bounds.center().x(), bounds.center().y()) *
-                       (transform.isInvertible() ? transform : QTransform()));
+                       QTransform::fromTranslate(bounds.center().x(), bounds.center().y()) * transform);
     return brush;
 }
 
@@ -602,17 +602,12 @@ std::optional<QBrush> textureBrush(const PlusData &d)
 {
     const std::uint32_t flags = d.u32(0);
     qsizetype at = 8;
-    QTransform transform;
-    if (flags & BrushDataTransform) {
-        transform = matrixAt(d, at);
-        at += 24;
-    }
+    const QTransform transform = brushTransform(d, flags, at);
     const std::optional<PlusObject> image = PlusObjects::readImage(d.from(at));
     if (!image || image->image.isNull())
         return std::nullopt;
     QBrush brush(image->image);
-    if (transform.isInvertible())
-        brush.setTransform(transform);
+    brush.setTransform(transform);
     return brush;
 }
 
@@ -768,13 +763,21 @@ std::optional<PlusObject> readFont(const PlusData &d, double dpi)
     return o;
 }
 
-// [MS-EMFPLUS] 2.2.1.9 EmfPlusStringFormat: version, flags, language, then
-// the alignment across and down.
+// [MS-EMFPLUS] 2.2.1.9 EmfPlusStringFormat: version, flags, language, the
+// alignment across and down, digit substitution and language, the first
+// tab, the hotkey prefix, then the leading and trailing margins.
 std::optional<PlusObject> readStringFormat(const PlusData &d)
 {
+    constexpr double MaxMargin = 10;
+    auto margin = [&](qsizetype at) {
+        const double m = d.f32(at);
+        return std::isfinite(m) ? std::clamp(m, 0.0, MaxMargin) : PlusObject::DefaultMargin;
+    };
     PlusObject o = made(PlusObject::Kind::StringFormat);
     o.alignment = int(d.u32(12));
     o.lineAlignment = int(d.u32(16));
+    o.leadingMargin = margin(36);
+    o.trailingMargin = margin(40);
     return o;
 }
 

@@ -57,6 +57,11 @@ struct PlusObject {
     double emSize = 0; // in world units
     int alignment = 0; // StringAlignment: near, center, far
     int lineAlignment = 0;
+    // Space before and after a line of text, in ems; text without a string
+    // format has the defaults of GDI+.
+    static constexpr double DefaultMargin = 1.0 / 6;
+    double leadingMargin = DefaultMargin;
+    double trailingMargin = DefaultMargin;
 };
 
 namespace PlusObjects {

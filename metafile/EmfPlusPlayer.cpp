@@ -254,10 +254,8 @@ bool EmfPlusPlayer::isSound(const ByteReader &bytes)
 // ---------------------------------------------------------------------------
 // Playing.
 
-EmfPlusPlayer::EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, double devicePixelsPerInch,
-                             const QRectF &target)
-    : m_painter(painter), m_deviceToTarget(deviceToTarget), m_target(target),
-      m_devicePixelsPerInch(devicePixelsPerInch > 0 ? devicePixelsPerInch : 96)
+EmfPlusPlayer::EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target)
+    : m_painter(painter), m_deviceToTarget(deviceToTarget), m_target(target)
 {
     if (t_nesting == 0)
         t_nestedBytes = 0;
@@ -707,8 +705,15 @@ void EmfPlusPlayer::drawString(const Record &r)
     if (!font || length <= 0 || length > PlayerSupport::MaxChars || !r.has(28, length * 2))
         return;
     const QString text = PlayerSupport::utf16At(r.view, r.at + 28, length);
-    const QRectF layout(r.f32(12), r.f32(16), r.f32(20), r.f32(24));
+    QRectF layout(r.f32(12), r.f32(16), r.f32(20), r.f32(24));
     const PlusObject *format = objectOf(r.u32(4), PlusObject::Kind::StringFormat);
+    const PlusObject noFormat;
+    const double leading = (format ? *format : noFormat).leadingMargin * font->emSize;
+    const double trailing = (format ? *format : noFormat).trailingMargin * font->emSize;
+    if (layout.width() > leading + trailing)
+        layout.adjust(leading, 0, -trailing, 0);
+    else if (layout.width() <= 0)
+        layout.translate(leading, 0);
     static const Qt::Alignment across[] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
     static const Qt::Alignment down[] = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;

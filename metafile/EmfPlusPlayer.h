@@ -44,8 +44,7 @@ public:
 
     // DeviceToTarget maps the reference device's pixels onto the painter,
     // whose drawing stays inside Target.
-    EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, double devicePixelsPerInch,
-                  const QRectF &target);
+    EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target);
     ~EmfPlusPlayer();
 
     // Plays the EMF+ records of one EMR_COMMENT.
@@ -147,7 +146,6 @@ private:
     QPainter &m_painter;
     QTransform m_deviceToTarget;
     QRectF m_target;
-    double m_devicePixelsPerInch;
     double m_dpi = 96;
     State m_state;
     std::vector<std::pair<std::uint32_t, State>> m_saved;

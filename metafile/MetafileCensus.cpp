@@ -51,9 +51,7 @@ QString MetafileCensus::describe(Key k, bool *lacking)
                                 : QStringLiteral("%1 type 0x%2")
                                       .arg(QLatin1String(FormatNames[int(format)]))
                                       .arg(type, 4, 16, QLatin1Char('0'));
-    const QString drawn = format == Format::EmfPlus ? QStringLiteral("drawn (in files of EMF+ records only, so far)")
-                                                    : QStringLiteral("drawn");
-    const QString what = h.drawn  ? drawn
+    const QString what = h.drawn  ? QStringLiteral("drawn")
                          : h.name ? QStringLiteral("ignored: %1").arg(QString::fromLatin1(h.ignoredBecause))
                                   : QStringLiteral("LACKING");
     return QStringLiteral("%1  %2").arg(name, -32).arg(what);
@@ -70,12 +68,10 @@ QString MetafileCensus::report() const
     return text;
 }
 
-QStringList MetafileCensus::lacking(bool withEmfPlus) const
+QStringList MetafileCensus::lacking() const
 {
     QStringList result;
     for (const auto &[k, c] : m_counts) {
-        if (!withEmfPlus && Format(k >> 32) == Format::EmfPlus)
-            continue;
         bool lacking = false;
         const QString line = describe(k, &lacking);
         if (lacking)

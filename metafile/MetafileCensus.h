@@ -18,9 +18,8 @@ public:
 
     // One line per record type, enhanced ones first.
     QString report() const;
-    // The record types met that the players neither draw nor set aside;
-    // those of EMF+ only when asked.
-    QStringList lacking(bool withEmfPlus = false) const;
+    // The record types met that the players neither draw nor set aside.
+    QStringList lacking() const;
 
 private:
     struct Count {

@@ -530,14 +530,30 @@ void WmfPlayer::createFontIndirect(const RecordView &r)
 }
 
 // [MS-WMF] 2.3.4.8 META_DIBCREATEPATTERNBRUSH: style, colour usage, then
-// the pattern as a device-independent bitmap, whatever the style.
+// the pattern as a device-independent bitmap, whatever the style. A
+// two-colour pattern of style BS_PATTERN stands for a monochrome bitmap,
+// which takes the text colour where it has its first colour and the
+// background colour elsewhere.
 void WmfPlayer::dibCreatePatternBrush(const RecordView &r)
 {
     constexpr qsizetype BitmapAt = ParamsAt + 4;
+    constexpr qsizetype BitCountAt = BitmapAt + 14, HeaderSizeAt = BitmapAt;
     GdiObject object;
     object.kind = GdiObject::Kind::Brush;
     object.brush.style = BrushStyle::DibPattern;
     object.brush.pattern = Dib::decodePacked(m_bytes, r.start() + BitmapAt, r.size() - BitmapAt);
+    if (r.u16(ParamsAt) == BrushStyle::Pattern && r.u16(BitCountAt) == 1 && !object.brush.pattern.isNull()) {
+        const qsizetype firstColourAt = BitmapAt + r.u32(HeaderSizeAt);
+        const QRgb first = qRgb(r.u8(firstColourAt + 2), r.u8(firstColourAt + 1), r.u8(firstColourAt));
+        QImage &pattern = object.brush.pattern;
+        pattern = pattern.convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < pattern.height(); ++y) {
+            auto *row = reinterpret_cast<QRgb *>(pattern.scanLine(y));
+            for (int x = 0; x < pattern.width(); ++x)
+                row[x] = qRgb(qRed(row[x]), qGreen(row[x]), qBlue(row[x])) == first ? m_canvas->textColor().rgb()
+                                                                                    : m_canvas->bkColor().rgb();
+        }
+    }
     addObject(object);
 }
 

@@ -3,8 +3,11 @@
 // record, and EMF+ records inside their comments.
 
 #include <QByteArray>
+#include <QImage>
+#include <QString>
 #include <QtGlobal>
 
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -92,4 +95,25 @@ inline quint32 bitsOf(float value)
     quint32 bits;
     std::memcpy(&bits, &value, sizeof bits);
     return bits;
+}
+
+// Empty when most of Area has Colour, within Tolerance in each channel;
+// otherwise what was seen. Most, not all: a hatch leaves its lines in the
+// colour of the ground, and edges are smoothed.
+inline QString mostlyColoured(const QImage &image, const QRect &area, QRgb colour, int tolerance)
+{
+    int matching = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            matching += std::abs(qRed(p) - qRed(colour)) <= tolerance &&
+                        std::abs(qGreen(p) - qGreen(colour)) <= tolerance &&
+                        std::abs(qBlue(p) - qBlue(colour)) <= tolerance;
+        }
+    if (matching * 2 > area.width() * area.height())
+        return QString();
+    return QStringLiteral("%1 of %2 match; the centre is %3")
+        .arg(matching)
+        .arg(area.width() * area.height())
+        .arg(image.pixel(area.center()), 8, 16);
 }
