@@ -48,7 +48,15 @@ double plusUnitScale(std::uint32_t unit, double dpi);
 struct PlusObject {
     enum class Kind { None, Brush, Pen, Path, Region, Image, Font, StringFormat, ImageAttributes } kind = Kind::None;
     QBrush brush;
-    QPen pen;              // its width in world units; 0 draws one device pixel
+    QPen pen;
+    double penWidth = 0; // in world units, past what QPen holds; 0 draws one device pixel
+    // A pen's custom caps: shapes filled at the line's ends, in pen widths,
+    // the y-axis pointing out of the line; and how far the line stops short.
+    struct Cap {
+        QPainterPath shape;
+        double inset = 0;
+    };
+    std::optional<Cap> startCap, endCap;
     QPainterPath path;     // a path, or a region's shape
     bool infinite = false; // a region without bounds
     QImage image;          // a bitmap image

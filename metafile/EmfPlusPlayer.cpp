@@ -412,16 +412,62 @@ void EmfPlusPlayer::fill(const QPainterPath &path, const QBrush &brush)
     m_painter.fillPath(target, mapped);
 }
 
-void EmfPlusPlayer::stroke(const QPainterPath &path, std::uint32_t penId)
+namespace {
+
+// The unit direction in which a path leaves its end, or its start.
+std::optional<QPointF> leaving(const QPainterPath &path, bool atEnd)
+{
+    const int n = path.elementCount();
+    const int tip = atEnd ? n - 1 : 0;
+    for (int i = atEnd ? n - 2 : 1; i >= 0 && i < n; i += atEnd ? -1 : 1) {
+        const QPointF d = QPointF(path.elementAt(tip)) - QPointF(path.elementAt(i));
+        const double length = std::hypot(d.x(), d.y());
+        if (length > 0)
+            return d / length;
+    }
+    return std::nullopt;
+}
+
+// Puts a cap at one end of an open path: turned along the line, scaled by
+// the pen's width, the line cut short by its inset.
+void addCap(QPainterPath &path, QPainterPath &caps, const PlusObject::Cap &cap, bool atEnd, double width)
+{
+    const std::optional<QPointF> out = leaving(path, atEnd);
+    const int tip = atEnd ? path.elementCount() - 1 : 0;
+    if (!out)
+        return;
+    const QPointF at = path.elementAt(tip);
+    const QPointF across(-out->y(), out->x());
+    caps.addPath(QTransform(across.x() * width, across.y() * width, out->x() * width, out->y() * width, at.x(), at.y())
+                     .map(cap.shape));
+    const QPointF cut = at - *out * cap.inset * width;
+    path.setElementPositionAt(tip, cut.x(), cut.y());
+}
+
+} // namespace
+
+void EmfPlusPlayer::stroke(const QPainterPath &original, std::uint32_t penId)
 {
     const PlusObject *pen = objectOf(penId, PlusObject::Kind::Pen);
     if (!pen)
         return;
+    QPainterPath path = original;
+    QPainterPath caps;
+    const bool open =
+        path.elementCount() > 1 && QPointF(path.elementAt(0)) != QPointF(path.elementAt(path.elementCount() - 1));
+    if (open && pen->penWidth > 0) {
+        if (pen->startCap)
+            addCap(path, caps, *pen->startCap, false, pen->penWidth);
+        if (pen->endCap)
+            addCap(path, caps, *pen->endCap, true, pen->penWidth);
+    }
+    if (!caps.isEmpty())
+        fill(caps, pen->pen.brush());
     const QTransform t = toTarget();
     QPen qtPen = pen->pen;
     const double scale = std::sqrt(std::abs(t.determinant()));
     const double onePixel = std::sqrt(std::abs(m_deviceToTarget.determinant()));
-    const double width = pen->pen.widthF() * scale;
+    const double width = pen->penWidth * scale;
     const QPainterPath target = t.map(path);
     if (!std::isfinite(width) || width > MaxPenWidth || !drawable(target))
         return;

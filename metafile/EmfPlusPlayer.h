@@ -125,7 +125,7 @@ private:
     // ground, which shows white, before drawing over it.
     void clearUnder(const QPainterPath &area);
     void fill(const QPainterPath &path, const QBrush &brush);
-    void stroke(const QPainterPath &path, std::uint32_t penId);
+    void stroke(const QPainterPath &original, std::uint32_t penId);
     void paintImage(const PlusObject &image, const QRectF &source, const QPolygonF &corners);
     void paintText(const PlusObject &font, const QBrush &brush, const QRectF &layout, const QString &text,
                    int alignment);

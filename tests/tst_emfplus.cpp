@@ -40,6 +40,7 @@ enum PlusType : quint16 {
     BeginContainer = 0x4027,
     EndContainer = 0x4029,
     TranslateWorld = 0x402D,
+    ScaleWorld = 0x402E,
     ResetClip = 0x4031,
     SetClipRect = 0x4032,
     SetClipPath = 0x4033,
@@ -275,6 +276,20 @@ void TestEmfPlus::addShapeRows()
     });
     QTest::newRow("pen: dash") << dashed << QRect(5, 47, 20, 6) << qRgb(255, 0, 0);
     QTest::newRow("pen: gap") << dashed << QRect(32, 47, 6, 6) << qRgb(255, 255, 255);
+    // A pen a hundred thousand units wide, drawn at a ten-thousandth.
+    QTest::newRow("pen: wide in world units") << drawn([](EmfPlusComment &p) {
+        p.record(ScaleWorld, 0, floats({0.0001f, 0.0001f}));
+        p.record(Object, PenObject << 8 | 5, words({Version, 0, 0, 0}) + floats({100000}) + brush(0, words({Red})));
+        p.record(DrawLines, 5, words({2}) + floats({0, 500000, 1000000, 500000}));
+    }) << QRect(10, 47, 20, 6) << qRgb(255, 0, 0);
+    // An arrow five widths long and wide at the end of a line four wide.
+    QTest::newRow("pen: custom arrow cap") << drawn([](EmfPlusComment &p) {
+        const QByteArray arrow = words({Version, 1}) + floats({5, 5, 0}) + words({1, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        p.record(Object, PenObject << 8 | 5,
+                 words({Version, 0, 0x1000, 0}) + floats({4}) + words({quint32(arrow.size())}) + arrow +
+                     brush(0, words({Red})));
+        p.record(DrawLines, 5, words({2}) + floats({10, 50, 60, 50}));
+    }) << QRect(42, 42, 4, 4) << qRgb(255, 0, 0);
     // A region: everything but the centre square.
     QTest::newRow("FillRegion") << drawn([](EmfPlusComment &p) {
         p.record(Object, RegionObject << 8 | 6,
