@@ -67,8 +67,10 @@ constexpr std::uint8_t PointCloseSubpath = 0x80;
 constexpr std::uint32_t RegionAnd = 1, RegionOr = 2, RegionXor = 3, RegionExclude = 4, RegionComplement = 5;
 constexpr std::uint32_t RegionRect = 0x10000000, RegionPath = 0x10000001, RegionEmpty = 0x10000002,
                         RegionInfinite = 0x10000003;
-// Region trees deeper than this are no drawing anyone made.
+// Region trees deeper or larger than this are no drawing anyone made; each
+// node costs a boolean operation on paths.
 constexpr int MaxRegionDepth = 64;
+constexpr int MaxRegionNodes = 1024;
 
 // [MS-EMFPLUS] 2.1.1.15 ImageDataType and 2.1.1.2 BitmapDataType.
 constexpr std::uint32_t ImageBitmap = 1, ImageMetafile = 2;
@@ -169,6 +171,15 @@ std::optional<QPainterPath> PlusObjects::readPath(const PlusData &d)
 // ---------------------------------------------------------------------------
 // Regions.
 
+QPainterPath PlusObjects::boundedForBoolean(const QPainterPath &path)
+{
+    if (path.elementCount() <= MaxBooleanElements)
+        return path;
+    QPainterPath bounds;
+    bounds.addRect(path.boundingRect());
+    return bounds;
+}
+
 namespace {
 
 QPainterPath everywhere()
@@ -209,9 +220,9 @@ RegionNode combined(std::uint32_t op, const RegionNode &left, const RegionNode &
 
 // [MS-EMFPLUS] 2.2.2.40 EmfPlusRegionNode: a type, then a rectangle, a
 // path with its length, or two child nodes one after the other.
-std::optional<RegionNode> regionNode(const PlusData &d, int depth)
+std::optional<RegionNode> regionNode(const PlusData &d, int depth, int &nodesLeft)
 {
-    if (depth > MaxRegionDepth || !d.has(0, 4))
+    if (depth > MaxRegionDepth || --nodesLeft < 0 || !d.has(0, 4))
         return std::nullopt;
     const std::uint32_t type = d.u32(0);
     RegionNode node;
@@ -222,14 +233,15 @@ std::optional<RegionNode> regionNode(const PlusData &d, int depth)
         const std::optional<QPainterPath> path = PlusObjects::readPath(d.from(8, d.i32(4)));
         if (!path)
             return std::nullopt;
-        node.shape = *path;
+        node.shape = PlusObjects::boundedForBoolean(*path);
         node.size = 8 + d.i32(4);
     } else if (type == RegionEmpty || type == RegionInfinite) {
         node.infinite = type == RegionInfinite;
         node.size = 4;
     } else if (type >= RegionAnd && type <= RegionComplement) {
-        const std::optional<RegionNode> left = regionNode(d.from(4), depth + 1);
-        const std::optional<RegionNode> right = left ? regionNode(d.from(4 + left->size), depth + 1) : std::nullopt;
+        const std::optional<RegionNode> left = regionNode(d.from(4), depth + 1, nodesLeft);
+        const std::optional<RegionNode> right =
+            left ? regionNode(d.from(4 + left->size), depth + 1, nodesLeft) : std::nullopt;
         if (!right)
             return std::nullopt;
         node = combined(type, *left, *right);
@@ -243,7 +255,8 @@ std::optional<RegionNode> regionNode(const PlusData &d, int depth)
 // [MS-EMFPLUS] 2.2.1.8 EmfPlusRegion: version, node count, the root node.
 std::optional<PlusObject> readRegion(const PlusData &d)
 {
-    const std::optional<RegionNode> root = regionNode(d.from(8), 0);
+    int nodesLeft = MaxRegionNodes;
+    const std::optional<RegionNode> root = regionNode(d.from(8), 0, nodesLeft);
     if (!root)
         return std::nullopt;
     PlusObject o = made(PlusObject::Kind::Region);

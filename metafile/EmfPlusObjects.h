@@ -82,6 +82,10 @@ std::optional<QPainterPath> readPath(const PlusData &data);
 // otherwise. Nothing when they do not fit or are too many.
 std::optional<QPolygonF> readPoints(const PlusData &data, qsizetype at, qsizetype count, bool compressed);
 constexpr qsizetype MaxPoints = 1'000'000;
+// Boolean operations on paths grow costly with their elements: past this,
+// regions and clips take a path by its bounds.
+constexpr int MaxBooleanElements = 10000;
+QPainterPath boundedForBoolean(const QPainterPath &path);
 } // namespace PlusObjects
 
 // Gathers an object that is continued over several EmfPlusObject records

@@ -588,7 +588,11 @@ void EmfPlusPlayer::fillRegion(const Record &r)
         return;
     // Regions may reach past any picture; what is filled is what shows.
     const QPainterPath visible = fromTarget.map(rectPath(m_target));
-    fill(region->infinite ? visible : region->path.intersected(visible), brushOf(r, r.u32(0)));
+    const QBrush brush = brushOf(r, r.u32(0));
+    if (region->infinite)
+        fill(visible, brush);
+    else
+        fill(drawable(toTarget().map(region->path)) ? region->path : region->path.intersected(visible), brush);
 }
 
 // [MS-EMFPLUS] 2.3.4.12 EmfPlusFillPath: the path in the flags, the brush.
@@ -970,14 +974,15 @@ void EmfPlusPlayer::setPageTransform(const Record &r)
 
 void EmfPlusPlayer::combineClip(int mode, const std::optional<QPainterPath> &shape)
 {
+    const auto bounded = PlusObjects::boundedForBoolean;
     const QPainterPath everywhere = rectPath(m_target);
     std::optional<QPainterPath> mapped;
     if (shape) {
-        mapped = toTarget().map(*shape);
+        mapped = bounded(toTarget().map(*shape));
         if (!drawable(*mapped))
             mapped = mapped->boundingRect().isValid() ? std::optional(everywhere) : QPainterPath();
     }
-    const QPainterPath now = m_state.clip.value_or(everywhere);
+    const QPainterPath now = bounded(m_state.clip.value_or(everywhere));
     const QPainterPath with = mapped.value_or(everywhere);
     switch (mode) {
     case Replace:
