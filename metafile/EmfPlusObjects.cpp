@@ -4,8 +4,11 @@
 #include "metafile/PlayerSupport.h"
 
 #include <QBuffer>
+#include <QCache>
+#include <QCryptographicHash>
 #include <QImageReader>
 #include <QLinearGradient>
+#include <QMutex>
 #include <QRadialGradient>
 
 #include <cmath>
@@ -399,7 +402,7 @@ QImage pixelBitmap(const PlusData &d, int width, int height, qsizetype stride, s
 
 // PNG, JPEG, GIF, TIFF or BMP data through Qt's readers, refused when the
 // picture it announces is too large.
-QImage compressedBitmap(const QByteArray &bytes)
+QImage decodeCompressed(const QByteArray &bytes)
 {
     QBuffer buffer;
     buffer.setData(bytes);
@@ -409,6 +412,25 @@ QImage compressedBitmap(const QByteArray &bytes)
     if (size.isValid() && qint64(size.width()) * size.height() > Dib::MaxPixels)
         return QImage();
     return reader.read();
+}
+
+// A picture is played once for every tile it is shown in: its compressed
+// bitmaps are decoded once, and kept while they fit a memory budget.
+QImage compressedBitmap(const QByteArray &bytes)
+{
+    constexpr qint64 BudgetKiB = 64 * 1024;
+    static QMutex mutex;
+    static QCache<QByteArray, QImage> decoded(BudgetKiB);
+    const QByteArray key = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1);
+    {
+        const QMutexLocker lock(&mutex);
+        if (const QImage *image = decoded.object(key))
+            return *image;
+    }
+    const QImage image = decodeCompressed(bytes);
+    const QMutexLocker lock(&mutex);
+    decoded.insert(key, new QImage(image), qMax<qint64>(1, image.sizeInBytes() / 1024));
+    return image;
 }
 
 // Writers keep the 22-byte placeable header of a WMF image in a structure
