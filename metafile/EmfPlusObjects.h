@@ -78,9 +78,13 @@ std::optional<PlusObject> read(int objectType, const PlusData &data, double dpi)
 std::optional<PlusObject> readBrush(const PlusData &data);
 std::optional<PlusObject> readImage(const PlusData &data);
 std::optional<QPainterPath> readPath(const PlusData &data);
-// The points of a path or record: 16-bit integers when Compressed, floats
-// otherwise. Nothing when they do not fit or are too many.
-std::optional<QPolygonF> readPoints(const PlusData &data, qsizetype at, qsizetype count, bool compressed);
+// The points of a path or record, in the form the flags of either give:
+// 16-bit integers, relative points, or floats. Nothing when they do not fit
+// or are too many; End, when asked, is where they stop.
+constexpr std::uint16_t CompressedPoints = 0x4000; // C
+constexpr std::uint16_t RelativePoints = 0x0800;   // P
+std::optional<QPolygonF> readPoints(const PlusData &data, qsizetype at, qsizetype count, std::uint16_t form,
+                                    qsizetype *end = nullptr);
 constexpr qsizetype MaxPoints = 1'000'000;
 // Boolean operations on paths grow costly with their elements: past this,
 // regions and clips take a path by its bounds.

@@ -81,7 +81,6 @@ constexpr std::uint16_t ColorGiven = 0x8000;   // S: the brush is a colour
 constexpr std::uint16_t Compressed = 0x4000;   // C: 16-bit integer coordinates
 constexpr std::uint16_t ClosedOrWind = 0x2000; // L in DrawLines, W in fills
 constexpr std::uint16_t Appended = 0x2000;     // A in transform records
-constexpr std::uint16_t Relative = 0x0800;     // P: relative points
 constexpr std::uint16_t DualFlag = 0x0001;     // D in the header
 constexpr std::uint16_t SmoothingOn = 0x0001;  // in EmfPlusSetAntiAliasMode
 constexpr int CombineShift = 8;                // CM, bits 8 to 11 of clip records
@@ -346,13 +345,11 @@ void EmfPlusPlayer::object(const Record &r)
 // ---------------------------------------------------------------------------
 // Geometry.
 
-// A count at CountAt, the points from FirstAt: 16-bit integers with the
-// C flag, floats without. Relative points are not drawn.
+// A count at CountAt, the points from FirstAt: relative with the P flag,
+// 16-bit integers with the C flag, floats without.
 QPolygonF EmfPlusPlayer::points(const Record &r, qsizetype countAt, qsizetype firstAt) const
 {
-    if (r.flags & Relative)
-        return QPolygonF();
-    return PlusObjects::readPoints(r, firstAt, r.u32(countAt), r.flags & Compressed).value_or(QPolygonF());
+    return PlusObjects::readPoints(r, firstAt, r.u32(countAt), r.flags).value_or(QPolygonF());
 }
 
 // x, y, width, height: 16-bit integers with the C flag, floats without.

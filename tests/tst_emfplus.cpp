@@ -251,6 +251,19 @@ void TestEmfPlus::addShapeRows()
     QTest::newRow("FillPolygon") << drawn([](EmfPlusComment &p) {
         p.record(FillPolygon, ColourFlag, words({Red, 3}) + floats({0, 0, 100, 0, 0, 100}));
     }) << QRect(10, 10, 20, 20) << qRgb(255, 0, 0);
+    // Relative points: (0, 0), then 100 across in two bytes, then 100 back
+    // and 100 down.
+    QTest::newRow("FillPolygon, relative points") << drawn([](EmfPlusComment &p) {
+        p.record(FillPolygon, ColourFlag | 0x0800, words({Red, 3}) + QByteArray::fromHex("0000806400ff9c8064000000"));
+    }) << QRect(10, 10, 20, 20) << qRgb(255, 0, 0);
+    // A square path of relative points in one byte each, its types run
+    // length encoded: start, two lines, a line that closes.
+    QTest::newRow("FillPath, relative and run length") << drawn([](EmfPlusComment &p) {
+        p.record(Object, PathObject << 8 | 4,
+                 words({Version, 4, 0x1800}) + QByteArray::fromHex("14143c00003c4400") +
+                     QByteArray::fromHex("00420181"));
+        p.record(FillPath, ColourFlag | 4, words({Red}));
+    }) << QRect(30, 30, 40, 40) << qRgb(255, 0, 0);
     QTest::newRow("FillEllipse") << drawn([](EmfPlusComment &p) {
         p.record(FillEllipse, ColourFlag, words({Red}) + floats({0, 0, 100, 100}));
     }) << QRect(40, 40, 20, 20) << qRgb(255, 0, 0);
