@@ -7,6 +7,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -44,9 +45,14 @@ public:
         put(header, 0);  // description
         put(header, 0);
         put(header, 0); // palette entries
-        for (const quint32 v : {1024u, 768u, 271u, 203u})
-            put(header, v); // device in pixels and in millimetres: 96 dpi
+        for (const quint32 v : m_device)
+            put(header, v); // the reference device in pixels and in millimetres
         return header + m_records + eof;
+    }
+    // The reference device's size in pixels and millimetres; 96 dpi unless set.
+    void setDevice(quint32 widthPixels, quint32 heightPixels, quint32 widthMm, quint32 heightMm)
+    {
+        m_device = {widthPixels, heightPixels, widthMm, heightMm};
     }
     static void put(QByteArray &b, quint32 v)
     {
@@ -56,6 +62,7 @@ public:
 
 private:
     QByteArray m_records;
+    std::array<quint32, 4> m_device{1024, 768, 271, 203};
 };
 
 // EMF+ records in one EMR_COMMENT: each a type, flags and its data.

@@ -194,6 +194,16 @@ void TestEmfPlus::addFileRows()
     auto redCopy = [](EmfBuilder &e) { gdiRect(e, GdiRed, {0, 0, 100, 100}); };
     QTest::newRow("only: EMF+ drawn, GDI set aside") << plusFile(green, 0, redCopy) << centre << qRgb(0, 255, 0);
     QTest::newRow("dual: EMF+ drawn, GDI copy set aside") << plusFile(green, 1, redCopy) << centre << qRgb(0, 255, 0);
+    // EMF+ coordinates are the reference device's pixels, whatever its
+    // resolution: at 72 dpi the picture's 100 pixels are 75 of them.
+    EmfPlusComment lowResolution;
+    lowResolution.record(Header, 0, {Version, 1, 96, 96});
+    lowResolution.record(FillRects, ColourFlag, words({Red, 1}) + floats({0, 0, 75, 75}));
+    lowResolution.record(EndOfFile, 0, QByteArray());
+    EmfBuilder at72;
+    at72.setDevice(1024, 768, 361, 271);
+    at72.record(70, lowResolution.body());
+    QTest::newRow("device at 72 dpi") << at72.bytes() << QRect(85, 85, 10, 10) << qRgb(255, 0, 0);
     QTest::newRow("dual, EMF+ part damaged: the GDI copy")
         << plusFile(green, 1, redCopy, false) << centre << qRgb(255, 0, 0);
     // GDI records after GetDC are drawn until the next EMF+ record.
