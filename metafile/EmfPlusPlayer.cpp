@@ -304,7 +304,7 @@ QTransform EmfPlusPlayer::toTarget() const
 {
     const double toDevice = m_state.pageScale;
     return m_state.world * QTransform::fromScale(toDevice, toDevice) *
-           QTransform::fromTranslate(m_pixelOffset, m_pixelOffset) * m_deviceToTarget;
+           QTransform::fromTranslate(m_state.pixelOffset, m_state.pixelOffset) * m_deviceToTarget;
 }
 
 // ---------------------------------------------------------------------------
@@ -389,9 +389,9 @@ QPainterPath EmfPlusPlayer::curve(const QPolygonF &pts, double tension, bool clo
 
 void EmfPlusPlayer::applyRenderHints()
 {
-    m_painter.setRenderHint(QPainter::Antialiasing, m_smooth);
-    m_painter.setRenderHint(QPainter::TextAntialiasing, m_smoothText);
-    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, m_smoothImages);
+    m_painter.setRenderHint(QPainter::Antialiasing, m_state.smooth);
+    m_painter.setRenderHint(QPainter::TextAntialiasing, m_state.smoothText);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, m_state.smoothImages);
 }
 
 void EmfPlusPlayer::fill(const QPainterPath &path, const QBrush &brush)
@@ -804,7 +804,7 @@ void EmfPlusPlayer::drawDriverString(const Record &r)
 // [MS-EMFPLUS] 2.3.6.1 EmfPlusSetAntiAliasMode: the S flag smooths.
 void EmfPlusPlayer::setAntiAliasMode(const Record &r)
 {
-    m_smooth = r.flags & SmoothingOn;
+    m_state.smooth = r.flags & SmoothingOn;
 }
 
 // [MS-EMFPLUS] 2.3.6.7 and 2.1.1.32 TextRenderingHint: the two single bit
@@ -813,7 +813,7 @@ void EmfPlusPlayer::setTextRenderingHint(const Record &r)
 {
     enum { SingleBitPerPixelGridFit = 1, SingleBitPerPixel = 2 };
     const int hint = r.flags & 0xFF;
-    m_smoothText = hint != SingleBitPerPixelGridFit && hint != SingleBitPerPixel;
+    m_state.smoothText = hint != SingleBitPerPixelGridFit && hint != SingleBitPerPixel;
 }
 
 // [MS-EMFPLUS] 2.3.6.4 and 2.1.1.16 InterpolationMode: nearest neighbour
@@ -821,7 +821,7 @@ void EmfPlusPlayer::setTextRenderingHint(const Record &r)
 void EmfPlusPlayer::setInterpolationMode(const Record &r)
 {
     constexpr int NearestNeighbor = 5;
-    m_smoothImages = (r.flags & 0xFF) != NearestNeighbor;
+    m_state.smoothImages = (r.flags & 0xFF) != NearestNeighbor;
 }
 
 // [MS-EMFPLUS] 2.3.6.5 and 2.1.1.25 PixelOffsetMode: half and high quality
@@ -830,19 +830,19 @@ void EmfPlusPlayer::setPixelOffsetMode(const Record &r)
 {
     enum { HighQuality = 2, Half = 4 };
     const int mode = r.flags & 0xFF;
-    m_pixelOffset = mode == HighQuality || mode == Half ? 0 : 0.5;
+    m_state.pixelOffset = mode == HighQuality || mode == Half ? 0 : 0.5;
 }
 
 // [MS-EMFPLUS] 2.3.6.2 EmfPlusSetCompositingMode: source over, or copy.
 void EmfPlusPlayer::setCompositingMode(const Record &r)
 {
     constexpr int SourceCopy = 1;
-    m_copy = (r.flags & 0xFF) == SourceCopy;
+    m_state.copy = (r.flags & 0xFF) == SourceCopy;
 }
 
 void EmfPlusPlayer::clearUnder(const QPainterPath &area)
 {
-    if (m_copy)
+    if (m_state.copy)
         m_painter.fillPath(area, Qt::white);
 }
 

@@ -135,12 +135,20 @@ private:
     void combineClip(int mode, const std::optional<QPainterPath> &shape);
     void applyClip();
 
-    // What saving and containers keep.
+    // What saving and containers keep: the transforms, the clip and the
+    // render settings.
     struct State {
         QTransform base;  // the world transform a reset returns to
         QTransform world; // the world transform
         double pageScale = 1;
         std::optional<QPainterPath> clip; // in target coordinates; none is no clip
+        bool smooth = true;
+        bool smoothText = true;
+        bool smoothImages = true;
+        // Source copy: what is drawn replaces what lies under it.
+        bool copy = false;
+        // GDI+ puts pixel centres on whole coordinates unless told otherwise.
+        double pixelOffset = 0.5;
     };
 
     QPainter &m_painter;
@@ -152,13 +160,6 @@ private:
     std::array<PlusObject, 64> m_objects{};
     PlusObjectAssembler m_assembler;
     bool m_gdiAllowed = false;
-    bool m_smooth = true;
-    bool m_smoothText = true;
-    bool m_smoothImages = true;
-    // Source copy: what is drawn replaces what lies under it.
-    bool m_copy = false;
-    // GDI+ puts pixel centres on whole coordinates unless told otherwise.
-    double m_pixelOffset = 0.5;
 };
 
 template <typename Visit> bool EmfPlusPlayer::forEachRecord(const RecordView &comment, Visit &&visit)

@@ -397,6 +397,15 @@ void TestEmfPlus::addStateRows()
         fillAll(p, 0x00000000u);
     });
     QTest::newRow("compositing: source copy") << copied << QRect(40, 40, 20, 20) << qRgb(255, 255, 255);
+    // A restore brings back the compositing mode saved with the state.
+    const QByteArray restoredMode = plusFile([](EmfPlusComment &p) {
+        fillAll(p, Red);
+        p.record(Save, 0, words({3}));
+        p.record(SetCompositingMode, 1, QByteArray());
+        p.record(Restore, 0, words({3}));
+        fillAll(p, 0x00000000u);
+    });
+    QTest::newRow("compositing: restored") << restoredMode << QRect(40, 40, 20, 20) << qRgb(255, 0, 0);
 }
 
 void TestEmfPlus::addClipRows()
