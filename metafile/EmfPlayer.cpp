@@ -228,16 +228,14 @@ bool EmfPlayer::validate(const QByteArray &bytes)
            WalkEnd::EndOfFile;
 }
 
-EmfPlayer::EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom)
+EmfPlayer::EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom, bool withEmfPlus)
     : m_bytes(bytes), m_b(bytes)
 {
     const EmfFrame h = readFrame(m_b);
     m_canvas = std::make_unique<GdiCanvas>(painter, target, h.frameDevice, h.pixelsPerMm, zoom);
     m_objects = std::make_unique<GdiObjectTable>(h.handles);
-    // EMF+ records are drawn in place of the GDI copy beside them, unless
-    // they are damaged; a file of EMF+ records only has nothing else.
-    const EmfPlusPlayer::Presence plus = EmfPlusPlayer::presenceIn(m_b);
-    if (plus == EmfPlusPlayer::Presence::Only || (plus == EmfPlusPlayer::Presence::Dual && EmfPlusPlayer::isSound(m_b)))
+    // EMF+ records are drawn in place of the GDI copy beside them.
+    if (withEmfPlus)
         m_plus = std::make_unique<EmfPlusPlayer>(painter, m_canvas->deviceToTarget(), m_canvas->target());
 }
 

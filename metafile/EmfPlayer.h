@@ -30,7 +30,9 @@ public:
     // How the player handles a record type.
     static RecordHandling handling(std::uint32_t type);
 
-    EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom);
+    // WithEmfPlus: the file is drawn from its EMF+ records, as
+    // EmfPlusPlayer::drawsFile decides once the file is open.
+    EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom, bool withEmfPlus);
     ~EmfPlayer();
     void play();
 

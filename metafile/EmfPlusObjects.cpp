@@ -16,6 +16,10 @@
 
 namespace {
 
+using PlusObjects::argb;
+using PlusObjects::matrixAt;
+using PlusObjects::rectPath;
+
 // [MS-EMFPLUS] 2.1.1.22 ObjectType.
 enum ObjectType {
     BrushObject = 1,
@@ -81,16 +85,6 @@ constexpr std::uint32_t MetafileWmfPlaceable = 2;
 
 // A region's or gradient's stand-in for "everything", in world units.
 constexpr double Everywhere = 1e7;
-
-QColor argb(std::uint32_t value)
-{
-    return QColor::fromRgba(QRgb(value));
-}
-
-QTransform matrixAt(const PlusData &d, qsizetype at)
-{
-    return QTransform(d.f32(at), d.f32(at + 4), d.f32(at + 8), d.f32(at + 12), d.f32(at + 16), d.f32(at + 20));
-}
 
 PlusObject made(PlusObject::Kind kind)
 {
@@ -246,20 +240,14 @@ std::optional<QPainterPath> PlusObjects::readPath(const PlusData &d)
 
 QPainterPath PlusObjects::boundedForBoolean(const QPainterPath &path)
 {
-    if (path.elementCount() <= MaxBooleanElements)
-        return path;
-    QPainterPath bounds;
-    bounds.addRect(path.boundingRect());
-    return bounds;
+    return path.elementCount() <= MaxBooleanElements ? path : rectPath(path.boundingRect());
 }
 
 namespace {
 
 QPainterPath everywhere()
 {
-    QPainterPath path;
-    path.addRect(QRectF(-Everywhere, -Everywhere, 2 * Everywhere, 2 * Everywhere));
-    return path;
+    return rectPath(QRectF(-Everywhere, -Everywhere, 2 * Everywhere, 2 * Everywhere));
 }
 
 struct RegionNode {

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QPainterPath>
 #include <QPen>
+#include <QTransform>
 
 #include <cstdint>
 #include <optional>
@@ -73,6 +74,23 @@ struct PlusObject {
 };
 
 namespace PlusObjects {
+// [MS-EMFPLUS] 2.2.2.1 EmfPlusARGB.
+inline QColor argb(std::uint32_t value)
+{
+    return QColor::fromRgba(QRgb(value));
+}
+// [MS-EMFPLUS] 2.2.2.47 EmfPlusTransformMatrix: six floats from At.
+inline QTransform matrixAt(const PlusData &d, qsizetype at)
+{
+    return QTransform(d.f32(at), d.f32(at + 4), d.f32(at + 8), d.f32(at + 12), d.f32(at + 16), d.f32(at + 20));
+}
+inline QPainterPath rectPath(const QRectF &rect)
+{
+    QPainterPath path;
+    path.addRect(rect);
+    return path;
+}
+
 // [MS-EMFPLUS] 2.1.1.22 ObjectType, from bits 8 to 14 of the record flags.
 std::optional<PlusObject> read(int objectType, const PlusData &data, double dpi);
 std::optional<PlusObject> readBrush(const PlusData &data);

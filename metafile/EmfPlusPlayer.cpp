@@ -11,6 +11,10 @@
 
 namespace {
 
+using PlusObjects::argb;
+using PlusObjects::matrixAt;
+using PlusObjects::rectPath;
+
 // [MS-EMFPLUS] 2.1.1.1 RecordType.
 namespace PlusRecord {
 constexpr std::uint16_t Header = 0x4001;
@@ -111,23 +115,6 @@ bool drawable(const QPainterPath &path)
            std::isfinite(bounds.bottom()) && std::abs(bounds.left()) < MaxCoordinate &&
            std::abs(bounds.right()) < MaxCoordinate && std::abs(bounds.top()) < MaxCoordinate &&
            std::abs(bounds.bottom()) < MaxCoordinate;
-}
-
-QColor argb(std::uint32_t value)
-{
-    return QColor::fromRgba(QRgb(value));
-}
-
-QTransform matrixAt(const PlusData &r, qsizetype at)
-{
-    return QTransform(r.f32(at), r.f32(at + 4), r.f32(at + 8), r.f32(at + 12), r.f32(at + 16), r.f32(at + 20));
-}
-
-QPainterPath rectPath(const QRectF &rect)
-{
-    QPainterPath path;
-    path.addRect(rect);
-    return path;
 }
 
 } // namespace
@@ -234,6 +221,12 @@ EmfPlusPlayer::Presence EmfPlusPlayer::presenceIn(const ByteReader &bytes)
                       seen = true;
                   });
     return presence;
+}
+
+bool EmfPlusPlayer::drawsFile(const ByteReader &bytes)
+{
+    const Presence presence = presenceIn(bytes);
+    return presence == Presence::Only || (presence == Presence::Dual && isSound(bytes));
 }
 
 bool EmfPlusPlayer::isSound(const ByteReader &bytes)
@@ -481,30 +474,29 @@ void EmfPlusPlayer::clear(const Record &r)
     m_painter.fillRect(m_target, argb(r.u32(0)));
 }
 
+// A count at CountAt and that many rectangles after it, as one path.
+QPainterPath EmfPlusPlayer::rects(const Record &r, qsizetype countAt) const
+{
+    QPainterPath path;
+    const qsizetype count = r.u32(countAt);
+    const qsizetype each = (r.flags & Compressed) ? 8 : 16;
+    if (count <= 0 || count > PlusObjects::MaxPoints || !r.has(countAt + 4, count * each))
+        return path;
+    for (qsizetype i = 0; i < count; ++i)
+        path.addRect(rectAt(r, countAt + 4 + i * each));
+    return path;
+}
+
 // [MS-EMFPLUS] 2.3.4.10 EmfPlusFillRects: brush, count, rectangles.
 void EmfPlusPlayer::fillRects(const Record &r)
 {
-    const qsizetype count = r.u32(4);
-    const qsizetype each = (r.flags & Compressed) ? 8 : 16;
-    if (count <= 0 || count > PlusObjects::MaxPoints || !r.has(8, count * each))
-        return;
-    QPainterPath path;
-    for (qsizetype i = 0; i < count; ++i)
-        path.addRect(rectAt(r, 8 + i * each));
-    fill(path, brushOf(r, r.u32(0)));
+    fill(rects(r, 4), brushOf(r, r.u32(0)));
 }
 
 // [MS-EMFPLUS] 2.3.4.5 EmfPlusDrawRects: the pen in the flags; count, rectangles.
 void EmfPlusPlayer::drawRects(const Record &r)
 {
-    const qsizetype count = r.u32(0);
-    const qsizetype each = (r.flags & Compressed) ? 8 : 16;
-    if (count <= 0 || count > PlusObjects::MaxPoints || !r.has(4, count * each))
-        return;
-    QPainterPath path;
-    for (qsizetype i = 0; i < count; ++i)
-        path.addRect(rectAt(r, 4 + i * each));
-    stroke(path, r.flags & ObjectIdMask);
+    stroke(rects(r, 0), r.flags & ObjectIdMask);
 }
 
 // [MS-EMFPLUS] 2.3.4.13 EmfPlusFillPolygon: brush, count, points.

@@ -26,15 +26,12 @@ public:
     // The comment identifier of EMF+ records, "EMF+".
     static constexpr std::uint32_t CommentIdentifier = 0x2B464D45;
 
-    // What the EMF+ records of a file are worth. A file has EMF+ records
-    // when its first record after the header is an EMF+ header; they are
-    // Dual when its GDI records are a copy of the same picture.
-    enum class Presence { None, Dual, Only };
-    static Presence presenceIn(const ByteReader &bytes);
-    // Whether every EMF+ comment of the file holds whole records, ending
-    // with an end-of-file record. A dual file that fails is drawn from its
-    // GDI copy.
-    static bool isSound(const ByteReader &bytes);
+    // Whether a file is drawn from its EMF+ records: it has them when its
+    // first record after the header is an EMF+ header. A file of EMF+
+    // records only is; a dual one, whose GDI records are a copy of the same
+    // picture, only while every EMF+ comment holds whole records ending
+    // with an end-of-file record.
+    static bool drawsFile(const ByteReader &bytes);
     // How the player handles an EMF+ record type.
     static RecordHandling handling(std::uint16_t type);
     // Calls Visit(type, flags, at, size) for each EMF+ record in an
@@ -63,6 +60,9 @@ private:
         const char *ignoredBecause;
     };
     static const Entry *entryFor(std::uint16_t type);
+    enum class Presence { None, Dual, Only };
+    static Presence presenceIn(const ByteReader &bytes);
+    static bool isSound(const ByteReader &bytes);
     void playRecord(const Record &r, std::uint16_t type);
 
     void header(const Record &r);
@@ -116,6 +116,7 @@ private:
     const PlusObject *objectOf(std::uint32_t id, PlusObject::Kind kind) const;
     QPolygonF points(const Record &r, qsizetype countAt, qsizetype firstAt) const;
     QRectF rectAt(const Record &r, qsizetype at) const;
+    QPainterPath rects(const Record &r, qsizetype countAt) const;
     QPainterPath curve(const QPolygonF &points, double tension, bool closed, qsizetype first = 0,
                        qsizetype count = -1) const;
     QTransform toTarget() const;

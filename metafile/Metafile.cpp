@@ -1,6 +1,7 @@
 #include "metafile/Metafile.h"
 
 #include "metafile/EmfPlayer.h"
+#include "metafile/EmfPlusPlayer.h"
 #include "metafile/WmfPlayer.h"
 
 #include <QPainter>
@@ -58,6 +59,7 @@ std::optional<Metafile> Metafile::fromEnhanced(const QByteArray &bytes)
     Metafile meta;
     meta.m_bytes = bytes;
     meta.m_enhanced = true;
+    meta.m_emfPlus = EmfPlusPlayer::drawsFile(b);
     meta.m_size = QSize(int(w), int(h));
     meta.m_frame = QRectF(*left, *top, double(*right) - *left, double(*bottom) - *top);
     return meta;
@@ -133,7 +135,7 @@ void Metafile::draw(QPainter &painter, const QRectF &target) const
     painter.setClipRect(target, Qt::IntersectClip);
     const double zoom = m_size.width() > 0 ? target.width() / m_size.width() : 1;
     if (m_enhanced)
-        EmfPlayer(m_bytes, painter, target, zoom).play();
+        EmfPlayer(m_bytes, painter, target, zoom, m_emfPlus).play();
     else
         WmfPlayer(m_bytes, m_firstRecord, m_frame, QSizeF(m_size), painter, target, zoom).play();
     painter.restore();

@@ -42,6 +42,8 @@ private:
     QByteArray m_bytes;
     QSize m_size;
     bool m_enhanced = false;
+    // Drawn from its EMF+ records, decided once when the file opens.
+    bool m_emfPlus = false;
     // WMF: the logical frame that maps onto the natural size.
     QRectF m_frame;
     // Offset of the first record.
