@@ -60,13 +60,20 @@ QImage readWithFormat(const QByteArray &bytes, const char *format, const QString
 // A 16-bit bitmap file through our own reader, which stretches 5- and 6-bit
 // channels over the whole range (31 and 63 become 255) whatever the header;
 // Qt's reader stops at 248 for some headers, so pure blue would not be pure.
-// Other bitmaps through Qt's reader, and what it refuses (2-bit pixels,
-// OS/2 headers and arrays, 64-bit pixels, headers with masks inside)
-// through ours.
+// Run-length bitmaps through ours too: Qt's leaves the pixels a stream
+// skips or never reaches as memory held them, and ours leaves them
+// transparent, so they show the picture area's white every time. A file
+// cut short in its rows is damaged and refused: Qt's would show memory in
+// the rows it lacks. Other bitmaps through Qt's reader, and what it refuses
+// (2-bit pixels, OS/2 headers and arrays, 64-bit pixels, headers with masks
+// inside) through ours.
 QImage readBitmapFile(const QByteArray &bytes)
 {
     constexpr qsizetype BitCountAt = 14 + 14;
-    if (bytes.startsWith("BM") && ByteReader(bytes).u16(BitCountAt) == 16)
+    const Dib::FilePixels pixels = Dib::describeFile(bytes);
+    if (pixels == Dib::FilePixels::Short)
+        throw VantrixError(BitmapInvalid);
+    if (pixels == Dib::FilePixels::RunLength || (bytes.startsWith("BM") && ByteReader(bytes).u16(BitCountAt) == 16))
         return Dib::decodeFile(bytes);
     const QtRead read = readThroughQt(bytes, "bmp");
     // What Qt refused as too large for the memory limit, we refuse too.

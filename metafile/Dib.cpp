@@ -363,24 +363,60 @@ QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size)
     return decode(bytes, *h, offset + h->headerSize, tableSize, bitsOffset, bitsSize, Alpha::Opaque);
 }
 
+namespace {
+
+// Where a BMP file's info header and pixels lie.
+struct FilePlaces {
+    qsizetype headerAt = 0;
+    qsizetype pixelsAt = 0;
+};
+
 // The BMP file header: "BM", the file size, two reserved words, the offset
 // of the pixels; the info header follows. In an OS/2 bitmap array ("BA",
 // size, next, screen size) the first bitmap's header follows the array's,
 // its offsets counted from the start of the file.
-QImage decodeFile(const QByteArray &bytes)
+std::optional<FilePlaces> filePlaces(const QByteArray &bytes)
 {
     constexpr qsizetype FileHeaderSize = 14;
     constexpr qsizetype PixelsOffsetAt = 10;
     const qsizetype at = bytes.startsWith("BA") ? FileHeaderSize : 0;
-    const ByteReader b(bytes);
     if (bytes.mid(at, 2) != "BM")
-        return QImage();
-    const qint64 pixelsAt = b.u32(at + PixelsOffsetAt).value_or(0);
+        return std::nullopt;
+    const qint64 pixelsAt = ByteReader(bytes).u32(at + PixelsOffsetAt).value_or(0);
     const qsizetype headerAt = at + FileHeaderSize;
     if (pixelsAt <= headerAt || pixelsAt > bytes.size())
+        return std::nullopt;
+    return FilePlaces{headerAt, qsizetype(pixelsAt)};
+}
+
+} // namespace
+
+QImage decodeFile(const QByteArray &bytes)
+{
+    const auto places = filePlaces(bytes);
+    if (!places)
         return QImage();
-    return decode(bytes, headerAt, qsizetype(pixelsAt) - headerAt, qsizetype(pixelsAt),
-                  bytes.size() - qsizetype(pixelsAt));
+    return decode(bytes, places->headerAt, places->pixelsAt - places->headerAt, places->pixelsAt,
+                  bytes.size() - places->pixelsAt);
+}
+
+FilePixels describeFile(const QByteArray &bytes)
+{
+    const auto places = filePlaces(bytes);
+    if (!places)
+        return FilePixels::Unknown;
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData()) + places->headerAt;
+    const auto h = readHeader(p, places->pixelsAt - places->headerAt);
+    if (!h)
+        return FilePixels::Unknown;
+    if (h->compression == BI_RLE8 || h->compression == BI_RLE4 || (h->os2 && h->compression == Os2Rle24))
+        return FilePixels::RunLength;
+    const qint64 width = std::abs(h->width);
+    const qint64 height = std::abs(h->height);
+    const qint64 stride = ((width * h->bitCount + 31) / 32) * 4;
+    // Past any real file's size the product says nothing more.
+    const qint64 needed = width > 0 && height > MaxPixels / width ? MaxPixels * 8 : stride * height;
+    return needed <= bytes.size() - places->pixelsAt ? FilePixels::Complete : FilePixels::Short;
 }
 
 } // namespace Dib

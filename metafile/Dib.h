@@ -29,4 +29,14 @@ QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size);
 // A whole BMP file, or the first bitmap of an OS/2 bitmap array.
 QImage decodeFile(const QByteArray &bytes);
 
+// What a BMP file's header says of its pixels, for readers that trust the
+// file to hold them all.
+enum class FilePixels {
+    Unknown,   // no header we can read
+    Complete,  // every row the header claims is in the file
+    Short,     // rows are missing: the file was cut short
+    RunLength, // run-length coded: the stream may end or skip anywhere
+};
+FilePixels describeFile(const QByteArray &bytes);
+
 } // namespace Dib

@@ -34,6 +34,16 @@ inline QByteArray encoded(const QImage &image, const char *format)
     return bytes;
 }
 
+// The shared corpus of real pictures: where VANTRIX_CORPUS points, else
+// beside the project. Tests that need it skip when it is absent.
+inline QString corpusDir()
+{
+    const QString fromEnvironment = qEnvironmentVariable("VANTRIX_CORPUS");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    return QStringLiteral(VANTRIX_SOURCE_DIR "/../shared/corpus");
+}
+
 // Points AppPath at a fresh temporary folder for the life of the object.
 class TemporaryAppPath
 {

@@ -4,6 +4,7 @@
 // census of metafile records says what we draw. Skipped (exit 77) when the
 // corpus is absent, as in a user's clone.
 
+#include "TestSupport.h"
 #include "base/Failure.h"
 #include "capture/Picture.h"
 #include "metafile/MetafileCensus.h"
@@ -21,14 +22,6 @@
 #include <map>
 
 namespace {
-
-QString corpusDir()
-{
-    const QString fromEnvironment = qEnvironmentVariable("VANTRIX_CORPUS");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
-    return QStringLiteral(VANTRIX_SOURCE_DIR "/../shared/corpus");
-}
 
 QString corpusPath(const QString &relative)
 {
