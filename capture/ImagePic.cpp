@@ -156,56 +156,101 @@ void ImagePicWidget::paintPixels(QPainter &painter, const QRect &exposed)
     m_picture.drawPixels(painter, QPoint(left, top), columns, rows);
 }
 
-QPoint ImagePicWidget::exactPosition(QPointF inWindow) const
+QPoint ImagePicWidget::positionAt(QPointF global, QPointF windowOrigin, QPoint offset, qreal ratio)
 {
-    // A place in the window is exact, in logical units, and names a whole
-    // device pixel.
-    const qreal ratio = devicePixelRatioF();
-    const QPoint offset = mapTo(window(), QPoint(0, 0));
-    return {controlCoordinate(std::round(inWindow.x() * ratio), offset.x(), ratio),
-            controlCoordinate(std::round(inWindow.y() * ratio), offset.y(), ratio)};
+    // The device pixel in the window is a whole number; the logical places
+    // carry it exactly but for rounding noise at scales like 1.25.
+    const QPointF inWindow = (global - windowOrigin) * ratio;
+    return {controlCoordinate(std::round(inWindow.x()), offset.x(), ratio),
+            controlCoordinate(std::round(inWindow.y()), offset.y(), ratio)};
 }
 
-QPoint ImagePicWidget::controlPosition(const QMouseEvent *event) const
+QPoint ImagePicWidget::positionOf(const QSinglePointEvent *event, const QWidget *receiver)
 {
-    // An event's place in the control is cut to whole units; its place in
-    // the window is exact. The move that comes with entering the control
-    // has no place in the window, but the entering itself had one.
-    const QPointF inControl = event->scenePosition() - QPointF(mapTo(window(), QPoint(0, 0)));
-    if (std::abs(inControl.x() - event->position().x()) < 1 && std::abs(inControl.y() - event->position().y()) < 1)
-        return exactPosition(event->scenePosition());
-    if (m_entered && m_entered->first == event->globalPosition())
-        return m_entered->second;
-    return event->position().toPoint();
+    // The event's place in the receiver is cut to whole units; its place in
+    // the window is exact, and with the global place tells where the
+    // window's first device pixel lies. Qt makes up some events itself (the
+    // move that comes with entering a control) with no place in the window:
+    // those take the window's place from an earlier event.
+    const QPointF inReceiver = event->scenePosition() - QPointF(receiver->mapTo(window(), QPoint(0, 0)));
+    const QPointF delta = inReceiver - event->position();
+    if (std::abs(delta.x()) < 1 && std::abs(delta.y()) < 1)
+        m_windowOrigin = event->globalPosition() - event->scenePosition();
+    const QPointF origin = m_windowOrigin.value_or(QPointF(window()->mapToGlobal(QPoint(0, 0))));
+    return positionAt(event->globalPosition(), origin, mapTo(window(), QPoint(0, 0)), devicePixelRatioF());
+}
+
+bool ImagePicWidget::event(QEvent *event)
+{
+    // The pointer on the right or bottom half of the last device pixel of a
+    // column or row at some scales reaches the control's parent: Qt rounds
+    // where we take the pixel the screen shows there.
+    if (event->type() == QEvent::ParentChange && parentWidget()) {
+        parentWidget()->installEventFilter(this);
+        parentWidget()->setMouseTracking(true);
+    }
+    return QWidget::event(event);
+}
+
+bool ImagePicWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != parentWidget())
+        return QWidget::eventFilter(watched, event);
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
+        return false;
+    auto *mouse = static_cast<QMouseEvent *>(event);
+    const QPoint position = positionOf(mouse, parentWidget());
+    if (type == QEvent::MouseMove)
+        pointerMoved(position);
+    else if (type == QEvent::MouseButtonPress && rect().contains(position))
+        buttonPressed(mouse->button());
+    else if (type == QEvent::MouseButtonRelease)
+        buttonReleased(mouse->button(), position);
+    return false;
 }
 
 void ImagePicWidget::enterEvent(QEnterEvent *event)
 {
-    m_entered = {event->globalPosition(), exactPosition(event->scenePosition())};
+    positionOf(event, this);
     QWidget::enterEvent(event);
 }
 
 void ImagePicWidget::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton)
-        m_leftHeld = true;
+    buttonPressed(event->button());
     QWidget::mousePressEvent(event);
 }
 
 void ImagePicWidget::mouseMoveEvent(QMouseEvent *event)
 {
-    const QPoint position = controlPosition(event);
+    pointerMoved(positionOf(event, this));
+}
+
+void ImagePicWidget::mouseReleaseEvent(QMouseEvent *event)
+{
+    buttonReleased(event->button(), positionOf(event, this));
+}
+
+void ImagePicWidget::buttonPressed(Qt::MouseButton button)
+{
+    if (button == Qt::LeftButton)
+        m_leftHeld = true;
+}
+
+void ImagePicWidget::pointerMoved(QPoint position)
+{
     // Another button held down also keeps the pointer here, but only the
     // left one tracks it outside the control.
     if (rect().contains(position) || m_leftHeld)
         emit mouseMoved(position);
 }
 
-void ImagePicWidget::mouseReleaseEvent(QMouseEvent *event)
+void ImagePicWidget::buttonReleased(Qt::MouseButton button, QPoint position)
 {
-    const bool counts = rect().contains(controlPosition(event)) || m_leftHeld;
-    if (event->button() == Qt::LeftButton)
+    const bool counts = rect().contains(position) || m_leftHeld;
+    if (button == Qt::LeftButton)
         m_leftHeld = false;
     if (counts)
-        emit mouseReleased(event->button());
+        emit mouseReleased(button);
 }

@@ -13,8 +13,9 @@
 
 #include <QWidget>
 
+class QSinglePointEvent;
+
 #include <optional>
-#include <utility>
 
 class ImagePicWidget : public QWidget
 {
@@ -49,11 +50,19 @@ public:
     // Offset, at device pixel ratio Ratio.
     static int controlCoordinate(qreal pixel, int offset, qreal ratio);
 
+    // The control position of the device pixel under a pointer at Global,
+    // in a window whose first device pixel lies at WindowOrigin (both in
+    // logical units), for a control at logical Offset in that window. The
+    // read-out, the capture and the flash all take their pixel from here.
+    static QPoint positionAt(QPointF global, QPointF windowOrigin, QPoint offset, qreal ratio);
+
 signals:
     void mouseMoved(QPoint position);
     void mouseReleased(Qt::MouseButton button);
 
 protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -62,8 +71,10 @@ protected:
 
 private:
     void applySize();
-    QPoint exactPosition(QPointF inWindow) const;
-    QPoint controlPosition(const QMouseEvent *event) const;
+    QPoint positionOf(const QSinglePointEvent *event, const QWidget *receiver);
+    void buttonPressed(Qt::MouseButton button);
+    void pointerMoved(QPoint position);
+    void buttonReleased(Qt::MouseButton button, QPoint position);
     void paintPixels(QPainter &painter, const QRect &exposed);
     MetafileTiles::Renderer metafileRenderer() const;
 
@@ -75,7 +86,7 @@ private:
     // A left press on the control holds the pointer until the left release:
     // movement and a release outside still count.
     bool m_leftHeld = false;
-    // Where the pointer entered the control: its global place and the
-    // control position there.
-    std::optional<std::pair<QPointF, QPoint>> m_entered;
+    // Where the window's first device pixel lies on the screen, in logical
+    // units, as the last event with a place in the window told.
+    std::optional<QPointF> m_windowOrigin;
 };

@@ -104,6 +104,10 @@ private slots:
     void onlyLeftPressHoldsPointer();
     void screenShowsPositionPixel_data();
     void screenShowsPositionPixel();
+    void pointerNamesScreenPixel_data();
+    void pointerNamesScreenPixel();
+    void edgeReachingParentStillCounts();
+    void madeUpMoveTakesWindowPlaceFromEarlier();
     void clicksIgnoredRightAfterOpening();
     void secondOpeningDoesNotRestartTimer();
     void listFollowsFocusAndRadioButtons();
@@ -326,6 +330,87 @@ void TestCapture::screenShowsPositionPixel()
                                      .arg(y / factor)));
         }
     }
+}
+
+void TestCapture::pointerNamesScreenPixel_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<int>("windowX"); // the window's first device pixel on the screen
+    for (const qreal ratio : {1.0, 1.25, 1.5, 2.0}) {
+        for (const int windowX : {100, 101})
+            QTest::addRow("%g at %d", ratio, windowX) << ratio << windowX;
+    }
+}
+
+// Whatever the scale and the window's place, a pointer on a device pixel
+// names the picture pixel shown there, up to the last column and row.
+void TestCapture::pointerNamesScreenPixel()
+{
+    QFETCH(qreal, ratio);
+    QFETCH(int, windowX);
+    const QPoint offset(207, 33); // the picture's place in the main window
+    QImage coded(200, 100, QImage::Format_RGB32);
+    for (int y = 0; y < coded.height(); ++y)
+        for (int x = 0; x < coded.width(); ++x)
+            coded.setPixel(x, y, qRgb(x, y, 128));
+    ImagePicWidget pic;
+    pic.setPicture(Picture::fromBytes(encoded(coded, "bmp"), QStringLiteral("bmp")));
+    QImage window(int(std::ceil(450 * ratio)), int(std::ceil(150 * ratio)), QImage::Format_RGB32);
+    window.setDevicePixelRatio(ratio);
+    window.fill(Qt::white);
+    QPainter painter(&window);
+    pic.render(&painter, offset);
+    painter.end();
+
+    const int windowY = 61;
+    const QPointF origin(windowX / ratio, windowY / ratio);
+    QPoint last(-1, -1);
+    for (int d = 0; d < window.height(); ++d) {
+        for (int c = 0; c < window.width(); ++c) {
+            const QRgb shown = window.pixel(c, d);
+            if (qBlue(shown) != 128)
+                continue;
+            const QPointF global((windowX + c) / ratio, (windowY + d) / ratio);
+            const QPoint named = ImagePicWidget::positionAt(global, origin, offset, ratio);
+            QCOMPARE(named, QPoint(qRed(shown), qGreen(shown)));
+            last = QPoint(std::max(last.x(), named.x()), std::max(last.y(), named.y()));
+        }
+    }
+    QCOMPARE(last, QPoint(199, 99));
+}
+
+// Where Qt hands a pointer on the picture's edge to the picture area
+// around it, the click still counts for the pixel under it.
+void TestCapture::edgeReachingParentStillCounts()
+{
+    QImage image(200, 100, QImage::Format_RGB32);
+    image.fill(White);
+    openReady(writeBitmap(QStringLiteral("edge.bmp"), image));
+    w()->Flitsen1Click();
+    QWidget *area = pic()->parentWidget();
+    const QPoint lastColumn = pic()->mapTo(area, QPoint(199, 10));
+    click(area, lastColumn);
+    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=199 , Y=10"));
+    QCOMPARE(lines(w()->Memo3).size(), 1);
+    // Beside the picture the area is no picture: no read-out, no line.
+    click(area, pic()->mapTo(area, QPoint(230, 10)));
+    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=199 , Y=10"));
+    QCOMPARE(lines(w()->Memo3).size(), 1);
+}
+
+// A move Qt makes up on entering carries no place in the window; the pixel
+// under the pointer is still the one it names.
+void TestCapture::madeUpMoveTakesWindowPlaceFromEarlier()
+{
+    QImage image(200, 100, QImage::Format_RGB32);
+    image.fill(White);
+    openReady(writeBitmap(QStringLiteral("enter.bmp"), image));
+    moveTo(pic(), QPoint(10, 10));
+    const QPoint at(93, 20);
+    QMouseEvent madeUp(QEvent::MouseMove, QPointF(at), QPointF(-1, -1), pic()->mapToGlobal(QPointF(at)), Qt::NoButton,
+                       Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(pic(), &madeUp);
+    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=93 , Y=20"));
 }
 
 void TestCapture::clicksIgnoredRightAfterOpening()
