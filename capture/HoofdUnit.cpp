@@ -132,6 +132,8 @@ void THoofdForm::buildLayout()
     clientLayout->addWidget(buildStatusBar(client));
     setTabOrder();
     Panel10->installEventFilter(this);
+    for (QPlainTextEdit *memo : {Memo1, Memo2, Memo3})
+        memo->viewport()->installEventFilter(this);
 }
 
 QWidget *THoofdForm::buildToolStrip(QWidget *client)
@@ -489,7 +491,33 @@ bool THoofdForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Resize && watched == Panel10)
         FormResize();
+    if (takesFileDrop(watched, event))
+        return true;
     return QMainWindow::eventFilter(watched, event);
+}
+
+// A file dragged over a list or the output opens as anywhere else in the
+// window; the lists would take its address as text. Text stays theirs.
+bool THoofdForm::takesFileDrop(QObject *watched, QEvent *event)
+{
+    const bool onText = watched == Memo1->viewport() || watched == Memo2->viewport() || watched == Memo3->viewport();
+    if (!onText)
+        return false;
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        acceptFileDrag(drag);
+        return drag->isAccepted();
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        dropEvent(drop);
+        return drop->isAccepted();
+    }
+    default:
+        return false;
+    }
 }
 
 namespace {
@@ -521,15 +549,19 @@ void THoofdForm::dragMoveEvent(QDragMoveEvent *event)
 // A drag is welcome over the window while it carries a local file.
 void THoofdForm::acceptFileDrag(QDragMoveEvent *event)
 {
-    if (!droppedFile(event->mimeData()).isEmpty())
+    if (droppedFile(event->mimeData()).isEmpty())
+        event->ignore();
+    else
         event->acceptProposedAction();
 }
 
 void THoofdForm::dropEvent(QDropEvent *event)
 {
     const QString file = droppedFile(event->mimeData());
-    if (file.isEmpty())
+    if (file.isEmpty()) {
+        event->ignore();
         return;
+    }
     event->acceptProposedAction();
     // Opened later, from the event loop: the desktop's drag waits for the
     // answer to the drop, and a failure box must not hold it up.

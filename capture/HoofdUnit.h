@@ -158,6 +158,7 @@ private:
     // Menu item and tool button of an option show its state alike.
     static void showOption(QAction *item, QToolButton *button, bool on);
     void acceptFileDrag(QDragMoveEvent *event);
+    bool takesFileDrop(QObject *watched, QEvent *event);
     void buildMenu();
     void bindCommands();
     void setRadioSelected(QRadioButton *button, bool selected);

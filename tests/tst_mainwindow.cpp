@@ -76,6 +76,7 @@ private slots:
     void webLink();
     void dropOpensTheFirstLocalFile_data();
     void dropOpensTheFirstLocalFile();
+    void textDropOnAListIsText();
     void dropOfABrokenPictureShowsItsMessage();
 
 private:
@@ -501,13 +502,18 @@ void TestMainWindow::dropOpensTheFirstLocalFile_data()
     QTest::addColumn<QStringList>("urls");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("opened"); // index of the file opened, -1 for none
+    QTest::addColumn<QString>("on"); // the window, or the list it is dropped on
 
-    QTest::newRow("one file") << QStringList{"file:a.bmp"} << QString() << 0;
-    QTest::newRow("several files: the first") << QStringList{"file:a.bmp", "file:b.bmp"} << QString() << 0;
+    const QString window;
+    QTest::newRow("one file") << QStringList{"file:a.bmp"} << QString() << 0 << window;
+    QTest::newRow("several files: the first") << QStringList{"file:a.bmp", "file:b.bmp"} << QString() << 0 << window;
     QTest::newRow("a web address before a file")
-        << QStringList{"https://example.org/a.bmp", "file:b.bmp"} << QString() << 1;
-    QTest::newRow("only a web address") << QStringList{"https://example.org/a.bmp"} << QString() << -1;
-    QTest::newRow("text, no file") << QStringList() << "a.bmp" << -1;
+        << QStringList{"https://example.org/a.bmp", "file:b.bmp"} << QString() << 1 << window;
+    QTest::newRow("only a web address") << QStringList{"https://example.org/a.bmp"} << QString() << -1 << window;
+    QTest::newRow("text, no file") << QStringList() << "a.bmp" << -1 << window;
+    // A file manager offers the address as text too; the lists would take it.
+    for (const char *memo : {"Memo1", "Memo2", "Memo3"})
+        QTest::addRow("file on %s", memo) << QStringList{"file:b.bmp"} << "file:///b.bmp" << 1 << memo;
 }
 
 void TestMainWindow::dropOpensTheFirstLocalFile()
@@ -515,6 +521,7 @@ void TestMainWindow::dropOpensTheFirstLocalFile()
     QFETCH(QStringList, urls);
     QFETCH(QString, text);
     QFETCH(int, opened);
+    QFETCH(QString, on);
 
     QTemporaryDir folder;
     QImage red(8, 6, QImage::Format_RGB32);
@@ -536,8 +543,13 @@ void TestMainWindow::dropOpensTheFirstLocalFile()
 
     w()->Vergroten1->trigger(); // a drop turns the zoom off, as opening does
     QVERIFY(w()->zoomOn());
-    QCOMPARE(drop(w(), data), opened >= 0);
+    auto *memo = on.isEmpty() ? nullptr : w()->findChild<QPlainTextEdit *>(on);
+    if (memo)
+        memo->setPlainText(QStringLiteral("S3"));
+    QCOMPARE(drop(memo ? memo->viewport() : static_cast<QWidget *>(w()), data), opened >= 0);
     QCoreApplication::processEvents();
+    if (memo)
+        QCOMPARE(memo->toPlainText(), QStringLiteral("S3"));
     if (opened < 0) {
         QVERIFY(!w()->ImagePic->hasPicture());
         QVERIFY(w()->zoomOn());
@@ -550,6 +562,16 @@ void TestMainWindow::dropOpensTheFirstLocalFile()
     QVERIFY(w()->WachtTimer->isActive()); // clicks in the first second are ignored
     // The picture dialog starts from the dropped file next time.
     QCOMPARE(w()->pictureDialog()->selectedFiles().value(0), files[opened]);
+}
+
+// Text dragged onto a list stays text for the list.
+void TestMainWindow::textDropOnAListIsText()
+{
+    QMimeData data;
+    data.setText(QStringLiteral("S7"));
+    QVERIFY(drop(w()->Memo2->viewport(), data));
+    QCOMPARE(w()->Memo2->toPlainText(), QStringLiteral("S7"));
+    QVERIFY(!w()->ImagePic->hasPicture());
 }
 
 void TestMainWindow::dropOfABrokenPictureShowsItsMessage()
