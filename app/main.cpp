@@ -4,13 +4,15 @@
 #include "app/VantrixApplication.h"
 #include "base/Environment.h"
 #include "capture/HoofdUnit.h"
+#include "ui/DeviceFrameStyle.h"
 #include "ui/ToolTipStyle.h"
+
 
 int main(int argc, char **argv)
 {
     initEnvironment();
     VantrixApplication app(argc, argv);
-    QApplication::setStyle(new ToolTipStyle(QApplication::style()->name()));
+    QApplication::setStyle(new ToolTipStyle(new DeviceFrameStyle(QApplication::style()->name())));
     createApplicationWindows();
     HoofdForm->show();
     app.exec();

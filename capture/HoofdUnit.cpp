@@ -11,6 +11,7 @@
 #include "info/VersionInfoReader.h"
 #include "settings/InstellingenUnit.h"
 #include "ui/DesktopShell.h"
+#include "ui/DeviceFrameStyle.h"
 #include "ui/Fonts.h"
 #include "ui/HandlerGuard.h"
 #include "ui/ToolTipStyle.h"
@@ -80,6 +81,7 @@ QPlainTextEdit *makeMemo(QWidget *parent, const char *name, const QString &acces
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setTabChangesFocus(true);
+    FrameOverlay::attach(memo);
     return memo;
 }
 

@@ -2,6 +2,7 @@
 
 #include "info/VersionInfoReader.h"
 #include "ui/DesktopShell.h"
+#include "ui/DeviceFrameStyle.h"
 #include "ui/Fonts.h"
 #include "ui/HandlerGuard.h"
 #include "ui/MessageBoxes.h"
@@ -69,6 +70,12 @@ protected:
     {
         QPainter painter(this);
         painter.fillRect(rect(), Qt::white);
+        if (!DeviceFrameStyle::onDevicePixels(painter.deviceTransform())) {
+            // The outline takes the device pixels Qt leaves it at this scale.
+            const QRgb colour = outline.rgba();
+            DeviceFrameStyle::paintRings(painter, rect(), {{colour, colour, colour, colour}});
+            return;
+        }
         painter.setPen(outline);
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
