@@ -6,11 +6,33 @@
 #include "settings/InstellingenUnit.h"
 
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <memory>
 
 void initResources()
 {
     // The resources live in a static library: register them explicitly.
     Q_INIT_RESOURCE(resources);
+}
+
+bool installQtTranslations(const QLocale &locale)
+{
+    // One translator for the program's life, replaced when asked again.
+    static QTranslator *qtTexts = nullptr;
+    if (qtTexts) {
+        QCoreApplication::removeTranslator(qtTexts);
+        delete qtTexts;
+        qtTexts = nullptr;
+    }
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    qtTexts = translator.release();
+    return QCoreApplication::installTranslator(qtTexts);
 }
 
 void createApplicationWindows()

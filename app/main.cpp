@@ -7,12 +7,14 @@
 #include "ui/DeviceFrameStyle.h"
 #include "ui/ToolTipStyle.h"
 
+#include <QLocale>
 
 int main(int argc, char **argv)
 {
     initEnvironment();
     VantrixApplication app(argc, argv);
     QApplication::setStyle(new ToolTipStyle(new DeviceFrameStyle(QApplication::style()->name())));
+    installQtTranslations(QLocale::system());
     createApplicationWindows();
     HoofdForm->show();
     app.exec();

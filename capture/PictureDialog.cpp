@@ -7,13 +7,20 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QTreeView>
 
 namespace {
 constexpr int PreviewSide = 160;
-}
+// Wide enough that names, sizes and types show whole in the detail view.
+constexpr QSize OpeningSize{900, 540};
+// At most this share of the screen, on small or highly scaled screens.
+constexpr qreal MostOfScreen = 0.9;
+} // namespace
 
 const QStringList PictureDialog::Filters = {
     QStringLiteral("All (*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)"),
@@ -47,6 +54,18 @@ PictureDialog::PictureDialog(QWidget *parent) : QFileDialog(parent)
     if (auto *grid = qobject_cast<QGridLayout *>(layout()))
         grid->addWidget(m_preview, 1, grid->columnCount(), 3, 1);
     connect(this, &QFileDialog::currentChanged, this, &PictureDialog::showPreview);
+    showColumnsWhole();
+}
+
+void PictureDialog::showColumnsWhole()
+{
+    auto *details = findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!details)
+        return;
+    QHeaderView *header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
 }
 
 QStringList PictureDialog::patternsOf(const QString &entry)
@@ -66,6 +85,13 @@ void PictureDialog::selectEntry(const QString &entry)
 
 void PictureDialog::showEvent(QShowEvent *event)
 {
+    if (!m_sized) {
+        m_sized = true;
+        QSize size = OpeningSize;
+        if (const QScreen *screen = parentWidget() ? parentWidget()->screen() : this->screen())
+            size = size.boundedTo(screen->availableSize() * MostOfScreen);
+        resize(size.expandedTo(minimumSizeHint()));
+    }
     applyPatterns(selectedNameFilter());
     QFileDialog::showEvent(event);
 }

@@ -29,6 +29,9 @@ protected:
 private:
     void applyPatterns(const QString &entry);
     void showPreview(const QString &path);
+    void showColumnsWhole();
 
     QLabel *m_preview = nullptr;
+    // The first showing gives the dialog its size; the user's own counts after.
+    bool m_sized = false;
 };

@@ -10,7 +10,7 @@ PACKAGES=(
   fonts-liberation fonts-crosextra-carlito fonts-crosextra-caladea
   xvfb xauth xdotool xclip imagemagick x11-utils x11-xserver-utils
   openbox python3 dbus dbus-x11 at-spi2-core python3-pyatspi appstream
-  desktop-file-utils clang-format valgrind
+  desktop-file-utils clang-format qt6-translations-l10n valgrind
 )
 
 missing=()

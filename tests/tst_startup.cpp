@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -43,6 +44,7 @@ class TestStartUp : public QObject
 {
     Q_OBJECT
 private slots:
+    void qtTextsInTheUsersLanguage();
     void init();
     void cleanup();
     void windowsExistWithTheirNames();
@@ -279,6 +281,18 @@ void TestStartUp::terminationWritesSettingsAndExitsZero()
         QVERIFY(written.contains("\r\nInY=kept across the run\r\n"));
         QVERIFY(written.contains("\r\nInX=   X_is[@@1]= @@2;\r\n"));
     }
+}
+
+// Qt's own dialogs speak the user's language where Qt's translations are
+// installed, and stay English otherwise.
+void TestStartUp::qtTextsInTheUsersLanguage()
+{
+    const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+    if (!installQtTranslations(QLocale(QLocale::Dutch, QLocale::Netherlands)))
+        QSKIP("Qt's translations are not installed");
+    QCOMPARE(lookIn(), QStringLiteral("Zoeken in:"));
+    installQtTranslations(QLocale(QLocale::English, QLocale::UnitedStates));
+    QCOMPARE(lookIn(), QStringLiteral("Look in:"));
 }
 
 VANTRIX_TEST_MAIN(TestStartUp)
