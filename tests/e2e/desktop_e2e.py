@@ -166,6 +166,47 @@ class Run:
             raise Failure(f"wrong coordinates at scale {scale}: " +
                           "; ".join(f"{state} at {at}: screen {seen}, line {got}" for state, (at, seen, got) in wrong[:5]))
 
+    # 1b. The last device column and row at display scale 2, and a click
+    # that jumps onto the picture from outside the window, at an even and an
+    # odd window position.
+    def edges(self):
+        for shift in (0, 1):
+            with self.running(f"edges-{shift}", scale=2.0) as app:
+                coded = os.path.join(app.folder, "coded.bmp")
+                check_coordinates.coded_picture(coded)
+                app.click(va.FLASH_BUTTON)
+                x, y, _, _ = self.session.geometry(app.window)
+                self.session.x("xdotool", "windowmove", str(app.window), str(x - x % 2 + shift), str(y))
+                time.sleep(0.6)
+                app.open_picture(coded)
+                self.session.move(0, 0)
+                time.sleep(0.3)
+                shot = self.session.screenshot()
+                left, top = app.at(va.PICTURE)
+                width, height = check_coordinates.PICTURE_SIZE
+                row = top + 41
+                columns = [c for c in range(left - 4, left + 2 * width + 4)
+                           if shot.pixel(c, row)[2] == check_coordinates.MARK]
+                column = columns[0] + 51
+                rows = [r for r in range(top - 4, top + 2 * height + 4)
+                        if shot.pixel(column, r)[2] == check_coordinates.MARK]
+                before = len(app.copy_output().splitlines())
+                points = [(columns[-1], row), (column, rows[-1]), (columns[0] + 2 * 93 + 1, row)]
+                for index, (px, py) in enumerate(points):
+                    if index < 2:
+                        self.session.move(px - 2, py - 2)  # from within the picture
+                    else:
+                        self.session.move(1, 1)  # from outside the window
+                    time.sleep(0.2)
+                    self.session.click(px, py)
+                    time.sleep(0.2)
+                lines = app.copy_output().splitlines()[before:]
+                got = [tuple(int(v) for v in m.groups()) if (m := check_coordinates.LINE.search(line)) else None
+                       for line in lines]
+                seen = [shot.pixel(px, py)[:2] for px, py in points]
+                if got != seen:
+                    raise Failure(f"at window shift {shift} the clicks gave {got}, the screen shows {seen}")
+
     # 2. The chosen list stays chosen.
     def chosen_list(self):
         with self.running("chosen") as app:
@@ -337,6 +378,19 @@ class Run:
                 if seen != (9, 4, check_coordinates.MARK):
                     raise Failure(f"the screen shows {seen} where the first dropped picture has (9, 4)")
 
+                # Dropped on a list, a picture opens and the list keeps its text.
+                app.click(va.MEMO1)
+                self.session.type("S3")
+                if drag([red], va.MEMO1) != "accepted":
+                    raise Failure("the drop of a picture on the Ingangen list was refused")
+                self.session.x("xdotool", "windowactivate", "--sync", str(app.window), check=False)
+                time.sleep(1.4)
+                app.click(picture_point(20, 20))
+                if "X_is[S3]= 20;" not in last_line(app):
+                    raise Failure(f"after a drop on the list the click gave {last_line(app)!r}")
+                if self.session.screenshot().pixel(*app.at(picture_point(20, 20))) != (255, 0, 0):
+                    raise Failure("the picture dropped on the list did not open")
+
                 if drag(["text:geen bestand"], picture_point(100, 100)) != "refused":
                     raise Failure("a drop of text was taken")
 
@@ -412,6 +466,7 @@ def main():
         try:
             for scale in scales:
                 run.check(f"coordinates-at-scale-{scale}", lambda: run.coordinates(scale, clicks))
+            run.check("edges-at-scale-2", run.edges)
             run.check("chosen-list-stays-chosen", run.chosen_list)
             run.check("information-window", run.info_window)
             run.check("read-me-fallback", run.readme_fallback)
