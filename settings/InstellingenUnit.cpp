@@ -6,7 +6,9 @@
 #include "ui/MessageBoxes.h"
 #include "ui/WindowSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
@@ -120,14 +122,14 @@ void TInstellingenForm::setTemplates(const CodeTemplates &t)
     Edit4->setText(t.OutY);
 }
 
-QString TInstellingenForm::settingsFilePath() const
+SettingsPaths TInstellingenForm::settingsFilePaths() const
 {
-    return AppPath + IniFileName;
+    return settingsPaths(AppPath, IniFileName);
 }
 
 void TInstellingenForm::LeesInstellingen()
 {
-    QFile file(settingsFilePath());
+    QFile file(settingsFilePaths().read);
     if (!file.exists())
         return;
     if (!file.open(QIODevice::ReadOnly))
@@ -140,12 +142,18 @@ void TInstellingenForm::LeesInstellingen()
     setTemplates(t);
 }
 
-bool TInstellingenForm::writeFile(QString *errorText) const
+bool TInstellingenForm::writeFile(const QString &path, QString *errorText) const
 {
+    // The user's own copy may be the first in its folder.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        *errorText = QStringLiteral("The folder \"%1\" cannot be made.").arg(folder);
+        return false;
+    }
     // Written aside and renamed over the old file only when complete, so a
     // failure never leaves a truncated file behind. Where the folder takes
     // no new file but the file itself is writable, it is rewritten in place.
-    QSaveFile file(settingsFilePath());
+    QSaveFile file(path);
     file.setDirectWriteFallback(true);
     // Unbuffered, so that a short write (a full disk, a size limit) shows in
     // the count written; buffered, it could slip through to the commit.
@@ -165,10 +173,11 @@ bool TInstellingenForm::writeFile(QString *errorText) const
 bool TInstellingenForm::SchrijfInstellingen()
 {
     QString reason;
-    if (writeFile(&reason))
+    const QString path = settingsFilePaths().write;
+    if (writeFile(path, &reason))
         return true;
     ShowErrorMessage(ProgramName, QString(),
-                     QStringLiteral("Instellingenbestand \"") + settingsFilePath() +
+                     QStringLiteral("Instellingenbestand \"") + path +
                          QStringLiteral("\" kan niet worden weggeschreven."),
                      QStringLiteral("&OK"));
     return false;
@@ -177,9 +186,10 @@ bool TInstellingenForm::SchrijfInstellingen()
 bool TInstellingenForm::writeSettingsQuietly()
 {
     QString reason;
-    if (writeFile(&reason))
+    const QString path = settingsFilePaths().write;
+    if (writeFile(path, &reason))
         return true;
     std::fprintf(stderr, "%s: settings file \"%s\" could not be written: %s\n", qPrintable(ProgramName),
-                 qPrintable(settingsFilePath()), qPrintable(reason));
+                 qPrintable(path), qPrintable(reason));
     return false;
 }

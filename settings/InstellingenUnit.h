@@ -1,8 +1,10 @@
 #pragma once
 // The settings dialog: the one holder of the four code templates, and the
-// reading and writing of the settings file beside the program.
+// reading and writing of the settings file beside the program (or in the
+// user's own copy where the program's folder takes no file).
 
 #include "settings/SettingsFile.h"
+#include "settings/SettingsLocation.h"
 
 #include <QDialog>
 
@@ -41,14 +43,15 @@ public:
 
     static const CodeTemplates DefaultTemplates;
 
-    QString settingsFilePath() const;
+    // Where the settings file is read from and written to.
+    SettingsPaths settingsFilePaths() const;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
-    bool writeFile(QString *errorText) const;
+    bool writeFile(const QString &path, QString *errorText) const;
 };
 
 extern TInstellingenForm *InstellingenForm;

@@ -44,16 +44,29 @@ inline QString corpusDir()
     return QStringLiteral(VANTRIX_SOURCE_DIR "/../shared/corpus");
 }
 
-// Points AppPath at a fresh temporary folder for the life of the object.
+// Points AppPath at a fresh temporary folder for the life of the object,
+// and the user's configuration home at another, so that no test touches
+// the settings of the user who runs it.
 class TemporaryAppPath
 {
 public:
-    TemporaryAppPath() : m_saved(AppPath) { AppPath = AddBackslash(m_dir.path()); }
-    ~TemporaryAppPath() { AppPath = m_saved; }
+    TemporaryAppPath() : m_saved(AppPath), m_savedConfigHome(qgetenv("XDG_CONFIG_HOME"))
+    {
+        AppPath = AddBackslash(m_dir.path());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_configHome.path()));
+    }
+    ~TemporaryAppPath()
+    {
+        AppPath = m_saved;
+        qputenv("XDG_CONFIG_HOME", m_savedConfigHome);
+    }
     QString path() const { return AppPath; }
     QString file(const QString &name) const { return AppPath + name; }
+    QString configHome() const { return m_configHome.path(); }
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_configHome;
     QString m_saved;
+    QByteArray m_savedConfigHome;
 };

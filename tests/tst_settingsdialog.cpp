@@ -54,7 +54,8 @@ private slots:
     void loadsFromFile();
     void emptyFileChangesNothing();
     void writtenFileLoadsBack();
-    void unwritableFolderShowsBoxAndProgramEnds();
+    void unwritableFolderWritesUsersCopy();
+    void unwritableFolderAndCopyShowBoxAndProgramEnds();
     void failureWhileWritingKeepsOldFile();
     void readOnlyFolderWritableFileIsRewritten();
     void closeBeforeFirstActivationKeepsTheFile();
@@ -133,12 +134,27 @@ void TestSettingsDialog::writtenFileLoadsBack()
     QCOMPARE(form()->Edit3->text(), QString::fromUtf8("€ [@@1] @@2 ë"));
 }
 
-void TestSettingsDialog::unwritableFolderShowsBoxAndProgramEnds()
+void TestSettingsDialog::unwritableFolderWritesUsersCopy()
 {
     // A folder below a plain file can never be created, not even by root.
     const QString blocker = m_appPath->file(QStringLiteral("plain-file"));
     QVERIFY(writeWholeFile(blocker, "x"));
     AppPath = blocker + QStringLiteral("/sub/");
+    form()->Edit2->setText(QStringLiteral("own"));
+    QVERIFY(form()->SchrijfInstellingen());
+    const QString own = m_appPath->configHome() + QStringLiteral("/vantrix/Vantrix.ini");
+    QVERIFY(readWholeFile(own).contains("\r\nInY=own\r\n"));
+    form()->setTemplates(TInstellingenForm::DefaultTemplates);
+    form()->LeesInstellingen();
+    QCOMPARE(form()->Edit2->text(), QStringLiteral("own"));
+}
+
+void TestSettingsDialog::unwritableFolderAndCopyShowBoxAndProgramEnds()
+{
+    const QString blocker = m_appPath->file(QStringLiteral("plain-file"));
+    QVERIFY(writeWholeFile(blocker, "x"));
+    AppPath = blocker + QStringLiteral("/sub/");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocker + QStringLiteral("/config")));
     HoofdForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(HoofdForm));
 
@@ -146,7 +162,7 @@ void TestSettingsDialog::unwritableFolderShowsBoxAndProgramEnds()
     captureNextBox(&text);
     QVERIFY(HoofdForm->close());
     QCOMPARE(text, QStringLiteral("Instellingenbestand \"") + blocker +
-                       QStringLiteral("/sub/Vantrix.ini\" kan niet worden weggeschreven."));
+                       QStringLiteral("/config/vantrix/Vantrix.ini\" kan niet worden weggeschreven."));
     QVERIFY(!HoofdForm->isVisible());
 }
 

@@ -2,6 +2,11 @@
 
 #include "WindowTestSupport.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsLocation.h"
+
+#include <QDir>
+
+#include <unistd.h>
 
 using Expected = QStringList; // InX, InY, OutX, OutY; "<none>" where the key is absent
 
@@ -28,6 +33,8 @@ private slots:
     void cp1252AllBytes();
     void unrepresentableBecomesQuestionMark();
     void veryLongLine();
+    void whereTheFileLives_data();
+    void whereTheFileLives();
 };
 
 void TestSettingsFile::parse_data()
@@ -136,6 +143,126 @@ void TestSettingsFile::veryLongLine()
     const SettingsValues v = parseSettings("InX=" + value + "\r\nOutY=end\r\n");
     QCOMPARE(v.InX->size(), value.size());
     QCOMPARE(*v.OutY, QStringLiteral("end"));
+}
+
+namespace {
+
+// What the user can do with the program's folder, its settings file and
+// their own copy.
+enum class Folder { Writable, ReadOnly };
+enum class File { None, Writable, ReadOnly };
+
+// The superuser may write anywhere: the question is asked as an ordinary
+// user while the object lives.
+class AsOrdinaryUser
+{
+public:
+    static constexpr uid_t Nobody = 65534;
+    AsOrdinaryUser()
+    {
+        if (geteuid() == 0) {
+            m_was = 0;
+            QVERIFY(setegid(Nobody) == 0 && seteuid(Nobody) == 0);
+        }
+    }
+    ~AsOrdinaryUser()
+    {
+        if (m_was == 0) {
+            QVERIFY(seteuid(0) == 0 && setegid(0) == 0);
+        }
+    }
+
+private:
+    int m_was = -1;
+};
+
+void makeFile(const QString &path, File kind)
+{
+    if (kind == File::None)
+        return;
+    QVERIFY(writeWholeFile(path, "InX=a\r\n"));
+    QVERIFY(
+        QFile::setPermissions(path, kind == File::Writable ? QFile::Permissions(0x6666) : QFile::Permissions(0x4444)));
+}
+
+} // namespace
+
+void TestSettingsFile::whereTheFileLives_data()
+{
+    QTest::addColumn<int>("folder");
+    QTest::addColumn<int>("beside");
+    QTest::addColumn<QString>("configHome"); // "<abs>" for a folder of the test's own
+    QTest::addColumn<bool>("ownCopy");
+    QTest::addColumn<QString>("read");  // beside, own, or none
+    QTest::addColumn<QString>("write"); // beside, own or a path below the home folder
+
+    const int writable = int(Folder::Writable), readOnly = int(Folder::ReadOnly);
+    const int none = int(File::None), fileWritable = int(File::Writable), fileReadOnly = int(File::ReadOnly);
+    const QString abs = QStringLiteral("<abs>");
+    QTest::newRow("writable folder never touches the own copy") << writable << none << abs << true << "beside"
+                                                                << "beside";
+    QTest::newRow("writable folder, read-only file") << writable << fileReadOnly << abs << false << "beside"
+                                                     << "beside";
+    QTest::newRow("read-only folder, writable file") << readOnly << fileWritable << abs << true << "beside"
+                                                     << "beside";
+    QTest::newRow("installed: no file anywhere") << readOnly << none << abs << false << "beside"
+                                                 << "own";
+    QTest::newRow("installed: administrator's defaults") << readOnly << fileReadOnly << abs << false << "beside"
+                                                         << "own";
+    QTest::newRow("installed: the own copy first") << readOnly << fileReadOnly << abs << true << "own"
+                                                   << "own";
+    QTest::newRow("config home unset") << readOnly << none << "" << false << "beside"
+                                       << "home";
+    QTest::newRow("config home relative") << readOnly << none << "config" << false << "beside"
+                                          << "home";
+    QTest::newRow("config home is a file") << readOnly << none << "<file>" << false << "beside"
+                                           << "file";
+}
+
+void TestSettingsFile::whereTheFileLives()
+{
+    QFETCH(int, folder);
+    QFETCH(int, beside);
+    QFETCH(QString, configHome);
+    QFETCH(bool, ownCopy);
+    QFETCH(QString, read);
+    QFETCH(QString, write);
+
+    QTemporaryDir root;
+    QVERIFY(QFile::setPermissions(root.path(), QFile::Permissions(0x7755)));
+    const QString program = root.filePath(QStringLiteral("program/"));
+    const QString config = root.filePath(QStringLiteral("config"));
+    const QString home = root.filePath(QStringLiteral("home"));
+    QVERIFY(QDir().mkpath(program) && QDir().mkpath(config + QStringLiteral("/vantrix")));
+    const QString name = QStringLiteral("Vantrix.ini");
+    makeFile(program + name, File(beside));
+    if (ownCopy)
+        makeFile(config + QStringLiteral("/vantrix/") + name, File::Writable);
+    if (configHome == QLatin1String("<abs>"))
+        configHome = config;
+    if (configHome == QLatin1String("<file>")) {
+        configHome = root.filePath(QStringLiteral("plain-file"));
+        makeFile(configHome, File::Writable);
+    }
+    const QFile::Permissions folderMode =
+        Folder(folder) == Folder::Writable ? QFile::Permissions(0x7777) : QFile::Permissions(0x5555);
+    QVERIFY(QFile::setPermissions(program, folderMode));
+    QVERIFY(QFile::setPermissions(config, QFile::Permissions(0x7777)));
+
+    SettingsPaths paths;
+    {
+        AsOrdinaryUser ordinary;
+        paths = settingsPaths(program, name, configHome, home);
+    }
+    const QHash<QString, QString> places = {
+        {QStringLiteral("beside"), program + name},
+        {QStringLiteral("own"), config + QStringLiteral("/vantrix/") + name},
+        {QStringLiteral("home"), home + QStringLiteral("/.config/vantrix/") + name},
+        {QStringLiteral("file"), configHome + QStringLiteral("/vantrix/") + name},
+    };
+    QCOMPARE(paths.read, places.value(read));
+    QCOMPARE(paths.write, places.value(write));
+    QVERIFY(QFile::setPermissions(program, QFile::Permissions(0x7777)));
 }
 
 VANTRIX_WINDOW_TEST_MAIN(TestSettingsFile)
