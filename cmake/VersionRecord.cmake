@@ -1,8 +1,10 @@
-# Compiles resources/vantrix.rc with llvm-rc and makes the VS_VERSIONINFO
-# record available for embedding in a section of its own (.vantrix_version).
+# Fills the project's version into resources/vantrix.rc.in, compiles it with
+# llvm-rc and makes the VS_VERSIONINFO record available for embedding in a
+# section of its own (.vantrix_version).
 find_program(LLVM_RC NAMES llvm-rc llvm-rc-14 llvm-rc-15 REQUIRED)
 
-set(VANTRIX_RC_FILE ${CMAKE_CURRENT_SOURCE_DIR}/resources/vantrix.rc)
+set(VANTRIX_RC_FILE ${CMAKE_CURRENT_BINARY_DIR}/vantrix.rc)
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/resources/vantrix.rc.in ${VANTRIX_RC_FILE} @ONLY)
 set(VANTRIX_RES_FILE ${CMAKE_CURRENT_BINARY_DIR}/vantrix.res)
 set(VANTRIX_VERSION_RECORD ${CMAKE_CURRENT_BINARY_DIR}/vantrix_version.bin)
 

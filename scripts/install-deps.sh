@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build, run and test Vantrix.
+# Installs the Debian packages needed to build, run and test Vantrix; with
+# --package, those needed to build and check its Debian package instead.
 # Only packages that are missing are installed; uses sudo when not root.
 set -euo pipefail
 
@@ -12,6 +13,9 @@ PACKAGES=(
   openbox python3 dbus dbus-x11 at-spi2-core python3-pyatspi appstream
   desktop-file-utils clang-format qt6-translations-l10n valgrind
 )
+if [ "${1:-}" = "--package" ]; then
+  PACKAGES=(build-essential debhelper dpkg-dev lintian man-db xauth)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -24,20 +24,26 @@ PICTURE = (207, 33)  # top left of the picture, inside the picture area's border
 
 
 class App:
-    def __init__(self, session, program, folder, scale=1.0, extra_env=None):
+    """The program copied into Folder with its read-me and started there;
+    with in_place, started where it is (Folder then only keeps its output),
+    through Launcher (for example a command that changes the user)."""
+
+    def __init__(self, session, program, folder, scale=1.0, extra_env=None, in_place=False, launcher=()):
         self.session = session
         self.scale = scale
         self.folder = folder
         os.makedirs(folder, exist_ok=True)
-        self.program = os.path.join(folder, "Vantrix")
-        shutil.copy(program, self.program)
-        readme = os.path.join(os.path.dirname(program), "LeesMij.txt")
-        if os.path.exists(readme):
-            shutil.copy(readme, os.path.join(folder, "LeesMij.txt"))
+        self.program = program if in_place else os.path.join(folder, "Vantrix")
+        if not in_place:
+            shutil.copy(program, self.program)
+            readme = os.path.join(os.path.dirname(program), "LeesMij.txt")
+            if os.path.exists(readme):
+                shutil.copy(readme, os.path.join(folder, "LeesMij.txt"))
         env = dict(session.env, QT_LOGGING_RULES="qt.qpa.*=false", QT_SCALE_FACTOR=str(scale))
         env.update(extra_env or {})
         self.log = open(os.path.join(folder, "out.log"), "wb")
-        self.process = subprocess.Popen([self.program], env=env, stdout=self.log, stderr=subprocess.STDOUT)
+        self.process = subprocess.Popen([*launcher, self.program], env=env, stdout=self.log,
+                                        stderr=subprocess.STDOUT)
         self.window = wait_for("the main window", lambda: self.main_window(), seconds=20)
         time.sleep(0.5)
         session.x("xdotool", "windowactivate", "--sync", str(self.window), check=False)

@@ -9,6 +9,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$1" --prefix "$prefix" >/dev/null
 metainfo=share/metainfo/org.example.vantrix.Vantrix.metainfo.xml
 for f in lib/vantrix/Vantrix lib/vantrix/LeesMij.txt bin/vantrix share/applications/vantrix.desktop "$metainfo" \
+         share/man/man1/vantrix.1 \
          share/icons/hicolor/16x16/apps/vantrix.png share/icons/hicolor/32x32/apps/vantrix.png \
          share/icons/hicolor/48x48/apps/vantrix.png share/icons/hicolor/256x256/apps/vantrix.png; do
   [ -e "$prefix/$f" ] || { echo "FAIL: $f missing"; exit 1; }
