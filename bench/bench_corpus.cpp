@@ -1,7 +1,8 @@
 // Every metafile of the shared picture corpus: the time to open it, to draw
 // it whole at natural size, and, as the picture area shows it (a viewport
-// of 1000 x 700, tiles drawn ahead and kept), the first paint and the
-// repaint after a scroll step, zoom off and on, at display scales 1 and 2.
+// of 1000 x 700, tiles drawn on the workers and kept), the first paint and
+// the repaint after a scroll step until complete, zoom off and on, at
+// display scales 1 and 2.
 // Per file, then median and worst. The corpus lies at ../shared/corpus or
 // where VANTRIX_CORPUS points.
 
@@ -20,6 +21,7 @@ namespace {
 
 const QSize Viewport(1000, 700);
 constexpr int ScrollStep = 40;
+constexpr int CompleteLimitMs = 10000;
 
 QString corpusDir()
 {
@@ -50,20 +52,26 @@ struct Series {
 };
 
 // The first paint of the viewport and the repaint of the strip a scroll
-// step uncovers, with a cache of its own.
+// step uncovers, with a cache of its own: each until its tiles, drawn on
+// the workers, have all arrived.
 std::pair<double, double> paintAndScroll(const Picture &picture, int zoom, qreal scale, qint64 *cacheBytes)
 {
     const QSize logical = picture.size() * zoom;
-    const auto render = [&](QPainter &painter, const QRectF &target) { picture.drawScaled(painter, target); };
     MetafileTiles tiles;
+    tiles.setRenderer([picture](QPainter &painter, const QRectF &target) { picture.drawScaled(painter, target); });
     QImage window(Viewport * scale, QImage::Format_RGB32);
     window.setDevicePixelRatio(scale);
     QPainter painter(&window);
-    const double first = msOf([&] { tiles.paint(painter, QRect(QPoint(0, 0), Viewport), logical, render); });
-    tiles.drawAhead(render); // when the window is idle after showing it
+    const double first = msOf([&] {
+        tiles.paint(painter, QRect(QPoint(0, 0), Viewport), logical);
+        tiles.waitUntilComplete(CompleteLimitMs);
+    });
     painter.translate(0, -ScrollStep);
     const QRect strip(0, Viewport.height(), Viewport.width(), ScrollStep);
-    const double scroll = msOf([&] { tiles.paint(painter, strip, logical, render); });
+    const double scroll = msOf([&] {
+        tiles.paint(painter, strip, logical);
+        tiles.waitUntilComplete(CompleteLimitMs);
+    });
     *cacheBytes = std::max(*cacheBytes, tiles.bytes());
     return {first, scroll};
 }

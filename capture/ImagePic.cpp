@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QTimer>
 
 #include <cmath>
 
@@ -49,6 +48,7 @@ ImagePicWidget::ImagePicWidget(QWidget *parent) : QWidget(parent)
     setCursor(Qt::WhatsThisCursor);
     setFocusPolicy(Qt::NoFocus);
     resize(EmptySize);
+    connect(&m_tiles, &MetafileTiles::tilesArrived, this, qOverload<const QRect &>(&QWidget::update));
 }
 
 int ImagePicWidget::controlCoordinate(qreal pixel, int offset, qreal ratio)
@@ -59,7 +59,7 @@ int ImagePicWidget::controlCoordinate(qreal pixel, int offset, qreal ratio)
 void ImagePicWidget::setPicture(Picture picture)
 {
     m_picture = std::move(picture);
-    m_tiles.clear();
+    showOnTiles();
     m_doubled = false;
     applySize();
     update();
@@ -69,7 +69,7 @@ void ImagePicWidget::useBlankBitmapIfEmpty()
 {
     if (!hasPicture()) {
         m_picture = Picture::blankBitmap(size());
-        m_tiles.clear();
+        showOnTiles();
     }
 }
 
@@ -109,23 +109,26 @@ void ImagePicWidget::paintEvent(QPaintEvent *event)
         return;
     }
     if (m_picture.kind() == Picture::Kind::Metafile) {
-        m_tiles.paint(painter, event->rect().intersected(rect()), size(), metafileRenderer());
-        // Once the window has shown it, the tiles around are drawn ahead.
-        if (!m_drawAheadPending) {
-            m_drawAheadPending = true;
-            QTimer::singleShot(0, this, [this] {
-                m_drawAheadPending = false;
-                m_tiles.drawAhead(metafileRenderer());
-            });
-        }
+        m_tiles.paint(painter, event->rect().intersected(rect()), size());
         return;
     }
     paintPixels(painter, event->rect().intersected(rect()));
 }
 
-MetafileTiles::Renderer ImagePicWidget::metafileRenderer() const
+void ImagePicWidget::showOnTiles()
 {
-    return [this](QPainter &tile, const QRectF &target) { m_picture.drawScaled(tile, target); };
+    if (m_picture.kind() != Picture::Kind::Metafile) {
+        m_tiles.setRenderer({});
+        return;
+    }
+    // The workers draw from a copy of their own, which shares the bytes.
+    m_tiles.setRenderer(
+        [picture = m_picture](QPainter &tile, const QRectF &target) { picture.drawScaled(tile, target); });
+}
+
+bool ImagePicWidget::viewComplete() const
+{
+    return m_picture.kind() != Picture::Kind::Metafile || m_tiles.complete();
 }
 
 void ImagePicWidget::paintPixels(QPainter &painter, const QRect &exposed)

@@ -20,6 +20,7 @@ class QSinglePointEvent;
 class ImagePicWidget : public QWidget
 {
     Q_OBJECT
+    Q_PROPERTY(bool viewComplete READ viewComplete)
 public:
     // Size of the empty control before any picture is opened.
     static constexpr QSize EmptySize{216, 31};
@@ -44,6 +45,11 @@ public:
 
     // Natural size or doubled; sizes the control to the picture.
     void setDoubled(bool doubled);
+
+    // Whether what was painted last shows the picture whole: metafile tiles
+    // still being drawn show a stand-in until they arrive.
+    bool viewComplete() const;
+    MetafileTiles &tiles() { return m_tiles; }
 
     // The control coordinate that window device pixel Pixel (its left or top
     // edge) falls in, for a control whose logical offset in its window is
@@ -76,12 +82,11 @@ private:
     void pointerMoved(QPoint position);
     void buttonReleased(Qt::MouseButton button, QPoint position);
     void paintPixels(QPainter &painter, const QRect &exposed);
-    MetafileTiles::Renderer metafileRenderer() const;
+    void showOnTiles();
 
     Picture m_picture;
     // Metafiles as drawn at the current zoom and display scale.
     MetafileTiles m_tiles;
-    bool m_drawAheadPending = false;
     bool m_doubled = false;
     // A left press on the control holds the pointer until the left release:
     // movement and a release outside still count.

@@ -1,5 +1,6 @@
 #include "capture/PictureDialog.h"
 
+#include "base/WorkerPool.h"
 #include "capture/Picture.h"
 
 #include <QAbstractItemView>
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QThreadPool>
 #include <QTreeView>
 
 namespace {
@@ -32,7 +34,7 @@ const QStringList PictureDialog::Filters = {
     QStringLiteral("Metafiles (*.wmf)"),
 };
 
-PictureDialog::PictureDialog(QWidget *parent) : QFileDialog(parent)
+PictureDialog::PictureDialog(QWidget *parent) : QFileDialog(parent), m_reply(this)
 {
     setObjectName(QStringLiteral("OpenPictureDialog1"));
     setWindowTitle(QStringLiteral("Openen"));
@@ -116,24 +118,41 @@ void PictureDialog::applyPatterns(const QString &entry)
 void PictureDialog::showPreview(const QString &path)
 {
     m_preview->clear();
+    const int request = ++m_previewRequest;
     if (!QFileInfo(path).isFile())
         return;
+    // Read and drawn on a worker, so that a slow picture never holds the
+    // dialog; only the newest choice shows.
+    workerPool()->start([reply = m_reply.handle(), self = this, path, request] {
+        const std::optional<QImage> preview = previewOf(path);
+        reply.post([self, request, preview] {
+            if (request != self->m_previewRequest)
+                return;
+            if (preview)
+                self->m_preview->setPixmap(QPixmap::fromImage(*preview));
+            else
+                self->m_preview->setText(tr("Geen voorbeeld"));
+        });
+    });
+}
+
+std::optional<QImage> PictureDialog::previewOf(const QString &path)
+{
     try {
         const Picture picture = Picture::load(path);
         const QSize natural = picture.size();
         if (natural.isEmpty())
-            return;
+            return QImage();
         const QSize fitted = natural.width() <= PreviewSide && natural.height() <= PreviewSide
                                  ? natural
                                  : natural.scaled(PreviewSide - 4, PreviewSide - 4, Qt::KeepAspectRatio);
-        QPixmap pixmap(fitted.expandedTo(QSize(1, 1)));
-        pixmap.fill(Qt::white);
-        QPainter painter(&pixmap);
+        QImage preview(fitted.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        preview.fill(Qt::white);
+        QPainter painter(&preview);
         painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-        picture.draw(painter, pixmap.rect(), pixmap.rect());
-        painter.end();
-        m_preview->setPixmap(pixmap);
+        picture.draw(painter, preview.rect(), preview.rect());
+        return preview;
     } catch (const std::exception &) {
-        m_preview->setText(tr("Geen voorbeeld"));
+        return std::nullopt;
     }
 }

@@ -2,7 +2,12 @@
 // The file dialog for pictures, with a preview of the selected file drawn by
 // our own picture loader.
 
+#include "base/ReplyChannel.h"
+
 #include <QFileDialog>
+#include <QImage>
+
+#include <optional>
 
 class QLabel;
 
@@ -29,9 +34,15 @@ protected:
 private:
     void applyPatterns(const QString &entry);
     void showPreview(const QString &path);
+    // The preview of the picture at Path, drawn off the window's thread; an
+    // empty image for an empty picture, none for one that cannot be read.
+    static std::optional<QImage> previewOf(const QString &path);
     void showColumnsWhole();
 
     QLabel *m_preview = nullptr;
     // The first showing gives the dialog its size; the user's own counts after.
     bool m_sized = false;
+    // The newest preview asked for; older ones arriving are dropped.
+    int m_previewRequest = 0;
+    ReplyChannel m_reply;
 };
