@@ -117,6 +117,8 @@ Figures measure(const Picture &picture, bool zoom)
     figures.scrollStall = watch.stop();
     QElapsedTimer clock;
     clock.start();
+    // What the last step uncovered is painted, and asks for its tiles.
+    area.viewport()->repaint();
     runFor(CompleteLimitMs, [&] { return viewComplete(*pic); });
     figures.completeMs = clock.nsecsElapsed() / 1e6;
     return figures;

@@ -228,7 +228,8 @@ bool EmfPlayer::validate(const QByteArray &bytes)
            WalkEnd::EndOfFile;
 }
 
-EmfPlayer::EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom, bool withEmfPlus)
+EmfPlayer::EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom, bool withEmfPlus,
+                     PlaybackBudget &budget)
     : m_bytes(bytes), m_b(bytes)
 {
     const EmfFrame h = readFrame(m_b);
@@ -236,7 +237,7 @@ EmfPlayer::EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &t
     m_objects = std::make_unique<GdiObjectTable>(h.handles);
     // EMF+ records are drawn in place of the GDI copy beside them.
     if (withEmfPlus)
-        m_plus = std::make_unique<EmfPlusPlayer>(painter, m_canvas->deviceToTarget(), m_canvas->target());
+        m_plus = std::make_unique<EmfPlusPlayer>(painter, m_canvas->deviceToTarget(), m_canvas->target(), budget);
 }
 
 EmfPlayer::~EmfPlayer() = default;

@@ -4,6 +4,7 @@
 // table does not name are skipped.
 
 #include "base/ByteReader.h"
+#include "metafile/PlaybackBudget.h"
 #include "metafile/RecordHandling.h"
 #include "metafile/RecordWalk.h"
 
@@ -32,7 +33,8 @@ public:
 
     // WithEmfPlus: the file is drawn from its EMF+ records, as
     // EmfPlusPlayer::drawsFile decides once the file is open.
-    EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom, bool withEmfPlus);
+    EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom, bool withEmfPlus,
+              PlaybackBudget &budget);
     ~EmfPlayer();
     void play();
 

@@ -105,8 +105,6 @@ constexpr std::size_t MaxSaves = 1024;
 // them one picture may play in all.
 constexpr int MaxNesting = 4;
 constexpr qint64 NestedBytesBudget = qint64(256) * 1024 * 1024;
-thread_local int t_nesting = 0;
-thread_local qint64 t_nestedBytes = 0;
 
 bool drawable(const QPainterPath &path)
 {
@@ -246,12 +244,10 @@ bool EmfPlusPlayer::isSound(const ByteReader &bytes)
 // ---------------------------------------------------------------------------
 // Playing.
 
-EmfPlusPlayer::EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target)
-    : m_painter(painter), m_deviceToTarget(deviceToTarget), m_target(target)
-{
-    if (t_nesting == 0)
-        t_nestedBytes = 0;
-}
+EmfPlusPlayer::EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target,
+                             PlaybackBudget &budget)
+    : m_painter(painter), m_budget(budget), m_deviceToTarget(deviceToTarget), m_target(target)
+{}
 
 EmfPlusPlayer::~EmfPlusPlayer() = default;
 
@@ -663,8 +659,9 @@ void EmfPlusPlayer::paintImage(const PlusObject &image, const QRectF &source, co
 {
     const QRectF whole = image.image.isNull() ? QRectF() : QRectF(image.image.rect());
     std::optional<Metafile> metafile;
-    if (image.image.isNull() && t_nesting < MaxNesting && t_nestedBytes + image.metafile.size() <= NestedBytesBudget) {
-        t_nestedBytes += image.metafile.size();
+    if (image.image.isNull() && m_budget.nesting < MaxNesting &&
+        m_budget.nestedBytes + image.metafile.size() <= NestedBytesBudget) {
+        m_budget.nestedBytes += image.metafile.size();
         metafile = Metafile::fromBytes(image.metafile);
     }
     const QRectF from = metafile ? QRectF(QPointF(0, 0), QSizeF(metafile->naturalSize())) : source;
@@ -683,9 +680,9 @@ void EmfPlusPlayer::paintImage(const PlusObject &image, const QRectF &source, co
     m_painter.save();
     m_painter.setTransform(t, true);
     if (metafile) {
-        ++t_nesting;
-        metafile->draw(m_painter, from);
-        --t_nesting;
+        ++m_budget.nesting;
+        metafile->draw(m_painter, from, m_budget);
+        --m_budget.nesting;
     } else {
         const QRectF shown = from.intersected(whole);
         m_painter.drawImage(shown, image.image, shown);

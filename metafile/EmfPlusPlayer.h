@@ -6,6 +6,7 @@
 // before use.
 
 #include "metafile/EmfPlusObjects.h"
+#include "metafile/PlaybackBudget.h"
 #include "metafile/RecordHandling.h"
 #include "metafile/RecordWalk.h"
 
@@ -41,7 +42,7 @@ public:
 
     // DeviceToTarget maps the reference device's pixels onto the painter,
     // whose drawing stays inside Target.
-    EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target);
+    EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target, PlaybackBudget &budget);
     ~EmfPlusPlayer();
 
     // Plays the EMF+ records of one EMR_COMMENT.
@@ -153,6 +154,7 @@ private:
     };
 
     QPainter &m_painter;
+    PlaybackBudget &m_budget;
     QTransform m_deviceToTarget;
     QRectF m_target;
     double m_dpi = 96;

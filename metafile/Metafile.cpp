@@ -128,6 +128,12 @@ bool Metafile::takeWindowSize(const WmfPlayer::Survey &survey)
 
 void Metafile::draw(QPainter &painter, const QRectF &target) const
 {
+    PlaybackBudget budget;
+    draw(painter, target, budget);
+}
+
+void Metafile::draw(QPainter &painter, const QRectF &target, PlaybackBudget &budget) const
+{
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
@@ -135,7 +141,7 @@ void Metafile::draw(QPainter &painter, const QRectF &target) const
     painter.setClipRect(target, Qt::IntersectClip);
     const double zoom = m_size.width() > 0 ? target.width() / m_size.width() : 1;
     if (m_enhanced)
-        EmfPlayer(m_bytes, painter, target, zoom, m_emfPlus).play();
+        EmfPlayer(m_bytes, painter, target, zoom, m_emfPlus, budget).play();
     else
         WmfPlayer(m_bytes, m_firstRecord, m_frame, QSizeF(m_size), painter, target, zoom).play();
     painter.restore();

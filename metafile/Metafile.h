@@ -4,6 +4,7 @@
 // checked, and played back as vectors onto a QPainter.
 
 #include "base/ByteReader.h"
+#include "metafile/PlaybackBudget.h"
 #include "metafile/WmfPlayer.h"
 
 #include <QByteArray>
@@ -32,6 +33,9 @@ public:
 
     // Draws the picture scaled into Target.
     void draw(QPainter &painter, const QRectF &target) const;
+    // The same as part of a playback that has spent Budget already: a
+    // metafile nested in another.
+    void draw(QPainter &painter, const QRectF &target, PlaybackBudget &budget) const;
 
 private:
     static std::optional<Metafile> fromEnhanced(const QByteArray &bytes);
