@@ -1,5 +1,6 @@
 #include "metafile/EmfPlusPlayer.h"
 
+#include "metafile/DashBound.h"
 #include "metafile/Metafile.h"
 #include "metafile/PlayerSupport.h"
 
@@ -462,7 +463,7 @@ void EmfPlusPlayer::stroke(const QPainterPath &original, std::uint32_t penId)
     qtPen.setBrush(brush);
     qtPen.setWidthF(std::max(width, onePixel));
     applyRenderHints();
-    m_painter.strokePath(target, qtPen);
+    m_painter.strokePath(target, withBoundedDashes(qtPen, target));
 }
 // [MS-EMFPLUS] 2.3.4.1 EmfPlusClear: a colour over everything inside the clip.
 void EmfPlusPlayer::clear(const Record &r)

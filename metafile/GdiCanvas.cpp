@@ -1,5 +1,7 @@
 #include "metafile/GdiCanvas.h"
 
+#include "metafile/DashBound.h"
+
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPaintDevice>
@@ -454,7 +456,7 @@ void GdiCanvas::draw(const QPainterPath &targetPath, bool fill, bool stroke)
         m_painter.fillPath(targetPath, qtBrush());
     }
     if (stroke && !m_s.pen.isNull())
-        m_painter.strokePath(targetPath.translated(m_strokeShift), qtPen());
+        m_painter.strokePath(targetPath.translated(m_strokeShift), withBoundedDashes(qtPen(), targetPath));
     endDraw();
 }
 

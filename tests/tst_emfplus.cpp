@@ -303,6 +303,14 @@ void TestEmfPlus::addShapeRows()
         p.record(DrawLines, 5, words({2}) + floats({0, 50, 100, 50}));
     });
     QTest::newRow("pen: dash") << dashed << QRect(5, 47, 20, 6) << qRgb(255, 0, 0);
+    // Custom dashes of a fiftieth of the pen's width along nine million pixels: past
+    // the bound, drawn solid, rather than laid out dash by dash.
+    QTest::newRow("pen: dashes past the bound") << drawn([](EmfPlusComment &p) {
+        p.record(Object, PenObject << 8 | 5,
+                 words({Version, 0, 0x100, 0}) + floats({4}) + words({2}) + floats({0.02f, 0.02f}) +
+                     brush(0, words({Red})));
+        p.record(DrawLines, 5, words({2}) + floats({-4.5e6f, 50, 4.5e6f, 50}));
+    }) << QRect(10, 49, 80, 2) << qRgb(255, 0, 0);
     QTest::newRow("pen: gap") << dashed << QRect(32, 47, 6, 6) << qRgb(255, 255, 255);
     // A pen a hundred thousand units wide, drawn at a ten-thousandth.
     QTest::newRow("pen: wide in world units") << drawn([](EmfPlusComment &p) {

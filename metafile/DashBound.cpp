@@ -1,0 +1,19 @@
+#include "metafile/DashBound.h"
+
+#include <cmath>
+
+QPen withBoundedDashes(QPen pen, const QPainterPath &path)
+{
+    if (pen.style() == Qt::SolidLine || pen.style() == Qt::NoPen)
+        return pen;
+    // Qt counts a pattern in pen widths; a cosmetic or hairline pen is one
+    // unit wide.
+    double period = 0;
+    for (const qreal length : pen.dashPattern())
+        period += length;
+    period *= std::max(pen.widthF(), 1.0);
+    const double length = path.length();
+    if (!(period > 0) || !std::isfinite(length) || length / period > MaxDashesPerStroke)
+        pen.setStyle(Qt::SolidLine);
+    return pen;
+}
