@@ -415,8 +415,10 @@ std::optional<QList<QRgb>> readPalette(const PlusData &d, qsizetype &used)
 
 // [MS-EMFPLUS] 2.2.2.3 EmfPlusBitmapData: a palette for indexed formats,
 // then rows of Stride bytes from the top.
-QImage pixelBitmap(const PlusData &d, int width, int height, qsizetype stride, std::uint32_t format)
+QImage pixelBitmap(const PlusData &d, int width, int height, qsizetype stride, std::uint32_t format, qint64 allowance)
 {
+    if (qint64(width) * height * 4 > allowance)
+        return QImage();
     static const std::uint32_t known[] = {Indexed1, Indexed4, Indexed8, Gray16,  Rgb555, Rgb565, Argb1555,
                                           Rgb24,    Rgb32,    Argb32,   Pargb32, Rgb48,  Argb64, Pargb64};
     if (std::find(std::begin(known), std::end(known), format) == std::end(known) || width <= 0 || height <= 0 ||
@@ -458,23 +460,56 @@ QImage pixelBitmap(const PlusData &d, int width, int height, qsizetype stride, s
     return image;
 }
 
-// PNG, JPEG, GIF, TIFF or BMP data through Qt's readers, refused when the
-// picture it announces is too large.
-QImage decodeCompressed(const QByteArray &bytes)
+// The formats [MS-EMFPLUS] 2.2.2.2 allows compressed bitmaps (BMP, JPEG
+// and EXIF, GIF, PNG, TIFF), told by their first bytes. Anything else, SVG
+// among them, which Qt would read by its content too, is no image here.
+const char *compressedFormat(const QByteArray &bytes)
 {
+    if (bytes.startsWith("\x89PNG"))
+        return "png";
+    if (bytes.startsWith("\xFF\xD8\xFF"))
+        return "jpeg";
+    if (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a"))
+        return "gif";
+    if (bytes.startsWith("BM"))
+        return "bmp";
+    if (bytes.startsWith("II*\0") || bytes.startsWith("MM\0*"))
+        return "tiff";
+    return nullptr;
+}
+
+// The start-of-scan markers of a JPEG stream. Inside the coded data a
+// 0xFF byte is followed by 0x00 or a restart marker, never by 0xDA.
+int jpegScans(const QByteArray &bytes)
+{
+    int scans = 0;
+    for (qsizetype at = bytes.indexOf("\xFF\xDA"); at >= 0; at = bytes.indexOf("\xFF\xDA", at + 2))
+        ++scans;
+    return scans;
+}
+
+// Compressed data through Qt's reader of its format, refused when the
+// picture it announces does not fit Allowance bytes decoded.
+QImage decodeCompressed(const QByteArray &bytes, qint64 allowance)
+{
+    const char *format = compressedFormat(bytes);
+    if (!format || (qstrcmp(format, "jpeg") == 0 && jpegScans(bytes) > PlusObjects::MaxJpegScans))
+        return QImage();
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+    QImageReader reader(&buffer, format);
+    reader.setDecideFormatFromContent(false);
     const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() > Dib::MaxPixels)
+    if (!size.isValid() || qint64(size.width()) * size.height() > Dib::MaxPixels ||
+        qint64(size.width()) * size.height() * 4 > allowance)
         return QImage();
     return reader.read();
 }
 
 // A picture is played once for every tile it is shown in: its compressed
 // bitmaps are decoded once, and kept while they fit a memory budget.
-QImage compressedBitmap(const QByteArray &bytes)
+QImage compressedBitmap(const QByteArray &bytes, qint64 allowance)
 {
     constexpr qint64 BudgetKiB = 64 * 1024;
     static QMutex mutex;
@@ -483,9 +518,9 @@ QImage compressedBitmap(const QByteArray &bytes)
     {
         const QMutexLocker lock(&mutex);
         if (const QImage *image = decoded.object(key))
-            return *image;
+            return image->sizeInBytes() <= allowance ? *image : QImage();
     }
-    const QImage image = decodeCompressed(bytes);
+    const QImage image = decodeCompressed(bytes, allowance);
     const QMutexLocker lock(&mutex);
     decoded.insert(key, new QImage(image), qMax<qint64>(1, image.sizeInBytes() / 1024));
     return image;
@@ -511,16 +546,16 @@ void dropPlaceablePadding(QByteArray &wmf)
 // [MS-EMFPLUS] 2.2.1.4 EmfPlusImage: version, type, then an EmfPlusBitmap
 // (2.2.2.2: width, height, stride, pixel format, type, data) or an
 // EmfPlusMetafile (2.2.2.27: type, size, the metafile).
-std::optional<PlusObject> PlusObjects::readImage(const PlusData &d)
+std::optional<PlusObject> PlusObjects::readImage(const PlusData &d, qint64 allowance)
 {
     PlusObject o = made(PlusObject::Kind::Image);
     if (d.u32(4) == ImageBitmap) {
         const PlusData bitmap = d.from(8);
         const PlusData data = bitmap.from(20);
         if (bitmap.u32(16) == BitmapPixels)
-            o.image = pixelBitmap(data, bitmap.i32(0), bitmap.i32(4), bitmap.i32(8), bitmap.u32(12));
+            o.image = pixelBitmap(data, bitmap.i32(0), bitmap.i32(4), bitmap.i32(8), bitmap.u32(12), allowance);
         else if (bitmap.u32(16) == BitmapCompressed)
-            o.image = compressedBitmap(data.bytes(0, data.size));
+            o.image = compressedBitmap(data.bytes(0, data.size), allowance);
         if (o.image.isNull())
             return std::nullopt;
     } else if (d.u32(4) == ImageMetafile) {
@@ -693,12 +728,12 @@ std::optional<QBrush> pathGradient(const PlusData &d)
 
 // [MS-EMFPLUS] 2.2.2.45 EmfPlusTextureBrushData: flags, wrap mode, an
 // optional transform, then the image. Metafile textures are not drawn.
-std::optional<QBrush> textureBrush(const PlusData &d)
+std::optional<QBrush> textureBrush(const PlusData &d, qint64 allowance)
 {
     const std::uint32_t flags = d.u32(0);
     qsizetype at = 8;
     const QTransform transform = brushTransform(d, flags, at);
-    const std::optional<PlusObject> image = PlusObjects::readImage(d.from(at));
+    const std::optional<PlusObject> image = PlusObjects::readImage(d.from(at), allowance);
     if (!image || image->image.isNull())
         return std::nullopt;
     QBrush brush(image->image);
@@ -709,7 +744,7 @@ std::optional<QBrush> textureBrush(const PlusData &d)
 } // namespace
 
 // [MS-EMFPLUS] 2.2.1.1 EmfPlusBrush: version, type, then the type's data.
-std::optional<PlusObject> PlusObjects::readBrush(const PlusData &d)
+std::optional<PlusObject> PlusObjects::readBrush(const PlusData &d, qint64 allowance)
 {
     const PlusData data = d.from(8);
     std::optional<QBrush> brush;
@@ -721,7 +756,7 @@ std::optional<PlusObject> PlusObjects::readBrush(const PlusData &d)
         brush = hatchBrush(data);
         break;
     case TextureBrush:
-        brush = textureBrush(data);
+        brush = textureBrush(data, allowance);
         break;
     case PathGradientBrush:
         brush = pathGradient(data);
@@ -920,11 +955,16 @@ std::optional<PlusObject> readStringFormat(const PlusData &d)
 
 } // namespace
 
-std::optional<PlusObject> PlusObjects::read(int objectType, const PlusData &d, double dpi)
+qint64 PlusObjects::imageBytes(const PlusObject &object)
+{
+    return object.image.sizeInBytes() + object.brush.textureImage().sizeInBytes();
+}
+
+std::optional<PlusObject> PlusObjects::read(int objectType, const PlusData &d, double dpi, qint64 allowance)
 {
     switch (objectType) {
     case BrushObject:
-        return readBrush(d);
+        return readBrush(d, allowance);
     case PenObject:
         return readPen(d, dpi);
     case PathObject: {
@@ -938,7 +978,7 @@ std::optional<PlusObject> PlusObjects::read(int objectType, const PlusData &d, d
     case RegionObject:
         return readRegion(d);
     case ImageObject:
-        return readImage(d);
+        return readImage(d, allowance);
     case FontObject:
         return readFont(d, dpi);
     case StringFormatObject:

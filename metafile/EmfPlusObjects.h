@@ -91,10 +91,21 @@ inline QPainterPath rectPath(const QRectF &rect)
     return path;
 }
 
+// Decoded images one picture's object table may hold at once. The corpus's
+// largest is a photo of 3.9 MiB decoded; the table holds 64 objects.
+constexpr qint64 MaxImageBytes = qint64(256) << 20;
+// Scans of a progressive JPEG: its decoder goes over the whole picture for
+// each. Writers make about ten.
+constexpr int MaxJpegScans = 100;
+// The memory a decoded image takes.
+qint64 imageBytes(const PlusObject &object);
+
 // [MS-EMFPLUS] 2.1.1.22 ObjectType, from bits 8 to 14 of the record flags.
-std::optional<PlusObject> read(int objectType, const PlusData &data, double dpi);
-std::optional<PlusObject> readBrush(const PlusData &data);
-std::optional<PlusObject> readImage(const PlusData &data);
+// An image, or a texture brush's, is read only while it fits Allowance
+// bytes decoded.
+std::optional<PlusObject> read(int objectType, const PlusData &data, double dpi, qint64 allowance = MaxImageBytes);
+std::optional<PlusObject> readBrush(const PlusData &data, qint64 allowance = MaxImageBytes);
+std::optional<PlusObject> readImage(const PlusData &data, qint64 allowance = MaxImageBytes);
 std::optional<QPainterPath> readPath(const PlusData &data);
 // The points of a path or record, in the form the flags of either give:
 // 16-bit integers, relative points, or floats. Nothing when they do not fit

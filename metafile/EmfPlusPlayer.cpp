@@ -105,6 +105,9 @@ constexpr std::size_t MaxSaves = 1024;
 // Metafile images inside metafile images: how deep, and how many bytes of
 // them one picture may play in all.
 constexpr int MaxNesting = 4;
+// Plays of metafile images in all: each costs a playback of its own. The
+// corpus's pictures play at most a handful.
+constexpr int MaxNestedPlays = 256;
 constexpr qint64 NestedBytesBudget = qint64(256) * 1024 * 1024;
 
 bool drawable(const QPainterPath &path)
@@ -329,7 +332,14 @@ void EmfPlusPlayer::object(const Record &r)
     const ByteReader reader(*whole);
     const RecordView view(reader, 0, whole->size());
     const PlusData data{view, 0, whole->size(), 0};
-    m_objects[id] = PlusObjects::read((r.flags & ObjectTypeMask) >> 8, data, m_dpi).value_or(PlusObject());
+    // The images the table holds stay within one budget: what an object
+    // replaces is freed, the others count.
+    m_objects[id] = PlusObject();
+    qint64 held = 0;
+    for (const PlusObject &other : m_objects)
+        held += PlusObjects::imageBytes(other);
+    m_objects[id] = PlusObjects::read((r.flags & ObjectTypeMask) >> 8, data, m_dpi, PlusObjects::MaxImageBytes - held)
+                        .value_or(PlusObject());
 }
 
 // ---------------------------------------------------------------------------
@@ -660,9 +670,10 @@ void EmfPlusPlayer::paintImage(const PlusObject &image, const QRectF &source, co
 {
     const QRectF whole = image.image.isNull() ? QRectF() : QRectF(image.image.rect());
     std::optional<Metafile> metafile;
-    if (image.image.isNull() && m_budget.nesting < MaxNesting &&
+    if (image.image.isNull() && m_budget.nesting < MaxNesting && m_budget.nestedPlays < MaxNestedPlays &&
         m_budget.nestedBytes + image.metafile.size() <= NestedBytesBudget) {
         m_budget.nestedBytes += image.metafile.size();
+        ++m_budget.nestedPlays;
         metafile = Metafile::fromBytes(image.metafile);
     }
     const QRectF from = metafile ? QRectF(QPointF(0, 0), QSizeF(metafile->naturalSize())) : source;

@@ -10,4 +10,6 @@ struct PlaybackBudget {
     int nesting = 0;
     // Bytes of nested metafiles played so far.
     qint64 nestedBytes = 0;
+    // Nested metafiles played so far.
+    int nestedPlays = 0;
 };

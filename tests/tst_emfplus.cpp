@@ -5,6 +5,8 @@
 #include "metafile/Metafile.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
@@ -154,6 +156,29 @@ QImage render(const QByteArray &bytes)
     return image;
 }
 
+// The process's peak memory so far, in MiB.
+qint64 peakMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() / 1024;
+    }
+    return 0;
+}
+
+// A picture that draws the EMF Inner Count times over its whole area.
+QByteArray drawnTimes(const QByteArray &inner, int count)
+{
+    return plusFile([&](EmfPlusComment &p) {
+        p.record(Object, ImageObject << 8 | 1, metafileImage(inner));
+        for (int i = 0; i < count; ++i)
+            drawWholeImage(p, 100, 100);
+    });
+}
+
 } // namespace
 
 class TestEmfPlus : public QObject
@@ -163,6 +188,8 @@ class TestEmfPlus : public QObject
 private slots:
     void recordsDrawWhatTheySay_data();
     void recordsDrawWhatTheySay();
+    void hostileFilesAreAnsweredQuickly_data();
+    void hostileFilesAreAnsweredQuickly();
 
 private:
     void addFileRows();
@@ -461,4 +488,60 @@ void TestEmfPlus::recordsDrawWhatTheySay()
 }
 
 QTEST_MAIN(TestEmfPlus)
+// Files made to strain the player: each is answered quickly, within a
+// bounded memory, and draws what it can.
+void TestEmfPlus::hostileFilesAreAnsweredQuickly_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<QRgb>("colour");
+
+    QTest::newRow("dashes of a fiftieth of a pixel along nine million") << plusFile([](EmfPlusComment &p) {
+        p.record(Object, PenObject << 8 | 5,
+                 words({Version, 0, 0x100, 0}) + floats({4}) + words({2}) + floats({0.02f, 0.02f}) +
+                     brush(0, words({Red})));
+        p.record(DrawLines, 5, words({2}) + floats({-4.5e6f, 50, 4.5e6f, 50}));
+    }) << QPoint(50, 50) << qRgb(255, 0, 0);
+    const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'>"
+                           "<rect width='100' height='100' fill='red'/></svg>";
+    QTest::newRow("an image whose bytes are SVG") << plusFile([&](EmfPlusComment &p) {
+        p.record(Object, ImageObject << 8 | 1, words({Version, 1, 0, 0, 0, 0, 1}) + svg);
+        drawWholeImage(p, 100, 100);
+    }) << QPoint(50, 50) << qRgb(255, 255, 255);
+    // 32 images of 64 MiB decoded each, in as many object slots.
+    QImage large(4096, 4096, QImage::Format_RGB32);
+    large.fill(Qt::blue);
+    const QByteArray largePng = pngImage(large);
+    QTest::newRow("32 large images in the object table") << plusFile([&](EmfPlusComment &p) {
+        for (quint16 slot = 1; slot <= 32; ++slot)
+            p.record(Object, quint16(ImageObject << 8 | slot), largePng);
+        drawWholeImage(p, 4096, 4096);
+    }) << QPoint(50, 50) << qRgb(0, 0, 255);
+    // A metafile image drawn 50 times at each of four levels.
+    QByteArray nested = plusFile([](EmfPlusComment &p) { fillAll(p, Red); });
+    for (int level = 0; level < 4; ++level)
+        nested = drawnTimes(nested, 50);
+    QTest::newRow("metafile images 50 times at four levels") << nested << QPoint(50, 50) << qRgb(255, 0, 0);
+}
+
+void TestEmfPlus::hostileFilesAreAnsweredQuickly()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QPoint, at);
+    QFETCH(QRgb, colour);
+#ifdef NDEBUG
+    constexpr qint64 LimitMs = 2000;
+#else
+    constexpr qint64 LimitMs = 20000; // unoptimized, perhaps under the sanitizers
+#endif
+    constexpr qint64 LimitMiB = 1024;
+    const qint64 peakBefore = peakMiB();
+    QElapsedTimer clock;
+    clock.start();
+    const QImage image = render(file);
+    QVERIFY2(clock.elapsed() < LimitMs, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+    QVERIFY2(peakMiB() - peakBefore < LimitMiB, qPrintable(QStringLiteral("%1 MiB more").arg(peakMiB() - peakBefore)));
+    QCOMPARE(image.pixel(at), colour);
+}
+
 #include "tst_emfplus.moc"
