@@ -1,10 +1,15 @@
 #pragma once
 // The threads that read and draw pictures away from the window's thread, as
-// many as the machine has cores, running whenever the window's thread does
-// not. Not Qt's global pool: Qt's own image
+// many as the machine has cores. Not Qt's global pool: Qt's own image
 // scaling and conversion on the window's thread wait for threads of that
 // one, and a long playback there would hold the window.
 
 class QThreadPool;
 
 QThreadPool *workerPool();
+
+// Called by work on the pool as it starts: the thread yields to the
+// window's thread, which shares the cores with it, but still gets its turn
+// when other programs keep the machine busy, as it would not at idle
+// priority.
+void yieldToTheWindow();

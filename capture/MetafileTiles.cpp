@@ -49,6 +49,7 @@ public:
 
     void run() override
     {
+        yieldToTheWindow();
         const bool wanted = stillWanted();
         Delivery tiles;
         if (wanted)

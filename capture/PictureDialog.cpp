@@ -124,6 +124,7 @@ void PictureDialog::showPreview(const QString &path)
     // Read and drawn on a worker, so that a slow picture never holds the
     // dialog; only the newest choice shows.
     workerPool()->start([reply = m_reply.handle(), self = this, path, request] {
+        yieldToTheWindow();
         const std::optional<QImage> preview = previewOf(path);
         reply.post([self, request, preview] {
             if (request != self->m_previewRequest)
