@@ -1,5 +1,6 @@
 #include "base/WorkerPool.h"
 
+#include <QCoreApplication>
 #include <QThread>
 #include <QThreadPool>
 
@@ -18,6 +19,12 @@ QThreadPool *workerPool()
     static const bool sized = [] {
         pool.setMaxThreadCount(QThread::idealThreadCount());
         pool.setObjectName(QStringLiteral("workers"));
+        // Work still waiting when the application ends is dropped, and what
+        // runs finishes while Qt is still there to draw with.
+        qAddPostRoutine([] {
+            pool.clear();
+            pool.waitForDone();
+        });
         return true;
     }();
     Q_UNUSED(sized);

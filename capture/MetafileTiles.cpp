@@ -107,8 +107,13 @@ MetafileTiles::MetafileTiles(qint64 budgetBytes, QObject *parent)
     : QObject(parent), m_reply(this), m_shared(std::make_shared<Shared>()), m_budget(budgetBytes)
 {}
 
-// Work in flight finds the reply closed; it is not waited for.
-MetafileTiles::~MetafileTiles() = default;
+// Work not started yet finds itself unwanted; work in flight finds the
+// reply closed. Neither is waited for.
+MetafileTiles::~MetafileTiles()
+{
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->generation = -1;
+}
 
 void MetafileTiles::setRenderer(Renderer render)
 {
