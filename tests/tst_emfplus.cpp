@@ -535,6 +535,13 @@ void TestEmfPlus::hostileFilesAreAnsweredQuickly()
     constexpr qint64 LimitMs = 20000; // unoptimized, perhaps under the sanitizers
 #endif
     constexpr qint64 LimitMiB = 1024;
+    // The files seed the EMF+ fuzz target: VANTRIX_WRITE_SEEDS=DIR keeps them.
+    if (const QString seeds = qEnvironmentVariable("VANTRIX_WRITE_SEEDS"); !seeds.isEmpty()) {
+        QFile seed(seeds + QStringLiteral("/hostile-") +
+                   QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')) +
+                   QStringLiteral(".emf"));
+        QVERIFY(seed.open(QIODevice::WriteOnly) && seed.write(file) == file.size());
+    }
     const qint64 peakBefore = peakMiB();
     QElapsedTimer clock;
     clock.start();
