@@ -188,6 +188,8 @@ bool ImagePicWidget::event(QEvent *event)
     // The pointer on the right or bottom half of the last device pixel of a
     // column or row at some scales reaches the control's parent: Qt rounds
     // where we take the pixel the screen shows there.
+    if (event->type() == QEvent::ParentAboutToChange && parentWidget())
+        parentWidget()->removeEventFilter(this);
     if (event->type() == QEvent::ParentChange && parentWidget()) {
         parentWidget()->installEventFilter(this);
         parentWidget()->setMouseTracking(true);

@@ -49,7 +49,6 @@ public:
     // Whether what was painted last shows the picture whole: metafile tiles
     // still being drawn show a stand-in until they arrive.
     bool viewComplete() const;
-    MetafileTiles &tiles() { return m_tiles; }
 
     // The control coordinate that window device pixel Pixel (its left or top
     // edge) falls in, for a control whose logical offset in its window is
