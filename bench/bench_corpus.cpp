@@ -9,9 +9,11 @@
 #include "BenchSupport.h"
 #include "capture/MetafileTiles.h"
 #include "capture/Picture.h"
+#include "metafile/Metafile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 
@@ -76,6 +78,22 @@ std::pair<double, double> paintAndScroll(const Picture &picture, int zoom, qreal
     return {first, scroll};
 }
 
+// The work one playback of the file at natural size counts against its
+// bounds.
+PlaybackBudget workOf(const QString &path)
+{
+    PlaybackBudget budget;
+    QFile file(path);
+    const std::optional<Metafile> metafile =
+        file.open(QIODevice::ReadOnly) ? Metafile::fromBytes(file.readAll()) : std::nullopt;
+    if (metafile) {
+        QImage target(QSize(1000, 1000), QImage::Format_RGB32);
+        QPainter painter(&target);
+        metafile->draw(painter, QRectF(QPointF(0, 0), QSizeF(metafile->naturalSize())), budget);
+    }
+    return budget;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -89,6 +107,7 @@ int main(int argc, char **argv)
     }
     std::map<QString, Series> series;
     qint64 cacheBytes = 0;
+    Series elements, boolean;
     for (const QFileInfo &file : metafiles.entryInfoList({QStringLiteral("*.emf"), QStringLiteral("*.wmf")})) {
         std::optional<Picture> picture;
         const double open = msOf([&] {
@@ -111,8 +130,11 @@ int main(int argc, char **argv)
             picture->drawScaled(painter, QRectF(QPointF(0, 0), QSizeF(picture->size())));
         });
         series["full draw, natural size"].add(full, name);
-        std::printf("%-40s %6dx%-6d open %7.2f  full %8.2f", qPrintable(name), picture->size().width(),
-                    picture->size().height(), open, full);
+        const PlaybackBudget work = workOf(file.filePath());
+        elements.add(double(work.drawWork), name);
+        boolean.add(double(work.booleanWork), name);
+        std::printf("%-40s %6dx%-6d open %7.2f  full %8.2f  work %8lld %8lld", qPrintable(name),
+                    picture->size().width(), picture->size().height(), open, full, work.drawWork, work.booleanWork);
         for (const int zoom : {1, 2}) {
             for (const qreal scale : {1.0, 2.0}) {
                 const auto [first, scroll] = paintAndScroll(*picture, zoom, scale, &cacheBytes);
@@ -130,5 +152,9 @@ int main(int argc, char **argv)
         Report(qPrintable(what + QStringLiteral(", worst (") + s.worstFile + QLatin1Char(')')), s.worst, "ms");
     }
     Report("tile cache, largest", double(cacheBytes) / (1 << 20), "MiB");
+    Report(qPrintable(QStringLiteral("path elements drawn, most (") + elements.worstFile + QLatin1Char(')')),
+           elements.worst, "elements");
+    Report(qPrintable(QStringLiteral("boolean work, most (") + boolean.worstFile + QLatin1Char(')')), boolean.worst,
+           "element products");
     return 0;
 }

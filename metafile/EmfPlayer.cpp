@@ -230,14 +230,14 @@ bool EmfPlayer::validate(const QByteArray &bytes)
 
 EmfPlayer::EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom, bool withEmfPlus,
                      PlaybackBudget &budget)
-    : m_bytes(bytes), m_b(bytes)
+    : m_bytes(bytes), m_b(bytes), m_budget(budget)
 {
     const EmfFrame h = readFrame(m_b);
-    m_canvas = std::make_unique<GdiCanvas>(painter, target, h.frameDevice, h.pixelsPerMm, zoom);
+    m_canvas = std::make_unique<GdiCanvas>(painter, target, h.frameDevice, h.pixelsPerMm, zoom, budget);
     m_objects = std::make_unique<GdiObjectTable>(h.handles);
     // EMF+ records are drawn in place of the GDI copy beside them.
     if (withEmfPlus)
-        m_plus = std::make_unique<EmfPlusPlayer>(painter, m_canvas->deviceToTarget(), m_canvas->target(), budget);
+        m_plus = std::make_unique<EmfPlusPlayer>(painter, m_canvas->deviceToTarget(), m_canvas->target(), zoom, budget);
 }
 
 EmfPlayer::~EmfPlayer() = default;
@@ -249,14 +249,12 @@ void EmfPlayer::play()
         // EMF+ record lets them through.
         if (m_plus && EmfRecord(type) == EmfRecord::Comment) {
             m_plus->playComment(r);
-            return true;
+        } else if (!m_plus || m_plus->gdiAllowed()) {
+            const Entry *entry = entryFor(type);
+            if (entry && entry->play)
+                (this->*entry->play)(r);
         }
-        if (m_plus && !m_plus->gdiAllowed())
-            return true;
-        const Entry *entry = entryFor(type);
-        if (entry && entry->play)
-            (this->*entry->play)(r);
-        return true;
+        return !m_budget.exhausted;
     });
 }
 
@@ -344,10 +342,13 @@ std::vector<QRectF> EmfPlayer::regionRects(const RecordView &r, qsizetype at, qs
 
 QPainterPath EmfPlayer::region(const RecordView &r, qsizetype at, qsizetype size) const
 {
+    // Filled by winding, the rectangles draw as their union; merging them
+    // into one outline costs the square of their number.
     QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
     for (const QRectF &rect : regionRects(r, at, size))
         path.addRect(rect);
-    return path.simplified();
+    return path;
 }
 
 // ---------------------------------------------------------------------------

@@ -148,6 +148,7 @@ private:
 
     const QByteArray &m_bytes;
     ByteReader m_b;
+    PlaybackBudget &m_budget;
     std::unique_ptr<GdiCanvas> m_canvas;
     std::unique_ptr<GdiObjectTable> m_objects;
     // For a file of EMF+ records only; none for one whose GDI records are

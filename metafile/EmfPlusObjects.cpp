@@ -281,7 +281,7 @@ RegionNode combined(std::uint32_t op, const RegionNode &left, const RegionNode &
 
 // [MS-EMFPLUS] 2.2.2.40 EmfPlusRegionNode: a type, then a rectangle, a
 // path with its length, or two child nodes one after the other.
-std::optional<RegionNode> regionNode(const PlusData &d, int depth, int &nodesLeft)
+std::optional<RegionNode> regionNode(const PlusData &d, int depth, int &nodesLeft, PlaybackBudget &budget)
 {
     if (depth > MaxRegionDepth || --nodesLeft < 0 || !d.has(0, 4))
         return std::nullopt;
@@ -300,10 +300,10 @@ std::optional<RegionNode> regionNode(const PlusData &d, int depth, int &nodesLef
         node.infinite = type == RegionInfinite;
         node.size = 4;
     } else if (type >= RegionAnd && type <= RegionComplement) {
-        const std::optional<RegionNode> left = regionNode(d.from(4), depth + 1, nodesLeft);
+        const std::optional<RegionNode> left = regionNode(d.from(4), depth + 1, nodesLeft, budget);
         const std::optional<RegionNode> right =
-            left ? regionNode(d.from(4 + left->size), depth + 1, nodesLeft) : std::nullopt;
-        if (!right)
+            left ? regionNode(d.from(4 + left->size), depth + 1, nodesLeft, budget) : std::nullopt;
+        if (!right || !budget.combines(left->shape, right->shape))
             return std::nullopt;
         node = combined(type, *left, *right);
         node.size = 4 + left->size + right->size;
@@ -314,10 +314,10 @@ std::optional<RegionNode> regionNode(const PlusData &d, int depth, int &nodesLef
 }
 
 // [MS-EMFPLUS] 2.2.1.8 EmfPlusRegion: version, node count, the root node.
-std::optional<PlusObject> readRegion(const PlusData &d)
+std::optional<PlusObject> readRegion(const PlusData &d, PlaybackBudget &budget)
 {
     int nodesLeft = MaxRegionNodes;
-    const std::optional<RegionNode> root = regionNode(d.from(8), 0, nodesLeft);
+    const std::optional<RegionNode> root = regionNode(d.from(8), 0, nodesLeft, budget);
     if (!root)
         return std::nullopt;
     PlusObject o = made(PlusObject::Kind::Region);
@@ -960,7 +960,8 @@ qint64 PlusObjects::imageBytes(const PlusObject &object)
     return object.image.sizeInBytes() + object.brush.textureImage().sizeInBytes();
 }
 
-std::optional<PlusObject> PlusObjects::read(int objectType, const PlusData &d, double dpi, qint64 allowance)
+std::optional<PlusObject> PlusObjects::read(int objectType, const PlusData &d, double dpi, PlaybackBudget &budget,
+                                            qint64 allowance)
 {
     switch (objectType) {
     case BrushObject:
@@ -976,7 +977,7 @@ std::optional<PlusObject> PlusObjects::read(int objectType, const PlusData &d, d
         return o;
     }
     case RegionObject:
-        return readRegion(d);
+        return readRegion(d, budget);
     case ImageObject:
         return readImage(d, allowance);
     case FontObject:

@@ -3,6 +3,7 @@
 // paths, regions, images, fonts and string formats, read from an
 // EmfPlusObject record's data with every count and size checked first.
 
+#include "metafile/PlaybackBudget.h"
 #include "metafile/RecordWalk.h"
 
 #include <QBrush>
@@ -103,7 +104,9 @@ qint64 imageBytes(const PlusObject &object);
 // [MS-EMFPLUS] 2.1.1.22 ObjectType, from bits 8 to 14 of the record flags.
 // An image, or a texture brush's, is read only while it fits Allowance
 // bytes decoded.
-std::optional<PlusObject> read(int objectType, const PlusData &data, double dpi, qint64 allowance = MaxImageBytes);
+// Budget: the playback's, charged with the boolean operations a region takes.
+std::optional<PlusObject> read(int objectType, const PlusData &data, double dpi, PlaybackBudget &budget,
+                               qint64 allowance = MaxImageBytes);
 std::optional<PlusObject> readBrush(const PlusData &data, qint64 allowance = MaxImageBytes);
 std::optional<PlusObject> readImage(const PlusData &data, qint64 allowance = MaxImageBytes);
 std::optional<QPainterPath> readPath(const PlusData &data);

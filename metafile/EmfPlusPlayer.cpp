@@ -248,9 +248,9 @@ bool EmfPlusPlayer::isSound(const ByteReader &bytes)
 // ---------------------------------------------------------------------------
 // Playing.
 
-EmfPlusPlayer::EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target,
+EmfPlusPlayer::EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target, double zoom,
                              PlaybackBudget &budget)
-    : m_painter(painter), m_budget(budget), m_deviceToTarget(deviceToTarget), m_target(target)
+    : m_painter(painter), m_budget(budget), m_deviceToTarget(deviceToTarget), m_target(target), m_zoom(zoom)
 {}
 
 EmfPlusPlayer::~EmfPlusPlayer() = default;
@@ -258,7 +258,8 @@ EmfPlusPlayer::~EmfPlusPlayer() = default;
 void EmfPlusPlayer::playComment(const RecordView &comment)
 {
     forEachRecord(comment, [&](std::uint16_t type, std::uint16_t flags, qsizetype at, qsizetype size) {
-        playRecord(Record{comment, at, size, flags}, type);
+        if (!m_budget.exhausted)
+            playRecord(Record{comment, at, size, flags}, type);
     });
 }
 
@@ -287,6 +288,7 @@ void EmfPlusPlayer::header(const Record &r)
 // record are drawn, smoothed as the GDI player draws them.
 void EmfPlusPlayer::getDc(const Record &)
 {
+    clipIfChanged();
     m_gdiAllowed = true;
     m_painter.setRenderHint(QPainter::Antialiasing, true);
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
@@ -333,13 +335,16 @@ void EmfPlusPlayer::object(const Record &r)
     const RecordView view(reader, 0, whole->size());
     const PlusData data{view, 0, whole->size(), 0};
     // The images the table holds stay within one budget: what an object
-    // replaces is freed, the others count.
+    // replaces is freed, the others count. So do the images a playback
+    // decodes, however often a nested metafile decodes its own.
     m_objects[id] = PlusObject();
     qint64 held = 0;
     for (const PlusObject &other : m_objects)
         held += PlusObjects::imageBytes(other);
-    m_objects[id] = PlusObjects::read((r.flags & ObjectTypeMask) >> 8, data, m_dpi, PlusObjects::MaxImageBytes - held)
-                        .value_or(PlusObject());
+    const qint64 allowance = std::min(PlusObjects::MaxImageBytes - held, MaxDecodedBytes - m_budget.decodedBytes);
+    m_objects[id] =
+        PlusObjects::read((r.flags & ObjectTypeMask) >> 8, data, m_dpi, m_budget, allowance).value_or(PlusObject());
+    m_budget.decodedBytes += PlusObjects::imageBytes(m_objects[id]);
 }
 
 // ---------------------------------------------------------------------------
@@ -389,6 +394,7 @@ QPainterPath EmfPlusPlayer::curve(const QPolygonF &pts, double tension, bool clo
 
 void EmfPlusPlayer::applyRenderHints()
 {
+    clipIfChanged();
     m_painter.setRenderHint(QPainter::Antialiasing, m_state.smooth);
     m_painter.setRenderHint(QPainter::TextAntialiasing, m_state.smoothText);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, m_state.smoothImages);
@@ -400,7 +406,7 @@ void EmfPlusPlayer::fill(const QPainterPath &path, const QBrush &brush)
         return;
     const QTransform t = toTarget();
     const QPainterPath target = t.map(path);
-    if (!drawable(target))
+    if (!m_budget.draws(target, m_zoom) || !drawable(target))
         return;
     QBrush mapped = brush;
     mapped.setTransform(brush.transform() * t);
@@ -466,7 +472,7 @@ void EmfPlusPlayer::stroke(const QPainterPath &original, std::uint32_t penId)
     const double onePixel = std::sqrt(std::abs(m_deviceToTarget.determinant()));
     const double width = pen->penWidth * scale;
     const QPainterPath target = t.map(path);
-    if (!std::isfinite(width) || width > MaxPenWidth || !drawable(target))
+    if (!std::isfinite(width) || width > MaxPenWidth || !m_budget.draws(target, m_zoom, 2, width) || !drawable(target))
         return;
     QBrush brush = qtPen.brush();
     brush.setTransform(brush.transform() * t);
@@ -478,6 +484,7 @@ void EmfPlusPlayer::stroke(const QPainterPath &original, std::uint32_t penId)
 // [MS-EMFPLUS] 2.3.4.1 EmfPlusClear: a colour over everything inside the clip.
 void EmfPlusPlayer::clear(const Record &r)
 {
+    clipIfChanged();
     m_painter.fillRect(m_target, argb(r.u32(0)));
 }
 
@@ -711,6 +718,8 @@ void EmfPlusPlayer::paintImage(const PlusObject &image, const QRectF &source, co
 void EmfPlusPlayer::paintText(const PlusObject &font, const QBrush &brush, const QRectF &layout, const QString &text,
                               int alignment)
 {
+    if (!m_budget.draws(text.size() * CharacterWork))
+        return;
     // Glyphs as large as no text is, along either axis, are not drawn.
     const QTransform t = toTarget();
     const double xScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(1, 0))).length();
@@ -982,6 +991,8 @@ void EmfPlusPlayer::combineClip(int mode, const std::optional<QPainterPath> &sha
     }
     const QPainterPath now = bounded(m_state.clip.value_or(everywhere));
     const QPainterPath with = mapped.value_or(everywhere);
+    if (mode != Replace && !m_budget.combines(now, with))
+        return;
     switch (mode) {
     case Replace:
         m_state.clip = mapped;
@@ -1007,12 +1018,27 @@ void EmfPlusPlayer::combineClip(int mode, const std::optional<QPainterPath> &sha
     applyClip();
 }
 
+// Offsets and restores come by the thousand between two drawings: the
+// painter's clip follows only when something is drawn.
 void EmfPlusPlayer::applyClip()
 {
-    if (m_state.clip)
-        m_painter.setClipPath(m_state.clip->intersected(rectPath(m_target)), Qt::ReplaceClip);
+    m_clipChanged = true;
+}
+
+void EmfPlusPlayer::clipIfChanged()
+{
+    if (!m_clipChanged)
+        return;
+    m_clipChanged = false;
+    m_painter.setClipRect(m_target, Qt::ReplaceClip);
+    if (!m_state.clip)
+        return;
+    // The painter intersects by its spans; a boolean operation on the path
+    // would cost as much as the path crosses itself.
+    if (m_budget.draws(*m_state.clip, m_zoom))
+        m_painter.setClipPath(*m_state.clip, Qt::IntersectClip);
     else
-        m_painter.setClipRect(m_target, Qt::ReplaceClip);
+        m_painter.setClipRect(QRectF(), Qt::ReplaceClip); // the playback ends here
 }
 
 // [MS-EMFPLUS] 2.3.1.1 EmfPlusResetClip.

@@ -42,7 +42,9 @@ public:
 
     // DeviceToTarget maps the reference device's pixels onto the painter,
     // whose drawing stays inside Target.
-    EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target, PlaybackBudget &budget);
+    // Zoom: target units per natural-size pixel.
+    EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target, double zoom,
+                  PlaybackBudget &budget);
     ~EmfPlusPlayer();
 
     // Plays the EMF+ records of one EMR_COMMENT.
@@ -135,7 +137,9 @@ private:
     void popState(std::uint32_t index);
     // Combines the clip with Shape, in world units; no shape is everywhere.
     void combineClip(int mode, const std::optional<QPainterPath> &shape);
+    // Marks the clip changed; the painter takes it before the next drawing.
     void applyClip();
+    void clipIfChanged();
 
     // What saving and containers keep: the transforms, the clip and the
     // render settings.
@@ -157,12 +161,14 @@ private:
     PlaybackBudget &m_budget;
     QTransform m_deviceToTarget;
     QRectF m_target;
+    double m_zoom;
     double m_dpi = 96;
     State m_state;
     std::vector<std::pair<std::uint32_t, State>> m_saved;
     std::array<PlusObject, 64> m_objects{};
     PlusObjectAssembler m_assembler;
     bool m_gdiAllowed = false;
+    bool m_clipChanged = false;
 };
 
 template <typename Visit> bool EmfPlusPlayer::forEachRecord(const RecordView &comment, Visit &&visit)

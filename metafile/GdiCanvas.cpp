@@ -39,9 +39,9 @@ QPainterPath rectPath(const QRectF &r)
 } // namespace
 
 GdiCanvas::GdiCanvas(QPainter &painter, const QRectF &target, const QRectF &deviceFrame, double devicePixelsPerMm,
-                     double zoom)
-    : m_painter(painter), m_target(target), m_pixelsPerMm(devicePixelsPerMm > 0 ? devicePixelsPerMm : 96 / 25.4),
-      m_zoom(zoom > 0 ? zoom : 1)
+                     double zoom, PlaybackBudget &budget)
+    : m_painter(painter), m_budget(budget), m_target(target),
+      m_pixelsPerMm(devicePixelsPerMm > 0 ? devicePixelsPerMm : 96 / 25.4), m_zoom(zoom > 0 ? zoom : 1)
 {
     const double sx = deviceFrame.width() != 0 ? target.width() / deviceFrame.width() : 1;
     const double sy = deviceFrame.height() != 0 ? target.height() / deviceFrame.height() : 1;
@@ -448,7 +448,9 @@ void GdiCanvas::endDraw()
 
 void GdiCanvas::draw(const QPainterPath &targetPath, bool fill, bool stroke)
 {
-    if (!beginDraw())
+    const bool fills = fill && !m_s.brush.isNull(), strokes = stroke && !m_s.pen.isNull();
+    if ((fills && !m_budget.draws(targetPath, m_zoom)) ||
+        (strokes && !m_budget.draws(targetPath, m_zoom, 2, qtPen().widthF())) || !beginDraw())
         return;
     if (fill && !m_s.brush.isNull()) {
         if (m_s.brush.style == BrushStyle::Hatched && m_s.bkMode == BkModeOpaque)
@@ -738,6 +740,8 @@ QPointF GdiCanvas::alignmentOffset(const QFontMetricsF &metrics, double width) c
 void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vector<double> &dx, std::uint32_t options,
                         std::optional<QRectF> rect)
 {
+    if (!m_budget.draws(text.size() * CharacterWork))
+        return;
     const QTransform t = toTarget();
     const bool updateCp = m_s.textAlign & TextAlign::UpdateCp;
     const QPointF origin = t.map(updateCp ? m_s.position : reference);
@@ -901,6 +905,18 @@ template <typename Shape> Shape combined(const Shape &current, const Shape &shap
     }
 }
 
+// The union of many rectangles, joined in pairs: adding them one by one
+// costs the square of their number.
+QRegion unionOf(const std::vector<QRect> &rects)
+{
+    std::vector<QRegion> regions(rects.begin(), rects.end());
+    for (std::size_t step = 1; step < regions.size(); step *= 2) {
+        for (std::size_t i = 0; i + step < regions.size(); i += 2 * step)
+            regions[i] = regions[i].united(regions[i + step]);
+    }
+    return regions.empty() ? QRegion() : regions.front();
+}
+
 bool knownMode(int mode)
 {
     return mode >= RegionMode::And && mode <= RegionMode::Copy;
@@ -917,6 +933,8 @@ void GdiCanvas::combineClip(const QPainterPath &path, int mode)
         current.addRegion(*m_s.clipPixels);
     else
         current = m_s.clip.value_or(rectPath(m_target));
+    if (mode != RegionMode::Copy && !m_budget.combines(current, path))
+        return;
     m_s.clip = combined(current, path, mode);
     m_s.clipPixels.reset();
     applyClip();
@@ -932,7 +950,10 @@ void GdiCanvas::combineClip(const QRegion &pixels, int mode)
         combineClip(shape, mode);
         return;
     }
-    m_s.clipPixels = combined(m_s.clipPixels.value_or(QRegion(pixelRect(m_target))), pixels, mode);
+    const QRegion current = m_s.clipPixels.value_or(QRegion(pixelRect(m_target)));
+    if (!m_budget.combinesRegions(current.rectCount(), pixels.rectCount()))
+        return;
+    m_s.clipPixels = combined(current, pixels, mode);
     applyClip();
 }
 
@@ -955,10 +976,14 @@ void GdiCanvas::resetClip()
 
 void GdiCanvas::applyClip()
 {
-    if (m_s.clipPixels)
+    const QPainterPath whole = rectPath(m_target);
+    if (m_s.clipPixels ? !m_budget.draws(m_s.clipPixels->rectCount())
+                       : m_s.clip && !(m_budget.draws(*m_s.clip, m_zoom) && m_budget.combines(*m_s.clip, whole)))
+        m_painter.setClipRect(QRectF(), Qt::ReplaceClip); // the playback ends here
+    else if (m_s.clipPixels)
         m_painter.setClipRegion(m_s.clipPixels->intersected(pixelRect(m_target)), Qt::ReplaceClip);
     else if (m_s.clip)
-        m_painter.setClipPath(m_s.clip->intersected(rectPath(m_target)), Qt::ReplaceClip);
+        m_painter.setClipPath(m_s.clip->intersected(whole), Qt::ReplaceClip);
     else
         m_painter.setClipRect(m_target, Qt::ReplaceClip);
 }
@@ -979,10 +1004,12 @@ void GdiCanvas::selectClipRegion(const std::vector<QRectF> &deviceRects, int mod
         resetClip();
         return;
     }
-    QRegion region;
+    std::vector<QRect> pixels;
+    pixels.reserve(deviceRects.size());
     for (const QRectF &r : deviceRects)
-        region += pixelRect(m_deviceToTarget.mapRect(r));
-    combineClip(region, mode);
+        pixels.push_back(pixelRect(m_deviceToTarget.mapRect(r)));
+    if (m_budget.draws(qsizetype(pixels.size())))
+        combineClip(unionOf(pixels), mode);
 }
 
 // ---------------------------------------------------------------------------
@@ -1025,6 +1052,8 @@ void GdiCanvas::drawImage(const QRectF &dest, const QImage &image, const QRectF 
 void GdiCanvas::patBlt(const QRectF &dest, std::uint32_t rop)
 {
     const QPainterPath area = mapped(rectPath(dest));
+    if (!m_budget.draws(area, m_zoom))
+        return;
     switch (rop) {
     case RasterOp::Blackness:
         m_painter.fillPath(area, Qt::black);
@@ -1126,6 +1155,8 @@ void GdiCanvas::frameRegion(const QPainterPath &logical, const GdiBrush &brush, 
     const QTransform t = toTarget();
     const QPointF size = t.map(QPointF(logicalFrame.width(), logicalFrame.height())) - t.map(QPointF(0, 0));
     const QPainterPath outer = mapped(logical);
+    if (!m_budget.combines(outer, outer))
+        return;
     QPainterPath inner = outer;
     for (const QPointF shift :
          {QPointF(size.x(), 0), QPointF(-size.x(), 0), QPointF(0, size.y()), QPointF(0, -size.y())})
@@ -1138,9 +1169,12 @@ void GdiCanvas::frameRegion(const QPainterPath &logical, const GdiBrush &brush, 
 
 void GdiCanvas::invertRegion(const QPainterPath &logical)
 {
+    const QPainterPath area = mapped(logical);
+    if (!m_budget.draws(area, m_zoom))
+        return;
     m_painter.save();
     m_painter.setCompositionMode(QPainter::RasterOp_NotDestination);
-    m_painter.fillPath(mapped(logical), Qt::black);
+    m_painter.fillPath(area, Qt::black);
     m_painter.restore();
 }
 
@@ -1160,6 +1194,8 @@ void GdiCanvas::gradientRect(const QRectF &logical, QColor from, QColor to, bool
     const QTransform t = toTarget();
     QBrush brush(gradient);
     brush.setTransform(t);
+    if (!m_budget.draws(mapped(rectPath(r)), m_zoom))
+        return;
     m_painter.fillPath(mapped(rectPath(r)), brush);
 }
 
@@ -1172,7 +1208,9 @@ void GdiCanvas::gradientTriangle(const QPolygonF &logical, const QColor (&colors
     QPainterPath path;
     path.addPolygon(logical);
     path.closeSubpath();
-    m_painter.fillPath(mapped(path), QColor(red, green, blue));
+    const QPainterPath area = mapped(path);
+    if (m_budget.draws(area, m_zoom))
+        m_painter.fillPath(area, QColor(red, green, blue));
 }
 
 void GdiCanvas::drawImageOnto(const QPolygonF &corners, const QImage &image, const QRectF &source)

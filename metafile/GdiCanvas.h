@@ -5,6 +5,7 @@
 // mapping (window and viewport), then the reference device onto the target.
 
 #include "metafile/GdiConstants.h"
+#include "metafile/PlaybackBudget.h"
 
 #include <QColor>
 #include <QImage>
@@ -109,8 +110,9 @@ public:
     // Target: where the picture goes on the painter. DeviceFrame: the
     // picture's frame in reference-device pixels, mapped onto Target.
     // Zoom: target pixels per natural-size pixel.
-    GdiCanvas(QPainter &painter, const QRectF &target, const QRectF &deviceFrame, double devicePixelsPerMm,
-              double zoom);
+    // Budget: the playback's, charged with the shapes drawn and combined.
+    GdiCanvas(QPainter &painter, const QRectF &target, const QRectF &deviceFrame, double devicePixelsPerMm, double zoom,
+              PlaybackBudget &budget);
     ~GdiCanvas();
 
     // Mapping.
@@ -267,6 +269,7 @@ private:
     QPainterPath arcPath(const QRectF &box, QPointF start, QPointF end, int closeKind, bool connect) const;
 
     QPainter &m_painter;
+    PlaybackBudget &m_budget;
     QRectF m_target;
     QTransform m_deviceToTarget;
     QPointF m_strokeShift;

@@ -4,9 +4,12 @@
 #include "metafile/EmfPlusPlayer.h"
 #include "metafile/WmfPlayer.h"
 
+#include <QLoggingCategory>
 #include <QPainter>
 
 #include <cmath>
+
+Q_LOGGING_CATEGORY(metafileLog, "vantrix.metafile")
 
 namespace {
 
@@ -130,6 +133,11 @@ void Metafile::draw(QPainter &painter, const QRectF &target) const
 {
     PlaybackBudget budget;
     draw(painter, target, budget);
+    if (budget.exhausted && !m_toldOfBound->exchange(true))
+        qCWarning(metafileLog,
+                  "A metafile of %dx%d pixels was drawn in part: drawing it whole needs more work than "
+                  "a picture may take (%lld of %lld units drawn, %lld of %lld spent on clips)",
+                  m_size.width(), m_size.height(), budget.drawWork, MaxDrawWork, budget.booleanWork, MaxBooleanWork);
 }
 
 void Metafile::draw(QPainter &painter, const QRectF &target, PlaybackBudget &budget) const
@@ -143,6 +151,6 @@ void Metafile::draw(QPainter &painter, const QRectF &target, PlaybackBudget &bud
     if (m_enhanced)
         EmfPlayer(m_bytes, painter, target, zoom, m_emfPlus, budget).play();
     else
-        WmfPlayer(m_bytes, m_firstRecord, m_frame, QSizeF(m_size), painter, target, zoom).play();
+        WmfPlayer(m_bytes, m_firstRecord, m_frame, QSizeF(m_size), painter, target, zoom, budget).play();
     painter.restore();
 }

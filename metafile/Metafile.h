@@ -12,6 +12,8 @@
 #include <QSize>
 #include <QString>
 
+#include <atomic>
+#include <memory>
 #include <optional>
 
 class QPainter;
@@ -31,7 +33,9 @@ public:
     // Size at 96 dots per inch.
     QSize naturalSize() const { return m_size; }
 
-    // Draws the picture scaled into Target.
+    // Draws the picture scaled into Target. A picture that needs more work
+    // than a playback may do is drawn up to where the work ran out, the
+    // same at every size, and the log says so once.
     void draw(QPainter &painter, const QRectF &target) const;
     // The same as part of a playback that has spent Budget already: a
     // metafile nested in another.
@@ -52,4 +56,7 @@ private:
     QRectF m_frame;
     // Offset of the first record.
     qsizetype m_firstRecord = 0;
+    // The log has been told that the picture needs more work than a
+    // playback may do; shared by the copies, which draw the same picture.
+    std::shared_ptr<std::atomic_bool> m_toldOfBound = std::make_shared<std::atomic_bool>(false);
 };

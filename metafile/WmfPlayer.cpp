@@ -199,13 +199,13 @@ std::optional<WmfPlayer::Survey> WmfPlayer::survey(const QByteArray &bytes, qsiz
 }
 
 WmfPlayer::WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRectF &frame, QSizeF naturalSize,
-                     QPainter &painter, const QRectF &target, double zoom)
-    : m_bytes(bytes), m_b(bytes), m_firstRecord(firstRecord)
+                     QPainter &painter, const QRectF &target, double zoom, PlaybackBudget &budget)
+    : m_bytes(bytes), m_b(bytes), m_budget(budget), m_firstRecord(firstRecord)
 {
     // The reference device is the picture at its natural size; the window
     // maps onto it, and the picture's own window records move it.
     const QRectF device(QPointF(0, 0), naturalSize);
-    m_canvas = std::make_unique<GdiCanvas>(painter, target, device, 96 / 25.4, zoom);
+    m_canvas = std::make_unique<GdiCanvas>(painter, target, device, 96 / 25.4, zoom, budget);
     m_canvas->setMapMode(MapMode::Anisotropic);
     m_canvas->setViewportOrg(device.topLeft());
     m_canvas->setViewportExt(device.size());
@@ -223,7 +223,7 @@ void WmfPlayer::play()
         const Entry *entry = entryFor(function);
         if (entry && entry->play)
             (this->*entry->play)(r);
-        return true;
+        return !m_budget.exhausted;
     });
 }
 
@@ -605,10 +605,13 @@ void WmfPlayer::createRegion(const RecordView &r)
         if (!r.has(at + 6, count * 2 + 2))
             break;
         for (qsizetype i = 0; i + 1 < count; i += 2)
-            object.region.addRect(QRectF(QPointF(r.i16(at + 6 + i * 2), top), QPointF(r.i16(at + 8 + i * 2), bottom)));
+            object.region.addRect(
+                QRectF(QPointF(r.i16(at + 6 + i * 2), top), QPointF(r.i16(at + 8 + i * 2), bottom)).normalized());
         at += 6 + count * 2 + 2;
     }
-    object.region = object.region.simplified();
+    // Filled by winding, the rectangles draw as their union; merging them
+    // into one outline costs the square of their number.
+    object.region.setFillRule(Qt::WindingFill);
     addObject(object);
 }
 

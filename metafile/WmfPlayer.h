@@ -4,6 +4,7 @@
 // table does not name are skipped.
 
 #include "base/ByteReader.h"
+#include "metafile/PlaybackBudget.h"
 #include "metafile/RecordHandling.h"
 #include "metafile/RecordWalk.h"
 
@@ -39,7 +40,7 @@ public:
 
     // Frame: the logical window that maps onto the natural size.
     WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRectF &frame, QSizeF naturalSize,
-              QPainter &painter, const QRectF &target, double zoom);
+              QPainter &painter, const QRectF &target, double zoom, PlaybackBudget &budget);
     ~WmfPlayer();
     void play();
 
@@ -124,6 +125,7 @@ private:
 
     const QByteArray &m_bytes;
     ByteReader m_b;
+    PlaybackBudget &m_budget;
     qsizetype m_firstRecord;
     std::unique_ptr<GdiCanvas> m_canvas;
     std::unique_ptr<GdiObjectTable> m_objects;

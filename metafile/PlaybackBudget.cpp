@@ -1,0 +1,100 @@
+#include "metafile/PlaybackBudget.h"
+
+#include <QLineF>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// The most rows one edge is counted for: the view draws a picture in
+// strips of tiles 256 pixels high, and the rasterizer skips the rows a
+// strip leaves out.
+constexpr double MaxRowsPerEdge = 256;
+
+// The rows, at natural size, that the edges of Path cross, the closing edge
+// of each subpath counted; a curve by its control points, which bound it.
+double rowsCrossed(const QPainterPath &path, double scale)
+{
+    double rows = 0;
+    double start = 0, last = 0;
+    auto edge = [&](double from, double to) { rows += std::min(std::abs(to - from) * scale, MaxRowsPerEdge); };
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo()) {
+            edge(last, start);
+            start = e.y;
+        } else {
+            edge(last, e.y);
+        }
+        last = e.y;
+    }
+    edge(last, start);
+    return rows;
+}
+
+void addEdges(const QPainterPath &path, std::vector<QLineF> &edges)
+{
+    QPointF start, last;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPointF point = path.elementAt(i);
+        if (path.elementAt(i).isMoveTo()) {
+            if (i > 0)
+                edges.emplace_back(last, start);
+            start = point;
+        } else {
+            edges.emplace_back(last, point);
+        }
+        last = point;
+    }
+    if (path.elementCount() > 0)
+        edges.emplace_back(last, start);
+}
+
+// Which side of the line through A and B the point P lies on.
+int sideOf(QPointF a, QPointF b, QPointF p)
+{
+    const double cross = (b.x() - a.x()) * (p.y() - a.y()) - (b.y() - a.y()) * (p.x() - a.x());
+    return (cross > 0) - (cross < 0);
+}
+
+bool cross(const QLineF &e, const QLineF &f)
+{
+    if (std::max(e.x1(), e.x2()) < std::min(f.x1(), f.x2()) || std::max(f.x1(), f.x2()) < std::min(e.x1(), e.x2()) ||
+        std::max(e.y1(), e.y2()) < std::min(f.y1(), f.y2()) || std::max(f.y1(), f.y2()) < std::min(e.y1(), e.y2()))
+        return false;
+    return sideOf(e.p1(), e.p2(), f.p1()) * sideOf(e.p1(), e.p2(), f.p2()) < 0 &&
+           sideOf(f.p1(), f.p2(), e.p1()) * sideOf(f.p1(), f.p2(), e.p2()) < 0;
+}
+
+} // namespace
+
+bool PlaybackBudget::combines(const QPainterPath &a, const QPainterPath &b)
+{
+    std::vector<QLineF> edges;
+    addEdges(a, edges);
+    addEdges(b, edges);
+    const qint64 n = qint64(edges.size());
+    if (!spend(booleanWork, n * (n - 1) / 2, MaxBooleanWork))
+        return false;
+    // Every edge against every other: the clipper meets crossings within
+    // one shape as well as between the two.
+    qint64 crossings = 0;
+    for (qint64 i = 0; i < n; ++i) {
+        for (qint64 j = i + 1; j < n; ++j)
+            crossings += cross(edges[i], edges[j]);
+    }
+    const double squared = double(crossings) * double(crossings) * CrossingWeight;
+    return spend(booleanWork, squared < double(MaxBooleanWork) ? qint64(squared) : MaxBooleanWork + 1, MaxBooleanWork);
+}
+
+bool PlaybackBudget::draws(const QPainterPath &path, double pixelsPerUnit, int sides, double width)
+{
+    const double scale = pixelsPerUnit > 0 ? 1 / pixelsPerUnit : 1;
+    const double rows =
+        rowsCrossed(path, scale) * sides + path.elementCount() * std::min(width * scale, MaxRowsPerEdge);
+    // Rounded up to whole rows: a picture moved or zoomed counts the same
+    // but for rounding far below a row.
+    const double units = path.elementCount() + std::ceil(rows);
+    return draws(std::isfinite(units) && units < double(MaxDrawWork) ? qint64(units) : MaxDrawWork + 1);
+}
