@@ -24,11 +24,13 @@ public:
             put(body, v);
         record(type, body);
     }
+    // Records take whole 32-bit words: the body is padded.
     void record(quint32 type, const QByteArray &body)
     {
+        const QByteArray padding((4 - body.size() % 4) % 4, '\0');
         put(m_records, type);
-        put(m_records, quint32(8 + body.size()));
-        m_records += body;
+        put(m_records, quint32(8 + body.size() + padding.size()));
+        m_records += body + padding;
     }
     QByteArray bytes() const
     {

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -179,6 +180,54 @@ QByteArray drawnTimes(const QByteArray &inner, int count)
     });
 }
 
+// A path object of the points given, the first a start and the rest of
+// Kind (1 a line, 3 a Bézier point), closed when Closed.
+QByteArray pathOf(const std::vector<QPointF> &points, quint8 kind, bool closed)
+{
+    QByteArray b = words({Version, quint32(points.size()), 0});
+    for (const QPointF &point : points)
+        b += floats({float(point.x()), float(point.y())});
+    QByteArray types(qsizetype(points.size()), char(kind));
+    types[0] = 0;
+    if (closed)
+        types[types.size() - 1] = char(kind | 0x80);
+    return b + types + QByteArray((4 - types.size() % 4) % 4, '\0');
+}
+
+// A zigzag of Count points across the picture: its teeth run down when
+// Across, else to the right, so that two of them cross at every tooth.
+std::vector<QPointF> comb(int count, bool across)
+{
+    std::vector<QPointF> points;
+    for (int i = 0; i < count; ++i) {
+        const double along = 100.0 * i / count, side = (i % 2) * 100.0;
+        points.emplace_back(across ? QPointF(along, side) : QPointF(side, along));
+    }
+    return points;
+}
+
+// An EmfPlusRegion of Leaves rectangles joined by exclusive or, half of
+// them thin bars across and half thin bars down.
+QByteArray barGridRegion(int leaves)
+{
+    std::function<QByteArray(int, int)> node = [&](int first, int count) {
+        if (count == 1) {
+            const float at = 100.0f * float(first / 2) / float(leaves / 2);
+            return words({0x10000000u}) + (first % 2 ? floats({at, 0, 0.1f, 100}) : floats({0, at, 100, 0.1f}));
+        }
+        return words({3}) + node(first, count / 2) + node(first + count / 2, count - count / 2);
+    };
+    return words({Version, quint32(2 * leaves - 2)}) + node(0, leaves);
+}
+
+// A GDI region ([MS-EMF] 2.2.24) of the rectangles given.
+QByteArray gdiRegion(const std::vector<QRect> &rects)
+{
+    QByteArray b = words({32, 1, quint32(rects.size()), quint32(rects.size() * 16), 0, 0, 100, 100});
+    for (const QRect &r : rects)
+        b += words({quint32(r.left()), quint32(r.top()), quint32(r.right() + 1), quint32(r.bottom() + 1)});
+    return b;
+}
 } // namespace
 
 class TestEmfPlus : public QObject
@@ -198,6 +247,7 @@ private:
     void addImageRows();
     void addStateRows();
     void addClipRows();
+    void addHeavyRows();
 };
 
 void TestEmfPlus::recordsDrawWhatTheySay_data()
@@ -522,6 +572,97 @@ void TestEmfPlus::hostileFilesAreAnsweredQuickly_data()
     for (int level = 0; level < 4; ++level)
         nested = drawnTimes(nested, 50);
     QTest::newRow("metafile images 50 times at four levels") << nested << QPoint(50, 50) << qRgb(255, 0, 0);
+    // A metafile image holding a large PNG, drawn 256 times: decoded at
+    // every play.
+    const QByteArray holdsPng = plusFile([&](EmfPlusComment &p) {
+        p.record(Object, ImageObject << 8 | 1, largePng);
+        drawWholeImage(p, 4096, 4096);
+    });
+    QTest::newRow("a large image in a metafile image drawn 256 times")
+        << drawnTimes(holdsPng, 256) << QPoint(50, 50) << qRgb(0, 0, 255);
+    addHeavyRows();
+}
+
+// Clips, regions and geometry far beyond any drawing: red everywhere first,
+// then the heavy part, in red too.
+void TestEmfPlus::addHeavyRows()
+{
+    auto heavy = [](const std::function<void(EmfPlusComment &)> &records) {
+        return plusFile([&](EmfPlusComment &p) {
+            fillAll(p, Red);
+            records(p);
+        });
+    };
+    auto row = [](const char *name, const QByteArray &file) {
+        QTest::newRow(name) << file << QPoint(50, 50) << qRgb(255, 0, 0);
+    };
+    row("two clips of 10 000 points that cross 25 million times", heavy([](EmfPlusComment &p) {
+            p.record(Object, PathObject << 8 | 1, pathOf(comb(9998, true), 1, true));
+            p.record(Object, PathObject << 8 | 2, pathOf(comb(9998, false), 1, true));
+            p.record(SetClipPath, 1, QByteArray());
+            p.record(SetClipPath, Intersect | 2, QByteArray());
+            fillAll(p, Red);
+        }));
+    row("a clip of 5 000 points moved and restored 20 000 times", heavy([](EmfPlusComment &p) {
+            p.record(Object, PathObject << 8 | 1, pathOf(comb(5000, true), 1, true));
+            p.record(SetClipPath, 1, QByteArray());
+            for (int i = 0; i < 10000; ++i) {
+                p.record(Save, 0, words({1}));
+                p.record(OffsetClip, 0, floats({0.001f, 0}));
+                fillAll(p, Red);
+                p.record(Restore, 0, words({1}));
+                fillAll(p, Red);
+            }
+        }));
+    row("a region of 512 crossing bars joined by exclusive or", heavy([](EmfPlusComment &p) {
+            p.record(Object, RegionObject << 8 | 6, barGridRegion(512));
+            p.record(SetClipRegion, 6, QByteArray());
+            fillAll(p, Red);
+        }));
+    row("a path of a million Bezier points filled", heavy([](EmfPlusComment &p) {
+            std::vector<QPointF> scribble;
+            for (qint64 i = 0; i < 999'997; ++i)
+                scribble.emplace_back(double(i * 7919 % 1000) / 10, double(i * 104729 % 997) / 9.97);
+            p.record(Object, PathObject << 8 | 1, pathOf(scribble, 3, true));
+            p.record(FillPath, ColourFlag | 1, words({Red}));
+        }));
+    row("caps of 300 000 points on 1 000 lines", heavy([](EmfPlusComment &p) {
+            const QByteArray capPath = pathOf(comb(300'000, true), 1, true);
+            const QByteArray cap = words({Version, 0, 1, 0, 0, 0, 0, 0}) + floats({10, 1, 0, 0, 0, 0}) +
+                                   words({quint32(capPath.size())}) + capPath;
+            p.record(Object, PenObject << 8 | 5,
+                     words({Version, 0, 0x0800, 0}) + floats({0.01f}) + words({quint32(cap.size())}) + cap +
+                         brush(0, words({Red})));
+            for (int i = 0; i < 1000; ++i)
+                p.record(DrawLines, 5, words({2}) + floats({0, float(i) / 10, 100, 50}));
+        }));
+    row("500 000 rectangles in one record", heavy([](EmfPlusComment &p) {
+            QByteArray rects = words({Red, 500'000});
+            for (int i = 0; i < 500'000; ++i)
+                rects += floats({float(i % 1000) / 10, float(i / 1000) / 5, 0.05f, 0.1f});
+            p.record(FillRects, ColourFlag, rects);
+        }));
+    std::vector<QRect> strips;
+    for (int i = 0; i < 300; ++i)
+        strips.insert(strips.end(), {QRect(0, i / 3, 100, 1), QRect(i / 3, 0, 1, 100)});
+    auto gdiFile = [](const std::function<void(EmfBuilder &)> &records) {
+        EmfBuilder emf;
+        gdiRect(emf, GdiRed, {0, 0, 100, 100});
+        records(emf);
+        return emf.bytes();
+    };
+    row("a GDI region of 600 crossing strips filled", gdiFile([&](EmfBuilder &emf) {
+            emf.record(71, words({0, 0, 100, 100, quint32(32 + strips.size() * 16), 1}) + gdiRegion(strips)); // FILLRGN
+        }));
+    std::vector<QRect> dots;
+    for (qint64 i = 0; i < 100'000; ++i) {
+        const qint64 at = i * 7919 % 100'000; // in no order
+        dots.emplace_back(int(at % 500 * 2), int(at / 500 * 2), 1, 1);
+    }
+    row("a GDI clip of 100 000 rectangles in no order", gdiFile([&](EmfBuilder &emf) {
+            emf.record(75, words({quint32(32 + dots.size() * 16), 5}) + gdiRegion(dots)); // EXTSELECTCLIPRGN
+            gdiRect(emf, GdiRed, {0, 0, 100, 100});
+        }));
 }
 
 void TestEmfPlus::hostileFilesAreAnsweredQuickly()
@@ -535,8 +676,11 @@ void TestEmfPlus::hostileFilesAreAnsweredQuickly()
     constexpr qint64 LimitMs = 20000; // unoptimized, perhaps under the sanitizers
 #endif
     constexpr qint64 LimitMiB = 1024;
-    // The files seed the EMF+ fuzz target: VANTRIX_WRITE_SEEDS=DIR keeps them.
-    if (const QString seeds = qEnvironmentVariable("VANTRIX_WRITE_SEEDS"); !seeds.isEmpty()) {
+    // The files seed the EMF+ fuzz target: VANTRIX_WRITE_SEEDS=DIR keeps
+    // those small enough for a fuzzer to work on.
+    constexpr qsizetype MaxSeedBytes = 256 * 1024;
+    if (const QString seeds = qEnvironmentVariable("VANTRIX_WRITE_SEEDS");
+        !seeds.isEmpty() && file.size() <= MaxSeedBytes) {
         QFile seed(seeds + QStringLiteral("/hostile-") +
                    QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')) +
                    QStringLiteral(".emf"));
@@ -549,6 +693,18 @@ void TestEmfPlus::hostileFilesAreAnsweredQuickly()
     QVERIFY2(clock.elapsed() < LimitMs, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
     QVERIFY2(peakMiB() - peakBefore < LimitMiB, qPrintable(QStringLiteral("%1 MiB more").arg(peakMiB() - peakBefore)));
     QCOMPARE(image.pixel(at), colour);
+    // Where the work ran out does not depend on the part of the picture
+    // drawn: each half drawn as a tile of its own, playing the whole file,
+    // shows what the whole picture shows there.
+    for (const QRect &half : {QRect(0, 0, 50, 100), QRect(50, 0, 50, 100)}) {
+        QImage tile(half.size(), QImage::Format_RGB32);
+        tile.fill(Qt::white);
+        QPainter painter(&tile);
+        painter.translate(-half.topLeft());
+        Metafile::fromBytes(file)->draw(painter, image.rect());
+        painter.end();
+        QVERIFY(tile == image.copy(half));
+    }
 }
 
 #include "tst_emfplus.moc"
