@@ -493,7 +493,8 @@ int jpegScans(const QByteArray &bytes)
 QImage decodeCompressed(const QByteArray &bytes, qint64 allowance)
 {
     const char *format = compressedFormat(bytes);
-    if (!format || (qstrcmp(format, "jpeg") == 0 && jpegScans(bytes) > PlusObjects::MaxJpegScans))
+    const int scans = qstrcmp(format, "jpeg") == 0 ? jpegScans(bytes) : 1;
+    if (!format || scans > PlusObjects::MaxJpegScans)
         return QImage();
     QBuffer buffer;
     buffer.setData(bytes);
@@ -501,8 +502,9 @@ QImage decodeCompressed(const QByteArray &bytes, qint64 allowance)
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
     const QSize size = reader.size();
-    if (!size.isValid() || qint64(size.width()) * size.height() > Dib::MaxPixels ||
-        qint64(size.width()) * size.height() * 4 > allowance)
+    const qint64 pixels = qint64(size.width()) * size.height();
+    if (!size.isValid() || pixels > Dib::MaxPixels || pixels * 4 > allowance ||
+        pixels * scans > PlusObjects::MaxJpegScanPixels)
         return QImage();
     return reader.read();
 }

@@ -98,6 +98,9 @@ constexpr qint64 MaxImageBytes = qint64(256) << 20;
 // Scans of a progressive JPEG: its decoder goes over the whole picture for
 // each. Writers make about ten.
 constexpr int MaxJpegScans = 100;
+// Nor more pixels times scans: each costs about 4 ns, so that a photograph
+// of 40 megapixels in ten scans still decodes within two seconds.
+constexpr qint64 MaxJpegScanPixels = 400'000'000;
 // The memory a decoded image takes.
 qint64 imageBytes(const PlusObject &object);
 
