@@ -2,6 +2,7 @@
 
 #include <QLineF>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -74,18 +75,26 @@ bool PlaybackBudget::combines(const QPainterPath &a, const QPainterPath &b)
     std::vector<QLineF> edges;
     addEdges(a, edges);
     addEdges(b, edges);
-    const qint64 n = qint64(edges.size());
-    if (!spend(booleanWork, n * (n - 1) / 2, MaxBooleanWork))
+    const qint64 left = MaxBooleanWork - booleanWork;
+    if (exhausted || qint64(edges.size()) > left) {
+        exhausted = true;
         return false;
-    // Every edge against every other: the clipper meets crossings within
-    // one shape as well as between the two.
-    qint64 crossings = 0;
-    for (qint64 i = 0; i < n; ++i) {
-        for (qint64 j = i + 1; j < n; ++j)
-            crossings += cross(edges[i], edges[j]);
     }
-    const double squared = double(crossings) * double(crossings) * CrossingWeight;
-    return spend(booleanWork, squared < double(MaxBooleanWork) ? qint64(squared) : MaxBooleanWork + 1, MaxBooleanWork);
+    // Every edge against those beside it from left to right, since the
+    // clipper meets crossings within one shape as well as between the two;
+    // the count stops as soon as the operation could not be afforded.
+    std::sort(edges.begin(), edges.end(),
+              [](const QLineF &e, const QLineF &f) { return std::min(e.x1(), e.x2()) < std::min(f.x1(), f.x2()); });
+    qint64 tested = qint64(edges.size()), crossings = 0;
+    auto cost = [&] { return tested + crossings * crossings * CrossingWeight; };
+    for (std::size_t i = 0; i < edges.size() && cost() <= left; ++i) {
+        const double right = std::max(edges[i].x1(), edges[i].x2());
+        for (std::size_t j = i + 1; j < edges.size() && std::min(edges[j].x1(), edges[j].x2()) <= right; ++j) {
+            ++tested;
+            crossings += cross(edges[i], edges[j]);
+        }
+    }
+    return spend(booleanWork, cost(), MaxBooleanWork);
 }
 
 bool PlaybackBudget::draws(const QPainterPath &path, double pixelsPerUnit, int sides, double width)

@@ -24,7 +24,7 @@ inline constexpr qint64 CharacterWork = 16;
 // that grows with the square of the crossings between the shapes' edges
 // (two combs that cross 10 000 times take four seconds): each operation is
 // weighed as the pairs of edges tested for crossing, plus the crossings
-// squared times CrossingWeight. The corpus needs at most about 7 200 000.
+// squared times CrossingWeight. The corpus needs at most about 400 000.
 inline constexpr qint64 MaxBooleanWork = 200'000'000;
 inline constexpr qint64 CrossingWeight = 8;
 
