@@ -666,8 +666,8 @@ QBrush linearGradient(const PlusData &d)
     const QRectF rect(d.f32(8), d.f32(12), d.f32(16), d.f32(20));
     const QColor start = argb(d.u32(24)), end = argb(d.u32(28));
     QLinearGradient gradient(rect.left(), rect.center().y(), rect.right(), rect.center().y());
-    // Colours with alpha blend as they are given, not premultiplied.
-    gradient.setInterpolationMode(QGradient::ComponentInterpolation);
+    // Colours with alpha blend premultiplied, as Windows' own drawings of
+    // such gradients in dual files show; Qt's default does the same.
     gradient.setSpread(spreadOf(d.u32(4)));
     qsizetype at = 40;
     const QTransform transform = brushTransform(d, flags, at);
