@@ -15,9 +15,9 @@
 
 // Shapes filled, stroked or made the clip in one playback, counted as their
 // path elements plus the pixel rows their edges cross at natural size: the
-// rasterizer's work grows with both, about a microsecond a unit. The
-// largest picture of the corpus counts about 670 000.
-inline constexpr qint64 MaxDrawWork = 2'000'000;
+// rasterizer's work grows with both, up to about a microsecond a unit.
+// The largest picture of the corpus counts about 670 000.
+inline constexpr qint64 MaxDrawWork = 1'500'000;
 // A character of text counts as a small shape.
 inline constexpr qint64 CharacterWork = 16;
 // Boolean operations on clips and regions. Qt's path clipper takes time
