@@ -34,22 +34,29 @@ double rowsCrossed(const QPainterPath &path, double scale)
     return rows;
 }
 
+// The edges of Path, the closing edge of each subpath too; those with a
+// coordinate that is no number are left out, since they cross nothing and
+// could not be sorted.
 void addEdges(const QPainterPath &path, std::vector<QLineF> &edges)
 {
+    auto add = [&](QPointF from, QPointF to) {
+        if (std::isfinite(from.x()) && std::isfinite(from.y()) && std::isfinite(to.x()) && std::isfinite(to.y()))
+            edges.emplace_back(from, to);
+    };
     QPointF start, last;
     for (int i = 0; i < path.elementCount(); ++i) {
         const QPointF point = path.elementAt(i);
         if (path.elementAt(i).isMoveTo()) {
             if (i > 0)
-                edges.emplace_back(last, start);
+                add(last, start);
             start = point;
         } else {
-            edges.emplace_back(last, point);
+            add(last, point);
         }
         last = point;
     }
     if (path.elementCount() > 0)
-        edges.emplace_back(last, start);
+        add(last, start);
 }
 
 // Which side of the line through A and B the point P lies on.
@@ -105,5 +112,9 @@ bool PlaybackBudget::draws(const QPainterPath &path, double pixelsPerUnit, int s
     // Rounded up to whole rows: a picture moved or zoomed counts the same
     // but for rounding far below a row.
     const double units = path.elementCount() + std::ceil(rows);
-    return draws(std::isfinite(units) && units < double(MaxDrawWork) ? qint64(units) : MaxDrawWork + 1);
+    // A path with a coordinate that is no number is not drawn, and costs
+    // nothing.
+    if (std::isnan(units))
+        return false;
+    return draws(units < double(MaxDrawWork) ? qint64(units) : MaxDrawWork + 1);
 }
