@@ -1035,7 +1035,7 @@ void EmfPlusPlayer::clipIfChanged()
         return;
     // The painter intersects by its spans; a boolean operation on the path
     // would cost as much as the path crosses itself.
-    if (m_budget.draws(*m_state.clip, m_zoom))
+    if (m_budget.draws(*m_state.clip, m_zoom, ClipSides))
         m_painter.setClipPath(*m_state.clip, Qt::IntersectClip);
     else
         m_painter.setClipRect(QRectF(), Qt::ReplaceClip); // the playback ends here

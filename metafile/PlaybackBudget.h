@@ -18,6 +18,9 @@
 // rasterizer's work grows with both, up to about a microsecond a unit.
 // The largest picture of the corpus counts about 670 000.
 inline constexpr qint64 MaxDrawWork = 1'500'000;
+// A clip path counts its rows twice: once rasterized, and once more in the
+// drawings that follow, which are intersected with its spans.
+inline constexpr int ClipSides = 2;
 // A character of text counts as a small shape.
 inline constexpr qint64 CharacterWork = 16;
 // Boolean operations on clips and regions. Qt's path clipper takes time
