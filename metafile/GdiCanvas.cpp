@@ -977,8 +977,9 @@ void GdiCanvas::resetClip()
 void GdiCanvas::applyClip()
 {
     const QPainterPath whole = rectPath(m_target);
-    if (m_s.clipPixels ? !m_budget.draws(m_s.clipPixels->rectCount())
-                       : m_s.clip && !(m_budget.draws(*m_s.clip, m_zoom, ClipSides) && m_budget.combines(*m_s.clip, whole)))
+    if (m_s.clipPixels
+            ? !m_budget.draws(m_s.clipPixels->rectCount())
+            : m_s.clip && !(m_budget.draws(*m_s.clip, m_zoom, ClipSides) && m_budget.combines(*m_s.clip, whole)))
         m_painter.setClipRect(QRectF(), Qt::ReplaceClip); // the playback ends here
     else if (m_s.clipPixels)
         m_painter.setClipRegion(m_s.clipPixels->intersected(pixelRect(m_target)), Qt::ReplaceClip);
