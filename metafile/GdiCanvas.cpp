@@ -452,12 +452,12 @@ void GdiCanvas::draw(const QPainterPath &targetPath, bool fill, bool stroke)
     if ((fills && !m_budget.draws(targetPath, m_zoom)) ||
         (strokes && !m_budget.draws(targetPath, m_zoom, 2, qtPen().widthF())) || !beginDraw())
         return;
-    if (fill && !m_s.brush.isNull()) {
+    if (fills) {
         if (m_s.brush.style == BrushStyle::Hatched && m_s.bkMode == BkModeOpaque)
             m_painter.fillPath(targetPath, m_s.bkColor); // opaque hatch background
         m_painter.fillPath(targetPath, qtBrush());
     }
-    if (stroke && !m_s.pen.isNull())
+    if (strokes)
         m_painter.strokePath(targetPath.translated(m_strokeShift), withBoundedDashes(qtPen(), targetPath));
     endDraw();
 }
@@ -1195,9 +1195,9 @@ void GdiCanvas::gradientRect(const QRectF &logical, QColor from, QColor to, bool
     const QTransform t = toTarget();
     QBrush brush(gradient);
     brush.setTransform(t);
-    if (!m_budget.draws(mapped(rectPath(r)), m_zoom))
-        return;
-    m_painter.fillPath(mapped(rectPath(r)), brush);
+    const QPainterPath area = mapped(rectPath(r));
+    if (m_budget.draws(area, m_zoom))
+        m_painter.fillPath(area, brush);
 }
 
 void GdiCanvas::gradientTriangle(const QPolygonF &logical, const QColor (&colors)[3])

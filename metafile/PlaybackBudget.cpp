@@ -13,50 +13,43 @@ namespace {
 // strip leaves out.
 constexpr double MaxRowsPerEdge = 256;
 
-// The rows, at natural size, that the edges of Path cross, the closing edge
-// of each subpath counted; a curve by its control points, which bound it.
-double rowsCrossed(const QPainterPath &path, double scale)
+// Visits each edge of Path, the closing edge of each subpath too; a curve
+// by its control points, which bound it.
+template <typename Visit> void forEachEdge(const QPainterPath &path, Visit visit)
 {
-    double rows = 0;
-    double start = 0, last = 0;
-    auto edge = [&](double from, double to) { rows += std::min(std::abs(to - from) * scale, MaxRowsPerEdge); };
-    for (int i = 0; i < path.elementCount(); ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
-        if (e.isMoveTo()) {
-            edge(last, start);
-            start = e.y;
-        } else {
-            edge(last, e.y);
-        }
-        last = e.y;
-    }
-    edge(last, start);
-    return rows;
-}
-
-// The edges of Path, the closing edge of each subpath too; those with a
-// coordinate that is no number are left out, since they cross nothing and
-// could not be sorted.
-void addEdges(const QPainterPath &path, std::vector<QLineF> &edges)
-{
-    auto add = [&](QPointF from, QPointF to) {
-        if (std::isfinite(from.x()) && std::isfinite(from.y()) && std::isfinite(to.x()) && std::isfinite(to.y()))
-            edges.emplace_back(from, to);
-    };
     QPointF start, last;
     for (int i = 0; i < path.elementCount(); ++i) {
         const QPointF point = path.elementAt(i);
         if (path.elementAt(i).isMoveTo()) {
             if (i > 0)
-                add(last, start);
+                visit(last, start);
             start = point;
         } else {
-            add(last, point);
+            visit(last, point);
         }
         last = point;
     }
     if (path.elementCount() > 0)
-        add(last, start);
+        visit(last, start);
+}
+
+// The rows, at natural size, that the edges of Path cross.
+double rowsCrossed(const QPainterPath &path, double scale)
+{
+    double rows = 0;
+    forEachEdge(
+        path, [&](QPointF from, QPointF to) { rows += std::min(std::abs(to.y() - from.y()) * scale, MaxRowsPerEdge); });
+    return rows;
+}
+
+// The edges of Path; those with a coordinate that is no number are left
+// out, since they cross nothing and could not be sorted.
+void addEdges(const QPainterPath &path, std::vector<QLineF> &edges)
+{
+    forEachEdge(path, [&](QPointF from, QPointF to) {
+        if (std::isfinite(from.x()) && std::isfinite(from.y()) && std::isfinite(to.x()) && std::isfinite(to.y()))
+            edges.emplace_back(from, to);
+    });
 }
 
 // Which side of the line through A and B the point P lies on.

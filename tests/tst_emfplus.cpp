@@ -157,6 +157,16 @@ QImage render(const QByteArray &bytes)
     return image;
 }
 
+// A red line across the picture at y = 50, nine million pixels long, in
+// dashes of a fiftieth of its 4-pixel width.
+void fineDashedLine(EmfPlusComment &p)
+{
+    p.record(Object, PenObject << 8 | 5,
+             words({Version, 0, 0x100, 0}) + floats({4}) + words({2}) + floats({0.02f, 0.02f}) +
+                 brush(0, words({Red})));
+    p.record(DrawLines, 5, words({2}) + floats({-4.5e6f, 50, 4.5e6f, 50}));
+}
+
 // The process's peak memory so far, in MiB.
 qint64 peakMiB()
 {
@@ -382,12 +392,7 @@ void TestEmfPlus::addShapeRows()
     QTest::newRow("pen: dash") << dashed << QRect(5, 47, 20, 6) << qRgb(255, 0, 0);
     // Custom dashes of a fiftieth of the pen's width along nine million pixels: past
     // the bound, drawn solid, rather than laid out dash by dash.
-    QTest::newRow("pen: dashes past the bound") << drawn([](EmfPlusComment &p) {
-        p.record(Object, PenObject << 8 | 5,
-                 words({Version, 0, 0x100, 0}) + floats({4}) + words({2}) + floats({0.02f, 0.02f}) +
-                     brush(0, words({Red})));
-        p.record(DrawLines, 5, words({2}) + floats({-4.5e6f, 50, 4.5e6f, 50}));
-    }) << QRect(10, 49, 80, 2) << qRgb(255, 0, 0);
+    QTest::newRow("pen: dashes past the bound") << drawn(fineDashedLine) << QRect(10, 49, 80, 2) << qRgb(255, 0, 0);
     QTest::newRow("pen: gap") << dashed << QRect(32, 47, 6, 6) << qRgb(255, 255, 255);
     // A pen a hundred thousand units wide, drawn at a ten-thousandth.
     QTest::newRow("pen: wide in world units") << drawn([](EmfPlusComment &p) {
@@ -546,12 +551,8 @@ void TestEmfPlus::hostileFilesAreAnsweredQuickly_data()
     QTest::addColumn<QPoint>("at");
     QTest::addColumn<QRgb>("colour");
 
-    QTest::newRow("dashes of a fiftieth of a pixel along nine million") << plusFile([](EmfPlusComment &p) {
-        p.record(Object, PenObject << 8 | 5,
-                 words({Version, 0, 0x100, 0}) + floats({4}) + words({2}) + floats({0.02f, 0.02f}) +
-                     brush(0, words({Red})));
-        p.record(DrawLines, 5, words({2}) + floats({-4.5e6f, 50, 4.5e6f, 50}));
-    }) << QPoint(50, 50) << qRgb(255, 0, 0);
+    QTest::newRow("dashes of a fiftieth of a pixel along nine million")
+        << plusFile(fineDashedLine) << QPoint(50, 50) << qRgb(255, 0, 0);
     const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'>"
                            "<rect width='100' height='100' fill='red'/></svg>";
     QTest::newRow("an image whose bytes are SVG") << plusFile([&](EmfPlusComment &p) {
