@@ -3,6 +3,7 @@
 #include "metafile/Dib.h"
 #include "metafile/EmfPlusPlayer.h"
 #include "metafile/GdiCanvas.h"
+#include "metafile/GlyphText.h"
 #include "metafile/PlayerSupport.h"
 
 #include <QPainter>
@@ -690,6 +691,7 @@ void EmfPlayer::extCreateFontIndirectW(const RecordView &r)
     f.underline = r.u8(33);
     f.strikeOut = r.u8(34);
     f.charset = r.u8(35);
+    f.pitchAndFamily = r.u8(39);
     const QString face = untilZero(utf16At(r, FaceAt, std::min<qsizetype>(FaceChars, (r.size() - FaceAt) / 2)));
     if (!face.isEmpty())
         f.face = face;
@@ -984,9 +986,11 @@ void EmfPlayer::textOut(const RecordView &r, qsizetype emrTextAt, bool wide)
         for (qsizetype i = 0; i < chars; ++i)
             dx.push_back(r.i32(offDx + i * stride));
     }
-    const DecodedText decoded =
-        wide ? DecodedText{utf16At(r, offString, chars), dx}
-             : decodeText(r.bytes().slice(r.start() + offString, chars), m_canvas->font().charset, dx);
+    DecodedText decoded = wide
+                              ? DecodedText{utf16At(r, offString, chars), dx}
+                              : decodeText(r.bytes().slice(r.start() + offString, chars), m_canvas->font().charset, dx);
+    if (wide && (options & TextOutOption::GlyphIndex))
+        decoded.text = GlyphText::charactersOf(m_canvas->font().face, decoded.text);
     const bool hasRect = (options & (TextOutOption::Opaque | TextOutOption::Clipped)) && !rect.isEmpty();
     m_canvas->textOut(reference, decoded.text, decoded.advances, options,
                       hasRect ? std::optional<QRectF>(rect.normalized()) : std::nullopt);

@@ -1,8 +1,10 @@
 #include "metafile/EmfPlusPlayer.h"
 
 #include "metafile/DashBound.h"
+#include "metafile/GlyphText.h"
 #include "metafile/Metafile.h"
 #include "metafile/PlayerSupport.h"
+#include "metafile/SymbolFonts.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -715,11 +717,12 @@ void EmfPlusPlayer::paintImage(const PlusObject &image, const QRectF &source, co
 // Draws Text in Font, the em size as given in world units, through the
 // whole transform. Alignment < 0 puts the first baseline at Layout's top
 // left; otherwise Layout is the box the text is aligned and wrapped in.
-void EmfPlusPlayer::paintText(const PlusObject &font, const QBrush &brush, const QRectF &layout, const QString &text,
+void EmfPlusPlayer::paintText(const PlusObject &font, const QBrush &brush, const QRectF &layout, const QString &written,
                               int alignment)
 {
-    if (!m_budget.draws(text.size() * CharacterWork))
+    if (!m_budget.draws(written.size() * CharacterWork))
         return;
+    const QString text = SymbolFonts::readable(font.font.family(), 0, written);
     // Glyphs as large as no text is, along either axis, are not drawn.
     const QTransform t = toTarget();
     const double xScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(1, 0))).length();
@@ -782,8 +785,8 @@ void EmfPlusPlayer::drawString(const Record &r)
 
 // [MS-EMFPLUS] 2.3.4.6 EmfPlusDrawDriverString: the font in the flags;
 // brush, options, whether a matrix follows, the glyph count, the glyphs,
-// a baseline origin each, the matrix. Glyphs given as indices into a font
-// of the writer's system, not as characters, are not drawn.
+// a baseline origin each, the matrix. Glyphs given as numbers of the font
+// rather than as characters are turned back into characters.
 void EmfPlusPlayer::drawDriverString(const Record &r)
 {
     constexpr std::uint32_t CmapLookup = 0x1, RealizedAdvance = 0x4;
@@ -791,10 +794,11 @@ void EmfPlusPlayer::drawDriverString(const Record &r)
     const std::uint32_t options = r.u32(4);
     const qsizetype count = r.u32(12);
     const qsizetype positionsAt = 16 + count * 2;
-    if (!font || !(options & CmapLookup) || count <= 0 || count > PlayerSupport::MaxChars ||
-        !r.has(positionsAt, count * 8))
+    if (!font || count <= 0 || count > PlayerSupport::MaxChars || !r.has(positionsAt, count * 8))
         return;
-    const QString text = PlayerSupport::utf16At(r.view, r.at + 16, count);
+    QString text = PlayerSupport::utf16At(r.view, r.at + 16, count);
+    if (!(options & CmapLookup))
+        text = GlyphText::charactersOf(font->font.family(), text);
     const QTransform world = m_state.world;
     const QTransform matrix = r.u32(8) ? matrixAt(r, positionsAt + count * 8) : QTransform();
     if (matrix.isInvertible())

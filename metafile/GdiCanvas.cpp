@@ -1,7 +1,9 @@
 #include "metafile/GdiCanvas.h"
 
 #include "metafile/DashBound.h"
+#include "metafile/SymbolFonts.h"
 
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPaintDevice>
@@ -673,11 +675,67 @@ void GdiCanvas::setPixel(QPointF p, QColor c)
 // ---------------------------------------------------------------------------
 // Text.
 
+namespace {
+
+// The kind of face to fall back on when the named one is missing, from the
+// family in the high nibble and the pitch in the low bits ([MS-WMF] 2.1.1.8
+// FamilyFont, 2.1.1.24 PitchFont). With no kind given, fontconfig decides
+// from the name, as it knows many faces it has no copy of.
+QFont::StyleHint styleHintOf(std::uint8_t pitchAndFamily)
+{
+    enum { Roman = 1, Swiss, Modern, Script };
+    constexpr std::uint8_t FixedPitch = 1, PitchMask = 3;
+    switch (pitchAndFamily >> 4) {
+    case Roman:
+        return QFont::Serif;
+    case Swiss:
+        return QFont::SansSerif;
+    case Modern:
+        return QFont::Monospace;
+    case Script:
+        return QFont::Cursive;
+    default:
+        // Novelty faces have nothing in common to fall back on.
+        return (pitchAndFamily & PitchMask) == FixedPitch ? QFont::Monospace : QFont::AnyStyle;
+    }
+}
+
+// The generic family fontconfig resolves for a kind of face.
+QString genericFamilyOf(QFont::StyleHint hint)
+{
+    switch (hint) {
+    case QFont::Serif:
+        return QStringLiteral("serif");
+    case QFont::Monospace:
+        return QStringLiteral("monospace");
+    case QFont::Cursive:
+        return QStringLiteral("cursive");
+    default:
+        return QStringLiteral("sans-serif");
+    }
+}
+
+// The font's face, or a generic one of its kind where that draws its text
+// better: Symbol's codes have become Unicode characters, which a text face
+// draws; and a symbol face that fontconfig stands in for a missing text
+// face would turn letters into pictures.
+QFont faceOf(const GdiFont &f)
+{
+    const QFont::StyleHint hint = SymbolFonts::mapsToUnicode(f.face) ? QFont::Serif : styleHintOf(f.pitchAndFamily);
+    QFont font(f.face);
+    font.setStyleHint(hint);
+    if (SymbolFonts::mapsToUnicode(f.face) ||
+        (!SymbolFonts::isSymbolFont(f.face, f.charset) && SymbolFonts::isSymbolFamily(QFontInfo(font).family())))
+        font.setFamily(genericFamilyOf(hint));
+    return font;
+}
+
+} // namespace
+
 QFont GdiCanvas::qtFont(double xScale, double yScale, bool *visible) const
 {
     const GdiFont &f = m_s.font;
-    QFont font(f.face);
-    font.setStyleHint(QFont::SansSerif);
+    QFont font = faceOf(f);
     font.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 100, 900)));
     font.setItalic(f.italic);
     font.setUnderline(f.underline);
@@ -737,10 +795,10 @@ QPointF GdiCanvas::alignmentOffset(const QFontMetricsF &metrics, double width) c
     return QPointF(x, y);
 }
 
-void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vector<double> &dx, std::uint32_t options,
+void GdiCanvas::textOut(QPointF reference, const QString &written, const std::vector<double> &dx, std::uint32_t options,
                         std::optional<QRectF> rect)
 {
-    if (!m_budget.draws(text.size() * CharacterWork))
+    if (!m_budget.draws(written.size() * CharacterWork))
         return;
     const QTransform t = toTarget();
     const bool updateCp = m_s.textAlign & TextAlign::UpdateCp;
@@ -753,8 +811,9 @@ void GdiCanvas::textOut(QPointF reference, const QString &text, const std::vecto
         m_painter.fillPath(mapped(rectPath(*rect)), m_s.bkColor);
     bool visible = false;
     const QFont font = qtFont(xScale, yScale, &visible);
-    if (text.isEmpty() || !visible)
+    if (written.isEmpty() || !visible)
         return;
+    const QString text = SymbolFonts::readable(m_s.font.face, m_s.font.charset, written);
     const QFontMetricsF metrics(font, m_painter.device());
 
     // Each character's advance: given, or the font's plus the extra spacing.

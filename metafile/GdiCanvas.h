@@ -48,7 +48,8 @@ struct GdiFont {
     bool italic = false;
     bool underline = false;
     bool strikeOut = false;
-    int charset = 0; // [MS-WMF] 2.1.1.5 CharacterSet: how single-byte text is encoded
+    int charset = 0;                 // [MS-WMF] 2.1.1.5 CharacterSet: how single-byte text is encoded
+    std::uint8_t pitchAndFamily = 0; // [MS-WMF] 2.2.2.14: the kind of face wanted when this one is missing
     QString face = QStringLiteral("Arial");
 };
 

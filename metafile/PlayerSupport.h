@@ -6,6 +6,7 @@
 #include "base/Cp1252.h"
 #include "metafile/GdiCanvas.h"
 #include "metafile/RecordWalk.h"
+#include "metafile/SymbolFonts.h"
 
 #include <QString>
 #include <QStringDecoder>
@@ -110,6 +111,9 @@ struct DecodedText {
 
 inline DecodedText decodeText(const QByteArray &bytes, int charset, const std::vector<double> &byteAdvances)
 {
+    // A symbol font's bytes are its codes, whatever a code page would make of them.
+    if (charset == SymbolFonts::SymbolCharset)
+        return {QString::fromLatin1(bytes), byteAdvances};
     const char *codePage = codePageOf(charset);
     if (!codePage)
         return {fromCp1252(bytes), byteAdvances};

@@ -507,7 +507,8 @@ void WmfPlayer::createBrushIndirect(const RecordView &r)
 }
 
 // [MS-WMF] 2.2.1.2 Font: height, width, escapement, orientation, weight,
-// italic, underline, strike-out and four more bytes, then the face name.
+// italic, underline, strike-out, character set, three bytes of precision
+// and quality, pitch and family, then the face name.
 void WmfPlayer::createFontIndirect(const RecordView &r)
 {
     constexpr qsizetype FaceAt = ParamsAt + 18;
@@ -523,6 +524,7 @@ void WmfPlayer::createFontIndirect(const RecordView &r)
     f.underline = r.u8(ParamsAt + 11);
     f.strikeOut = r.u8(ParamsAt + 12);
     f.charset = r.u8(ParamsAt + 13);
+    f.pitchAndFamily = r.u8(ParamsAt + 17);
     const QString face = untilZero(bytesAt(r, FaceAt, std::clamp<qsizetype>(r.size() - FaceAt, 0, FaceBytes)));
     if (!face.isEmpty())
         f.face = face;
