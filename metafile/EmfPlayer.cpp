@@ -964,6 +964,25 @@ void EmfPlayer::gradientFill(const RecordView &r)
 // ---------------------------------------------------------------------------
 // Text.
 
+namespace {
+
+// Chars advances at OffDx, 32 bits each; with ETO_PDY each character has
+// an advance across and one up, in pairs.
+void readAdvances(const RecordView &r, qsizetype offDx, qsizetype chars, bool pdy, std::vector<double> *dx,
+                  std::vector<double> *dy)
+{
+    const qsizetype stride = pdy ? 8 : 4;
+    if (!r.has(offDx, chars * stride))
+        return;
+    for (qsizetype i = 0; i < chars; ++i) {
+        dx->push_back(r.i32(offDx + i * stride));
+        if (pdy)
+            dy->push_back(r.i32(offDx + i * stride + 4));
+    }
+}
+
+} // namespace
+
 // [MS-EMF] 2.2.5 EmrText at EmrTextAt: reference, character count, string
 // offset, options, rectangle, offset of the advances; offsets count from
 // the record's start.
@@ -979,21 +998,18 @@ void EmfPlayer::textOut(const RecordView &r, qsizetype emrTextAt, bool wide)
         return;
     if (chars <= 0 || !r.has(offString, chars * (wide ? 2 : 1)))
         return;
-    // With ETO_PDY each character has an advance across and one down.
-    const qsizetype stride = (options & TextOutOption::Pdy) ? 8 : 4;
-    std::vector<double> dx;
-    if (offDx > 0 && r.has(offDx, chars * stride)) {
-        for (qsizetype i = 0; i < chars; ++i)
-            dx.push_back(r.i32(offDx + i * stride));
-    }
-    DecodedText decoded = wide
-                              ? DecodedText{utf16At(r, offString, chars), dx}
-                              : decodeText(r.bytes().slice(r.start() + offString, chars), m_canvas->font().charset, dx);
+    std::vector<double> dx, dy;
+    if (offDx > 0)
+        readAdvances(r, offDx, chars, options & TextOutOption::Pdy, &dx, &dy);
+    const QByteArray bytes = wide ? QByteArray() : r.bytes().slice(r.start() + offString, chars);
+    const int charset = m_canvas->font().charset;
+    DecodedText decoded = wide ? DecodedText{utf16At(r, offString, chars), dx} : decodeText(bytes, charset, dx);
     if (wide && (options & TextOutOption::GlyphIndex))
         decoded.text = GlyphText::charactersOf(m_canvas->font().face, decoded.text);
+    const std::vector<double> rises = wide || dy.empty() ? dy : decodeText(bytes, charset, dy).advances;
     const bool hasRect = (options & (TextOutOption::Opaque | TextOutOption::Clipped)) && !rect.isEmpty();
     m_canvas->textOut(reference, decoded.text, decoded.advances, options,
-                      hasRect ? std::optional<QRectF>(rect.normalized()) : std::nullopt);
+                      hasRect ? std::optional<QRectF>(rect.normalized()) : std::nullopt, rises);
 }
 
 // [MS-EMF] 2.3.5.8 EMR_EXTTEXTOUTA/W: bounds, graphics mode, scales, EmrText at 36.

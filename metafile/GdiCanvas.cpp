@@ -796,7 +796,7 @@ QPointF GdiCanvas::alignmentOffset(const QFontMetricsF &metrics, double width) c
 }
 
 void GdiCanvas::textOut(QPointF reference, const QString &written, const std::vector<double> &dx, std::uint32_t options,
-                        std::optional<QRectF> rect)
+                        std::optional<QRectF> rect, const std::vector<double> &rises)
 {
     if (!m_budget.draws(written.size() * CharacterWork))
         return;
@@ -825,7 +825,11 @@ void GdiCanvas::textOut(QPointF reference, const QString &written, const std::ve
         advances.push_back(finiteOr(a, 0));
         width += advances.back();
     }
-    const bool plain = dx.empty() && m_s.charExtra == 0;
+    // With rises each character also steps up from the one before, across the baseline.
+    double rise = 0;
+    for (qsizetype i = 0; i < qsizetype(rises.size()) && i < text.size(); ++i)
+        rise += finiteOr(rises[std::size_t(i)] * yScale, 0);
+    const bool plain = dx.empty() && rises.empty() && m_s.charExtra == 0;
     if (plain)
         width = metrics.horizontalAdvance(text);
     const QPointF at = alignmentOffset(metrics, width);
@@ -846,10 +850,11 @@ void GdiCanvas::textOut(QPointF reference, const QString &written, const std::ve
     if (plain) {
         m_painter.drawText(at, text);
     } else {
-        double x = at.x();
+        QPointF next = at;
         for (qsizetype i = 0; i < text.size(); ++i) {
-            m_painter.drawText(QPointF(x, at.y()), QString(text[i]));
-            x += advances[std::size_t(i)];
+            m_painter.drawText(next, QString(text[i]));
+            const double up = i < qsizetype(rises.size()) ? finiteOr(rises[std::size_t(i)] * yScale, 0) : 0;
+            next += QPointF(advances[std::size_t(i)], -up);
         }
     }
     m_painter.restore();
@@ -857,7 +862,8 @@ void GdiCanvas::textOut(QPointF reference, const QString &written, const std::ve
 
     if (updateCp) {
         const double angle = qDegreesToRadians(m_s.font.escapement / 10.0);
-        const QPointF endTarget = origin + QPointF(std::cos(angle) * width, -std::sin(angle) * width);
+        const QPointF endTarget = origin + QPointF(std::cos(angle) * width - std::sin(angle) * rise,
+                                                   -std::sin(angle) * width - std::cos(angle) * rise);
         m_s.position = t.inverted().map(endTarget);
     }
 }

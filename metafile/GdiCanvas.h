@@ -179,9 +179,10 @@ public:
     void pie(const QRectF &box, QPointF start, QPointF end);
     void angleArc(QPointF centre, double radius, double startAngle, double sweepAngle);
     void setPixel(QPointF p, QColor c);
-    // Options: ETO_OPAQUE 2, ETO_CLIPPED 4. Dx: advance of each character.
+    // Options: ETO_OPAQUE 2, ETO_CLIPPED 4. Dx: advance of each character;
+    // rises: with ETO_PDY, how far each character lifts the next.
     void textOut(QPointF reference, const QString &text, const std::vector<double> &dx, std::uint32_t options,
-                 std::optional<QRectF> rect);
+                 std::optional<QRectF> rect, const std::vector<double> &rises = {});
 
     // Paths.
     void beginPath();

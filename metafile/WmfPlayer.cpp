@@ -458,13 +458,20 @@ void WmfPlayer::extTextOut(const RecordView &r)
         return;
     const QByteArray bytes = r.bytes().slice(r.start() + next, count);
     next += (count + 1) & ~qsizetype(1);
-    std::vector<double> dx;
-    if (r.has(next, count * 2)) {
-        for (qsizetype i = 0; i < count; ++i)
-            dx.push_back(r.i16(next + i * 2));
+    // With ETO_PDY each byte has an advance across and one up.
+    const qsizetype stride = (options & TextOutOption::Pdy) ? 2 : 1;
+    std::vector<double> dx, dy;
+    if (r.has(next, count * 2 * stride)) {
+        for (qsizetype i = 0; i < count; ++i) {
+            dx.push_back(r.i16(next + i * 2 * stride));
+            if (stride == 2)
+                dy.push_back(r.i16(next + i * 4 + 2));
+        }
     }
-    const DecodedText decoded = decodeText(bytes, m_canvas->font().charset, dx);
-    m_canvas->textOut(reference, decoded.text, decoded.advances, options, rect);
+    const int charset = m_canvas->font().charset;
+    const DecodedText decoded = decodeText(bytes, charset, dx);
+    m_canvas->textOut(reference, decoded.text, decoded.advances, options, rect,
+                      dy.empty() ? dy : decodeText(bytes, charset, dy).advances);
 }
 
 // ---------------------------------------------------------------------------
