@@ -998,6 +998,10 @@ void EmfPlayer::textOut(const RecordView &r, qsizetype emrTextAt, bool wide)
         return;
     if (chars <= 0 || !r.has(offString, chars * (wide ? 2 : 1)))
         return;
+    // Text records carry the graphics mode at 24, after their bounds.
+    constexpr qsizetype GraphicsModeAt = 24;
+    constexpr std::uint32_t GmAdvanced = 2;
+    m_canvas->setTextFollowsWorld(r.u32(GraphicsModeAt) == GmAdvanced);
     std::vector<double> dx, dy;
     if (offDx > 0)
         readAdvances(r, offDx, chars, options & TextOutOption::Pdy, &dx, &dy);

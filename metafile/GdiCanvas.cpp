@@ -839,9 +839,13 @@ void GdiCanvas::textOut(QPointF reference, const QString &written, const std::ve
     m_painter.save();
     if (rect && (options & TextOutOption::Clipped))
         m_painter.setClipPath(mapped(rectPath(*rect)), Qt::IntersectClip);
+    // Escapement turns the baseline counter-clockwise, as seen on the device;
+    // in the advanced graphics mode the baseline follows the world transform.
+    const QPointF along = t.map(QPointF(1, 0)) - t.map(QPointF(0, 0));
+    const double turn =
+        (m_s.textFollowsWorld ? qRadiansToDegrees(std::atan2(along.y(), along.x())) : 0) - m_s.font.escapement / 10.0;
     m_painter.translate(origin);
-    // Escapement turns the baseline counter-clockwise, as seen on the device.
-    m_painter.rotate(-m_s.font.escapement / 10.0);
+    m_painter.rotate(finiteOr(turn, 0));
     if (m_s.bkMode == BkModeOpaque)
         m_painter.fillRect(QRectF(at.x(), at.y() - metrics.ascent(), width, metrics.ascent() + metrics.descent()),
                            m_s.bkColor);
@@ -860,12 +864,8 @@ void GdiCanvas::textOut(QPointF reference, const QString &written, const std::ve
     m_painter.restore();
     endDraw();
 
-    if (updateCp) {
-        const double angle = qDegreesToRadians(m_s.font.escapement / 10.0);
-        const QPointF endTarget = origin + QPointF(std::cos(angle) * width - std::sin(angle) * rise,
-                                                   -std::sin(angle) * width - std::cos(angle) * rise);
-        m_s.position = t.inverted().map(endTarget);
-    }
+    if (updateCp)
+        m_s.position = t.inverted().map(origin + QTransform().rotate(finiteOr(turn, 0)).map(QPointF(width, -rise)));
 }
 
 // ---------------------------------------------------------------------------

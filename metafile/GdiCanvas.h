@@ -142,6 +142,8 @@ public:
     void setRop2(int rop) { m_s.rop2 = rop; }
     void setArcDirection(int direction) { m_s.arcClockwise = direction == ArcClockwise; }
     void setTextCharExtra(double extra) { m_s.charExtra = extra; }
+    // GM_ADVANCED: text turns with the world transform.
+    void setTextFollowsWorld(bool follows) { m_s.textFollowsWorld = follows; }
     QColor textColor() const { return m_s.textColor; }
     QColor bkColor() const { return m_s.bkColor; }
     const GdiBrush &brush() const { return m_s.brush; }
@@ -239,6 +241,7 @@ private:
         int fillMode = PolyFillAlternate;
         int rop2 = Rop2::CopyPen;
         double charExtra = 0;
+        bool textFollowsWorld = false;
         QVector<QRgb> palette;
         bool arcClockwise = false;
         double miterLimit = 10;
