@@ -17,3 +17,20 @@ QPen withBoundedDashes(QPen pen, const QPainterPath &path)
         pen.setStyle(Qt::SolidLine);
     return pen;
 }
+
+QList<qreal> dashesInWidths(std::uint32_t style)
+{
+    enum { Dash = 1, Dot, DashDot, DashDotDot };
+    switch (style) {
+    case Dash:
+        return {3, 1};
+    case Dot:
+        return {1, 1};
+    case DashDot:
+        return {3, 1, 1, 1};
+    case DashDotDot:
+        return {3, 1, 1, 1, 1, 1};
+    default:
+        return {};
+    }
+}

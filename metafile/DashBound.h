@@ -8,6 +8,8 @@
 #include <QPainterPath>
 #include <QPen>
 
+#include <cstdint>
+
 // No picture of the corpus draws more than a few thousand dashes in one
 // stroke; a dashed line around a 16 384-pixel square at one dash a pixel
 // takes 65 536.
@@ -16,3 +18,10 @@ inline constexpr double MaxDashesPerStroke = 1e6;
 // Pen, or Pen drawn solid where its dashes along Path (in the same units)
 // would number more than the bound.
 QPen withBoundedDashes(QPen pen, const QPainterPath &path);
+
+// The dashes and gaps of the standard styles, in pen widths: 1 dash, 2 dot,
+// 3 dash-dot, 4 dash-dot-dot, as GDI numbers its pen styles and
+// [MS-EMFPLUS] 2.1.1.20 its line styles; empty for any other. GDI's
+// geometric pens and GDI+ pens alike draw dashes of three widths and dots
+// and gaps of one.
+QList<qreal> dashesInWidths(std::uint32_t style);

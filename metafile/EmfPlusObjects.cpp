@@ -1,5 +1,7 @@
 #include "metafile/EmfPlusObjects.h"
 
+#include "metafile/DashBound.h"
+
 #include "metafile/Dib.h"
 #include "metafile/PlayerSupport.h"
 
@@ -795,24 +797,6 @@ Qt::PenJoinStyle joinOf(std::uint32_t join)
     return join == Bevel ? Qt::BevelJoin : join == Round ? Qt::RoundJoin : Qt::MiterJoin;
 }
 
-// [MS-EMFPLUS] 2.1.1.20 LineStyle, as dashes and gaps in pen widths.
-QList<qreal> dashesOf(std::uint32_t style)
-{
-    enum { Solid, Dash, Dot, DashDot, DashDotDot };
-    switch (style) {
-    case Dash:
-        return {3, 1};
-    case Dot:
-        return {1, 1};
-    case DashDot:
-        return {3, 1, 1, 1};
-    case DashDotDot:
-        return {3, 1, 1, 1, 1, 1};
-    default:
-        return {};
-    }
-}
-
 // [MS-EMFPLUS] 2.2.1.2 EmfPlusCustomLineCap: version, type, then for the
 // default type EmfPlusCustomLineCapData (2.2.2.12: flags, base cap and
 // inset, stroke caps, join and miter limit, width scale, two hot spots,
@@ -885,8 +869,8 @@ bool readPenOptions(const PlusData &d, std::uint32_t flags, qsizetype &at, PlusO
                 pen.setJoinStyle(joinOf(d.u32(at)));
             else if (bit == PenMiterLimit)
                 pen.setMiterLimit(std::clamp(double(d.f32(at)), 1.0, 100.0));
-            else if (bit == PenLineStyle && !dashesOf(d.u32(at)).isEmpty())
-                pen.setDashPattern(dashesOf(d.u32(at)));
+            else if (bit == PenLineStyle && !dashesInWidths(d.u32(at)).isEmpty())
+                pen.setDashPattern(dashesInWidths(d.u32(at)));
             else if (bit == PenDashedLineOffset && std::isfinite(d.f32(at)))
                 pen.setDashOffset(d.f32(at));
             at += 4;

@@ -317,25 +317,26 @@ QPen GdiCanvas::qtPen() const
     const double width = pen.widthF();
     const bool thin = width <= m_zoom * 1.5;
     // Dashes of thin pens are device pixels long; those of wide pens follow
-    // the width, as Qt's own patterns do.
+    // the width.
     auto pixels = [&](std::initializer_list<qreal> lengths) {
         QVector<qreal> pattern;
         for (const qreal l : lengths)
             pattern << l * m_zoom / width;
         return pattern;
     };
-    switch (m_s.pen.style & PenStyle::StyleMask) {
+    const std::uint32_t style = m_s.pen.style & PenStyle::StyleMask;
+    switch (style) {
     case PenStyle::Dash:
-        thin ? pen.setDashPattern(pixels({18, 6})) : pen.setStyle(Qt::DashLine);
+        pen.setDashPattern(thin ? pixels({18, 6}) : dashesInWidths(style));
         break;
     case PenStyle::Dot:
-        thin ? pen.setDashPattern(pixels({3, 3})) : pen.setStyle(Qt::DotLine);
+        pen.setDashPattern(thin ? pixels({3, 3}) : dashesInWidths(style));
         break;
     case PenStyle::DashDot:
-        thin ? pen.setDashPattern(pixels({9, 6, 3, 6})) : pen.setStyle(Qt::DashDotLine);
+        pen.setDashPattern(thin ? pixels({9, 6, 3, 6}) : dashesInWidths(style));
         break;
     case PenStyle::DashDotDot:
-        thin ? pen.setDashPattern(pixels({9, 3, 3, 3, 3, 3})) : pen.setStyle(Qt::DashDotDotLine);
+        pen.setDashPattern(thin ? pixels({9, 3, 3, 3, 3, 3}) : dashesInWidths(style));
         break;
     case PenStyle::UserStyle:
         if (!m_s.pen.userDashes.isEmpty() && m_s.pen.userDashes.size() % 2 == 0) {
