@@ -85,6 +85,37 @@ QByteArray withU16(const QByteArray &bytes, qsizetype at, quint16 value)
     return patched<quint16>(bytes, {{at, value}});
 }
 
+// [MS-EMF] 2.3.7.8 EMR_EXTCREATEFONTINDIRECTW, selected at once: a font of
+// the face, height and escapement in tenths of a degree.
+void addFont(EmfBuilder &emf, const QString &face, qint32 escapement = 0)
+{
+    QByteArray body;
+    for (const quint32 v : {1u, quint32(-24), 0u, quint32(escapement), 0u, 400u, 0u, 0u})
+        EmfBuilder::put(body, v);
+    QByteArray name(64, '\0');
+    std::memcpy(name.data(), face.utf16(), std::min<qsizetype>(face.size() * 2, 62));
+    emf.record(82, body + name);
+    emf.record(37, {1});
+}
+
+// [MS-EMF] 2.3.5.8 EMR_EXTTEXTOUTW at At: the code units of Text, with the
+// advances Dx when given, in the graphics mode given.
+void addText(EmfBuilder &emf, QPoint at, const QString &text, quint32 options = 0, std::vector<qint32> dx = {},
+             quint32 graphicsMode = 1)
+{
+    constexpr quint32 StringAt = 76;
+    const quint32 dxAt = StringAt + quint32((text.size() * 2 + 3) & ~3);
+    QByteArray body;
+    for (const quint32 v : {0u, 0u, 99u, 99u, graphicsMode, 0x3F800000u, 0x3F800000u, quint32(at.x()), quint32(at.y()),
+                            quint32(text.size()), StringAt, options, 0u, 0u, 0u, 0u, dx.empty() ? 0u : dxAt})
+        EmfBuilder::put(body, v);
+    body.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    body.append(QByteArray((4 - body.size() % 4) % 4, '\0'));
+    for (const qint32 d : dx)
+        EmfBuilder::put(body, quint32(d));
+    emf.record(84, body);
+}
+
 } // namespace
 
 // A placeable WMF built record by record: 16-bit words, little-endian.
@@ -166,6 +197,8 @@ private slots:
     void handMadeRecords();
     void recordsDrawWhatTheySay_data();
     void recordsDrawWhatTheySay();
+    void textDrawsAsWritten_data();
+    void textDrawsAsWritten();
 
 private:
     void addEmfRows();
@@ -449,6 +482,15 @@ void TestMetafile::addEmfRows()
     polyDraw.record(37, {1});
     polyDraw.record(56, {0, 0, 99, 99, 2, 10, 50, 90, 50, 0x0206});
     QTest::newRow("emf POLYDRAW") << polyDraw.bytes() << centre << qRgb(0, 0, 255);
+
+    // A geometric dashed pen 10 wide with flat ends: dashes of 30, gaps of 10.
+    EmfBuilder dashes;
+    dashes.record(95, {1, 0, 0, 0, 0, 0x10201, 10, 0, Blue, 0, 0}); // EXTCREATEPEN
+    dashes.record(37, {1});
+    dashes.record(27, {0, 50});   // MOVETOEX
+    dashes.record(54, {100, 50}); // LINETO
+    QTest::newRow("emf geometric dash") << dashes.bytes() << QRect(22, 47, 6, 6) << qRgb(0, 0, 255);
+    QTest::newRow("emf geometric dash gap") << dashes.bytes() << QRect(32, 47, 6, 6) << qRgb(255, 255, 255);
 }
 
 void TestMetafile::recordsDrawWhatTheySay()
@@ -463,6 +505,68 @@ void TestMetafile::recordsDrawWhatTheySay()
     constexpr int Tolerance = 3;
     const QString seen = mostlyColoured(image, area, colour, Tolerance);
     QVERIFY2(seen.isEmpty(), qPrintable(seen));
+}
+
+// Each row: text written one way, and the same text written plainly; both
+// must draw the same pixels.
+void TestMetafile::textDrawsAsWritten_data()
+{
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QByteArray>("plain");
+    constexpr quint32 GlyphIndex = 0x10, Pdy = 0x2000, GmAdvanced = 2;
+    const QPoint at(10, 40);
+
+    // Glyph numbers of the standard order, and past it, where no face here
+    // can tell the letter.
+    EmfBuilder glyphs, letters, unknown, replaced;
+    for (EmfBuilder *emf : {&glyphs, &letters, &unknown, &replaced})
+        addFont(*emf, QStringLiteral("Courier New"));
+    addText(glyphs, at, QString::fromUtf16(u"\u002C\u0050\u0053\u0052\u0055\u0057\u0056"), GlyphIndex);
+    addText(letters, at, QStringLiteral("Imports"));
+    QTest::newRow("glyph numbers") << glyphs.bytes() << letters.bytes();
+    addText(unknown, at, QString::fromUtf16(u"\u02A0\u02A1"), GlyphIndex, {12, 12});
+    addText(replaced, at, QString::fromUtf16(u"\uFFFD\uFFFD"), 0, {12, 12});
+    QTest::newRow("glyph numbers unknown here") << unknown.bytes() << replaced.bytes();
+
+    // Symbol's codes are Greek letters, drawn in a text face.
+    EmfBuilder symbol, greek;
+    addFont(symbol, QStringLiteral("Symbol"));
+    addText(symbol, at, QStringLiteral("abg"));
+    addFont(greek, QStringLiteral("serif"));
+    addText(greek, at, QString::fromUtf16(u"\u03B1\u03B2\u03B3"));
+    QTest::newRow("Symbol") << symbol.bytes() << greek.bytes();
+
+    // Each character steps 20 across and 10 up.
+    EmfBuilder stepped, placed;
+    addFont(stepped, QStringLiteral("Arial"));
+    addText(stepped, at, QStringLiteral("hi"), Pdy, {20, 10, 20, 10});
+    addFont(placed, QStringLiteral("Arial"));
+    addText(placed, at, QStringLiteral("h"), 0, {20});
+    addText(placed, at + QPoint(20, -10), QStringLiteral("i"), 0, {20});
+    QTest::newRow("ETO_PDY") << stepped.bytes() << placed.bytes();
+
+    // A world turned a quarter counter-clockwise, as an escapement of 90°.
+    EmfBuilder turned, escaped;
+    turned.record(35, {0, 0xBF800000u, 0x3F800000u, 0, 0x42480000u, 0x42480000u}); // SETWORLDTRANSFORM
+    addFont(turned, QStringLiteral("Arial"));
+    addText(turned, QPoint(0, 0), QStringLiteral("up"), 0, {}, GmAdvanced);
+    addFont(escaped, QStringLiteral("Arial"), 900);
+    addText(escaped, QPoint(50, 50), QStringLiteral("up"));
+    QTest::newRow("GM_ADVANCED turn") << turned.bytes() << escaped.bytes();
+}
+
+void TestMetafile::textDrawsAsWritten()
+{
+    QFETCH(QByteArray, written);
+    QFETCH(QByteArray, plain);
+    const std::optional<Metafile> a = Metafile::fromBytes(written);
+    const std::optional<Metafile> b = Metafile::fromBytes(plain);
+    QVERIFY(a && b);
+    const QImage drawn = render(*a, QSize(100, 100));
+    QImage blank(drawn.size(), drawn.format());
+    blank.fill(Qt::white);
+    QVERIFY2(drawn != blank, "nothing drawn");
+    QCOMPARE(drawn, render(*b, QSize(100, 100)));
 }
 
 // Files the fuzzers found faults with: each opens and draws, at natural
