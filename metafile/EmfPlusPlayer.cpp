@@ -287,12 +287,12 @@ void EmfPlusPlayer::header(const Record &r)
 }
 
 // [MS-EMFPLUS] 2.3.3.1 EmfPlusGetDC: the GDI records up to the next EMF+
-// record are drawn, smoothed as the GDI player draws them.
+// record are drawn, as the GDI player draws them: shapes unsmoothed.
 void EmfPlusPlayer::getDc(const Record &)
 {
     clipIfChanged();
     m_gdiAllowed = true;
-    m_painter.setRenderHint(QPainter::Antialiasing, true);
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
     m_painter.setRenderHint(QPainter::TextAntialiasing, true);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
 }

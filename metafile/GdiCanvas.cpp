@@ -55,6 +55,9 @@ GdiCanvas::GdiCanvas(QPainter &painter, const QRectF &target, const QRectF &devi
     m_strokeShift = m_deviceToTarget.map(QPointF(0.5, 0.5)) - m_deviceToTarget.map(QPointF(0, 0));
     m_painter.save();
     m_painter.setClipRect(m_target, Qt::IntersectClip);
+    // The device fills and strokes unsmoothed: shapes that share an edge
+    // meet without a seam, and a pen of whole pixels stays solid.
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
 }
 
 GdiCanvas::~GdiCanvas()
