@@ -771,6 +771,38 @@ QFont GdiCanvas::qtFont(double xScale, double yScale, bool *visible) const
     return font;
 }
 
+// Qt sets a font at a whole pixel size, so text of a fractional size would
+// end elsewhere at each zoom and display scale. Its width in the same font
+// at a large size, scaled down, is where the text ends at every zoom: the
+// factor from the one width to the other.
+double GdiCanvas::exactSizeFit(const QFont &font, const QFontMetricsF &metrics, const QString &text) const
+{
+    constexpr double LargePixels = 1000;
+    const double dpi = m_painter.device() ? m_painter.device()->logicalDpiY() : 96;
+    const double em = font.pointSizeF() * dpi / 72;
+    const double actual = metrics.horizontalAdvance(text);
+    if (!(em > 0) || !(actual > 0))
+        return 1;
+    QFont large(font);
+    large.setPointSizeF(font.pointSizeF() * LargePixels / em);
+    const double exact = QFontMetricsF(large, m_painter.device()).horizontalAdvance(text) * em / LargePixels;
+    return exact > 0 && std::isfinite(exact) ? exact / actual : 1;
+}
+
+// Each character's advance in target pixels: given, or the font's fitted to
+// its exact size, plus the extra spacing.
+std::vector<double> GdiCanvas::advancesOf(const QString &text, const std::vector<double> &dx,
+                                          const QFontMetricsF &metrics, double fit, double xScale) const
+{
+    std::vector<double> advances;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const double a = !dx.empty() ? (i < qsizetype(dx.size()) ? dx[std::size_t(i)] * xScale : 0)
+                                     : metrics.horizontalAdvance(text[i]) * fit + m_s.charExtra * xScale;
+        advances.push_back(finiteOr(a, 0));
+    }
+    return advances;
+}
+
 // Where the text starts relative to its reference point, from the alignment.
 QPointF GdiCanvas::alignmentOffset(const QFontMetricsF &metrics, double width) const
 {
@@ -820,22 +852,18 @@ void GdiCanvas::textOut(QPointF reference, const QString &written, const std::ve
     const QString text = SymbolFonts::readable(m_s.font.face, m_s.font.charset, written);
     const QFontMetricsF metrics(font, m_painter.device());
 
-    // Each character's advance: given, or the font's plus the extra spacing.
-    std::vector<double> advances;
+    const double fit = dx.empty() ? exactSizeFit(font, metrics, text) : 1;
+    const std::vector<double> advances = advancesOf(text, dx, metrics, fit, xScale);
     double width = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const double a = !dx.empty() ? (i < qsizetype(dx.size()) ? dx[std::size_t(i)] * xScale : 0)
-                                     : metrics.horizontalAdvance(text[i]) + m_s.charExtra * xScale;
-        advances.push_back(finiteOr(a, 0));
-        width += advances.back();
-    }
+    for (const double a : advances)
+        width += a;
     // With rises each character also steps up from the one before, across the baseline.
     double rise = 0;
     for (qsizetype i = 0; i < qsizetype(rises.size()) && i < text.size(); ++i)
         rise += finiteOr(rises[std::size_t(i)] * yScale, 0);
     const bool plain = dx.empty() && rises.empty() && m_s.charExtra == 0;
     if (plain)
-        width = metrics.horizontalAdvance(text);
+        width = metrics.horizontalAdvance(text) * fit;
     const QPointF at = alignmentOffset(metrics, width);
 
     if (!beginDraw())
@@ -856,7 +884,8 @@ void GdiCanvas::textOut(QPointF reference, const QString &written, const std::ve
     m_painter.setFont(font);
     m_painter.setPen(m_s.textColor);
     if (plain) {
-        m_painter.drawText(at, text);
+        m_painter.scale(fit, 1);
+        m_painter.drawText(QPointF(at.x() / fit, at.y()), text);
     } else {
         QPointF next = at;
         for (qsizetype i = 0; i < text.size(); ++i) {

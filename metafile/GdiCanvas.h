@@ -259,6 +259,9 @@ private:
     void setCapsAndJoins(QPen &pen) const;
     QColor colorUnderRop2(QColor color) const;
     QFont qtFont(double xScale, double yScale, bool *visible) const;
+    double exactSizeFit(const QFont &font, const QFontMetricsF &metrics, const QString &text) const;
+    std::vector<double> advancesOf(const QString &text, const std::vector<double> &dx, const QFontMetricsF &metrics,
+                                   double fit, double xScale) const;
     QPointF alignmentOffset(const QFontMetricsF &metrics, double width) const;
     QBrush qtBrush() const;
     bool beginDraw(); // false: the drawing mode draws nothing

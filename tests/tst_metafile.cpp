@@ -199,6 +199,7 @@ private slots:
     void recordsDrawWhatTheySay();
     void textDrawsAsWritten_data();
     void textDrawsAsWritten();
+    void textEndsAlikeAtEveryScale();
 
 private:
     void addEmfRows();
@@ -567,6 +568,34 @@ void TestMetafile::textDrawsAsWritten()
     blank.fill(Qt::white);
     QVERIFY2(drawn != blank, "nothing drawn");
     QCOMPARE(drawn, render(*b, QSize(100, 100)));
+}
+
+// Text of a fractional pixel size ends at the same place drawn at a zoom on
+// plain pixels, as tiles are, and at half that zoom on a display of scale 2.
+void TestMetafile::textEndsAlikeAtEveryScale()
+{
+    EmfBuilder emf;
+    addFont(emf, QStringLiteral("Times New Roman"));
+    addText(emf, QPoint(2, 40), QStringLiteral("minimum"));
+    const std::optional<Metafile> picture = Metafile::fromBytes(emf.bytes());
+    QVERIFY(picture);
+    auto inkEnd = [&](qreal ratio) {
+        QImage image(230, 230, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        picture->draw(painter, QRectF(0, 0, 230 / ratio, 230 / ratio));
+        painter.end();
+        int end = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = end + 1; x < image.width(); ++x)
+                if (qGray(image.pixel(x, y)) < 128)
+                    end = x;
+        return end;
+    };
+    const int tiles = inkEnd(1), display = inkEnd(2);
+    QVERIFY(tiles > 100);
+    QVERIFY2(std::abs(tiles - display) <= 1, qPrintable(QStringLiteral("%1 and %2").arg(tiles).arg(display)));
 }
 
 // Files the fuzzers found faults with: each opens and draws, at natural
