@@ -759,15 +759,16 @@ QFont GdiCanvas::qtFont(double xScale, double yScale, bool *visible) const
     em = finiteOr(em, 12);
     *visible = em >= 0.5;
     setPixels(em);
-    // A width of its own stretches or narrows every character.
-    if (f.width != 0 && *visible) {
+    // A width of its own stretches or narrows every character; so does a
+    // picture drawn wider or narrower than its own proportions.
+    double stretch = 100 * xScale / yScale;
+    if (f.width != 0) {
         const double average = QFontMetricsF(font, m_painter.device()).averageCharWidth();
-        const double wanted = std::abs(f.width) * xScale;
-        const double widest = std::min<double>(MaxStretch, 100 * MaxGlyphPixels / std::max(em, 1.0));
-        if (average > 0 && std::isfinite(wanted))
-            font.setStretch(
-                std::clamp(int(std::lround(std::min(100 * wanted / average, widest))), MinStretch, MaxStretch));
+        stretch = average > 0 ? 100 * std::abs(f.width) * xScale / average : 100;
     }
+    const double widest = std::min<double>(MaxStretch, 100 * MaxGlyphPixels / std::max(em, 1.0));
+    if (*visible && std::isfinite(stretch) && std::abs(stretch - 100) >= 1)
+        font.setStretch(std::clamp(int(std::lround(std::min(stretch, widest))), MinStretch, MaxStretch));
     return font;
 }
 
