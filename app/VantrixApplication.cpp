@@ -1,5 +1,6 @@
 #include "app/VantrixApplication.h"
 
+#include "metafile/SymbolFonts.h"
 #include "ui/HandlerGuard.h"
 
 #include <QSessionManager>
@@ -26,6 +27,7 @@ VantrixApplication::VantrixApplication(int &argc, char **argv) : QApplication(ar
 {
     // The session manager ends the program at log-off or shut-down.
     connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { emit sessionEnding(); });
+    SymbolFonts::addPackagedDingbatFaces();
 }
 
 bool VantrixApplication::notify(QObject *receiver, QEvent *event)

@@ -1,5 +1,6 @@
 #include "metafile/SymbolFonts.h"
 
+#include <QFile>
 #include <QFontDatabase>
 #include <QStringList>
 
@@ -76,4 +77,12 @@ bool SymbolFonts::mapsToUnicode(const QString &face)
 bool SymbolFonts::isSymbolFamily(const QString &family)
 {
     return QFontDatabase::writingSystems(family).contains(QFontDatabase::Symbol);
+}
+
+void SymbolFonts::addPackagedDingbatFaces()
+{
+    const QString folder = QStringLiteral("/usr/share/wine/fonts/");
+    for (const char *file : {"wingding.ttf", "webdings.ttf"})
+        if (QFile::exists(folder + QLatin1String(file)))
+            QFontDatabase::addApplicationFont(folder + QLatin1String(file));
 }

@@ -26,4 +26,9 @@ bool mapsToUnicode(const QString &face);
 // Whether the installed face of this family keeps symbols, not letters.
 bool isSymbolFamily(const QString &family);
 
+// Debian keeps free faces of Wingdings and Webdings (fonts-wine) outside
+// the font path: where their files are, the program knows them by name.
+// Call once, before drawing; files that are missing are skipped.
+void addPackagedDingbatFaces();
+
 } // namespace SymbolFonts

@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev
   llvm lld clang libclang-rt-14-dev
-  fonts-liberation fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core
+  fonts-liberation fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wine
   xvfb xauth xdotool xclip imagemagick x11-utils x11-xserver-utils
   openbox python3 dbus dbus-x11 at-spi2-core python3-pyatspi appstream
   desktop-file-utils clang-format qt6-translations-l10n valgrind

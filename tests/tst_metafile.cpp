@@ -4,6 +4,7 @@
 #include "MetafileBuilders.h"
 #include "TestSupport.h"
 #include "metafile/Metafile.h"
+#include "metafile/SymbolFonts.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -200,6 +201,7 @@ private slots:
     void textDrawsAsWritten_data();
     void textDrawsAsWritten();
     void textEndsAlikeAtEveryScale();
+    void dingbatFaceDrawsItsPictures();
 
 private:
     void addEmfRows();
@@ -599,6 +601,32 @@ void TestMetafile::textEndsAlikeAtEveryScale()
     const int tiles = inkEnd(1), display = inkEnd(2);
     QVERIFY(tiles > 100);
     QVERIFY2(std::abs(tiles - display) <= 1, qPrintable(QStringLiteral("%1 and %2").arg(tiles).arg(display)));
+}
+
+// Wingdings' code for a black circle draws a round blot where its face is
+// installed, not the letter l.
+void TestMetafile::dingbatFaceDrawsItsPictures()
+{
+    if (!QFile::exists(QStringLiteral("/usr/share/wine/fonts/wingding.ttf")))
+        QSKIP("no packaged Wingdings face");
+    SymbolFonts::addPackagedDingbatFaces();
+    EmfBuilder emf;
+    addFont(emf, QStringLiteral("Wingdings"));
+    addText(emf, QPoint(20, 20), QStringLiteral("l"));
+    const std::optional<Metafile> picture = Metafile::fromBytes(emf.bytes());
+    QVERIFY(picture);
+    const QImage image = render(*picture, QSize(100, 100));
+    QRect ink;
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                ink |= QRect(x, y, 1, 1);
+                ++inked;
+            }
+    QVERIFY2(ink.width() > 4 && std::abs(ink.width() - ink.height()) <= 2,
+             qPrintable(QStringLiteral("%1 x %2").arg(ink.width()).arg(ink.height())));
+    QVERIFY(inked > 0.6 * ink.width() * ink.height());
 }
 
 // Files the fuzzers found faults with: each opens and draws, at natural
