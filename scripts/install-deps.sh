@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev libxcb1-dev
   llvm lld clang libclang-rt-14-dev
   fonts-liberation fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wine
+  fonts-droid-fallback
   xvfb xauth xdotool xclip imagemagick x11-utils x11-xserver-utils
   openbox python3 dbus dbus-x11 at-spi2-core python3-pyatspi appstream
   desktop-file-utils clang-format qt6-translations-l10n valgrind

@@ -74,6 +74,8 @@ const std::map<QString, const char *> &verdicts()
          "ours: Impact in a sans-serif face where the reference stands a dingbat face in and draws pictures; "
          "Wingdings through the free face Debian packages, its pictures where it has them and empty boxes for the "
          "rest, where the reference draws Latin letters the file never meant"},
+        {QStringLiteral("poi_64716_image3.wmf"),
+         "ours: the Chinese labels read, in the CJK face installed for them; the reference draws boxes"},
         {QStringLiteral("libwmf_formula1.wmf"),
          "no fault of ours: the same formula, Symbol's codes as Greek letters and signs; the stand-in faces' glyphs "
          "differ a little in width, moving the signs by a pixel or two"},
