@@ -1,5 +1,6 @@
 #include "metafile/EmfPlusPlayer.h"
 
+#include "metafile/ClipCombine.h"
 #include "metafile/DashBound.h"
 #include "metafile/GlyphText.h"
 #include "metafile/Metafile.h"
@@ -997,28 +998,15 @@ void EmfPlusPlayer::combineClip(int mode, const std::optional<QPainterPath> &sha
     const QPainterPath with = mapped.value_or(everywhere);
     if (mode != Replace && !m_budget.combines(now, with))
         return;
-    switch (mode) {
-    case Replace:
+    // In CombineMode's order.
+    static constexpr ClipOp ops[] = {ClipOp::Replace, ClipOp::Intersect, ClipOp::Unite,
+                                     ClipOp::Xor,     ClipOp::Subtract,  ClipOp::SubtractFrom};
+    if (mode == Replace)
         m_state.clip = mapped;
-        break;
-    case Intersect:
-        m_state.clip = now.intersected(with);
-        break;
-    case Union:
-        m_state.clip = now.united(with);
-        break;
-    case Xor:
-        m_state.clip = now.united(with).subtracted(now.intersected(with));
-        break;
-    case Exclude:
-        m_state.clip = now.subtracted(with);
-        break;
-    case Complement:
-        m_state.clip = with.subtracted(now);
-        break;
-    default:
+    else if (mode > Replace && mode <= Complement)
+        m_state.clip = combinedClip(now, with, ops[mode]);
+    else
         return;
-    }
     applyClip();
 }
 

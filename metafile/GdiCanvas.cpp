@@ -1,5 +1,6 @@
 #include "metafile/GdiCanvas.h"
 
+#include "metafile/ClipCombine.h"
 #include "metafile/DashBound.h"
 #include "metafile/SymbolFonts.h"
 
@@ -977,30 +978,20 @@ QRect pixelRect(const QRectF &r)
                  QPoint(int(std::lround(n.right())) - 1, int(std::lround(n.bottom())) - 1));
 }
 
-QRegion exclusiveOr(const QRegion &a, const QRegion &b)
-{
-    return a.xored(b);
-}
-
-QPainterPath exclusiveOr(const QPainterPath &a, const QPainterPath &b)
-{
-    return a.subtracted(b).united(b.subtracted(a));
-}
-
-// A clip region or path combined with a shape as the mode says.
-template <typename Shape> Shape combined(const Shape &current, const Shape &shape, int mode)
+// [MS-EMF] 2.1.29 RegionMode as a clip combination.
+ClipOp clipOpOf(int mode)
 {
     switch (mode) {
     case RegionMode::And:
-        return current.intersected(shape);
+        return ClipOp::Intersect;
     case RegionMode::Or:
-        return current.united(shape);
+        return ClipOp::Unite;
     case RegionMode::Xor:
-        return exclusiveOr(current, shape);
+        return ClipOp::Xor;
     case RegionMode::Diff:
-        return current.subtracted(shape);
+        return ClipOp::Subtract;
     default: // RegionMode::Copy
-        return shape;
+        return ClipOp::Replace;
     }
 }
 
@@ -1034,7 +1025,7 @@ void GdiCanvas::combineClip(const QPainterPath &path, int mode)
         current = m_s.clip.value_or(rectPath(m_target));
     if (mode != RegionMode::Copy && !m_budget.combines(current, path))
         return;
-    m_s.clip = combined(current, path, mode);
+    m_s.clip = combinedClip(current, path, clipOpOf(mode));
     m_s.clipPixels.reset();
     applyClip();
 }
@@ -1052,7 +1043,7 @@ void GdiCanvas::combineClip(const QRegion &pixels, int mode)
     const QRegion current = m_s.clipPixels.value_or(QRegion(pixelRect(m_target)));
     if (!m_budget.combinesRegions(current.rectCount(), pixels.rectCount()))
         return;
-    m_s.clipPixels = combined(current, pixels, mode);
+    m_s.clipPixels = combinedClip(current, pixels, clipOpOf(mode));
     applyClip();
 }
 
