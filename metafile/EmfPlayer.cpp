@@ -14,13 +14,6 @@ using namespace PlayerSupport;
 
 namespace {
 
-// [MS-EMF] 2.2.9 Header object: where its fields lie.
-constexpr qsizetype HeaderFrameAt = 24;   // RectL, 0.01 mm
-constexpr qsizetype HeaderHandlesAt = 56; // u16
-constexpr qsizetype HeaderDeviceAt = 72;  // SizeL, pixels
-constexpr qsizetype HeaderMillimetresAt = 80;
-constexpr double DefaultPixelsPerMm = 96 / 25.4;
-
 // Most rectangles one region may hold, and most vertices of a gradient.
 constexpr qsizetype MaxRegionRects = 1'000'000;
 
@@ -35,34 +28,6 @@ constexpr std::uint8_t PointMoveTo = 0x06;
 constexpr std::uint32_t GradientFillRectH = 0;
 constexpr std::uint32_t GradientFillRectV = 1;
 constexpr std::uint32_t GradientFillTriangle = 2;
-
-struct EmfFrame {
-    QRectF frameDevice;
-    double pixelsPerMm = DefaultPixelsPerMm;
-    std::uint32_t handles = 1;
-};
-
-double ratio(double device, double millimetres)
-{
-    return millimetres > 0 && device > 0 ? device / millimetres : DefaultPixelsPerMm;
-}
-
-// The picture's frame in the reference device's pixels, from the header.
-EmfFrame readFrame(const ByteReader &b)
-{
-    const RecordView r(b, 0, qsizetype(b.u32(4).value_or(0)));
-    const QSizeF device = r.sizel(HeaderDeviceAt);
-    const QSizeF millimetres = r.sizel(HeaderMillimetresAt);
-    const double pxPerMmX = ratio(device.width(), millimetres.width());
-    const double pxPerMmY = ratio(device.height(), millimetres.height());
-    const QRectF frame = r.rectl(HeaderFrameAt);
-    EmfFrame h;
-    h.frameDevice = QRectF(frame.left() * pxPerMmX / 100, frame.top() * pxPerMmY / 100, frame.width() * pxPerMmX / 100,
-                           frame.height() * pxPerMmY / 100);
-    h.pixelsPerMm = (pxPerMmX + pxPerMmY) / 2;
-    h.handles = std::max<std::uint32_t>(r.u16(HeaderHandlesAt), 1);
-    return h;
-}
 
 QTransform xformAt(const RecordView &r, qsizetype o)
 {
@@ -229,16 +194,16 @@ bool EmfPlayer::validate(const QByteArray &bytes)
            WalkEnd::EndOfFile;
 }
 
-EmfPlayer::EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom, bool withEmfPlus,
-                     PlaybackBudget &budget)
+EmfPlayer::EmfPlayer(const QByteArray &bytes, const EmfHeader &header, QPainter &painter, const QRectF &target,
+                     double zoom, const OpenNestedMetafile &openNested, PlaybackBudget &budget)
     : m_bytes(bytes), m_b(bytes), m_budget(budget)
 {
-    const EmfFrame h = readFrame(m_b);
-    m_canvas = std::make_unique<GdiCanvas>(painter, target, h.frameDevice, h.pixelsPerMm, zoom, budget);
-    m_objects = std::make_unique<GdiObjectTable>(h.handles);
+    m_canvas = std::make_unique<GdiCanvas>(painter, target, header.frameDevice, header.pixelsPerMm, zoom, budget);
+    m_objects = std::make_unique<GdiObjectTable>(header.handles);
     // EMF+ records are drawn in place of the GDI copy beside them.
-    if (withEmfPlus)
-        m_plus = std::make_unique<EmfPlusPlayer>(painter, m_canvas->deviceToTarget(), m_canvas->target(), zoom, budget);
+    if (openNested)
+        m_plus = std::make_unique<EmfPlusPlayer>(painter, m_canvas->deviceToTarget(), m_canvas->target(), zoom,
+                                                 openNested, budget);
 }
 
 EmfPlayer::~EmfPlayer() = default;

@@ -4,6 +4,8 @@
 // table does not name are skipped.
 
 #include "base/ByteReader.h"
+#include "metafile/EmfHeader.h"
+#include "metafile/NestedMetafile.h"
 #include "metafile/PlaybackBudget.h"
 #include "metafile/RecordHandling.h"
 #include "metafile/RecordWalk.h"
@@ -31,10 +33,12 @@ public:
     // How the player handles a record type.
     static RecordHandling handling(std::uint32_t type);
 
-    // WithEmfPlus: the file is drawn from its EMF+ records, as
-    // EmfPlusPlayer::drawsFile decides once the file is open.
-    EmfPlayer(const QByteArray &bytes, QPainter &painter, const QRectF &target, double zoom, bool withEmfPlus,
-              PlaybackBudget &budget);
+    // Header: the file's own, read when it opened. OpenNested, when set,
+    // draws the file from its EMF+ records (as EmfPlusPlayer::drawsFile
+    // decides once the file is open) and opens the metafiles their images
+    // hold.
+    EmfPlayer(const QByteArray &bytes, const EmfHeader &header, QPainter &painter, const QRectF &target, double zoom,
+              const OpenNestedMetafile &openNested, PlaybackBudget &budget);
     ~EmfPlayer();
     void play();
 

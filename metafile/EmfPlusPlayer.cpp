@@ -3,7 +3,6 @@
 #include "metafile/ClipCombine.h"
 #include "metafile/DashBound.h"
 #include "metafile/GlyphText.h"
-#include "metafile/Metafile.h"
 #include "metafile/PlayerSupport.h"
 #include "metafile/SymbolFonts.h"
 
@@ -252,8 +251,9 @@ bool EmfPlusPlayer::isSound(const ByteReader &bytes)
 // Playing.
 
 EmfPlusPlayer::EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target, double zoom,
-                             PlaybackBudget &budget)
-    : m_painter(painter), m_budget(budget), m_deviceToTarget(deviceToTarget), m_target(target), m_zoom(zoom)
+                             OpenNestedMetafile openNested, PlaybackBudget &budget)
+    : m_painter(painter), m_budget(budget), m_openNested(std::move(openNested)), m_deviceToTarget(deviceToTarget),
+      m_target(target), m_zoom(zoom)
 {}
 
 EmfPlusPlayer::~EmfPlusPlayer() = default;
@@ -679,14 +679,14 @@ void EmfPlusPlayer::drawImagePoints(const Record &r)
 void EmfPlusPlayer::paintImage(const PlusObject &image, const QRectF &source, const QPolygonF &corners)
 {
     const QRectF whole = image.image.isNull() ? QRectF() : QRectF(image.image.rect());
-    std::optional<Metafile> metafile;
+    std::optional<NestedMetafile> metafile;
     if (image.image.isNull() && m_budget.nesting < MaxNesting && m_budget.nestedPlays < MaxNestedPlays &&
         m_budget.nestedBytes + image.metafile.size() <= NestedBytesBudget) {
         m_budget.nestedBytes += image.metafile.size();
         ++m_budget.nestedPlays;
-        metafile = Metafile::fromBytes(image.metafile);
+        metafile = m_openNested(image.metafile);
     }
-    const QRectF from = metafile ? QRectF(QPointF(0, 0), QSizeF(metafile->naturalSize())) : source;
+    const QRectF from = metafile ? QRectF(QPointF(0, 0), metafile->size) : source;
     if (from.width() <= 0 || from.height() <= 0 || (!metafile && whole.isEmpty()))
         return;
     const QPointF across = (corners[1] - corners[0]) / from.width();

@@ -6,6 +6,7 @@
 // before use.
 
 #include "metafile/EmfPlusObjects.h"
+#include "metafile/NestedMetafile.h"
 #include "metafile/PlaybackBudget.h"
 #include "metafile/RecordHandling.h"
 #include "metafile/RecordWalk.h"
@@ -43,8 +44,9 @@ public:
     // DeviceToTarget maps the reference device's pixels onto the painter,
     // whose drawing stays inside Target.
     // Zoom: target units per natural-size pixel.
+    // OpenNested opens the metafiles that images hold.
     EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target, double zoom,
-                  PlaybackBudget &budget);
+                  OpenNestedMetafile openNested, PlaybackBudget &budget);
     ~EmfPlusPlayer();
 
     // Plays the EMF+ records of one EMR_COMMENT.
@@ -159,6 +161,7 @@ private:
 
     QPainter &m_painter;
     PlaybackBudget &m_budget;
+    OpenNestedMetafile m_openNested;
     QTransform m_deviceToTarget;
     QRectF m_target;
     double m_zoom;

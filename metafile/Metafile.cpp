@@ -13,10 +13,6 @@ Q_LOGGING_CATEGORY(metafileLog, "vantrix.metafile")
 
 namespace {
 
-// [MS-EMF] 2.2.9 Header object.
-constexpr qsizetype EmfMinimumHeader = 88;
-constexpr qsizetype EmfFrameAt = 24; // RectL in 0.01 mm
-constexpr qsizetype EmfHandlesAt = 56;
 constexpr double HundredthsOfMmPerInch = 2540;
 
 // [MS-WMF] 2.3.2.3 META_PLACEABLE and 2.3.2.2 META_HEADER.
@@ -35,6 +31,18 @@ bool fits(double w, double h)
     return w > 0 && h > 0 && w <= Metafile::MaxSide && h <= Metafile::MaxSide;
 }
 
+// Metafiles nested in EMF+ images open through the facade, as the outer one.
+std::optional<NestedMetafile> openNested(const QByteArray &bytes)
+{
+    std::optional<Metafile> inner = Metafile::fromBytes(bytes);
+    if (!inner)
+        return std::nullopt;
+    return NestedMetafile{QSizeF(inner->naturalSize()),
+                          [inner = *inner](QPainter &painter, const QRectF &target, PlaybackBudget &budget) {
+                              inner.draw(painter, target, budget);
+                          }};
+}
+
 } // namespace
 
 std::optional<Metafile> Metafile::fromBytes(const QByteArray &bytes)
@@ -48,23 +56,18 @@ std::optional<Metafile> Metafile::fromBytes(const QByteArray &bytes)
 std::optional<Metafile> Metafile::fromEnhanced(const QByteArray &bytes)
 {
     const ByteReader b(bytes);
-    const auto headerSize = b.u32(4);
-    if (!headerSize || *headerSize < EmfMinimumHeader || *headerSize % 4 != 0 || !b.has(0, *headerSize))
+    const std::optional<EmfHeader> header = EmfHeader::read(b);
+    if (!header)
         return std::nullopt;
-    const auto left = b.i32(EmfFrameAt), top = b.i32(EmfFrameAt + 4);
-    const auto right = b.i32(EmfFrameAt + 8), bottom = b.i32(EmfFrameAt + 12);
-    if (!left || !top || !right || !bottom)
-        return std::nullopt;
-    const double w = std::round((double(*right) - *left) * ScreenDpi / HundredthsOfMmPerInch);
-    const double h = std::round((double(*bottom) - *top) * ScreenDpi / HundredthsOfMmPerInch);
-    if (!fits(w, h) || b.u16(EmfHandlesAt).value_or(0) > MaxObjects || !EmfPlayer::validate(bytes))
+    const double w = std::round(header->frame.width() * ScreenDpi / HundredthsOfMmPerInch);
+    const double h = std::round(header->frame.height() * ScreenDpi / HundredthsOfMmPerInch);
+    if (!fits(w, h) || header->handles > std::uint32_t(MaxObjects) || !EmfPlayer::validate(bytes))
         return std::nullopt;
     Metafile meta;
     meta.m_bytes = bytes;
-    meta.m_enhanced = true;
+    meta.m_emfHeader = *header;
     meta.m_emfPlus = EmfPlusPlayer::drawsFile(b);
     meta.m_size = QSize(int(w), int(h));
-    meta.m_frame = QRectF(*left, *top, double(*right) - *left, double(*bottom) - *top);
     return meta;
 }
 
@@ -148,8 +151,9 @@ void Metafile::draw(QPainter &painter, const QRectF &target, PlaybackBudget &bud
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.setClipRect(target, Qt::IntersectClip);
     const double zoom = m_size.width() > 0 ? target.width() / m_size.width() : 1;
-    if (m_enhanced)
-        EmfPlayer(m_bytes, painter, target, zoom, m_emfPlus, budget).play();
+    if (m_emfHeader)
+        EmfPlayer(m_bytes, *m_emfHeader, painter, target, zoom, m_emfPlus ? openNested : OpenNestedMetafile(), budget)
+            .play();
     else
         WmfPlayer(m_bytes, m_firstRecord, m_frame, QSizeF(m_size), painter, target, zoom, budget).play();
     painter.restore();

@@ -4,6 +4,7 @@
 // checked, and played back as vectors onto a QPainter.
 
 #include "base/ByteReader.h"
+#include "metafile/EmfHeader.h"
 #include "metafile/PlaybackBudget.h"
 #include "metafile/WmfPlayer.h"
 
@@ -49,7 +50,8 @@ private:
 
     QByteArray m_bytes;
     QSize m_size;
-    bool m_enhanced = false;
+    // An enhanced metafile's header, read once when it opens.
+    std::optional<EmfHeader> m_emfHeader;
     // Drawn from its EMF+ records, decided once when the file opens.
     bool m_emfPlus = false;
     // WMF: the logical frame that maps onto the natural size.
