@@ -171,13 +171,9 @@ const EmfPlayer::Entry *EmfPlayer::entryFor(std::uint32_t type)
         {R::ColorMatchToTargetW, "EMR_COLORMATCHTOTARGETW", nullptr, "colour management"},
         {R::CreateColorSpaceW, "EMR_CREATECOLORSPACEW", nullptr, "colour management"},
     };
-    static const auto index = [] {
-        std::array<const Entry *, 128> byType{};
-        for (const Entry &e : entries)
-            byType[std::size_t(e.type)] = &e;
-        return byType;
-    }();
-    return type < index.size() ? index[type] : nullptr;
+    // [MS-EMF] 2.1.1: record types run from 1 to 122.
+    static const RecordTable<Entry, 128> table(entries);
+    return table.find(type);
 }
 
 RecordHandling EmfPlayer::handling(std::uint32_t type)

@@ -44,12 +44,7 @@ public:
 
 private:
     using Handler = void (EmfPlayer::*)(const RecordView &);
-    struct Entry {
-        EmfRecord type;
-        const char *name;
-        Handler play;
-        const char *ignoredBecause;
-    };
+    using Entry = RecordEntry<EmfRecord, Handler>;
     static const Entry *entryFor(std::uint32_t type);
 
     // Handlers, one per record type.

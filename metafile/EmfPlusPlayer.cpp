@@ -193,14 +193,8 @@ const EmfPlusPlayer::Entry *EmfPlusPlayer::entryFor(std::uint16_t type)
     };
     // [MS-EMFPLUS] 2.1.1.1: record types run from 0x4001 on; their low
     // byte tells them apart.
-    static const auto index = [] {
-        std::array<const Entry *, 256> byLowByte{};
-        for (const Entry &e : entries)
-            byLowByte[e.type & 0xFF] = &e;
-        return byLowByte;
-    }();
-    const Entry *entry = index[type & 0xFF];
-    return entry && entry->type == type ? entry : nullptr;
+    static const RecordTable<Entry, 256> table(entries);
+    return table.find(type);
 }
 
 RecordHandling EmfPlusPlayer::handling(std::uint16_t type)

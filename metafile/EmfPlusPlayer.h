@@ -58,12 +58,7 @@ public:
 
 private:
     using Handler = void (EmfPlusPlayer::*)(const Record &);
-    struct Entry {
-        std::uint16_t type;
-        const char *name;
-        Handler play;
-        const char *ignoredBecause;
-    };
+    using Entry = RecordEntry<std::uint16_t, Handler>;
     static const Entry *entryFor(std::uint16_t type);
     enum class Presence { None, Dual, Only };
     static Presence presenceIn(const ByteReader &bytes);

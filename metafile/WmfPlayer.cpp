@@ -161,14 +161,8 @@ const WmfPlayer::Entry *WmfPlayer::entryFor(std::uint16_t function)
         {R::CreateRegion, "META_CREATEREGION", &P::createRegion, nullptr},
     };
     // [MS-WMF] 2.1.1.1: the low byte of a record function is unique to it.
-    static const auto index = [] {
-        std::array<const Entry *, 256> byLowByte{};
-        for (const Entry &e : entries)
-            byLowByte[std::uint16_t(e.function) & 0xFF] = &e;
-        return byLowByte;
-    }();
-    const Entry *entry = index[function & 0xFF];
-    return entry && std::uint16_t(entry->function) == function ? entry : nullptr;
+    static const RecordTable<Entry, 256> table(entries);
+    return table.find(function);
 }
 
 RecordHandling WmfPlayer::handling(std::uint16_t function)

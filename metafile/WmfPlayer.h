@@ -46,12 +46,7 @@ public:
 
 private:
     using Handler = void (WmfPlayer::*)(const RecordView &);
-    struct Entry {
-        WmfRecord function;
-        const char *name;
-        Handler play;
-        const char *ignoredBecause;
-    };
+    using Entry = RecordEntry<WmfRecord, Handler>;
     static const Entry *entryFor(std::uint16_t function);
 
     void setBkMode(const RecordView &r);
