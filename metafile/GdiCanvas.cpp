@@ -41,6 +41,63 @@ QPainterPath rectPath(const QRectF &r)
 
 } // namespace
 
+namespace {
+
+// The kind of face to fall back on when the named one is missing, from the
+// family in the high nibble and the pitch in the low bits ([MS-WMF] 2.1.1.8
+// FamilyFont, 2.1.1.24 PitchFont). With no kind given, fontconfig decides
+// from the name, as it knows many faces it has no copy of.
+QFont::StyleHint styleHintOf(std::uint8_t pitchAndFamily)
+{
+    enum { Roman = 1, Swiss, Modern, Script };
+    constexpr std::uint8_t FixedPitch = 1, PitchMask = 3;
+    switch (pitchAndFamily >> 4) {
+    case Roman:
+        return QFont::Serif;
+    case Swiss:
+        return QFont::SansSerif;
+    case Modern:
+        return QFont::Monospace;
+    case Script:
+        return QFont::Cursive;
+    default:
+        // Novelty faces have nothing in common to fall back on.
+        return (pitchAndFamily & PitchMask) == FixedPitch ? QFont::Monospace : QFont::AnyStyle;
+    }
+}
+
+// The generic family fontconfig resolves for a kind of face.
+QString genericFamilyOf(QFont::StyleHint hint)
+{
+    switch (hint) {
+    case QFont::Serif:
+        return QStringLiteral("serif");
+    case QFont::Monospace:
+        return QStringLiteral("monospace");
+    case QFont::Cursive:
+        return QStringLiteral("cursive");
+    default:
+        return QStringLiteral("sans-serif");
+    }
+}
+
+// The font's face, or a generic one of its kind where that draws its text
+// better: Symbol's codes have become Unicode characters, which a text face
+// draws; and a symbol face that fontconfig stands in for a missing text
+// face would turn letters into pictures.
+QFont faceOf(const GdiFont &f)
+{
+    const QFont::StyleHint hint = SymbolFonts::mapsToUnicode(f.face) ? QFont::Serif : styleHintOf(f.pitchAndFamily);
+    QFont font(f.face);
+    font.setStyleHint(hint);
+    if (SymbolFonts::mapsToUnicode(f.face) ||
+        (!SymbolFonts::isSymbolFont(f.face, f.charset) && SymbolFonts::isSymbolFamily(QFontInfo(font).family())))
+        font.setFamily(genericFamilyOf(hint));
+    return font;
+}
+
+} // namespace
+
 GdiCanvas::GdiCanvas(QPainter &painter, const QRectF &target, const QRectF &deviceFrame, double devicePixelsPerMm,
                      double zoom, PlaybackBudget &budget)
     : m_painter(painter), m_budget(budget), m_target(target),
@@ -54,6 +111,7 @@ GdiCanvas::GdiCanvas(QPainter &painter, const QRectF &target, const QRectF &devi
     // below, as the reference device draws it: strokes sit half a device
     // pixel further on.
     m_strokeShift = m_deviceToTarget.map(QPointF(0.5, 0.5)) - m_deviceToTarget.map(QPointF(0, 0));
+    m_s.face = faceOf(m_s.font);
     m_painter.save();
     m_painter.setClipRect(m_target, Qt::IntersectClip);
     // The device fills and strokes unsmoothed: shapes that share an edge
@@ -218,6 +276,7 @@ void GdiCanvas::selectBrush(const GdiBrush &brush)
 void GdiCanvas::selectFont(const GdiFont &font)
 {
     m_s.font = font;
+    m_s.face = faceOf(font);
 }
 
 void GdiCanvas::selectStockObject(std::uint32_t index)
@@ -680,67 +739,10 @@ void GdiCanvas::setPixel(QPointF p, QColor c)
 // ---------------------------------------------------------------------------
 // Text.
 
-namespace {
-
-// The kind of face to fall back on when the named one is missing, from the
-// family in the high nibble and the pitch in the low bits ([MS-WMF] 2.1.1.8
-// FamilyFont, 2.1.1.24 PitchFont). With no kind given, fontconfig decides
-// from the name, as it knows many faces it has no copy of.
-QFont::StyleHint styleHintOf(std::uint8_t pitchAndFamily)
-{
-    enum { Roman = 1, Swiss, Modern, Script };
-    constexpr std::uint8_t FixedPitch = 1, PitchMask = 3;
-    switch (pitchAndFamily >> 4) {
-    case Roman:
-        return QFont::Serif;
-    case Swiss:
-        return QFont::SansSerif;
-    case Modern:
-        return QFont::Monospace;
-    case Script:
-        return QFont::Cursive;
-    default:
-        // Novelty faces have nothing in common to fall back on.
-        return (pitchAndFamily & PitchMask) == FixedPitch ? QFont::Monospace : QFont::AnyStyle;
-    }
-}
-
-// The generic family fontconfig resolves for a kind of face.
-QString genericFamilyOf(QFont::StyleHint hint)
-{
-    switch (hint) {
-    case QFont::Serif:
-        return QStringLiteral("serif");
-    case QFont::Monospace:
-        return QStringLiteral("monospace");
-    case QFont::Cursive:
-        return QStringLiteral("cursive");
-    default:
-        return QStringLiteral("sans-serif");
-    }
-}
-
-// The font's face, or a generic one of its kind where that draws its text
-// better: Symbol's codes have become Unicode characters, which a text face
-// draws; and a symbol face that fontconfig stands in for a missing text
-// face would turn letters into pictures.
-QFont faceOf(const GdiFont &f)
-{
-    const QFont::StyleHint hint = SymbolFonts::mapsToUnicode(f.face) ? QFont::Serif : styleHintOf(f.pitchAndFamily);
-    QFont font(f.face);
-    font.setStyleHint(hint);
-    if (SymbolFonts::mapsToUnicode(f.face) ||
-        (!SymbolFonts::isSymbolFont(f.face, f.charset) && SymbolFonts::isSymbolFamily(QFontInfo(font).family())))
-        font.setFamily(genericFamilyOf(hint));
-    return font;
-}
-
-} // namespace
-
 QFont GdiCanvas::qtFont(double xScale, double yScale, bool *visible) const
 {
     const GdiFont &f = m_s.font;
-    QFont font = faceOf(f);
+    QFont font = m_s.face;
     font.setWeight(QFont::Weight(std::clamp(f.weight == 0 ? 400 : f.weight, 100, 900)));
     font.setItalic(f.italic);
     font.setUnderline(f.underline);

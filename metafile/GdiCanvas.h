@@ -8,6 +8,7 @@
 #include "metafile/PlaybackBudget.h"
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -20,7 +21,6 @@
 #include <vector>
 
 class QPainter;
-class QFont;
 class QFontMetricsF;
 
 struct GdiPen {
@@ -234,6 +234,7 @@ private:
         GdiPen pen;
         GdiBrush brush;
         GdiFont font;
+        QFont face; // the face the font is drawn in, resolved when it is selected
         int bkMode = BkModeOpaque;
         QColor bkColor = Qt::white;
         QColor textColor = Qt::black;
