@@ -1,6 +1,5 @@
 #include "app/VantrixApplication.h"
 
-#include "metafile/SymbolFonts.h"
 #include "ui/HandlerGuard.h"
 
 #include <QSessionManager>
@@ -27,7 +26,6 @@ VantrixApplication::VantrixApplication(int &argc, char **argv) : QApplication(ar
 {
     // The session manager ends the program at log-off or shut-down.
     connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { emit sessionEnding(); });
-    SymbolFonts::addPackagedDingbatFaces();
 }
 
 bool VantrixApplication::notify(QObject *receiver, QEvent *event)

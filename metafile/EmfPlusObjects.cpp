@@ -4,6 +4,7 @@
 
 #include "metafile/Dib.h"
 #include "metafile/PlayerSupport.h"
+#include "metafile/SymbolFonts.h"
 
 #include <QBuffer>
 #include <QCache>
@@ -913,6 +914,7 @@ std::optional<PlusObject> readFont(const PlusData &d, double dpi)
     const std::uint32_t style = d.u32(12);
     const qsizetype length = std::min<qsizetype>(d.u32(20), MaxFamily);
     const QString family = d.has(24, length * 2) ? PlayerSupport::utf16At(d.view, d.at + 24, length) : QString();
+    SymbolFonts::makeKnown(family);
     o.font = QFont(family.isEmpty() ? QStringLiteral("Arial") : family);
     o.font.setBold(style & Bold);
     o.font.setItalic(style & Italic);

@@ -88,6 +88,7 @@ QString genericFamilyOf(QFont::StyleHint hint)
 QFont faceOf(const GdiFont &f)
 {
     const QFont::StyleHint hint = SymbolFonts::mapsToUnicode(f.face) ? QFont::Serif : styleHintOf(f.pitchAndFamily);
+    SymbolFonts::makeKnown(f.face);
     QFont font(f.face);
     font.setStyleHint(hint);
     if (SymbolFonts::mapsToUnicode(f.face) ||

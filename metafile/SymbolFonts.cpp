@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <array>
+#include <mutex>
 
 namespace {
 
@@ -79,10 +80,15 @@ bool SymbolFonts::isSymbolFamily(const QString &family)
     return QFontDatabase::writingSystems(family).contains(QFontDatabase::Symbol);
 }
 
-void SymbolFonts::addPackagedDingbatFaces()
+void SymbolFonts::makeKnown(const QString &face)
 {
-    const QString folder = QStringLiteral("/usr/share/wine/fonts/");
-    for (const char *file : {"wingding.ttf", "webdings.ttf"})
-        if (QFile::exists(folder + QLatin1String(file)))
-            QFontDatabase::addApplicationFont(folder + QLatin1String(file));
+    static std::once_flag added;
+    if (!isFace(face, "Wingdings") && !isFace(face, "Webdings"))
+        return;
+    std::call_once(added, [] {
+        const QString folder = QStringLiteral("/usr/share/wine/fonts/");
+        for (const char *file : {"wingding.ttf", "webdings.ttf"})
+            if (QFile::exists(folder + QLatin1String(file)))
+                QFontDatabase::addApplicationFont(folder + QLatin1String(file));
+    });
 }

@@ -27,8 +27,9 @@ bool mapsToUnicode(const QString &face);
 bool isSymbolFamily(const QString &family);
 
 // Debian keeps free faces of Wingdings and Webdings (fonts-wine) outside
-// the font path: where their files are, the program knows them by name.
-// Call once, before drawing; files that are missing are skipped.
-void addPackagedDingbatFaces();
+// the font path: the first time a picture names either, those files are
+// made known by name, where they exist. Call before resolving a face;
+// every caller waits until that is done, so all draw alike.
+void makeKnown(const QString &face);
 
 } // namespace SymbolFonts

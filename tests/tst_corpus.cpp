@@ -9,7 +9,6 @@
 #include "capture/Picture.h"
 #include "metafile/GlyphText.h"
 #include "metafile/MetafileCensus.h"
-#include "metafile/SymbolFonts.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -587,7 +586,6 @@ int main(int argc, char **argv)
         std::printf("The picture corpus is absent (%s): skipped.\n", qPrintable(corpusDir()));
         return 77;
     }
-    SymbolFonts::addPackagedDingbatFaces(); // as the program does
     CorpusTest test;
     return QTest::qExec(&test, argc, argv);
 }

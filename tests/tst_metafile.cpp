@@ -4,7 +4,6 @@
 #include "MetafileBuilders.h"
 #include "TestSupport.h"
 #include "metafile/Metafile.h"
-#include "metafile/SymbolFonts.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -609,7 +608,6 @@ void TestMetafile::dingbatFaceDrawsItsPictures()
 {
     if (!QFile::exists(QStringLiteral("/usr/share/wine/fonts/wingding.ttf")))
         QSKIP("no packaged Wingdings face");
-    SymbolFonts::addPackagedDingbatFaces();
     EmfBuilder emf;
     addFont(emf, QStringLiteral("Wingdings"));
     addText(emf, QPoint(20, 20), QStringLiteral("l"));
