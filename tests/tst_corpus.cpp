@@ -7,8 +7,11 @@
 #include "TestSupport.h"
 #include "base/Failure.h"
 #include "capture/Picture.h"
+#include "metafile/EmfPlusPlayer.h"
 #include "metafile/GlyphText.h"
 #include "metafile/MetafileCensus.h"
+#include "metafile/PlayerSupport.h"
+#include "metafile/RecordWalk.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -198,36 +201,31 @@ double meanDifference(const QImage &a, const QImage &b)
     return sum / (3.0 * 255.0 * double(a.width()) * a.height());
 }
 
-// Calls Visit with the type and the bytes of each record of an enhanced
-// metafile, up to its end record.
-template <typename Visit> void forEachRecord(const QByteArray &emf, Visit visit)
+constexpr std::uint32_t CommentType = 70;
+
+// Whether a record is an EMR_COMMENT of EMF+ records.
+bool isEmfPlus(std::uint32_t type, const RecordView &r)
 {
-    constexpr quint32 EndType = 14;
-    for (qsizetype at = 0; at + 8 <= emf.size();) {
-        const quint32 type = qFromLittleEndian<quint32>(emf.constData() + at);
-        const quint32 size = qFromLittleEndian<quint32>(emf.constData() + at + 4);
-        if (size < 8 || size > emf.size() - at)
-            break;
-        visit(type, emf.mid(at, size));
-        at += size;
-        if (type == EndType)
-            break;
-    }
+    return type == CommentType && r.u32(12) == EmfPlusPlayer::CommentIdentifier;
 }
 
 // An enhanced metafile without its EMF+ comments: the GDI copy of a dual
 // file, which carries Windows' own drawing of what GDI cannot express.
 QByteArray gdiCopyOf(const QByteArray &emf)
 {
-    constexpr int CommentType = 70, FileSizeAt = 48, RecordsAt = 52;
+    constexpr int FileSizeAt = 48, RecordsAt = 52;
     QByteArray copy;
-    quint32 records = 0;
-    forEachRecord(emf, [&](quint32 type, const QByteArray &record) {
-        if (type != CommentType || record.mid(12, 4) != "EMF+") {
-            copy += record;
+    quint32 records = 1; // and the end record, which the walk does not visit
+    qsizetype end = 0;
+    walkEmfRecords(ByteReader(emf), [&](std::uint32_t type, const RecordView &r) {
+        if (!isEmfPlus(type, r)) {
+            copy += emf.mid(r.start(), r.size());
             ++records;
         }
+        end = r.start() + r.size();
+        return true;
     });
+    copy += emf.mid(end);
     qToLittleEndian<quint32>(quint32(copy.size()), copy.data() + FileSizeAt);
     qToLittleEndian<quint32>(records, copy.data() + RecordsAt);
     return copy;
@@ -237,23 +235,20 @@ QByteArray gdiCopyOf(const QByteArray &emf)
 // with glyph numbers turned into characters through the font selected.
 QString textOf(const QByteArray &emf)
 {
-    enum : quint32 { SelectObject = 37, CreateFont = 82, ExtTextOutW = 84 };
-    constexpr quint32 GlyphIndex = 0x10;
-    auto u32 = [](const QByteArray &r, qsizetype at) { return qFromLittleEndian<quint32>(r.constData() + at); };
-    auto utf16 = [](const QByteArray &r, qsizetype at, qsizetype chars) {
-        return QString::fromUtf16(reinterpret_cast<const char16_t *>(r.mid(at, chars * 2).constData()), chars);
-    };
-    QHash<quint32, QString> faces;
+    enum : std::uint32_t { SelectObject = 37, CreateFont = 82, ExtTextOutW = 84 };
+    constexpr std::uint32_t GlyphIndex = 0x10;
+    QHash<std::uint32_t, QString> faces;
     QString face, text;
-    forEachRecord(emf, [&](quint32 type, const QByteArray &r) {
-        if (type == CreateFont && r.size() >= 104)
-            faces[u32(r, 8)] = utf16(r, 40, 32).section(QChar(0), 0, 0);
+    walkEmfRecords(ByteReader(emf), [&](std::uint32_t type, const RecordView &r) {
+        if (type == CreateFont)
+            faces[r.u32(8)] = PlayerSupport::untilZero(PlayerSupport::utf16At(r, 40, 32));
         else if (type == SelectObject)
-            face = faces.value(u32(r, 8), face);
-        else if (type == ExtTextOutW && r.size() >= 76 && u32(r, 44) * 2 <= quint32(r.size()) - u32(r, 48)) {
-            const QString written = utf16(r, u32(r, 48), u32(r, 44));
-            text += (u32(r, 52) & GlyphIndex ? GlyphText::charactersOf(face, written) : written) + '\n';
+            face = faces.value(r.u32(8), face);
+        else if (type == ExtTextOutW) {
+            const QString written = PlayerSupport::utf16At(r, r.u32(48), r.u32(44));
+            text += (r.u32(52) & GlyphIndex ? GlyphText::charactersOf(face, written) : written) + '\n';
         }
+        return true;
     });
     return text;
 }
@@ -505,15 +500,14 @@ void CorpusTest::glyphNumberedTextReads()
 // draw the picture too ([MS-EMFPLUS] 2.3.3.3, the D flag).
 bool isDual(const QByteArray &emf)
 {
-    constexpr int CommentType = 70;
-    bool dual = false, seen = false;
-    forEachRecord(emf, [&](quint32 type, const QByteArray &record) {
-        if (!seen && type == CommentType && record.mid(12, 4) == "EMF+" && record.size() >= 20) {
-            seen = true;
-            dual = qFromLittleEndian<quint16>(record.constData() + 18) & 1;
-        }
+    constexpr std::uint16_t DualFlag = 1;
+    std::optional<bool> dual;
+    walkEmfRecords(ByteReader(emf), [&](std::uint32_t type, const RecordView &r) {
+        if (!dual && isEmfPlus(type, r))
+            dual = r.u16(18) & DualFlag;
+        return !dual;
     });
-    return dual;
+    return dual.value_or(false);
 }
 
 // Where our drawings of a dual file's two copies differ, the player at
