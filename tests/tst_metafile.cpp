@@ -26,14 +26,34 @@ std::optional<Metafile> load(const QString &path)
     return Metafile::fromBytes(readWholeFile(path));
 }
 
-QImage render(const Metafile &picture, QSize size)
+// Size in device pixels, at a device pixel ratio.
+QImage render(const Metafile &picture, QSize size, qreal ratio = 1)
 {
     QImage image(size, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::white);
     QPainter painter(&image);
-    picture.draw(painter, QRectF(image.rect()));
+    picture.draw(painter, QRectF(QPointF(0, 0), image.deviceIndependentSize()));
     painter.end();
     return image;
+}
+
+// The dark pixels of a drawing: their bounds and their number.
+struct Ink {
+    QRect bounds;
+    int pixels = 0;
+};
+
+Ink inkOf(const QImage &image)
+{
+    Ink ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 128) {
+                ink.bounds |= QRect(x, y, 1, 1);
+                ++ink.pixels;
+            }
+    return ink;
 }
 
 struct Difference {
@@ -583,21 +603,8 @@ void TestMetafile::textEndsAlikeAtEveryScale()
     addText(emf, QPoint(2, 40), QStringLiteral("minimum"));
     const std::optional<Metafile> picture = Metafile::fromBytes(emf.bytes());
     QVERIFY(picture);
-    auto inkEnd = [&](qreal ratio) {
-        QImage image(230, 230, QImage::Format_RGB32);
-        image.setDevicePixelRatio(ratio);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        picture->draw(painter, QRectF(0, 0, 230 / ratio, 230 / ratio));
-        painter.end();
-        int end = -1;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = end + 1; x < image.width(); ++x)
-                if (qGray(image.pixel(x, y)) < 128)
-                    end = x;
-        return end;
-    };
-    const int tiles = inkEnd(1), display = inkEnd(2);
+    const int tiles = inkOf(render(*picture, QSize(230, 230))).bounds.right();
+    const int display = inkOf(render(*picture, QSize(230, 230), 2)).bounds.right();
     QVERIFY(tiles > 100);
     QVERIFY2(std::abs(tiles - display) <= 1, qPrintable(QStringLiteral("%1 and %2").arg(tiles).arg(display)));
 }
@@ -614,17 +621,11 @@ void TestMetafile::dingbatFaceDrawsItsPictures()
     const std::optional<Metafile> picture = Metafile::fromBytes(emf.bytes());
     QVERIFY(picture);
     const QImage image = render(*picture, QSize(100, 100));
-    QRect ink;
-    int inked = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (qGray(image.pixel(x, y)) < 128) {
-                ink |= QRect(x, y, 1, 1);
-                ++inked;
-            }
-    QVERIFY2(ink.width() > 4 && std::abs(ink.width() - ink.height()) <= 2,
-             qPrintable(QStringLiteral("%1 x %2").arg(ink.width()).arg(ink.height())));
-    QVERIFY(inked > 0.6 * ink.width() * ink.height());
+    const Ink ink = inkOf(image);
+    const QRect blot = ink.bounds;
+    QVERIFY2(blot.width() > 4 && std::abs(blot.width() - blot.height()) <= 2,
+             qPrintable(QStringLiteral("%1 x %2").arg(blot.width()).arg(blot.height())));
+    QVERIFY(ink.pixels > 0.6 * blot.width() * blot.height());
 }
 
 // Files the fuzzers found faults with: each opens and draws, at natural
