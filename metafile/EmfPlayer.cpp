@@ -8,8 +8,6 @@
 
 #include <QPainter>
 
-#include <array>
-
 using namespace PlayerSupport;
 
 namespace {

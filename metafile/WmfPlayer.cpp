@@ -7,7 +7,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <array>
 
 using namespace PlayerSupport;
 
