@@ -8,9 +8,9 @@
 // where VANTRIX_CORPUS points.
 
 #include "BenchSupport.h"
-#include "capture/MetafileTiles.h"
-#include "capture/Picture.h"
 #include "metafile/Metafile.h"
+#include "picture/MetafileTiles.h"
+#include "picture/Picture.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // sequential write over the same pixels.
 
 #include "BenchSupport.h"
-#include "capture/FloodFill.h"
+#include "picture/FloodFill.h"
 
 #include <QGuiApplication>
 

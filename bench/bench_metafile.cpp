@@ -2,7 +2,7 @@
 // drawing the SVG drawing the sample was made from.
 
 #include "BenchSupport.h"
-#include "capture/Picture.h"
+#include "picture/Picture.h"
 
 #include <QDir>
 #include <QFileInfo>

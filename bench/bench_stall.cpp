@@ -7,7 +7,7 @@
 
 #include "BenchSupport.h"
 #include "capture/ImagePic.h"
-#include "capture/Picture.h"
+#include "picture/Picture.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 
 #include "BenchSupport.h"
 #include "capture/ImagePic.h"
-#include "capture/Picture.h"
+#include "picture/Picture.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #include "capture/ImagePic.h"
 
-#include "capture/FloodFill.h"
+#include "picture/FloodFill.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>

@@ -8,8 +8,8 @@
 // painted by the same rule, so every device pixel shows exactly one picture
 // pixel and the position names the pixel the user sees.
 
-#include "capture/MetafileTiles.h"
-#include "capture/Picture.h"
+#include "picture/MetafileTiles.h"
+#include "picture/Picture.h"
 
 #include <QWidget>
 

@@ -1,7 +1,7 @@
 #include "capture/PictureDialog.h"
 
 #include "base/WorkerPool.h"
-#include "capture/Picture.h"
+#include "picture/Picture.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>

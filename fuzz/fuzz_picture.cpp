@@ -2,7 +2,7 @@
 // per kind, with VANTRIX_FUZZ_EXTENSION naming it.
 #include "FuzzSupport.h"
 #include "base/Failure.h"
-#include "capture/Picture.h"
+#include "picture/Picture.h"
 
 #include <QImage>
 #include <QPainter>

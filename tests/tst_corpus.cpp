@@ -6,12 +6,12 @@
 
 #include "TestSupport.h"
 #include "base/Failure.h"
-#include "capture/Picture.h"
 #include "metafile/EmfPlusPlayer.h"
 #include "metafile/GlyphText.h"
 #include "metafile/MetafileCensus.h"
 #include "metafile/PlayerSupport.h"
 #include "metafile/RecordWalk.h"
+#include "picture/Picture.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 
 #include "AppTestSupport.h"
 #include "base/Failure.h"
-#include "capture/FloodFill.h"
-#include "capture/Picture.h"
+#include "picture/FloodFill.h"
+#include "picture/Picture.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

@@ -5,8 +5,8 @@
 
 #include "TestSupport.h"
 #include "base/WorkerPool.h"
-#include "capture/MetafileTiles.h"
-#include "capture/Picture.h"
+#include "picture/MetafileTiles.h"
+#include "picture/Picture.h"
 
 #include <QFileInfo>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "capture/MetafileTiles.h"
+#include "picture/MetafileTiles.h"
 
 #include "base/WorkerPool.h"
 

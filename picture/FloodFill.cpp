@@ -1,4 +1,4 @@
-#include "capture/FloodFill.h"
+#include "picture/FloodFill.h"
 
 #include <algorithm>
 #include <vector>

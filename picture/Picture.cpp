@@ -1,4 +1,4 @@
-#include "capture/Picture.h"
+#include "picture/Picture.h"
 
 #include "base/ByteReader.h"
 #include "base/Failure.h"
