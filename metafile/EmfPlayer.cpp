@@ -1,10 +1,10 @@
 #include "metafile/EmfPlayer.h"
 
-#include "metafile/Dib.h"
 #include "metafile/EmfPlusPlayer.h"
 #include "metafile/GdiCanvas.h"
 #include "metafile/GlyphText.h"
 #include "metafile/PlayerSupport.h"
+#include "raster/Dib.h"
 
 #include <QPainter>
 

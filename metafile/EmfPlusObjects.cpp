@@ -2,9 +2,9 @@
 
 #include "metafile/DashBound.h"
 
-#include "metafile/Dib.h"
 #include "metafile/PlayerSupport.h"
 #include "metafile/SymbolFonts.h"
+#include "raster/Dib.h"
 
 #include <QBuffer>
 #include <QCache>

@@ -1,8 +1,8 @@
 #include "metafile/WmfPlayer.h"
 
-#include "metafile/Dib.h"
 #include "metafile/GdiCanvas.h"
 #include "metafile/PlayerSupport.h"
+#include "raster/Dib.h"
 
 #include <QPainter>
 

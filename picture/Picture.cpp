@@ -3,7 +3,7 @@
 #include "base/ByteReader.h"
 #include "base/Failure.h"
 #include "base/RegularFile.h"
-#include "metafile/Dib.h"
+#include "raster/Dib.h"
 
 #include <QBuffer>
 #include <QFile>

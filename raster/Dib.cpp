@@ -1,4 +1,4 @@
-#include "metafile/Dib.h"
+#include "raster/Dib.h"
 
 #include "base/ByteReader.h"
 
