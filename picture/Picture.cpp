@@ -1,18 +1,14 @@
 #include "picture/Picture.h"
 
-#include "base/ByteReader.h"
 #include "base/Failure.h"
 #include "base/RegularFile.h"
-#include "raster/Dib.h"
+#include "raster/ImageFiles.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QPainter>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -21,66 +17,6 @@ namespace {
 const QString BitmapInvalid = QStringLiteral("Bitmap image is not valid");
 const QString IconInvalid = QStringLiteral("Icon image is not valid");
 const QString MetafileInvalid = QStringLiteral("Metafile is not valid");
-
-// What Qt's reader made of picture bytes: the image, or none, and whether
-// the header claimed more than the memory limit allows.
-struct QtRead {
-    QImage image;
-    bool tooLarge = false;
-};
-
-// Image number Index of Bytes through Qt's reader of Format, within the
-// memory limit.
-QtRead readThroughQt(const QByteArray &bytes, const char *format, int index = 0)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(Picture::imageLimitMiB());
-    QtRead result;
-    if ((index == 0 || reader.jumpToImage(index)) && reader.read(&result.image))
-        return result;
-    result.image = QImage();
-    const QSize claimed = reader.size();
-    result.tooLarge =
-        claimed.isValid() && qint64(claimed.width()) * claimed.height() * 4 > qint64(Picture::imageLimitMiB()) << 20;
-    return result;
-}
-
-QImage readWithFormat(const QByteArray &bytes, const char *format, const QString &invalid)
-{
-    QImage image = readThroughQt(bytes, format).image;
-    if (image.isNull())
-        throw VantrixError(invalid);
-    return image;
-}
-
-// A 16-bit bitmap file through our own reader, which stretches 5- and 6-bit
-// channels over the whole range (31 and 63 become 255) whatever the header;
-// Qt's reader stops at 248 for some headers, so pure blue would not be pure.
-// Run-length bitmaps through ours too: Qt's leaves the pixels a stream
-// skips or never reaches as memory held them, and ours leaves them
-// transparent, so they show the picture area's white every time. A file
-// cut short in its rows is damaged and refused: Qt's would show memory in
-// the rows it lacks. Other bitmaps through Qt's reader, and what it refuses
-// (2-bit pixels, OS/2 headers and arrays, 64-bit pixels, headers with masks
-// inside) through ours.
-QImage readBitmapFile(const QByteArray &bytes)
-{
-    constexpr qsizetype BitCountAt = 14 + 14;
-    const Dib::FilePixels pixels = Dib::describeFile(bytes);
-    if (pixels == Dib::FilePixels::Short)
-        throw VantrixError(BitmapInvalid);
-    if (pixels == Dib::FilePixels::RunLength || (bytes.startsWith("BM") && ByteReader(bytes).u16(BitCountAt) == 16))
-        return Dib::decodeFile(bytes);
-    const QtRead read = readThroughQt(bytes, "bmp");
-    // What Qt refused as too large for the memory limit, we refuse too.
-    if (!read.image.isNull() || read.tooLarge)
-        return read.image;
-    return Dib::decodeFile(bytes);
-}
 
 // A bitmap with transparency as it shows on the white picture area; the
 // flash then finds the colours the user sees.
@@ -96,115 +32,19 @@ QImage overWhite(const QImage &image)
     return flat;
 }
 
-// The directory entry of an icon file closest to the standard icon size,
-// the deepest colour among equally close ones.
-int bestIconEntry(const QByteArray &bytes)
+// An icon's image as the picture area shows it: premultiplied, at the
+// standard icon size.
+QImage shownAsIcon(const QImage &image)
 {
-    const ByteReader b(bytes);
-    if (b.u16(0) != 0 || b.u16(2) != 1)
-        throw VantrixError(IconInvalid);
-    const int count = b.u16(4).value_or(0);
-    if (count == 0 || bytes.size() < 6 + qsizetype(count) * 16)
-        throw VantrixError(IconInvalid);
-    int best = 0;
-    int bestDistance = 0;
-    int bestDepth = -1;
-    for (int i = 0; i < count; ++i) {
-        const qsizetype entry = 6 + qsizetype(i) * 16;
-        const int width = uchar(bytes[entry]) == 0 ? 256 : uchar(bytes[entry]);
-        const int height = uchar(bytes[entry + 1]) == 0 ? 256 : uchar(bytes[entry + 1]);
-        const int depth = b.u16(entry + 6).value_or(0);
-        const int distance = std::abs(width - Picture::IconSide) + std::abs(height - Picture::IconSide);
-        if (bestDepth < 0 || distance < bestDistance || (distance == bestDistance && depth > bestDepth)) {
-            best = i;
-            bestDistance = distance;
-            bestDepth = depth;
-        }
-    }
-    return best;
+    QImage shown = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (shown.size() != QSize(Picture::IconSide, Picture::IconSide))
+        shown = shown.scaled(Picture::IconSide, Picture::IconSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return shown;
 }
 
-// The AND mask after an icon bitmap's colours: rows of one bit a pixel,
-// padded to four bytes, bottom-up. Images with an alpha channel of their
-// own keep it.
-void applyIconMask(QImage &colours, const QByteArray &entry)
-{
-    constexpr qsizetype HeaderSizeAt = 0;
-    constexpr qsizetype BitCountAt = 14;
-    const ByteReader b(entry);
-    const int bitCount = b.u16(BitCountAt).value_or(0);
-    if (bitCount == 32)
-        return;
-    const qsizetype width = colours.width();
-    const qsizetype height = colours.height();
-    const qsizetype header = b.u32(HeaderSizeAt).value_or(0);
-    const qsizetype table = bitCount <= 8 ? (qsizetype(1) << bitCount) * 4 : 0;
-    const qsizetype colourStride = ((width * bitCount + 31) / 32) * 4;
-    const qsizetype maskStride = ((width + 31) / 32) * 4;
-    const qsizetype maskAt = header + table + colourStride * height;
-    if (!b.has(maskAt, maskStride * height))
-        return;
-    colours = colours.convertToFormat(QImage::Format_ARGB32);
-    for (qsizetype row = 0; row < height; ++row) {
-        auto *line = reinterpret_cast<QRgb *>(colours.scanLine(int(height - 1 - row)));
-        for (qsizetype x = 0; x < width; ++x) {
-            if ((b.u8(maskAt + row * maskStride + x / 8).value_or(0) >> (7 - x % 8)) & 1)
-                line[x] = 0;
-        }
-    }
-}
-
-// One icon image read by ourselves from its place and size in the
-// directory, whatever width and height the directory claims: a PNG, or a
-// bitmap twice as high as the icon (the colours, then a one-bit mask whose
-// set bits are transparent).
-QImage decodeIconEntry(const QByteArray &bytes, int entry)
-{
-    constexpr qsizetype DirectoryEntrySize = 16;
-    constexpr qsizetype HeightAt = 8;
-    const ByteReader b(bytes);
-    const qsizetype at = 6 + qsizetype(entry) * DirectoryEntrySize;
-    const qsizetype size = b.u32(at + 8).value_or(0);
-    const qsizetype offset = b.u32(at + 12).value_or(0);
-    if (size <= 0 || !b.has(offset, size))
-        return QImage();
-    QByteArray image = bytes.mid(offset, size);
-    if (image.startsWith("\x89PNG"))
-        return readThroughQt(image, "png").image;
-    const std::int32_t doubled = b.i32(offset + HeightAt).value_or(0);
-    // The height is patched in place: it must lie inside the entry.
-    if (image.size() < HeightAt + qsizetype(sizeof doubled) || doubled <= 0 || doubled % 2 != 0)
-        return QImage();
-    const std::int32_t height = doubled / 2;
-    std::memcpy(image.data() + HeightAt, &height, sizeof height); // little-endian, as the file
-    QImage colours = Dib::decodePacked(image, 0, image.size());
-    if (colours.isNull())
-        return QImage();
-    applyIconMask(colours, image);
-    return colours;
-}
-
-QImage readIcon(const QByteArray &bytes)
-{
-    const int entry = bestIconEntry(bytes);
-    const QtRead read = readThroughQt(bytes, "ico", entry);
-    QImage image = read.image;
-    // An entry Qt reads otherwise than its directory says, we read ourselves.
-    if (image.isNull() && !read.tooLarge)
-        image = decodeIconEntry(bytes, entry);
-    if (image.isNull())
-        throw VantrixError(IconInvalid);
-    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (image.size() != QSize(Picture::IconSide, Picture::IconSide))
-        image = image.scaled(Picture::IconSide, Picture::IconSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return image;
-}
+int imageLimit = Picture::MaxImageMiB;
 
 } // namespace
-
-namespace {
-int imageLimit = Picture::MaxImageMiB;
-}
 
 int Picture::imageLimitMiB()
 {
@@ -270,15 +110,20 @@ Picture Picture::fromBytes(const QByteArray &bytes, const QString &extension)
     switch (picture.m_kind) {
     case Kind::Bitmap: {
         const bool bmp = extension.compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0;
-        QImage image = bmp ? readBitmapFile(bytes) : readWithFormat(bytes, "jpeg", BitmapInvalid);
+        const QImage image =
+            bmp ? ImageFiles::readBitmap(bytes, imageLimitMiB()) : ImageFiles::readJpeg(bytes, imageLimitMiB());
         if (image.isNull())
             throw VantrixError(BitmapInvalid);
         picture.m_image = overWhite(image);
         break;
     }
-    case Kind::Icon:
-        picture.m_image = readIcon(bytes);
+    case Kind::Icon: {
+        const QImage image = ImageFiles::readIcon(bytes, imageLimitMiB(), IconSide);
+        if (image.isNull())
+            throw VantrixError(IconInvalid);
+        picture.m_image = shownAsIcon(image);
         break;
+    }
     default:
         picture.m_metafile = Metafile::fromBytes(bytes);
         if (!picture.m_metafile)

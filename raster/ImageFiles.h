@@ -1,0 +1,24 @@
+#pragma once
+// Bitmap, photo and icon files decoded from their bytes, each through the
+// reader that draws it right: Qt's where it is sound, ours where Qt's
+// would show memory or refuses what the format allows. A null image is a
+// file that is damaged, of a kind not read, or larger than the memory
+// limit allows.
+
+#include <QByteArray>
+#include <QImage>
+
+namespace ImageFiles {
+
+// A BMP file (or OS/2 bitmap array); a file cut short in its rows is
+// damaged.
+QImage readBitmap(const QByteArray &bytes, int limitMiB);
+
+// A JPEG photo.
+QImage readJpeg(const QByteArray &bytes, int limitMiB);
+
+// The image of an icon file closest to Side x Side pixels, the deepest
+// colour among equally close ones, at the size it has.
+QImage readIcon(const QByteArray &bytes, int limitMiB, int side);
+
+} // namespace ImageFiles
