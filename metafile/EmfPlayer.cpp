@@ -49,102 +49,146 @@ const EmfPlayer::Entry *EmfPlayer::entryFor(std::uint32_t type)
     using P = EmfPlayer;
     static const Entry entries[] = {
         {R::Header, "EMR_HEADER", nullptr, "read before playing: frame, device and object count"},
-        {R::PolyBezier, "EMR_POLYBEZIER", &P::polyBezier, nullptr},
-        {R::Polygon, "EMR_POLYGON", &P::polygon, nullptr},
-        {R::Polyline, "EMR_POLYLINE", &P::polyline, nullptr},
-        {R::PolyBezierTo, "EMR_POLYBEZIERTO", &P::polyBezierTo, nullptr},
-        {R::PolylineTo, "EMR_POLYLINETO", &P::polylineTo, nullptr},
-        {R::PolyPolyline, "EMR_POLYPOLYLINE", &P::polyPolyline, nullptr},
-        {R::PolyPolygon, "EMR_POLYPOLYGON", &P::polyPolygon, nullptr},
-        {R::SetWindowExtEx, "EMR_SETWINDOWEXTEX", &P::setWindowExtEx, nullptr},
-        {R::SetWindowOrgEx, "EMR_SETWINDOWORGEX", &P::setWindowOrgEx, nullptr},
-        {R::SetViewportExtEx, "EMR_SETVIEWPORTEXTEX", &P::setViewportExtEx, nullptr},
-        {R::SetViewportOrgEx, "EMR_SETVIEWPORTORGEX", &P::setViewportOrgEx, nullptr},
+        {R::PolyBezier, "EMR_POLYBEZIER",
+         [](P &p, const RecordView &r) { p.m_canvas->polyBezier(p.points(r, false)); }},
+        {R::Polygon, "EMR_POLYGON", [](P &p, const RecordView &r) { p.m_canvas->polygon(p.points(r, false)); }},
+        {R::Polyline, "EMR_POLYLINE", [](P &p, const RecordView &r) { p.m_canvas->polyline(p.points(r, false)); }},
+        {R::PolyBezierTo, "EMR_POLYBEZIERTO",
+         [](P &p, const RecordView &r) { p.m_canvas->polyBezierTo(p.points(r, false)); }},
+        {R::PolylineTo, "EMR_POLYLINETO",
+         [](P &p, const RecordView &r) { p.m_canvas->polylineTo(p.points(r, false)); }},
+        {R::PolyPolyline, "EMR_POLYPOLYLINE",
+         [](P &p, const RecordView &r) { p.m_canvas->polyPolyline(p.polyPoints(r, false)); }},
+        {R::PolyPolygon, "EMR_POLYPOLYGON",
+         [](P &p, const RecordView &r) { p.m_canvas->polyPolygon(p.polyPoints(r, false)); }},
+        {R::SetWindowExtEx, "EMR_SETWINDOWEXTEX",
+         [](P &p, const RecordView &r) { p.m_canvas->setWindowExt(r.sizel(8)); }},
+        {R::SetWindowOrgEx, "EMR_SETWINDOWORGEX",
+         [](P &p, const RecordView &r) { p.m_canvas->setWindowOrg(r.pointl(8)); }},
+        {R::SetViewportExtEx, "EMR_SETVIEWPORTEXTEX",
+         [](P &p, const RecordView &r) { p.m_canvas->setViewportExt(r.sizel(8)); }},
+        {R::SetViewportOrgEx, "EMR_SETVIEWPORTORGEX",
+         [](P &p, const RecordView &r) { p.m_canvas->setViewportOrg(r.pointl(8)); }},
         {R::SetBrushOrgEx, "EMR_SETBRUSHORGEX", nullptr, "moves only the phase of hatch and pattern brushes"},
-        {R::SetPixelV, "EMR_SETPIXELV", &P::setPixelV, nullptr},
+        {R::SetPixelV, "EMR_SETPIXELV",
+         [](P &p, const RecordView &r) { p.m_canvas->setPixel(r.pointl(8), p.m_canvas->resolve(r.u32(16))); }},
         {R::SetMapperFlags, "EMR_SETMAPPERFLAGS", nullptr, "font matching hint; fontconfig matches"},
-        {R::SetMapMode, "EMR_SETMAPMODE", &P::setMapMode, nullptr},
-        {R::SetBkMode, "EMR_SETBKMODE", &P::setBkMode, nullptr},
-        {R::SetPolyFillMode, "EMR_SETPOLYFILLMODE", &P::setPolyFillMode, nullptr},
-        {R::SetRop2, "EMR_SETROP2", &P::setRop2, nullptr},
+        {R::SetMapMode, "EMR_SETMAPMODE", [](P &p, const RecordView &r) { p.m_canvas->setMapMode(MapMode(r.u32(8))); }},
+        {R::SetBkMode, "EMR_SETBKMODE", [](P &p, const RecordView &r) { p.m_canvas->setBkMode(int(r.u32(8))); }},
+        {R::SetPolyFillMode, "EMR_SETPOLYFILLMODE",
+         [](P &p, const RecordView &r) { p.m_canvas->setPolyFillMode(int(r.u32(8))); }},
+        {R::SetRop2, "EMR_SETROP2", [](P &p, const RecordView &r) { p.m_canvas->setRop2(int(r.u32(8))); }},
         {R::SetStretchBltMode, "EMR_SETSTRETCHBLTMODE", nullptr, "every stretched bitmap is smoothed"},
-        {R::SetTextAlign, "EMR_SETTEXTALIGN", &P::setTextAlign, nullptr},
+        {R::SetTextAlign, "EMR_SETTEXTALIGN", [](P &p, const RecordView &r) { p.m_canvas->setTextAlign(r.u32(8)); }},
         {R::SetColorAdjustment, "EMR_SETCOLORADJUSTMENT", nullptr, "applies to halftone stretching only"},
-        {R::SetTextColor, "EMR_SETTEXTCOLOR", &P::setTextColor, nullptr},
-        {R::SetBkColor, "EMR_SETBKCOLOR", &P::setBkColor, nullptr},
-        {R::OffsetClipRgn, "EMR_OFFSETCLIPRGN", &P::offsetClipRgn, nullptr},
-        {R::MoveToEx, "EMR_MOVETOEX", &P::moveToEx, nullptr},
+        {R::SetTextColor, "EMR_SETTEXTCOLOR",
+         [](P &p, const RecordView &r) { p.m_canvas->setTextColor(p.m_canvas->resolve(r.u32(8))); }},
+        {R::SetBkColor, "EMR_SETBKCOLOR",
+         [](P &p, const RecordView &r) { p.m_canvas->setBkColor(p.m_canvas->resolve(r.u32(8))); }},
+        {R::OffsetClipRgn, "EMR_OFFSETCLIPRGN",
+         [](P &p, const RecordView &r) { p.m_canvas->offsetClipRegion(r.pointl(8)); }},
+        {R::MoveToEx, "EMR_MOVETOEX", [](P &p, const RecordView &r) { p.m_canvas->moveTo(r.pointl(8)); }},
         {R::SetMetaRgn, "EMR_SETMETARGN", nullptr, "the clip stays in force as the meta region"},
-        {R::ExcludeClipRect, "EMR_EXCLUDECLIPRECT", &P::excludeClipRect, nullptr},
-        {R::IntersectClipRect, "EMR_INTERSECTCLIPRECT", &P::intersectClipRect, nullptr},
-        {R::ScaleViewportExtEx, "EMR_SCALEVIEWPORTEXTEX", &P::scaleViewportExtEx, nullptr},
-        {R::ScaleWindowExtEx, "EMR_SCALEWINDOWEXTEX", &P::scaleWindowExtEx, nullptr},
-        {R::SaveDc, "EMR_SAVEDC", &P::saveDc, nullptr},
-        {R::RestoreDc, "EMR_RESTOREDC", &P::restoreDc, nullptr},
-        {R::SetWorldTransform, "EMR_SETWORLDTRANSFORM", &P::setWorldTransform, nullptr},
-        {R::ModifyWorldTransform, "EMR_MODIFYWORLDTRANSFORM", &P::modifyWorldTransform, nullptr},
-        {R::SelectObject, "EMR_SELECTOBJECT", &P::selectObject, nullptr},
-        {R::CreatePen, "EMR_CREATEPEN", &P::createPen, nullptr},
-        {R::CreateBrushIndirect, "EMR_CREATEBRUSHINDIRECT", &P::createBrushIndirect, nullptr},
-        {R::DeleteObject, "EMR_DELETEOBJECT", &P::deleteObject, nullptr},
-        {R::AngleArc, "EMR_ANGLEARC", &P::angleArc, nullptr},
-        {R::Ellipse, "EMR_ELLIPSE", &P::ellipse, nullptr},
-        {R::Rectangle, "EMR_RECTANGLE", &P::rectangle, nullptr},
-        {R::RoundRect, "EMR_ROUNDRECT", &P::roundRect, nullptr},
-        {R::Arc, "EMR_ARC", &P::arc, nullptr},
-        {R::Chord, "EMR_CHORD", &P::chord, nullptr},
-        {R::Pie, "EMR_PIE", &P::pie, nullptr},
-        {R::SelectPalette, "EMR_SELECTPALETTE", &P::selectObject, nullptr},
-        {R::CreatePalette, "EMR_CREATEPALETTE", &P::createPalette, nullptr},
-        {R::SetPaletteEntries, "EMR_SETPALETTEENTRIES", &P::setPaletteEntries, nullptr},
+        {R::ExcludeClipRect, "EMR_EXCLUDECLIPRECT",
+         [](P &p, const RecordView &r) { p.m_canvas->excludeClipRect(r.rectl(8)); }},
+        {R::IntersectClipRect, "EMR_INTERSECTCLIPRECT",
+         [](P &p, const RecordView &r) { p.m_canvas->intersectClipRect(r.rectl(8)); }},
+        // xNum, xDenom, yNum, yDenom.
+        {R::ScaleViewportExtEx, "EMR_SCALEVIEWPORTEXTEX",
+         [](P &p, const RecordView &r) { p.m_canvas->scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); }},
+        {R::ScaleWindowExtEx, "EMR_SCALEWINDOWEXTEX",
+         [](P &p, const RecordView &r) { p.m_canvas->scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20)); }},
+        {R::SaveDc, "EMR_SAVEDC", [](P &p, const RecordView &) { p.m_canvas->saveDC(); }},
+        {R::RestoreDc, "EMR_RESTOREDC", [](P &p, const RecordView &r) { p.m_canvas->restoreDC(r.i32(8)); }},
+        {R::SetWorldTransform, "EMR_SETWORLDTRANSFORM",
+         [](P &p, const RecordView &r) { p.m_canvas->setWorldTransform(xformAt(r, 8)); }},
+        {R::ModifyWorldTransform, "EMR_MODIFYWORLDTRANSFORM",
+         [](P &p, const RecordView &r) { p.m_canvas->modifyWorldTransform(xformAt(r, 8), int(r.u32(32))); }},
+        {R::SelectObject, "EMR_SELECTOBJECT", playMember<&P::selectObject>},
+        {R::CreatePen, "EMR_CREATEPEN", playMember<&P::createPen>},
+        {R::CreateBrushIndirect, "EMR_CREATEBRUSHINDIRECT", playMember<&P::createBrushIndirect>},
+        {R::DeleteObject, "EMR_DELETEOBJECT", [](P &p, const RecordView &r) { p.m_objects->remove(r.u32(8)); }},
+        {R::AngleArc, "EMR_ANGLEARC",
+         [](P &p, const RecordView &r) { p.m_canvas->angleArc(r.pointl(8), r.u32(16), r.f32(20), r.f32(24)); }},
+        {R::Ellipse, "EMR_ELLIPSE", [](P &p, const RecordView &r) { p.m_canvas->ellipse(r.rectl(8)); }},
+        {R::Rectangle, "EMR_RECTANGLE", [](P &p, const RecordView &r) { p.m_canvas->rectangle(r.rectl(8)); }},
+        {R::RoundRect, "EMR_ROUNDRECT",
+         [](P &p, const RecordView &r) { p.m_canvas->roundRect(r.rectl(8), r.sizel(24)); }},
+        {R::Arc, "EMR_ARC", [](P &p, const RecordView &r) { p.m_canvas->arc(r.rectl(8), r.pointl(24), r.pointl(32)); }},
+        {R::Chord, "EMR_CHORD",
+         [](P &p, const RecordView &r) { p.m_canvas->chord(r.rectl(8), r.pointl(24), r.pointl(32)); }},
+        {R::Pie, "EMR_PIE", [](P &p, const RecordView &r) { p.m_canvas->pie(r.rectl(8), r.pointl(24), r.pointl(32)); }},
+        {R::SelectPalette, "EMR_SELECTPALETTE", playMember<&P::selectObject>},
+        {R::CreatePalette, "EMR_CREATEPALETTE", playMember<&P::createPalette>},
+        {R::SetPaletteEntries, "EMR_SETPALETTEENTRIES", playMember<&P::setPaletteEntries>},
         {R::ResizePalette, "EMR_RESIZEPALETTE", nullptr, "entries past the end read as the last one"},
         {R::RealizePalette, "EMR_REALIZEPALETTE", nullptr, "a true-colour target needs no realizing"},
         {R::ExtFloodFill, "EMR_EXTFLOODFILL", nullptr,
          "fills by the colour already drawn, which a vector "
          "playback does not keep"},
-        {R::LineTo, "EMR_LINETO", &P::lineTo, nullptr},
-        {R::ArcTo, "EMR_ARCTO", &P::arcTo, nullptr},
-        {R::PolyDraw, "EMR_POLYDRAW", &P::polyDraw, nullptr},
-        {R::SetArcDirection, "EMR_SETARCDIRECTION", &P::setArcDirection, nullptr},
-        {R::SetMiterLimit, "EMR_SETMITERLIMIT", &P::setMiterLimit, nullptr},
-        {R::BeginPath, "EMR_BEGINPATH", &P::beginPath, nullptr},
-        {R::EndPath, "EMR_ENDPATH", &P::endPath, nullptr},
-        {R::CloseFigure, "EMR_CLOSEFIGURE", &P::closeFigure, nullptr},
-        {R::FillPath, "EMR_FILLPATH", &P::fillPath, nullptr},
-        {R::StrokeAndFillPath, "EMR_STROKEANDFILLPATH", &P::strokeAndFillPath, nullptr},
-        {R::StrokePath, "EMR_STROKEPATH", &P::strokePath, nullptr},
+        {R::LineTo, "EMR_LINETO", [](P &p, const RecordView &r) { p.m_canvas->lineTo(r.pointl(8)); }},
+        {R::ArcTo, "EMR_ARCTO",
+         [](P &p, const RecordView &r) { p.m_canvas->arcTo(r.rectl(8), r.pointl(24), r.pointl(32)); }},
+        {R::PolyDraw, "EMR_POLYDRAW", [](P &p, const RecordView &r) { p.polyDrawPoints(r, false); }},
+        {R::SetArcDirection, "EMR_SETARCDIRECTION",
+         [](P &p, const RecordView &r) { p.m_canvas->setArcDirection(int(r.u32(8))); }},
+        {R::SetMiterLimit, "EMR_SETMITERLIMIT", playMember<&P::setMiterLimit>},
+        {R::BeginPath, "EMR_BEGINPATH", [](P &p, const RecordView &) { p.m_canvas->beginPath(); }},
+        {R::EndPath, "EMR_ENDPATH", [](P &p, const RecordView &) { p.m_canvas->endPath(); }},
+        {R::CloseFigure, "EMR_CLOSEFIGURE", [](P &p, const RecordView &) { p.m_canvas->closeFigure(); }},
+        {R::FillPath, "EMR_FILLPATH", [](P &p, const RecordView &) { p.m_canvas->fillPath(); }},
+        {R::StrokeAndFillPath, "EMR_STROKEANDFILLPATH",
+         [](P &p, const RecordView &) { p.m_canvas->strokeAndFillPath(); }},
+        {R::StrokePath, "EMR_STROKEPATH", [](P &p, const RecordView &) { p.m_canvas->strokePath(); }},
         {R::FlattenPath, "EMR_FLATTENPATH", nullptr, "curves are drawn exactly; flattening shows no difference"},
-        {R::WidenPath, "EMR_WIDENPATH", &P::widenPath, nullptr},
-        {R::SelectClipPath, "EMR_SELECTCLIPPATH", &P::selectClipPath, nullptr},
-        {R::AbortPath, "EMR_ABORTPATH", &P::abortPath, nullptr},
+        {R::WidenPath, "EMR_WIDENPATH", [](P &p, const RecordView &) { p.m_canvas->widenPath(); }},
+        {R::SelectClipPath, "EMR_SELECTCLIPPATH",
+         [](P &p, const RecordView &r) { p.m_canvas->selectClipPath(int(r.u32(8))); }},
+        {R::AbortPath, "EMR_ABORTPATH", [](P &p, const RecordView &) { p.m_canvas->abortPath(); }},
         {R::Comment, "EMR_COMMENT", nullptr, "private data; the EMF+ records in it are counted on their own"},
-        {R::FillRgn, "EMR_FILLRGN", &P::fillRgn, nullptr},
-        {R::FrameRgn, "EMR_FRAMERGN", &P::frameRgn, nullptr},
-        {R::InvertRgn, "EMR_INVERTRGN", &P::invertRgn, nullptr},
-        {R::PaintRgn, "EMR_PAINTRGN", &P::paintRgn, nullptr},
-        {R::ExtSelectClipRgn, "EMR_EXTSELECTCLIPRGN", &P::extSelectClipRgn, nullptr},
-        {R::BitBlt, "EMR_BITBLT", &P::bitBlt, nullptr},
-        {R::StretchBlt, "EMR_STRETCHBLT", &P::stretchBlt, nullptr},
-        {R::MaskBlt, "EMR_MASKBLT", &P::maskBlt, nullptr},
-        {R::PlgBlt, "EMR_PLGBLT", &P::plgBlt, nullptr},
-        {R::SetDiBitsToDevice, "EMR_SETDIBITSTODEVICE", &P::setDiBitsToDevice, nullptr},
-        {R::StretchDiBits, "EMR_STRETCHDIBITS", &P::stretchDiBits, nullptr},
-        {R::ExtCreateFontIndirectW, "EMR_EXTCREATEFONTINDIRECTW", &P::extCreateFontIndirectW, nullptr},
-        {R::ExtTextOutA, "EMR_EXTTEXTOUTA", &P::extTextOutA, nullptr},
-        {R::ExtTextOutW, "EMR_EXTTEXTOUTW", &P::extTextOutW, nullptr},
-        {R::PolyBezier16, "EMR_POLYBEZIER16", &P::polyBezier16, nullptr},
-        {R::Polygon16, "EMR_POLYGON16", &P::polygon16, nullptr},
-        {R::Polyline16, "EMR_POLYLINE16", &P::polyline16, nullptr},
-        {R::PolyBezierTo16, "EMR_POLYBEZIERTO16", &P::polyBezierTo16, nullptr},
-        {R::PolylineTo16, "EMR_POLYLINETO16", &P::polylineTo16, nullptr},
-        {R::PolyPolyline16, "EMR_POLYPOLYLINE16", &P::polyPolyline16, nullptr},
-        {R::PolyPolygon16, "EMR_POLYPOLYGON16", &P::polyPolygon16, nullptr},
-        {R::PolyDraw16, "EMR_POLYDRAW16", &P::polyDraw16, nullptr},
-        {R::CreateMonoBrush, "EMR_CREATEMONOBRUSH", &P::createMonoBrush, nullptr},
-        {R::CreateDibPatternBrushPt, "EMR_CREATEDIBPATTERNBRUSHPT", &P::createDibPatternBrushPt, nullptr},
-        {R::ExtCreatePen, "EMR_EXTCREATEPEN", &P::extCreatePen, nullptr},
-        {R::PolyTextOutA, "EMR_POLYTEXTOUTA", &P::polyTextOutA, nullptr},
-        {R::PolyTextOutW, "EMR_POLYTEXTOUTW", &P::polyTextOutW, nullptr},
+        {R::FillRgn, "EMR_FILLRGN", playMember<&P::fillRgn>},
+        {R::FrameRgn, "EMR_FRAMERGN", playMember<&P::frameRgn>},
+        // [MS-EMF] 2.3.5.14 EMR_INVERTRGN and 2.3.5.15 EMR_PAINTRGN: bounds, size, region at 28.
+        {R::InvertRgn, "EMR_INVERTRGN",
+         [](P &p, const RecordView &r) { p.m_canvas->invertRegion(p.region(r, 28, r.u32(24))); }},
+        {R::PaintRgn, "EMR_PAINTRGN",
+         [](P &p, const RecordView &r) { p.m_canvas->fillRegion(p.region(r, 28, r.u32(24)), p.m_canvas->brush()); }},
+        // [MS-EMF] 2.3.2.2 EMR_EXTSELECTCLIPRGN: size, mode, RegionData in device units.
+        {R::ExtSelectClipRgn, "EMR_EXTSELECTCLIPRGN",
+         [](P &p,
+            const RecordView &r) { p.m_canvas->selectClipRegion(p.regionRects(r, 16, r.u32(8)), int(r.u32(12))); }},
+        // [MS-EMF] 2.3.1.2 EMR_BITBLT: destination at 24, operation at 40, source
+        // origin at 44, the source bitmap's place at 84; without a bitmap it is a
+        // pattern operation.
+        {R::BitBlt, "EMR_BITBLT", [](P &p, const RecordView &r) { p.stretchedBlt(r, QSizeF(r.i32(32), r.i32(36))); }},
+        // [MS-EMF] 2.3.1.6 EMR_STRETCHBLT: as EMR_BITBLT, with the source size at 100.
+        {R::StretchBlt, "EMR_STRETCHBLT", [](P &p, const RecordView &r) { p.stretchedBlt(r, r.sizel(100)); }},
+        {R::MaskBlt, "EMR_MASKBLT", playMember<&P::maskBlt>},
+        {R::PlgBlt, "EMR_PLGBLT", playMember<&P::plgBlt>},
+        {R::SetDiBitsToDevice, "EMR_SETDIBITSTODEVICE", playMember<&P::setDiBitsToDevice>},
+        {R::StretchDiBits, "EMR_STRETCHDIBITS", playMember<&P::stretchDiBits>},
+        {R::ExtCreateFontIndirectW, "EMR_EXTCREATEFONTINDIRECTW", playMember<&P::extCreateFontIndirectW>},
+        // [MS-EMF] 2.3.5.8 EMR_EXTTEXTOUTA/W: bounds, graphics mode, scales, EmrText at 36.
+        {R::ExtTextOutA, "EMR_EXTTEXTOUTA", [](P &p, const RecordView &r) { p.textOut(r, 36, false); }},
+        {R::ExtTextOutW, "EMR_EXTTEXTOUTW", [](P &p, const RecordView &r) { p.textOut(r, 36, true); }},
+        {R::PolyBezier16, "EMR_POLYBEZIER16",
+         [](P &p, const RecordView &r) { p.m_canvas->polyBezier(p.points(r, true)); }},
+        {R::Polygon16, "EMR_POLYGON16", [](P &p, const RecordView &r) { p.m_canvas->polygon(p.points(r, true)); }},
+        {R::Polyline16, "EMR_POLYLINE16", [](P &p, const RecordView &r) { p.m_canvas->polyline(p.points(r, true)); }},
+        {R::PolyBezierTo16, "EMR_POLYBEZIERTO16",
+         [](P &p, const RecordView &r) { p.m_canvas->polyBezierTo(p.points(r, true)); }},
+        {R::PolylineTo16, "EMR_POLYLINETO16",
+         [](P &p, const RecordView &r) { p.m_canvas->polylineTo(p.points(r, true)); }},
+        {R::PolyPolyline16, "EMR_POLYPOLYLINE16",
+         [](P &p, const RecordView &r) { p.m_canvas->polyPolyline(p.polyPoints(r, true)); }},
+        {R::PolyPolygon16, "EMR_POLYPOLYGON16",
+         [](P &p, const RecordView &r) { p.m_canvas->polyPolygon(p.polyPoints(r, true)); }},
+        {R::PolyDraw16, "EMR_POLYDRAW16", [](P &p, const RecordView &r) { p.polyDrawPoints(r, true); }},
+        {R::CreateMonoBrush, "EMR_CREATEMONOBRUSH", playMember<&P::createMonoBrush>},
+        {R::CreateDibPatternBrushPt, "EMR_CREATEDIBPATTERNBRUSHPT", playMember<&P::createDibPatternBrushPt>},
+        {R::ExtCreatePen, "EMR_EXTCREATEPEN", playMember<&P::extCreatePen>},
+        {R::PolyTextOutA, "EMR_POLYTEXTOUTA", playMember<&P::polyTextOutA>},
+        {R::PolyTextOutW, "EMR_POLYTEXTOUTW", playMember<&P::polyTextOutW>},
         {R::SetIcmMode, "EMR_SETICMMODE", nullptr, "colour management: colours are drawn as given"},
         {R::CreateColorSpace, "EMR_CREATECOLORSPACE", nullptr, "colour management: colours are drawn as given"},
         {R::SetColorSpace, "EMR_SETCOLORSPACE", nullptr, "colour management: colours are drawn as given"},
@@ -154,16 +198,16 @@ const EmfPlayer::Entry *EmfPlayer::entryFor(std::uint32_t type)
         {R::PixelFormat, "EMR_PIXELFORMAT", nullptr, "OpenGL pixel format, nothing drawn"},
         {R::DrawEscape, "EMR_DRAWESCAPE", nullptr, "driver escape, nothing drawn"},
         {R::ExtEscape, "EMR_EXTESCAPE", nullptr, "driver escape, nothing drawn"},
-        {R::SmallTextOut, "EMR_SMALLTEXTOUT", &P::smallTextOut, nullptr},
+        {R::SmallTextOut, "EMR_SMALLTEXTOUT", playMember<&P::smallTextOut>},
         {R::ForceUfiMapping, "EMR_FORCEUFIMAPPING", nullptr, "font identifier for printing; fontconfig matches"},
         {R::NamedEscape, "EMR_NAMEDESCAPE", nullptr, "driver escape, nothing drawn"},
         {R::ColorCorrectPalette, "EMR_COLORCORRECTPALETTE", nullptr, "colour management"},
         {R::SetIcmProfileA, "EMR_SETICMPROFILEA", nullptr, "colour management"},
         {R::SetIcmProfileW, "EMR_SETICMPROFILEW", nullptr, "colour management"},
-        {R::AlphaBlend, "EMR_ALPHABLEND", &P::alphaBlend, nullptr},
+        {R::AlphaBlend, "EMR_ALPHABLEND", playMember<&P::alphaBlend>},
         {R::SetLayout, "EMR_SETLAYOUT", nullptr, "right-to-left layout of bitmaps; none in our pictures"},
-        {R::TransparentBlt, "EMR_TRANSPARENTBLT", &P::transparentBlt, nullptr},
-        {R::GradientFill, "EMR_GRADIENTFILL", &P::gradientFill, nullptr},
+        {R::TransparentBlt, "EMR_TRANSPARENTBLT", playMember<&P::transparentBlt>},
+        {R::GradientFill, "EMR_GRADIENTFILL", playMember<&P::gradientFill>},
         {R::SetLinkedUfis, "EMR_SETLINKEDUFIS", nullptr, "font linking for printing; fontconfig falls back"},
         {R::SetTextJustification, "EMR_SETTEXTJUSTIFICATION", nullptr, "text records carry their own advances"},
         {R::ColorMatchToTargetW, "EMR_COLORMATCHTOTARGETW", nullptr, "colour management"},
@@ -212,7 +256,7 @@ void EmfPlayer::play()
         } else if (!m_plus || m_plus->gdiAllowed()) {
             const Entry *entry = entryFor(type);
             if (entry && entry->play)
-                (this->*entry->play)(r);
+                entry->play(*this, r);
         }
         return !m_budget.exhausted;
     });
@@ -314,71 +358,6 @@ QPainterPath EmfPlayer::region(const RecordView &r, qsizetype at, qsizetype size
 // ---------------------------------------------------------------------------
 // Lines and shapes.
 
-void EmfPlayer::polyBezier(const RecordView &r)
-{
-    m_canvas->polyBezier(points(r, false));
-}
-void EmfPlayer::polygon(const RecordView &r)
-{
-    m_canvas->polygon(points(r, false));
-}
-void EmfPlayer::polyline(const RecordView &r)
-{
-    m_canvas->polyline(points(r, false));
-}
-void EmfPlayer::polyBezierTo(const RecordView &r)
-{
-    m_canvas->polyBezierTo(points(r, false));
-}
-void EmfPlayer::polylineTo(const RecordView &r)
-{
-    m_canvas->polylineTo(points(r, false));
-}
-void EmfPlayer::polyPolyline(const RecordView &r)
-{
-    m_canvas->polyPolyline(polyPoints(r, false));
-}
-void EmfPlayer::polyPolygon(const RecordView &r)
-{
-    m_canvas->polyPolygon(polyPoints(r, false));
-}
-void EmfPlayer::polyBezier16(const RecordView &r)
-{
-    m_canvas->polyBezier(points(r, true));
-}
-void EmfPlayer::polygon16(const RecordView &r)
-{
-    m_canvas->polygon(points(r, true));
-}
-void EmfPlayer::polyline16(const RecordView &r)
-{
-    m_canvas->polyline(points(r, true));
-}
-void EmfPlayer::polyBezierTo16(const RecordView &r)
-{
-    m_canvas->polyBezierTo(points(r, true));
-}
-void EmfPlayer::polylineTo16(const RecordView &r)
-{
-    m_canvas->polylineTo(points(r, true));
-}
-void EmfPlayer::polyPolyline16(const RecordView &r)
-{
-    m_canvas->polyPolyline(polyPoints(r, true));
-}
-void EmfPlayer::polyPolygon16(const RecordView &r)
-{
-    m_canvas->polyPolygon(polyPoints(r, true));
-}
-void EmfPlayer::polyDraw(const RecordView &r)
-{
-    polyDrawPoints(r, false);
-}
-void EmfPlayer::polyDraw16(const RecordView &r)
-{
-    polyDrawPoints(r, true);
-}
-
 // [MS-EMF] 2.3.5.22 EMR_POLYDRAW: the points, then one type byte each.
 void EmfPlayer::polyDrawPoints(const RecordView &r, bool small)
 {
@@ -410,119 +389,8 @@ void EmfPlayer::polyDrawPoints(const RecordView &r, bool small)
     }
 }
 
-void EmfPlayer::angleArc(const RecordView &r)
-{
-    m_canvas->angleArc(r.pointl(8), r.u32(16), r.f32(20), r.f32(24));
-}
-void EmfPlayer::ellipse(const RecordView &r)
-{
-    m_canvas->ellipse(r.rectl(8));
-}
-void EmfPlayer::rectangle(const RecordView &r)
-{
-    m_canvas->rectangle(r.rectl(8));
-}
-void EmfPlayer::roundRect(const RecordView &r)
-{
-    m_canvas->roundRect(r.rectl(8), r.sizel(24));
-}
-void EmfPlayer::arc(const RecordView &r)
-{
-    m_canvas->arc(r.rectl(8), r.pointl(24), r.pointl(32));
-}
-void EmfPlayer::arcTo(const RecordView &r)
-{
-    m_canvas->arcTo(r.rectl(8), r.pointl(24), r.pointl(32));
-}
-void EmfPlayer::chord(const RecordView &r)
-{
-    m_canvas->chord(r.rectl(8), r.pointl(24), r.pointl(32));
-}
-void EmfPlayer::pie(const RecordView &r)
-{
-    m_canvas->pie(r.rectl(8), r.pointl(24), r.pointl(32));
-}
-void EmfPlayer::moveToEx(const RecordView &r)
-{
-    m_canvas->moveTo(r.pointl(8));
-}
-void EmfPlayer::lineTo(const RecordView &r)
-{
-    m_canvas->lineTo(r.pointl(8));
-}
-void EmfPlayer::setPixelV(const RecordView &r)
-{
-    m_canvas->setPixel(r.pointl(8), m_canvas->resolve(r.u32(16)));
-}
-
 // ---------------------------------------------------------------------------
 // Mapping and state.
-
-void EmfPlayer::setWindowExtEx(const RecordView &r)
-{
-    m_canvas->setWindowExt(r.sizel(8));
-}
-void EmfPlayer::setWindowOrgEx(const RecordView &r)
-{
-    m_canvas->setWindowOrg(r.pointl(8));
-}
-void EmfPlayer::setViewportExtEx(const RecordView &r)
-{
-    m_canvas->setViewportExt(r.sizel(8));
-}
-void EmfPlayer::setViewportOrgEx(const RecordView &r)
-{
-    m_canvas->setViewportOrg(r.pointl(8));
-}
-// xNum, xDenom, yNum, yDenom.
-void EmfPlayer::scaleViewportExtEx(const RecordView &r)
-{
-    m_canvas->scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
-}
-void EmfPlayer::scaleWindowExtEx(const RecordView &r)
-{
-    m_canvas->scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
-}
-void EmfPlayer::setMapMode(const RecordView &r)
-{
-    m_canvas->setMapMode(MapMode(r.u32(8)));
-}
-void EmfPlayer::setWorldTransform(const RecordView &r)
-{
-    m_canvas->setWorldTransform(xformAt(r, 8));
-}
-void EmfPlayer::modifyWorldTransform(const RecordView &r)
-{
-    m_canvas->modifyWorldTransform(xformAt(r, 8), int(r.u32(32)));
-}
-void EmfPlayer::setBkMode(const RecordView &r)
-{
-    m_canvas->setBkMode(int(r.u32(8)));
-}
-void EmfPlayer::setPolyFillMode(const RecordView &r)
-{
-    m_canvas->setPolyFillMode(int(r.u32(8)));
-}
-void EmfPlayer::setRop2(const RecordView &r)
-{
-    m_canvas->setRop2(int(r.u32(8)));
-}
-void EmfPlayer::setTextAlign(const RecordView &r)
-{
-    m_canvas->setTextAlign(r.u32(8));
-}
-void EmfPlayer::setTextColor(const RecordView &r)
-{
-    m_canvas->setTextColor(m_canvas->resolve(r.u32(8)));
-}
-void EmfPlayer::setBkColor(const RecordView &r)
-{
-    m_canvas->setBkColor(m_canvas->resolve(r.u32(8)));
-}
-void EmfPlayer::setArcDirection(const RecordView &r)
-{
-    m_canvas->setArcDirection(int(r.u32(8)));
-}
 
 // The document gives an integer; GDI writes a float. A float's bits read as
 // an integer are far larger than any sensible limit.
@@ -531,15 +399,6 @@ void EmfPlayer::setMiterLimit(const RecordView &r)
     constexpr std::uint32_t LargestIntegerLimit = 0x10000;
     const std::uint32_t raw = r.u32(8);
     m_canvas->setMiterLimit(raw < LargestIntegerLimit ? double(raw) : double(r.f32(8)));
-}
-
-void EmfPlayer::saveDc(const RecordView &)
-{
-    m_canvas->saveDC();
-}
-void EmfPlayer::restoreDc(const RecordView &r)
-{
-    m_canvas->restoreDC(r.i32(8));
 }
 
 // ---------------------------------------------------------------------------
@@ -552,11 +411,6 @@ void EmfPlayer::selectObject(const RecordView &r)
         m_canvas->selectStockObject(index);
     else
         PlayerSupport::selectObject(*m_canvas, m_objects->get(index));
-}
-
-void EmfPlayer::deleteObject(const RecordView &r)
-{
-    m_objects->remove(r.u32(8));
 }
 
 // [MS-EMF] 2.3.7.7 EMR_CREATEPEN: ihPen, then LogPen: style, width, colour.
@@ -682,61 +536,6 @@ void EmfPlayer::setPaletteEntries(const RecordView &r)
 // ---------------------------------------------------------------------------
 // Paths and clipping.
 
-void EmfPlayer::beginPath(const RecordView &)
-{
-    m_canvas->beginPath();
-}
-void EmfPlayer::endPath(const RecordView &)
-{
-    m_canvas->endPath();
-}
-void EmfPlayer::closeFigure(const RecordView &)
-{
-    m_canvas->closeFigure();
-}
-void EmfPlayer::fillPath(const RecordView &)
-{
-    m_canvas->fillPath();
-}
-void EmfPlayer::strokeAndFillPath(const RecordView &)
-{
-    m_canvas->strokeAndFillPath();
-}
-void EmfPlayer::strokePath(const RecordView &)
-{
-    m_canvas->strokePath();
-}
-void EmfPlayer::widenPath(const RecordView &)
-{
-    m_canvas->widenPath();
-}
-void EmfPlayer::selectClipPath(const RecordView &r)
-{
-    m_canvas->selectClipPath(int(r.u32(8)));
-}
-void EmfPlayer::abortPath(const RecordView &)
-{
-    m_canvas->abortPath();
-}
-void EmfPlayer::excludeClipRect(const RecordView &r)
-{
-    m_canvas->excludeClipRect(r.rectl(8));
-}
-void EmfPlayer::intersectClipRect(const RecordView &r)
-{
-    m_canvas->intersectClipRect(r.rectl(8));
-}
-void EmfPlayer::offsetClipRgn(const RecordView &r)
-{
-    m_canvas->offsetClipRegion(r.pointl(8));
-}
-
-// [MS-EMF] 2.3.2.2 EMR_EXTSELECTCLIPRGN: size, mode, RegionData in device units.
-void EmfPlayer::extSelectClipRgn(const RecordView &r)
-{
-    m_canvas->selectClipRegion(regionRects(r, 16, r.u32(8)), int(r.u32(12)));
-}
-
 // [MS-EMF] 2.3.5.10 EMR_FILLRGN: bounds, size at 24, ihBrush at 28, region at 32.
 void EmfPlayer::fillRgn(const RecordView &r)
 {
@@ -753,32 +552,8 @@ void EmfPlayer::frameRgn(const RecordView &r)
         m_canvas->frameRegion(region(r, 40, r.u32(24)), brush->brush, QSizeF(r.i32(32), r.i32(36)));
 }
 
-// [MS-EMF] 2.3.5.14 EMR_INVERTRGN and 2.3.5.15 EMR_PAINTRGN: bounds, size, region at 28.
-void EmfPlayer::invertRgn(const RecordView &r)
-{
-    m_canvas->invertRegion(region(r, 28, r.u32(24)));
-}
-void EmfPlayer::paintRgn(const RecordView &r)
-{
-    m_canvas->fillRegion(region(r, 28, r.u32(24)), m_canvas->brush());
-}
-
 // ---------------------------------------------------------------------------
 // Bitmaps.
-
-// [MS-EMF] 2.3.1.2 EMR_BITBLT: destination at 24, operation at 40, source
-// origin at 44, the source bitmap's place at 84; without a bitmap it is a
-// pattern operation.
-void EmfPlayer::bitBlt(const RecordView &r)
-{
-    stretchedBlt(r, QSizeF(r.i32(32), r.i32(36)));
-}
-
-// [MS-EMF] 2.3.1.6 EMR_STRETCHBLT: as EMR_BITBLT, with the source size at 100.
-void EmfPlayer::stretchBlt(const RecordView &r)
-{
-    stretchedBlt(r, r.sizel(100));
-}
 
 void EmfPlayer::stretchedBlt(const RecordView &r, QSizeF sourceSize)
 {
@@ -973,16 +748,6 @@ void EmfPlayer::textOut(const RecordView &r, qsizetype emrTextAt, bool wide)
     const bool hasRect = (options & (TextOutOption::Opaque | TextOutOption::Clipped)) && !rect.isEmpty();
     m_canvas->textOut(reference, decoded.text, decoded.advances, options,
                       hasRect ? std::optional<QRectF>(rect.normalized()) : std::nullopt, rises);
-}
-
-// [MS-EMF] 2.3.5.8 EMR_EXTTEXTOUTA/W: bounds, graphics mode, scales, EmrText at 36.
-void EmfPlayer::extTextOutA(const RecordView &r)
-{
-    textOut(r, 36, false);
-}
-void EmfPlayer::extTextOutW(const RecordView &r)
-{
-    textOut(r, 36, true);
 }
 
 // [MS-EMF] 2.3.5.33 EMR_POLYTEXTOUTA/W: the string count at 36, then that

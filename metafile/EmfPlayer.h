@@ -1,7 +1,8 @@
 #pragma once
 // Playback of enhanced metafile records ([MS-EMF]) onto a QPainter. Each
-// record type has one small handler, found through a table; records the
-// table does not name are skipped.
+// record type has a row in a table: a record whose fields go straight to
+// the canvas hands them on in its row, one with work of its own has a
+// handler here. Records the table does not name are skipped.
 
 #include "base/ByteReader.h"
 #include "metafile/EmfHeader.h"
@@ -43,51 +44,13 @@ public:
     void play();
 
 private:
-    using Handler = void (EmfPlayer::*)(const RecordView &);
+    using Handler = void (*)(EmfPlayer &, const RecordView &);
     using Entry = RecordEntry<EmfRecord, Handler>;
     static const Entry *entryFor(std::uint32_t type);
 
-    // Handlers, one per record type.
-    void polyBezier(const RecordView &r);
-    void polygon(const RecordView &r);
-    void polyline(const RecordView &r);
-    void polyBezierTo(const RecordView &r);
-    void polylineTo(const RecordView &r);
-    void polyPolyline(const RecordView &r);
-    void polyPolygon(const RecordView &r);
-    void polyBezier16(const RecordView &r);
-    void polygon16(const RecordView &r);
-    void polyline16(const RecordView &r);
-    void polyBezierTo16(const RecordView &r);
-    void polylineTo16(const RecordView &r);
-    void polyPolyline16(const RecordView &r);
-    void polyPolygon16(const RecordView &r);
-    void polyDraw(const RecordView &r);
-    void polyDraw16(const RecordView &r);
-    void setWindowExtEx(const RecordView &r);
-    void setWindowOrgEx(const RecordView &r);
-    void setViewportExtEx(const RecordView &r);
-    void setViewportOrgEx(const RecordView &r);
-    void scaleViewportExtEx(const RecordView &r);
-    void scaleWindowExtEx(const RecordView &r);
-    void setMapMode(const RecordView &r);
-    void setWorldTransform(const RecordView &r);
-    void modifyWorldTransform(const RecordView &r);
-    void setPixelV(const RecordView &r);
-    void setBkMode(const RecordView &r);
-    void setPolyFillMode(const RecordView &r);
-    void setRop2(const RecordView &r);
-    void setTextAlign(const RecordView &r);
-    void setTextColor(const RecordView &r);
-    void setBkColor(const RecordView &r);
-    void setArcDirection(const RecordView &r);
+    // Handlers of the records with work of their own.
     void setMiterLimit(const RecordView &r);
-    void moveToEx(const RecordView &r);
-    void lineTo(const RecordView &r);
-    void saveDc(const RecordView &r);
-    void restoreDc(const RecordView &r);
     void selectObject(const RecordView &r);
-    void deleteObject(const RecordView &r);
     void createPen(const RecordView &r);
     void extCreatePen(const RecordView &r);
     void createBrushIndirect(const RecordView &r);
@@ -96,33 +59,8 @@ private:
     void extCreateFontIndirectW(const RecordView &r);
     void createPalette(const RecordView &r);
     void setPaletteEntries(const RecordView &r);
-    void angleArc(const RecordView &r);
-    void ellipse(const RecordView &r);
-    void rectangle(const RecordView &r);
-    void roundRect(const RecordView &r);
-    void arc(const RecordView &r);
-    void arcTo(const RecordView &r);
-    void chord(const RecordView &r);
-    void pie(const RecordView &r);
-    void beginPath(const RecordView &r);
-    void endPath(const RecordView &r);
-    void closeFigure(const RecordView &r);
-    void fillPath(const RecordView &r);
-    void strokeAndFillPath(const RecordView &r);
-    void strokePath(const RecordView &r);
-    void widenPath(const RecordView &r);
-    void selectClipPath(const RecordView &r);
-    void abortPath(const RecordView &r);
-    void excludeClipRect(const RecordView &r);
-    void intersectClipRect(const RecordView &r);
-    void offsetClipRgn(const RecordView &r);
-    void extSelectClipRgn(const RecordView &r);
     void fillRgn(const RecordView &r);
     void frameRgn(const RecordView &r);
-    void invertRgn(const RecordView &r);
-    void paintRgn(const RecordView &r);
-    void bitBlt(const RecordView &r);
-    void stretchBlt(const RecordView &r);
     void maskBlt(const RecordView &r);
     void plgBlt(const RecordView &r);
     void transparentBlt(const RecordView &r);
@@ -130,8 +68,6 @@ private:
     void setDiBitsToDevice(const RecordView &r);
     void stretchDiBits(const RecordView &r);
     void gradientFill(const RecordView &r);
-    void extTextOutA(const RecordView &r);
-    void extTextOutW(const RecordView &r);
     void polyTextOutA(const RecordView &r);
     void polyTextOutW(const RecordView &r);
     void smallTextOut(const RecordView &r);

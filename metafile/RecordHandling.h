@@ -30,8 +30,16 @@ template <typename Type, typename Handler> struct RecordEntry {
     Type type;
     const char *name;
     Handler play;
-    const char *ignoredBecause;
+    const char *ignoredBecause = nullptr;
 };
+
+// A row's handler that is a member function of its player: for records
+// with work of their own. A record whose fields go straight to the canvas
+// has its row hand them on.
+template <auto Method, typename Player, typename Record> void playMember(Player &player, const Record &record)
+{
+    (player.*Method)(record);
+}
 
 // A player's rows found by type: through the remainder of the type by
 // Slots, which the types of one format leave distinct, then checked whole.

@@ -85,79 +85,85 @@ const WmfPlayer::Entry *WmfPlayer::entryFor(std::uint16_t function)
     using P = WmfPlayer;
     static const Entry entries[] = {
         {R::RealizePalette, "META_REALIZEPALETTE", nullptr, "a true-colour target needs no realizing"},
-        {R::SetPalEntries, "META_SETPALENTRIES", &P::setPalEntries, nullptr},
-        {R::SetBkMode, "META_SETBKMODE", &P::setBkMode, nullptr},
-        {R::SetMapMode, "META_SETMAPMODE", &P::setMapMode, nullptr},
-        {R::SetRop2, "META_SETROP2", &P::setRop2, nullptr},
+        {R::SetPalEntries, "META_SETPALENTRIES", [](P &p, const RecordView &r) { p.m_canvas->setPaletteEntries(r.u16(ParamsAt), paletteEntries(r, ParamsAt + 4, r.u16(ParamsAt + 2))); }},
+        {R::SetBkMode, "META_SETBKMODE", [](P &p, const RecordView &r) { p.m_canvas->setBkMode(r.u16(ParamsAt)); }},
+        {R::SetMapMode, "META_SETMAPMODE", [](P &p, const RecordView &r) { p.m_canvas->setMapMode(MapMode(r.u16(ParamsAt))); }},
+        {R::SetRop2, "META_SETROP2", [](P &p, const RecordView &r) { p.m_canvas->setRop2(r.u16(ParamsAt)); }},
         {R::SetRelAbs, "META_SETRELABS", nullptr, "reserved: the document says to ignore it"},
-        {R::SetPolyFillMode, "META_SETPOLYFILLMODE", &P::setPolyFillMode, nullptr},
+        {R::SetPolyFillMode, "META_SETPOLYFILLMODE", [](P &p, const RecordView &r) { p.m_canvas->setPolyFillMode(r.u16(ParamsAt)); }},
         {R::SetStretchBltMode, "META_SETSTRETCHBLTMODE", nullptr, "every stretched bitmap is smoothed"},
-        {R::SetTextCharExtra, "META_SETTEXTCHAREXTRA", &P::setTextCharExtra, nullptr},
-        {R::RestoreDc, "META_RESTOREDC", &P::restoreDc, nullptr},
+        {R::SetTextCharExtra, "META_SETTEXTCHAREXTRA", [](P &p, const RecordView &r) { p.m_canvas->setTextCharExtra(p.param(r, 0)); }},
+        {R::RestoreDc, "META_RESTOREDC", [](P &p, const RecordView &r) { p.m_canvas->restoreDC(p.param(r, 0)); }},
         {R::ResizePalette, "META_RESIZEPALETTE", nullptr, "entries past the end read as the last one"},
-        {R::DibCreatePatternBrush, "META_DIBCREATEPATTERNBRUSH", &P::dibCreatePatternBrush, nullptr},
+        {R::DibCreatePatternBrush, "META_DIBCREATEPATTERNBRUSH", playMember<&P::dibCreatePatternBrush>},
         {R::SetLayout, "META_SETLAYOUT", nullptr, "right-to-left layout of bitmaps; none in our pictures"},
-        {R::SetBkColor, "META_SETBKCOLOR", &P::setBkColor, nullptr},
-        {R::SetTextColor, "META_SETTEXTCOLOR", &P::setTextColor, nullptr},
-        {R::OffsetViewportOrg, "META_OFFSETVIEWPORTORG", &P::offsetViewportOrg, nullptr},
-        {R::LineTo, "META_LINETO", &P::lineTo, nullptr},
-        {R::MoveTo, "META_MOVETO", &P::moveTo, nullptr},
-        {R::OffsetClipRgn, "META_OFFSETCLIPRGN", &P::offsetClipRgn, nullptr},
-        {R::FillRegion, "META_FILLREGION", &P::fillRegion, nullptr},
+        {R::SetBkColor, "META_SETBKCOLOR", [](P &p, const RecordView &r) { p.m_canvas->setBkColor(p.m_canvas->resolve(r.u32(ParamsAt))); }},
+        {R::SetTextColor, "META_SETTEXTCOLOR", [](P &p, const RecordView &r) { p.m_canvas->setTextColor(p.m_canvas->resolve(r.u32(ParamsAt))); }},
+        {R::OffsetViewportOrg, "META_OFFSETVIEWPORTORG", [](P &p, const RecordView &r) { p.m_canvas->offsetViewportOrg(QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::LineTo, "META_LINETO", [](P &p, const RecordView &r) { p.m_canvas->lineTo(QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::MoveTo, "META_MOVETO", [](P &p, const RecordView &r) { p.m_canvas->moveTo(QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::OffsetClipRgn, "META_OFFSETCLIPRGN", [](P &p, const RecordView &r) { p.m_canvas->offsetClipRegion(QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::FillRegion, "META_FILLREGION", playMember<&P::fillRegion>},
         {R::SetMapperFlags, "META_SETMAPPERFLAGS", nullptr, "font matching hint; fontconfig matches"},
-        {R::SelectPalette, "META_SELECTPALETTE", &P::selectPalette, nullptr},
-        {R::Polygon, "META_POLYGON", &P::polygon, nullptr},
-        {R::Polyline, "META_POLYLINE", &P::polyline, nullptr},
+        {R::SelectPalette, "META_SELECTPALETTE", playMember<&P::selectPalette>},
+        {R::Polygon, "META_POLYGON", [](P &p, const RecordView &r) { p.m_canvas->polygon(p.pointsAt(r, ParamsAt)); }},
+        {R::Polyline, "META_POLYLINE", [](P &p, const RecordView &r) { p.m_canvas->polyline(p.pointsAt(r, ParamsAt)); }},
         {R::SetTextJustification, "META_SETTEXTJUSTIFICATION", nullptr,
          "spreads break extra over words; the text keeps its natural spacing"},
-        {R::SetWindowOrg, "META_SETWINDOWORG", &P::setWindowOrg, nullptr},
-        {R::SetWindowExt, "META_SETWINDOWEXT", &P::setWindowExt, nullptr},
-        {R::SetViewportOrg, "META_SETVIEWPORTORG", &P::setViewportOrg, nullptr},
-        {R::SetViewportExt, "META_SETVIEWPORTEXT", &P::setViewportExt, nullptr},
-        {R::OffsetWindowOrg, "META_OFFSETWINDOWORG", &P::offsetWindowOrg, nullptr},
-        {R::ScaleWindowExt, "META_SCALEWINDOWEXT", &P::scaleWindowExt, nullptr},
-        {R::ScaleViewportExt, "META_SCALEVIEWPORTEXT", &P::scaleViewportExt, nullptr},
-        {R::ExcludeClipRect, "META_EXCLUDECLIPRECT", &P::excludeClipRect, nullptr},
-        {R::IntersectClipRect, "META_INTERSECTCLIPRECT", &P::intersectClipRect, nullptr},
-        {R::Ellipse, "META_ELLIPSE", &P::ellipse, nullptr},
+        // Y before X, height before width, throughout.
+        {R::SetWindowOrg, "META_SETWINDOWORG", [](P &p, const RecordView &r) { p.m_canvas->setWindowOrg(QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::SetWindowExt, "META_SETWINDOWEXT", [](P &p, const RecordView &r) { p.m_canvas->setWindowExt(QSizeF(p.param(r, 1), p.param(r, 0))); }},
+        {R::SetViewportOrg, "META_SETVIEWPORTORG", [](P &p, const RecordView &r) { p.m_canvas->setViewportOrg(QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::SetViewportExt, "META_SETVIEWPORTEXT", [](P &p, const RecordView &r) { p.m_canvas->setViewportExt(QSizeF(p.param(r, 1), p.param(r, 0))); }},
+        {R::OffsetWindowOrg, "META_OFFSETWINDOWORG", [](P &p, const RecordView &r) { p.m_canvas->offsetWindowOrg(QPointF(p.param(r, 1), p.param(r, 0))); }},
+        // yDenom, yNum, xDenom, xNum.
+        {R::ScaleWindowExt, "META_SCALEWINDOWEXT", [](P &p, const RecordView &r) { p.m_canvas->scaleWindowExt(p.param(r, 3), p.param(r, 2), p.param(r, 1), p.param(r, 0)); }},
+        {R::ScaleViewportExt, "META_SCALEVIEWPORTEXT", [](P &p, const RecordView &r) { p.m_canvas->scaleViewportExt(p.param(r, 3), p.param(r, 2), p.param(r, 1), p.param(r, 0)); }},
+        {R::ExcludeClipRect, "META_EXCLUDECLIPRECT", [](P &p, const RecordView &r) { p.m_canvas->excludeClipRect(p.rectAt(r, 0)); }},
+        {R::IntersectClipRect, "META_INTERSECTCLIPRECT", [](P &p, const RecordView &r) { p.m_canvas->intersectClipRect(p.rectAt(r, 0)); }},
+        {R::Ellipse, "META_ELLIPSE", [](P &p, const RecordView &r) { p.m_canvas->ellipse(p.rectAt(r, 0)); }},
         {R::FloodFill, "META_FLOODFILL", nullptr,
          "fills by the colour already drawn, which a vector "
          "playback does not keep"},
-        {R::FrameRegion, "META_FRAMEREGION", &P::frameRegion, nullptr},
+        {R::FrameRegion, "META_FRAMEREGION", playMember<&P::frameRegion>},
         {R::AnimatePalette, "META_ANIMATEPALETTE", nullptr, "changes colours on palette devices only"},
-        {R::TextOut, "META_TEXTOUT", &P::textOut, nullptr},
-        {R::PolyPolygon, "META_POLYPOLYGON", &P::polyPolygon, nullptr},
+        {R::TextOut, "META_TEXTOUT", playMember<&P::textOut>},
+        {R::PolyPolygon, "META_POLYPOLYGON", playMember<&P::polyPolygon>},
         {R::ExtFloodFill, "META_EXTFLOODFILL", nullptr,
          "fills by the colour already drawn, which a vector "
          "playback does not keep"},
-        {R::Rectangle, "META_RECTANGLE", &P::rectangle, nullptr},
-        {R::SetPixel, "META_SETPIXEL", &P::setPixel, nullptr},
-        {R::RoundRect, "META_ROUNDRECT", &P::roundRect, nullptr},
-        {R::PatBlt, "META_PATBLT", &P::patBlt, nullptr},
-        {R::SaveDc, "META_SAVEDC", &P::saveDc, nullptr},
-        {R::Pie, "META_PIE", &P::pie, nullptr},
-        {R::StretchBlt, "META_STRETCHBLT", &P::stretchBlt, nullptr},
+        {R::Rectangle, "META_RECTANGLE", [](P &p, const RecordView &r) { p.m_canvas->rectangle(p.rectAt(r, 0)); }},
+        // Colour, then y and x.
+        {R::SetPixel, "META_SETPIXEL", [](P &p, const RecordView &r) { p.m_canvas->setPixel(QPointF(p.param(r, 3), p.param(r, 2)), p.m_canvas->resolve(r.u32(ParamsAt))); }},
+        // Corner height and width, then the rectangle.
+        {R::RoundRect, "META_ROUNDRECT", [](P &p, const RecordView &r) { p.m_canvas->roundRect(p.rectAt(r, 2), QSizeF(p.param(r, 1), p.param(r, 0))); }},
+        // [MS-WMF] 2.3.1.4 META_PATBLT: operation, height, width, y, x.
+        {R::PatBlt, "META_PATBLT", [](P &p, const RecordView &r) { p.m_canvas->patBlt(QRectF(p.param(r, 5), p.param(r, 4), p.param(r, 3), p.param(r, 2)), r.u32(ParamsAt)); }},
+        {R::SaveDc, "META_SAVEDC", [](P &p, const RecordView &) { p.m_canvas->saveDC(); }},
+        {R::Pie, "META_PIE", [](P &p, const RecordView &r) { p.m_canvas->pie(p.rectAt(r, 4), QPointF(p.param(r, 3), p.param(r, 2)), QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::StretchBlt, "META_STRETCHBLT", [](P &p, const RecordView &r) { p.blit(r, true, false); }},
         {R::Escape, "META_ESCAPE", nullptr, "printer escapes and embedded comments, nothing drawn"},
-        {R::InvertRegion, "META_INVERTREGION", &P::invertRegion, nullptr},
-        {R::PaintRegion, "META_PAINTREGION", &P::paintRegion, nullptr},
-        {R::SelectClipRegion, "META_SELECTCLIPREGION", &P::selectClipRegion, nullptr},
-        {R::SelectObject, "META_SELECTOBJECT", &P::selectObject, nullptr},
-        {R::SetTextAlign, "META_SETTEXTALIGN", &P::setTextAlign, nullptr},
-        {R::Arc, "META_ARC", &P::arc, nullptr},
-        {R::Chord, "META_CHORD", &P::chord, nullptr},
-        {R::BitBlt, "META_BITBLT", &P::bitBlt, nullptr},
-        {R::ExtTextOut, "META_EXTTEXTOUT", &P::extTextOut, nullptr},
-        {R::SetDibToDev, "META_SETDIBTODEV", &P::setDibToDev, nullptr},
-        {R::DibBitBlt, "META_DIBBITBLT", &P::dibBitBlt, nullptr},
-        {R::DibStretchBlt, "META_DIBSTRETCHBLT", &P::dibStretchBlt, nullptr},
-        {R::StretchDib, "META_STRETCHDIB", &P::stretchDib, nullptr},
-        {R::DeleteObject, "META_DELETEOBJECT", &P::deleteObject, nullptr},
-        {R::CreatePalette, "META_CREATEPALETTE", &P::createPalette, nullptr},
-        {R::CreatePatternBrush, "META_CREATEPATTERNBRUSH", &P::createPatternBrush, nullptr},
-        {R::CreatePenIndirect, "META_CREATEPENINDIRECT", &P::createPenIndirect, nullptr},
-        {R::CreateFontIndirect, "META_CREATEFONTINDIRECT", &P::createFontIndirect, nullptr},
-        {R::CreateBrushIndirect, "META_CREATEBRUSHINDIRECT", &P::createBrushIndirect, nullptr},
-        {R::CreateRegion, "META_CREATEREGION", &P::createRegion, nullptr},
+        {R::InvertRegion, "META_INVERTREGION", [](P &p, const RecordView &r) { p.m_canvas->invertRegion(p.regionAt(r.u16(ParamsAt))); }},
+        {R::PaintRegion, "META_PAINTREGION", [](P &p, const RecordView &r) { p.m_canvas->fillRegion(p.regionAt(r.u16(ParamsAt)), p.m_canvas->brush()); }},
+        {R::SelectClipRegion, "META_SELECTCLIPREGION", playMember<&P::selectClipRegion>},
+        {R::SelectObject, "META_SELECTOBJECT", playMember<&P::selectObject>},
+        {R::SetTextAlign, "META_SETTEXTALIGN", [](P &p, const RecordView &r) { p.m_canvas->setTextAlign(r.u16(ParamsAt)); }},
+        // End y and x, start y and x, then the rectangle.
+        {R::Arc, "META_ARC", [](P &p, const RecordView &r) { p.m_canvas->arc(p.rectAt(r, 4), QPointF(p.param(r, 3), p.param(r, 2)), QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::Chord, "META_CHORD", [](P &p, const RecordView &r) { p.m_canvas->chord(p.rectAt(r, 4), QPointF(p.param(r, 3), p.param(r, 2)), QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::BitBlt, "META_BITBLT", [](P &p, const RecordView &r) { p.blit(r, false, false); }},
+        {R::ExtTextOut, "META_EXTTEXTOUT", playMember<&P::extTextOut>},
+        {R::SetDibToDev, "META_SETDIBTODEV", playMember<&P::setDibToDev>},
+        {R::DibBitBlt, "META_DIBBITBLT", [](P &p, const RecordView &r) { p.blit(r, false, true); }},
+        {R::DibStretchBlt, "META_DIBSTRETCHBLT", [](P &p, const RecordView &r) { p.blit(r, true, true); }},
+        {R::StretchDib, "META_STRETCHDIB", playMember<&P::stretchDib>},
+        {R::DeleteObject, "META_DELETEOBJECT", [](P &p, const RecordView &r) { p.m_objects->remove(r.u16(ParamsAt)); }},
+        {R::CreatePalette, "META_CREATEPALETTE", playMember<&P::createPalette>},
+        {R::CreatePatternBrush, "META_CREATEPATTERNBRUSH", playMember<&P::createPatternBrush>},
+        {R::CreatePenIndirect, "META_CREATEPENINDIRECT", playMember<&P::createPenIndirect>},
+        {R::CreateFontIndirect, "META_CREATEFONTINDIRECT", playMember<&P::createFontIndirect>},
+        {R::CreateBrushIndirect, "META_CREATEBRUSHINDIRECT", playMember<&P::createBrushIndirect>},
+        {R::CreateRegion, "META_CREATEREGION", playMember<&P::createRegion>},
     };
     // [MS-WMF] 2.1.1.1: the low byte of a record function is unique to it.
     static const RecordTable<Entry, 256> table(entries);
@@ -215,7 +221,7 @@ void WmfPlayer::play()
     walkWmfRecords(m_b, m_firstRecord, [this](std::uint16_t function, const RecordView &r) {
         const Entry *entry = entryFor(function);
         if (entry && entry->play)
-            (this->*entry->play)(r);
+            entry->play(*this, r);
         return !m_budget.exhausted;
     });
 }
@@ -261,143 +267,8 @@ void WmfPlayer::addObject(GdiObject object)
 // ---------------------------------------------------------------------------
 // State.
 
-void WmfPlayer::setBkMode(const RecordView &r)
-{
-    m_canvas->setBkMode(r.u16(ParamsAt));
-}
-void WmfPlayer::setMapMode(const RecordView &r)
-{
-    m_canvas->setMapMode(MapMode(r.u16(ParamsAt)));
-}
-void WmfPlayer::setRop2(const RecordView &r)
-{
-    m_canvas->setRop2(r.u16(ParamsAt));
-}
-void WmfPlayer::setPolyFillMode(const RecordView &r)
-{
-    m_canvas->setPolyFillMode(r.u16(ParamsAt));
-}
-void WmfPlayer::setTextCharExtra(const RecordView &r)
-{
-    m_canvas->setTextCharExtra(param(r, 0));
-}
-void WmfPlayer::setTextAlign(const RecordView &r)
-{
-    m_canvas->setTextAlign(r.u16(ParamsAt));
-}
-void WmfPlayer::setBkColor(const RecordView &r)
-{
-    m_canvas->setBkColor(m_canvas->resolve(r.u32(ParamsAt)));
-}
-void WmfPlayer::setTextColor(const RecordView &r)
-{
-    m_canvas->setTextColor(m_canvas->resolve(r.u32(ParamsAt)));
-}
-// Y before X, height before width, throughout.
-void WmfPlayer::setWindowOrg(const RecordView &r)
-{
-    m_canvas->setWindowOrg(QPointF(param(r, 1), param(r, 0)));
-}
-void WmfPlayer::setWindowExt(const RecordView &r)
-{
-    m_canvas->setWindowExt(QSizeF(param(r, 1), param(r, 0)));
-}
-void WmfPlayer::setViewportOrg(const RecordView &r)
-{
-    m_canvas->setViewportOrg(QPointF(param(r, 1), param(r, 0)));
-}
-void WmfPlayer::setViewportExt(const RecordView &r)
-{
-    m_canvas->setViewportExt(QSizeF(param(r, 1), param(r, 0)));
-}
-void WmfPlayer::offsetWindowOrg(const RecordView &r)
-{
-    m_canvas->offsetWindowOrg(QPointF(param(r, 1), param(r, 0)));
-}
-void WmfPlayer::offsetViewportOrg(const RecordView &r)
-{
-    m_canvas->offsetViewportOrg(QPointF(param(r, 1), param(r, 0)));
-}
-// yDenom, yNum, xDenom, xNum.
-void WmfPlayer::scaleWindowExt(const RecordView &r)
-{
-    m_canvas->scaleWindowExt(param(r, 3), param(r, 2), param(r, 1), param(r, 0));
-}
-void WmfPlayer::scaleViewportExt(const RecordView &r)
-{
-    m_canvas->scaleViewportExt(param(r, 3), param(r, 2), param(r, 1), param(r, 0));
-}
-void WmfPlayer::saveDc(const RecordView &)
-{
-    m_canvas->saveDC();
-}
-void WmfPlayer::restoreDc(const RecordView &r)
-{
-    m_canvas->restoreDC(param(r, 0));
-}
-
 // ---------------------------------------------------------------------------
 // Lines, shapes and text.
-
-void WmfPlayer::lineTo(const RecordView &r)
-{
-    m_canvas->lineTo(QPointF(param(r, 1), param(r, 0)));
-}
-void WmfPlayer::moveTo(const RecordView &r)
-{
-    m_canvas->moveTo(QPointF(param(r, 1), param(r, 0)));
-}
-void WmfPlayer::excludeClipRect(const RecordView &r)
-{
-    m_canvas->excludeClipRect(rectAt(r, 0));
-}
-void WmfPlayer::intersectClipRect(const RecordView &r)
-{
-    m_canvas->intersectClipRect(rectAt(r, 0));
-}
-void WmfPlayer::offsetClipRgn(const RecordView &r)
-{
-    m_canvas->offsetClipRegion(QPointF(param(r, 1), param(r, 0)));
-}
-void WmfPlayer::ellipse(const RecordView &r)
-{
-    m_canvas->ellipse(rectAt(r, 0));
-}
-void WmfPlayer::rectangle(const RecordView &r)
-{
-    m_canvas->rectangle(rectAt(r, 0));
-}
-// Corner height and width, then the rectangle.
-void WmfPlayer::roundRect(const RecordView &r)
-{
-    m_canvas->roundRect(rectAt(r, 2), QSizeF(param(r, 1), param(r, 0)));
-}
-// End y and x, start y and x, then the rectangle.
-void WmfPlayer::arc(const RecordView &r)
-{
-    m_canvas->arc(rectAt(r, 4), QPointF(param(r, 3), param(r, 2)), QPointF(param(r, 1), param(r, 0)));
-}
-void WmfPlayer::pie(const RecordView &r)
-{
-    m_canvas->pie(rectAt(r, 4), QPointF(param(r, 3), param(r, 2)), QPointF(param(r, 1), param(r, 0)));
-}
-void WmfPlayer::chord(const RecordView &r)
-{
-    m_canvas->chord(rectAt(r, 4), QPointF(param(r, 3), param(r, 2)), QPointF(param(r, 1), param(r, 0)));
-}
-void WmfPlayer::polygon(const RecordView &r)
-{
-    m_canvas->polygon(pointsAt(r, ParamsAt));
-}
-void WmfPlayer::polyline(const RecordView &r)
-{
-    m_canvas->polyline(pointsAt(r, ParamsAt));
-}
-// Colour, then y and x.
-void WmfPlayer::setPixel(const RecordView &r)
-{
-    m_canvas->setPixel(QPointF(param(r, 3), param(r, 2)), m_canvas->resolve(r.u32(ParamsAt)));
-}
 
 // [MS-WMF] 2.2.2.17 PolyPolygon: the polygon count, each one's point count, the points.
 void WmfPlayer::polyPolygon(const RecordView &r)
@@ -477,11 +348,6 @@ void WmfPlayer::selectObject(const RecordView &r)
         m_canvas->selectClipRegion(object->region);
     else
         PlayerSupport::selectObject(*m_canvas, object);
-}
-
-void WmfPlayer::deleteObject(const RecordView &r)
-{
-    m_objects->remove(r.u16(ParamsAt));
 }
 
 // [MS-WMF] 2.2.1.4 Pen: style, width as a point (x used), colour.
@@ -587,11 +453,6 @@ void WmfPlayer::selectPalette(const RecordView &r)
         m_canvas->selectPalette(object->palette);
 }
 
-void WmfPlayer::setPalEntries(const RecordView &r)
-{
-    m_canvas->setPaletteEntries(r.u16(ParamsAt), paletteEntries(r, ParamsAt + 4, r.u16(ParamsAt + 2)));
-}
-
 // [MS-WMF] 2.2.1.5 Region: a head, then scans of top, bottom and pairs of
 // left and right between two copies of the pair count.
 void WmfPlayer::createRegion(const RecordView &r)
@@ -641,15 +502,6 @@ void WmfPlayer::frameRegion(const RecordView &r)
     const GdiObject *brush = m_objects->get(r.u16(ParamsAt + 2));
     if (brush && brush->kind == GdiObject::Kind::Brush)
         m_canvas->frameRegion(regionAt(r.u16(ParamsAt)), brush->brush, QSizeF(param(r, 3), param(r, 2)));
-}
-
-void WmfPlayer::invertRegion(const RecordView &r)
-{
-    m_canvas->invertRegion(regionAt(r.u16(ParamsAt)));
-}
-void WmfPlayer::paintRegion(const RecordView &r)
-{
-    m_canvas->fillRegion(regionAt(r.u16(ParamsAt)), m_canvas->brush());
 }
 
 // ---------------------------------------------------------------------------
@@ -716,29 +568,6 @@ void WmfPlayer::blit(const RecordView &r, bool stretch, bool deviceIndependent)
         m_canvas->drawImage(QRectF(QPointF(param(r, first + 5), param(r, first + 4)), size), image,
                             QRectF(source, size).normalized(), rop);
     }
-}
-
-void WmfPlayer::bitBlt(const RecordView &r)
-{
-    blit(r, false, false);
-}
-void WmfPlayer::stretchBlt(const RecordView &r)
-{
-    blit(r, true, false);
-}
-void WmfPlayer::dibBitBlt(const RecordView &r)
-{
-    blit(r, false, true);
-}
-void WmfPlayer::dibStretchBlt(const RecordView &r)
-{
-    blit(r, true, true);
-}
-
-// [MS-WMF] 2.3.1.4 META_PATBLT: operation, height, width, y, x.
-void WmfPlayer::patBlt(const RecordView &r)
-{
-    m_canvas->patBlt(QRectF(param(r, 5), param(r, 4), param(r, 3), param(r, 2)), r.u32(ParamsAt));
 }
 
 // [MS-WMF] 2.3.1.6 META_STRETCHDIB: operation, colour usage, source height,

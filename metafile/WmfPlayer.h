@@ -1,7 +1,8 @@
 #pragma once
 // Playback of Windows metafile records ([MS-WMF]) onto a QPainter. Each
-// record type has one small handler, found through a table; records the
-// table does not name are skipped.
+// record type has a row in a table: a record whose fields go straight to
+// the canvas hands them on in its row, one with work of its own has a
+// handler here. Records the table does not name are skipped.
 
 #include "base/ByteReader.h"
 #include "metafile/PlaybackBudget.h"
@@ -45,47 +46,15 @@ public:
     void play();
 
 private:
-    using Handler = void (WmfPlayer::*)(const RecordView &);
+    using Handler = void (*)(WmfPlayer &, const RecordView &);
     using Entry = RecordEntry<WmfRecord, Handler>;
     static const Entry *entryFor(std::uint16_t function);
 
-    void setBkMode(const RecordView &r);
-    void setMapMode(const RecordView &r);
-    void setRop2(const RecordView &r);
-    void setPolyFillMode(const RecordView &r);
-    void setTextCharExtra(const RecordView &r);
-    void setTextAlign(const RecordView &r);
-    void setBkColor(const RecordView &r);
-    void setTextColor(const RecordView &r);
-    void setWindowOrg(const RecordView &r);
-    void setWindowExt(const RecordView &r);
-    void setViewportOrg(const RecordView &r);
-    void setViewportExt(const RecordView &r);
-    void offsetWindowOrg(const RecordView &r);
-    void offsetViewportOrg(const RecordView &r);
-    void scaleWindowExt(const RecordView &r);
-    void scaleViewportExt(const RecordView &r);
-    void saveDc(const RecordView &r);
-    void restoreDc(const RecordView &r);
-    void lineTo(const RecordView &r);
-    void moveTo(const RecordView &r);
-    void excludeClipRect(const RecordView &r);
-    void intersectClipRect(const RecordView &r);
-    void offsetClipRgn(const RecordView &r);
-    void ellipse(const RecordView &r);
-    void rectangle(const RecordView &r);
-    void roundRect(const RecordView &r);
-    void arc(const RecordView &r);
-    void pie(const RecordView &r);
-    void chord(const RecordView &r);
-    void polygon(const RecordView &r);
-    void polyline(const RecordView &r);
+    // Handlers of the records with work of their own.
     void polyPolygon(const RecordView &r);
-    void setPixel(const RecordView &r);
     void textOut(const RecordView &r);
     void extTextOut(const RecordView &r);
     void selectObject(const RecordView &r);
-    void deleteObject(const RecordView &r);
     void createPenIndirect(const RecordView &r);
     void createBrushIndirect(const RecordView &r);
     void createFontIndirect(const RecordView &r);
@@ -93,18 +62,10 @@ private:
     void createPatternBrush(const RecordView &r);
     void createPalette(const RecordView &r);
     void selectPalette(const RecordView &r);
-    void setPalEntries(const RecordView &r);
     void createRegion(const RecordView &r);
     void selectClipRegion(const RecordView &r);
     void fillRegion(const RecordView &r);
     void frameRegion(const RecordView &r);
-    void invertRegion(const RecordView &r);
-    void paintRegion(const RecordView &r);
-    void patBlt(const RecordView &r);
-    void bitBlt(const RecordView &r);
-    void stretchBlt(const RecordView &r);
-    void dibBitBlt(const RecordView &r);
-    void dibStretchBlt(const RecordView &r);
     void stretchDib(const RecordView &r);
     void setDibToDev(const RecordView &r);
 
