@@ -1,6 +1,6 @@
 #include "metafile/EmfPlusPlayer.h"
 
-#include "metafile/ClipCombine.h"
+#include "metafile/Clip.h"
 #include "metafile/DashBound.h"
 #include "metafile/GlyphText.h"
 #include "metafile/PlayerSupport.h"

@@ -1,6 +1,6 @@
 #include "metafile/GdiCanvas.h"
 
-#include "metafile/ClipCombine.h"
+#include "metafile/Clip.h"
 #include "metafile/DashBound.h"
 #include "metafile/SymbolFonts.h"
 
