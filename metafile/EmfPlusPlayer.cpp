@@ -988,17 +988,17 @@ void EmfPlusPlayer::combineClip(int mode, const std::optional<QPainterPath> &sha
         if (!drawable(*mapped))
             mapped = mapped->boundingRect().isValid() ? std::optional(everywhere) : QPainterPath();
     }
-    const QPainterPath now = bounded(m_state.clip.value_or(everywhere));
+    const QPainterPath now = bounded(m_state.clip.asPath(everywhere));
     const QPainterPath with = mapped.value_or(everywhere);
     if (mode != Replace && !m_budget.combines(now, with))
         return;
     // In CombineMode's order.
     static constexpr ClipOp ops[] = {ClipOp::Replace, ClipOp::Intersect, ClipOp::Unite,
                                      ClipOp::Xor,     ClipOp::Subtract,  ClipOp::SubtractFrom};
-    if (mode == Replace)
-        m_state.clip = mapped;
-    else if (mode > Replace && mode <= Complement)
-        m_state.clip = combinedClip(now, with, ops[mode]);
+    if (mode == Replace && !mapped)
+        m_state.clip.reset();
+    else if (mode >= Replace && mode <= Complement)
+        m_state.clip.setPath(combinedClip(now, with, ops[mode]));
     else
         return;
     applyClip();
@@ -1017,12 +1017,13 @@ void EmfPlusPlayer::clipIfChanged()
         return;
     m_clipChanged = false;
     m_painter.setClipRect(m_target, Qt::ReplaceClip);
-    if (!m_state.clip)
+    const QPainterPath *clip = m_state.clip.path();
+    if (!clip)
         return;
     // The painter intersects by its spans; a boolean operation on the path
     // would cost as much as the path crosses itself.
-    if (m_budget.draws(*m_state.clip, m_zoom, ClipSides))
-        m_painter.setClipPath(*m_state.clip, Qt::IntersectClip);
+    if (m_budget.draws(*clip, m_zoom, ClipSides))
+        m_painter.setClipPath(*clip, Qt::IntersectClip);
     else
         m_painter.setClipRect(QRectF(), Qt::ReplaceClip); // the playback ends here
 }
@@ -1059,12 +1060,12 @@ void EmfPlusPlayer::setClipRegion(const Record &r)
 // [MS-EMFPLUS] 2.3.1.2 EmfPlusOffsetClip: a move in world units.
 void EmfPlusPlayer::offsetClip(const Record &r)
 {
-    if (!m_state.clip)
+    if (m_state.clip.isEverywhere())
         return;
     const QTransform t = toTarget();
     const QPointF delta = t.map(QPointF(r.f32(0), r.f32(4))) - t.map(QPointF(0, 0));
     if (!std::isfinite(delta.x()) || !std::isfinite(delta.y()))
         return;
-    m_state.clip = m_state.clip->translated(delta);
+    m_state.clip.translate(delta);
     applyClip();
 }

@@ -5,6 +5,7 @@
 // Objects are kept by their identifiers, every count and size is checked
 // before use.
 
+#include "metafile/Clip.h"
 #include "metafile/EmfPlusObjects.h"
 #include "metafile/NestedMetafile.h"
 #include "metafile/PlaybackBudget.h"
@@ -144,7 +145,7 @@ private:
         QTransform base;  // the world transform a reset returns to
         QTransform world; // the world transform
         double pageScale = 1;
-        std::optional<QPainterPath> clip; // in target coordinates; none is no clip
+        Clip clip;
         bool smooth = true;
         bool smoothText = true;
         bool smoothImages = true;

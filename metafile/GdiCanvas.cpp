@@ -1021,15 +1021,10 @@ void GdiCanvas::combineClip(const QPainterPath &path, int mode)
 {
     if (!knownMode(mode))
         return;
-    QPainterPath current;
-    if (m_s.clipPixels)
-        current.addRegion(*m_s.clipPixels);
-    else
-        current = m_s.clip.value_or(rectPath(m_target));
+    const QPainterPath current = m_s.clip.asPath(rectPath(m_target));
     if (mode != RegionMode::Copy && !m_budget.combines(current, path))
         return;
-    m_s.clip = combinedClip(current, path, clipOpOf(mode));
-    m_s.clipPixels.reset();
+    m_s.clip.setPath(combinedClip(current, path, clipOpOf(mode)));
     applyClip();
 }
 
@@ -1037,16 +1032,17 @@ void GdiCanvas::combineClip(const QRegion &pixels, int mode)
 {
     if (!knownMode(mode))
         return;
-    if (m_s.clip) {
+    // Once a path, the clip stays a path.
+    if (m_s.clip.path()) {
         QPainterPath shape;
         shape.addRegion(pixels);
         combineClip(shape, mode);
         return;
     }
-    const QRegion current = m_s.clipPixels.value_or(QRegion(pixelRect(m_target)));
+    const QRegion current = m_s.clip.pixels() ? *m_s.clip.pixels() : QRegion(pixelRect(m_target));
     if (!m_budget.combinesRegions(current.rectCount(), pixels.rectCount()))
         return;
-    m_s.clipPixels = combinedClip(current, pixels, clipOpOf(mode));
+    m_s.clip.setPixels(combinedClip(current, pixels, clipOpOf(mode)));
     applyClip();
 }
 
@@ -1063,21 +1059,21 @@ void GdiCanvas::combineClipRect(const QRectF &logical, int mode)
 void GdiCanvas::resetClip()
 {
     m_s.clip.reset();
-    m_s.clipPixels.reset();
     applyClip();
 }
 
 void GdiCanvas::applyClip()
 {
     const QPainterPath whole = rectPath(m_target);
-    if (m_s.clipPixels
-            ? !m_budget.draws(m_s.clipPixels->rectCount())
-            : m_s.clip && !(m_budget.draws(*m_s.clip, m_zoom, ClipSides) && m_budget.combines(*m_s.clip, whole)))
+    const QRegion *pixels = m_s.clip.pixels();
+    const QPainterPath *path = m_s.clip.path();
+    if (pixels ? !m_budget.draws(pixels->rectCount())
+               : path && !(m_budget.draws(*path, m_zoom, ClipSides) && m_budget.combines(*path, whole)))
         m_painter.setClipRect(QRectF(), Qt::ReplaceClip); // the playback ends here
-    else if (m_s.clipPixels)
-        m_painter.setClipRegion(m_s.clipPixels->intersected(pixelRect(m_target)), Qt::ReplaceClip);
-    else if (m_s.clip)
-        m_painter.setClipPath(m_s.clip->intersected(whole), Qt::ReplaceClip);
+    else if (pixels)
+        m_painter.setClipRegion(pixels->intersected(pixelRect(m_target)), Qt::ReplaceClip);
+    else if (path)
+        m_painter.setClipPath(path->intersected(whole), Qt::ReplaceClip);
     else
         m_painter.setClipRect(m_target, Qt::ReplaceClip);
 }
@@ -1228,10 +1224,7 @@ void GdiCanvas::offsetClipRegion(QPointF logicalDelta)
 {
     const QTransform t = toTarget();
     const QPointF delta = t.map(logicalDelta) - t.map(QPointF(0, 0));
-    if (m_s.clipPixels)
-        m_s.clipPixels->translate(int(std::lround(delta.x())), int(std::lround(delta.y())));
-    else if (m_s.clip)
-        m_s.clip = m_s.clip->translated(delta);
+    m_s.clip.translate(delta);
     applyClip();
 }
 

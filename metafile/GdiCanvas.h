@@ -4,6 +4,7 @@
 // mapped to the painter's target rectangle: world transform, then the page
 // mapping (window and viewport), then the reference device onto the target.
 
+#include "metafile/Clip.h"
 #include "metafile/GdiConstants.h"
 #include "metafile/PlaybackBudget.h"
 
@@ -247,9 +248,7 @@ private:
         bool arcClockwise = false;
         double miterLimit = 10;
         QPointF position{0, 0};
-        // Target coordinates; at most one is set, neither: unclipped.
-        std::optional<QPainterPath> clip;
-        std::optional<QRegion> clipPixels;
+        Clip clip;
     };
 
     QTransform pageTransform() const;
