@@ -2,6 +2,7 @@
 // The graphics objects of EMF+ records ([MS-EMFPLUS] 2.2.1): brushes, pens,
 // paths, regions, images, fonts and string formats, read from an
 // EmfPlusObject record's data with every count and size checked first.
+// Each family is read in a file of its own (EmfPlusBrushes.cpp, ...).
 
 #include "metafile/PlaybackBudget.h"
 #include "metafile/RecordWalk.h"
@@ -75,6 +76,13 @@ struct PlusObject {
 };
 
 namespace PlusObjects {
+// An object of a kind, for a reader to fill.
+inline PlusObject made(PlusObject::Kind kind)
+{
+    PlusObject o;
+    o.kind = kind;
+    return o;
+}
 // [MS-EMFPLUS] 2.2.2.1 EmfPlusARGB.
 inline QColor argb(std::uint32_t value)
 {
@@ -113,6 +121,12 @@ std::optional<PlusObject> read(int objectType, const PlusData &data, double dpi,
 std::optional<PlusObject> readBrush(const PlusData &data, qint64 allowance = MaxImageBytes);
 std::optional<PlusObject> readImage(const PlusData &data, qint64 allowance = MaxImageBytes);
 std::optional<QPainterPath> readPath(const PlusData &data);
+// Each region node a boolean operation charged to Budget.
+std::optional<PlusObject> readRegion(const PlusData &data, PlaybackBudget &budget);
+// Widths and em sizes in world units, through the header's resolution Dpi.
+std::optional<PlusObject> readPen(const PlusData &data, double dpi);
+std::optional<PlusObject> readFont(const PlusData &data, double dpi);
+std::optional<PlusObject> readStringFormat(const PlusData &data);
 // The points of a path or record, in the form the flags of either give:
 // 16-bit integers, relative points, or floats. Nothing when they do not fit
 // or are too many; End, when asked, is where they stop.
