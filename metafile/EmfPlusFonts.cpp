@@ -17,7 +17,7 @@ std::optional<PlusObject> PlusObjects::readFont(const PlusData &d, double dpi)
     o.emSize = double(d.f32(4)) * plusUnitScale(d.u32(8), dpi);
     const std::uint32_t style = d.u32(12);
     const qsizetype length = std::min<qsizetype>(d.u32(20), MaxFamily);
-    const QString family = d.has(24, length * 2) ? PlayerSupport::utf16At(d.view, d.at + 24, length) : QString();
+    const QString family = d.has(24, length * 2) ? PlayerSupport::utf16At(d, 24, length) : QString();
     SymbolFonts::makeKnown(family);
     o.font = QFont(family.isEmpty() ? QStringLiteral("Arial") : family);
     o.font.setBold(style & Bold);

@@ -123,7 +123,7 @@ QImage pixelBitmap(const PlusData &d, int width, int height, qsizetype stride, s
     }
     if (!d.has(paletteSize, stride * height))
         return QImage();
-    const QByteArray bits = d.bytes(paletteSize, stride * height);
+    const QByteArray bits = d.slice(paletteSize, stride * height);
     const auto *rows = reinterpret_cast<const uchar *>(bits.constData());
     const bool direct = format == Rgb32 || format == Argb32 || format == Pargb32;
     const QImage::Format qtFormat = format == Rgb32     ? QImage::Format_RGB32
@@ -245,7 +245,7 @@ std::optional<PlusObject> PlusObjects::readImage(const PlusData &d, qint64 allow
         if (bitmap.u32(16) == BitmapPixels)
             o.image = pixelBitmap(data, bitmap.i32(0), bitmap.i32(4), bitmap.i32(8), bitmap.u32(12), allowance);
         else if (bitmap.u32(16) == BitmapCompressed)
-            o.image = compressedBitmap(data.bytes(0, data.size), allowance);
+            o.image = compressedBitmap(data.slice(0, data.size()), allowance);
         if (o.image.isNull())
             return std::nullopt;
     } else if (d.u32(4) == ImageMetafile) {
@@ -254,7 +254,7 @@ std::optional<PlusObject> PlusObjects::readImage(const PlusData &d, qint64 allow
             return std::nullopt;
         // Writers count the placeable header's padding in the object but
         // not always in the size: the object's end is the metafile's end.
-        o.metafile = d.bytes(16, d.size - 16);
+        o.metafile = d.slice(16, d.size() - 16);
         if (d.u32(8) == MetafileWmfPlaceable)
             dropPlaceablePadding(o.metafile);
     } else {

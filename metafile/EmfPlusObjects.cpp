@@ -18,11 +18,6 @@ enum ObjectType {
 
 } // namespace
 
-QByteArray PlusData::bytes(qsizetype o, qsizetype n) const
-{
-    return has(o, n) ? view.bytes().slice(view.start() + at + o, n) : QByteArray();
-}
-
 double plusUnitScale(std::uint32_t unit, double dpi)
 {
     enum Unit : std::uint32_t { Point = 3, Inch = 4, Document = 5, Millimeter = 6 };
@@ -90,15 +85,15 @@ std::optional<QByteArray> PlusObjectAssembler::add(const PlusData &part, bool co
     }
     if (!continued) {
         if (m_id < 0)
-            return part.bytes(0, part.size);
-        m_data += part.bytes(0, part.size);
+            return part.slice(0, part.size());
+        m_data += part.slice(0, part.size());
     } else {
         const qsizetype total = part.u32(0);
-        if (total <= 0 || total > MaxObject || total > part.view.bytes().size() * 2)
+        if (total <= 0 || total > MaxObject || total > part.bytes().size() * 2)
             return std::nullopt;
         m_id = objectId;
         m_total = total;
-        m_data += part.bytes(4, part.size - 4);
+        m_data += part.slice(4, part.size() - 4);
         if (m_data.size() < m_total)
             return std::nullopt;
     }

@@ -18,29 +18,27 @@
 #include <cstdint>
 #include <optional>
 
-// A stretch of EMF+ record data, with reads relative to its start that
-// give zero past its end.
-struct PlusData {
-    const RecordView &view;
-    qsizetype at;   // where the data starts inside the view
-    qsizetype size; // of the data
-    std::uint16_t flags;
+// A stretch of EMF+ record data, read as a record is, with the flags of
+// the record it belongs to.
+class PlusData : public RecordView
+{
+public:
+    // Size bytes from At inside View; what lies outside View is left out.
+    PlusData(const RecordView &view, qsizetype at, qsizetype size, std::uint16_t flags)
+        : RecordView(view.bytes(), view.start() + std::clamp<qsizetype>(at, 0, view.size()),
+                     std::clamp<qsizetype>(size, 0, view.size() - std::clamp<qsizetype>(at, 0, view.size()))),
+          flags(flags)
+    {}
 
-    std::uint32_t u32(qsizetype o) const { return has(o, 4) ? view.u32(at + o) : 0; }
-    std::int32_t i32(qsizetype o) const { return has(o, 4) ? view.i32(at + o) : 0; }
-    std::uint16_t u16(qsizetype o) const { return has(o, 2) ? view.u16(at + o) : 0; }
-    std::int16_t i16(qsizetype o) const { return has(o, 2) ? view.i16(at + o) : 0; }
-    std::uint8_t u8(qsizetype o) const { return has(o, 1) ? view.u8(at + o) : 0; }
-    float f32(qsizetype o) const { return has(o, 4) ? view.f32(at + o) : 0; }
-    bool has(qsizetype o, qsizetype n) const { return o >= 0 && n >= 0 && o <= size && n <= size - o; }
     // The data from O on, at most N bytes of it.
     PlusData from(qsizetype o, qsizetype n = -1) const
     {
-        const qsizetype start = std::clamp<qsizetype>(o, 0, size);
-        const qsizetype left = size - start;
-        return PlusData{view, at + start, n < 0 ? left : std::min(n, left), flags};
+        const qsizetype start = std::clamp<qsizetype>(o, 0, size());
+        const qsizetype left = size() - start;
+        return PlusData(*this, start, n < 0 ? left : std::min(n, left), flags);
     }
-    QByteArray bytes(qsizetype o, qsizetype n) const;
+
+    std::uint16_t flags;
 };
 
 // How one unit of the page or of an object maps onto reference-device

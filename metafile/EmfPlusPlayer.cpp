@@ -256,7 +256,7 @@ void EmfPlusPlayer::playComment(const RecordView &comment)
 {
     forEachRecord(comment, [&](std::uint16_t type, std::uint16_t flags, qsizetype at, qsizetype size) {
         if (!m_budget.exhausted)
-            playRecord(Record{comment, at, size, flags}, type);
+            playRecord(Record(comment, at, size, flags), type);
     });
 }
 
@@ -330,7 +330,7 @@ void EmfPlusPlayer::object(const Record &r)
         return;
     const ByteReader reader(*whole);
     const RecordView view(reader, 0, whole->size());
-    const PlusData data{view, 0, whole->size(), 0};
+    const PlusData data(view, 0, whole->size(), 0);
     // The images the table holds stay within one budget: what an object
     // replaces is freed, the others count. So do the images a playback
     // decodes, however often a nested metafile decodes its own.
@@ -759,7 +759,7 @@ void EmfPlusPlayer::drawString(const Record &r)
     const qsizetype length = r.u32(8);
     if (!font || length <= 0 || length > PlayerSupport::MaxChars || !r.has(28, length * 2))
         return;
-    const QString text = PlayerSupport::utf16At(r.view, r.at + 28, length);
+    const QString text = PlayerSupport::utf16At(r, 28, length);
     QRectF layout(r.f32(12), r.f32(16), r.f32(20), r.f32(24));
     const PlusObject *format = objectOf(r.u32(4), PlusObject::Kind::StringFormat);
     const PlusObject noFormat;
@@ -791,7 +791,7 @@ void EmfPlusPlayer::drawDriverString(const Record &r)
     const qsizetype positionsAt = 16 + count * 2;
     if (!font || count <= 0 || count > PlayerSupport::MaxChars || !r.has(positionsAt, count * 8))
         return;
-    QString text = PlayerSupport::utf16At(r.view, r.at + 16, count);
+    QString text = PlayerSupport::utf16At(r, 16, count);
     if (!(options & CmapLookup))
         text = GlyphText::charactersOf(font->font.family(), text);
     const QTransform world = m_state.world;

@@ -46,6 +46,8 @@ public:
     QRectF rectl(qsizetype o) const { return QRectF(QPointF(i32(o), i32(o + 4)), QPointF(i32(o + 8), i32(o + 12))); }
     // [MS-WMF] 2.2.2.18 Rect: the same in 16 bits.
     QRectF rects(qsizetype o) const { return QRectF(QPointF(i16(o), i16(o + 2)), QPointF(i16(o + 4), i16(o + 6))); }
+    // A copy of N bytes from O; none when they do not all lie inside.
+    QByteArray slice(qsizetype o, qsizetype n) const { return has(o, n) ? m_b.slice(m_start + o, n) : QByteArray(); }
 
 private:
     const ByteReader &m_b;
