@@ -6,6 +6,7 @@
 
 #include "metafile/Clip.h"
 #include "metafile/GdiConstants.h"
+#include "metafile/GdiObjects.h"
 #include "metafile/PlaybackBudget.h"
 
 #include <QColor>
@@ -23,88 +24,6 @@
 
 class QPainter;
 class QFontMetricsF;
-
-struct GdiPen {
-    std::uint32_t style = 0; // PS_* bits
-    double width = 0;        // logical units; 0 draws one device pixel
-    QColor color = Qt::black;
-    QVector<qreal> userDashes;
-    bool cosmetic = false; // an extended pen without PS_GEOMETRIC: one pixel wide
-    bool isNull() const { return (style & PenStyle::StyleMask) == PenStyle::Null; }
-};
-
-struct GdiBrush {
-    std::uint32_t style = 0; // BS_*
-    QColor color = Qt::white;
-    std::uint32_t hatch = 0;
-    QImage pattern;
-    bool isNull() const { return style == BrushStyle::Null; }
-};
-
-struct GdiFont {
-    double height = -12; // lfHeight in logical units
-    double width = 0;
-    double escapement = 0; // tenths of a degree
-    int weight = 400;
-    bool italic = false;
-    bool underline = false;
-    bool strikeOut = false;
-    int charset = 0;                 // [MS-WMF] 2.1.1.5 CharacterSet: how single-byte text is encoded
-    std::uint8_t pitchAndFamily = 0; // [MS-WMF] 2.2.2.14: the kind of face wanted when this one is missing
-    QString face = QStringLiteral("Arial");
-};
-
-// One entry of a metafile's object table.
-struct GdiObject {
-    enum class Kind { None, Pen, Brush, Font, Palette, Region, Other } kind = Kind::None;
-    GdiPen pen;
-    GdiBrush brush;
-    GdiFont font;
-    QVector<QRgb> palette;
-    QPainterPath region; // logical coordinates
-};
-
-// The object table of a metafile, of the size its header states.
-class GdiObjectTable
-{
-public:
-    static constexpr std::size_t MaxObjects = 65535;
-
-    explicit GdiObjectTable(std::size_t size) : m_objects(std::min(size, MaxObjects)) {}
-
-    // EMF: objects go to the index the record names.
-    void put(std::uint32_t index, GdiObject object)
-    {
-        if (index < m_objects.size())
-            m_objects[index] = std::move(object);
-    }
-    // WMF: objects go to the lowest free slot.
-    void add(GdiObject object)
-    {
-        for (auto &slot : m_objects) {
-            if (slot.kind == GdiObject::Kind::None) {
-                slot = std::move(object);
-                return;
-            }
-        }
-    }
-    GdiObject *get(std::uint32_t index)
-    {
-        return index < m_objects.size() && m_objects[index].kind != GdiObject::Kind::None ? &m_objects[index] : nullptr;
-    }
-    const GdiObject *get(std::uint32_t index) const
-    {
-        return index < m_objects.size() && m_objects[index].kind != GdiObject::Kind::None ? &m_objects[index] : nullptr;
-    }
-    void remove(std::uint32_t index)
-    {
-        if (index < m_objects.size())
-            m_objects[index] = GdiObject();
-    }
-
-private:
-    std::vector<GdiObject> m_objects;
-};
 
 class GdiCanvas
 {
