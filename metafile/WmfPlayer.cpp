@@ -85,43 +85,66 @@ const WmfPlayer::Entry *WmfPlayer::entryFor(std::uint16_t function)
     using P = WmfPlayer;
     static const Entry entries[] = {
         {R::RealizePalette, "META_REALIZEPALETTE", nullptr, "a true-colour target needs no realizing"},
-        {R::SetPalEntries, "META_SETPALENTRIES", [](P &p, const RecordView &r) { p.m_canvas->setPaletteEntries(r.u16(ParamsAt), paletteEntries(r, ParamsAt + 4, r.u16(ParamsAt + 2))); }},
+        {R::SetPalEntries, "META_SETPALENTRIES",
+         [](P &p, const RecordView &r) {
+             p.m_canvas->setPaletteEntries(r.u16(ParamsAt), paletteEntries(r, ParamsAt + 4, r.u16(ParamsAt + 2)));
+         }},
         {R::SetBkMode, "META_SETBKMODE", [](P &p, const RecordView &r) { p.m_canvas->setBkMode(r.u16(ParamsAt)); }},
-        {R::SetMapMode, "META_SETMAPMODE", [](P &p, const RecordView &r) { p.m_canvas->setMapMode(MapMode(r.u16(ParamsAt))); }},
+        {R::SetMapMode, "META_SETMAPMODE",
+         [](P &p, const RecordView &r) { p.m_canvas->setMapMode(MapMode(r.u16(ParamsAt))); }},
         {R::SetRop2, "META_SETROP2", [](P &p, const RecordView &r) { p.m_canvas->setRop2(r.u16(ParamsAt)); }},
         {R::SetRelAbs, "META_SETRELABS", nullptr, "reserved: the document says to ignore it"},
-        {R::SetPolyFillMode, "META_SETPOLYFILLMODE", [](P &p, const RecordView &r) { p.m_canvas->setPolyFillMode(r.u16(ParamsAt)); }},
+        {R::SetPolyFillMode, "META_SETPOLYFILLMODE",
+         [](P &p, const RecordView &r) { p.m_canvas->setPolyFillMode(r.u16(ParamsAt)); }},
         {R::SetStretchBltMode, "META_SETSTRETCHBLTMODE", nullptr, "every stretched bitmap is smoothed"},
-        {R::SetTextCharExtra, "META_SETTEXTCHAREXTRA", [](P &p, const RecordView &r) { p.m_canvas->setTextCharExtra(p.param(r, 0)); }},
-        {R::RestoreDc, "META_RESTOREDC", [](P &p, const RecordView &r) { p.m_canvas->restoreDC(p.param(r, 0)); }},
+        {R::SetTextCharExtra, "META_SETTEXTCHAREXTRA",
+         [](P &p, const RecordView &r) { p.m_canvas->setTextCharExtra(param(r, 0)); }},
+        {R::RestoreDc, "META_RESTOREDC", [](P &p, const RecordView &r) { p.m_canvas->restoreDC(param(r, 0)); }},
         {R::ResizePalette, "META_RESIZEPALETTE", nullptr, "entries past the end read as the last one"},
         {R::DibCreatePatternBrush, "META_DIBCREATEPATTERNBRUSH", playMember<&P::dibCreatePatternBrush>},
         {R::SetLayout, "META_SETLAYOUT", nullptr, "right-to-left layout of bitmaps; none in our pictures"},
-        {R::SetBkColor, "META_SETBKCOLOR", [](P &p, const RecordView &r) { p.m_canvas->setBkColor(p.m_canvas->resolve(r.u32(ParamsAt))); }},
-        {R::SetTextColor, "META_SETTEXTCOLOR", [](P &p, const RecordView &r) { p.m_canvas->setTextColor(p.m_canvas->resolve(r.u32(ParamsAt))); }},
-        {R::OffsetViewportOrg, "META_OFFSETVIEWPORTORG", [](P &p, const RecordView &r) { p.m_canvas->offsetViewportOrg(QPointF(p.param(r, 1), p.param(r, 0))); }},
-        {R::LineTo, "META_LINETO", [](P &p, const RecordView &r) { p.m_canvas->lineTo(QPointF(p.param(r, 1), p.param(r, 0))); }},
-        {R::MoveTo, "META_MOVETO", [](P &p, const RecordView &r) { p.m_canvas->moveTo(QPointF(p.param(r, 1), p.param(r, 0))); }},
-        {R::OffsetClipRgn, "META_OFFSETCLIPRGN", [](P &p, const RecordView &r) { p.m_canvas->offsetClipRegion(QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::SetBkColor, "META_SETBKCOLOR",
+         [](P &p, const RecordView &r) { p.m_canvas->setBkColor(p.m_canvas->resolve(r.u32(ParamsAt))); }},
+        {R::SetTextColor, "META_SETTEXTCOLOR",
+         [](P &p, const RecordView &r) { p.m_canvas->setTextColor(p.m_canvas->resolve(r.u32(ParamsAt))); }},
+        {R::OffsetViewportOrg, "META_OFFSETVIEWPORTORG",
+         [](P &p, const RecordView &r) { p.m_canvas->offsetViewportOrg(pointAt(r, 0)); }},
+        {R::LineTo, "META_LINETO", [](P &p, const RecordView &r) { p.m_canvas->lineTo(pointAt(r, 0)); }},
+        {R::MoveTo, "META_MOVETO", [](P &p, const RecordView &r) { p.m_canvas->moveTo(pointAt(r, 0)); }},
+        {R::OffsetClipRgn, "META_OFFSETCLIPRGN",
+         [](P &p, const RecordView &r) { p.m_canvas->offsetClipRegion(pointAt(r, 0)); }},
         {R::FillRegion, "META_FILLREGION", playMember<&P::fillRegion>},
         {R::SetMapperFlags, "META_SETMAPPERFLAGS", nullptr, "font matching hint; fontconfig matches"},
         {R::SelectPalette, "META_SELECTPALETTE", playMember<&P::selectPalette>},
-        {R::Polygon, "META_POLYGON", [](P &p, const RecordView &r) { p.m_canvas->polygon(p.pointsAt(r, ParamsAt)); }},
-        {R::Polyline, "META_POLYLINE", [](P &p, const RecordView &r) { p.m_canvas->polyline(p.pointsAt(r, ParamsAt)); }},
+        {R::Polygon, "META_POLYGON", [](P &p, const RecordView &r) { p.m_canvas->polygon(pointsAt(r, ParamsAt)); }},
+        {R::Polyline, "META_POLYLINE", [](P &p, const RecordView &r) { p.m_canvas->polyline(pointsAt(r, ParamsAt)); }},
         {R::SetTextJustification, "META_SETTEXTJUSTIFICATION", nullptr,
          "spreads break extra over words; the text keeps its natural spacing"},
         // Y before X, height before width, throughout.
-        {R::SetWindowOrg, "META_SETWINDOWORG", [](P &p, const RecordView &r) { p.m_canvas->setWindowOrg(QPointF(p.param(r, 1), p.param(r, 0))); }},
-        {R::SetWindowExt, "META_SETWINDOWEXT", [](P &p, const RecordView &r) { p.m_canvas->setWindowExt(QSizeF(p.param(r, 1), p.param(r, 0))); }},
-        {R::SetViewportOrg, "META_SETVIEWPORTORG", [](P &p, const RecordView &r) { p.m_canvas->setViewportOrg(QPointF(p.param(r, 1), p.param(r, 0))); }},
-        {R::SetViewportExt, "META_SETVIEWPORTEXT", [](P &p, const RecordView &r) { p.m_canvas->setViewportExt(QSizeF(p.param(r, 1), p.param(r, 0))); }},
-        {R::OffsetWindowOrg, "META_OFFSETWINDOWORG", [](P &p, const RecordView &r) { p.m_canvas->offsetWindowOrg(QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::SetWindowOrg, "META_SETWINDOWORG",
+         [](P &p, const RecordView &r) { p.m_canvas->setWindowOrg(pointAt(r, 0)); }},
+        {R::SetWindowExt, "META_SETWINDOWEXT",
+         [](P &p, const RecordView &r) { p.m_canvas->setWindowExt(sizeAt(r, 0)); }},
+        {R::SetViewportOrg, "META_SETVIEWPORTORG",
+         [](P &p, const RecordView &r) { p.m_canvas->setViewportOrg(pointAt(r, 0)); }},
+        {R::SetViewportExt, "META_SETVIEWPORTEXT",
+         [](P &p, const RecordView &r) { p.m_canvas->setViewportExt(sizeAt(r, 0)); }},
+        {R::OffsetWindowOrg, "META_OFFSETWINDOWORG",
+         [](P &p, const RecordView &r) { p.m_canvas->offsetWindowOrg(pointAt(r, 0)); }},
         // yDenom, yNum, xDenom, xNum.
-        {R::ScaleWindowExt, "META_SCALEWINDOWEXT", [](P &p, const RecordView &r) { p.m_canvas->scaleWindowExt(p.param(r, 3), p.param(r, 2), p.param(r, 1), p.param(r, 0)); }},
-        {R::ScaleViewportExt, "META_SCALEVIEWPORTEXT", [](P &p, const RecordView &r) { p.m_canvas->scaleViewportExt(p.param(r, 3), p.param(r, 2), p.param(r, 1), p.param(r, 0)); }},
-        {R::ExcludeClipRect, "META_EXCLUDECLIPRECT", [](P &p, const RecordView &r) { p.m_canvas->excludeClipRect(p.rectAt(r, 0)); }},
-        {R::IntersectClipRect, "META_INTERSECTCLIPRECT", [](P &p, const RecordView &r) { p.m_canvas->intersectClipRect(p.rectAt(r, 0)); }},
-        {R::Ellipse, "META_ELLIPSE", [](P &p, const RecordView &r) { p.m_canvas->ellipse(p.rectAt(r, 0)); }},
+        {R::ScaleWindowExt, "META_SCALEWINDOWEXT",
+         [](P &p, const RecordView &r) {
+             p.m_canvas->scaleWindowExt(param(r, 3), param(r, 2), param(r, 1), param(r, 0));
+         }},
+        {R::ScaleViewportExt, "META_SCALEVIEWPORTEXT",
+         [](P &p, const RecordView &r) {
+             p.m_canvas->scaleViewportExt(param(r, 3), param(r, 2), param(r, 1), param(r, 0));
+         }},
+        {R::ExcludeClipRect, "META_EXCLUDECLIPRECT",
+         [](P &p, const RecordView &r) { p.m_canvas->excludeClipRect(rectAt(r, 0)); }},
+        {R::IntersectClipRect, "META_INTERSECTCLIPRECT",
+         [](P &p, const RecordView &r) { p.m_canvas->intersectClipRect(rectAt(r, 0)); }},
+        {R::Ellipse, "META_ELLIPSE", [](P &p, const RecordView &r) { p.m_canvas->ellipse(rectAt(r, 0)); }},
         {R::FloodFill, "META_FLOODFILL", nullptr,
          "fills by the colour already drawn, which a vector "
          "playback does not keep"},
@@ -132,25 +155,34 @@ const WmfPlayer::Entry *WmfPlayer::entryFor(std::uint16_t function)
         {R::ExtFloodFill, "META_EXTFLOODFILL", nullptr,
          "fills by the colour already drawn, which a vector "
          "playback does not keep"},
-        {R::Rectangle, "META_RECTANGLE", [](P &p, const RecordView &r) { p.m_canvas->rectangle(p.rectAt(r, 0)); }},
+        {R::Rectangle, "META_RECTANGLE", [](P &p, const RecordView &r) { p.m_canvas->rectangle(rectAt(r, 0)); }},
         // Colour, then y and x.
-        {R::SetPixel, "META_SETPIXEL", [](P &p, const RecordView &r) { p.m_canvas->setPixel(QPointF(p.param(r, 3), p.param(r, 2)), p.m_canvas->resolve(r.u32(ParamsAt))); }},
+        {R::SetPixel, "META_SETPIXEL",
+         [](P &p, const RecordView &r) { p.m_canvas->setPixel(pointAt(r, 2), p.m_canvas->resolve(r.u32(ParamsAt))); }},
         // Corner height and width, then the rectangle.
-        {R::RoundRect, "META_ROUNDRECT", [](P &p, const RecordView &r) { p.m_canvas->roundRect(p.rectAt(r, 2), QSizeF(p.param(r, 1), p.param(r, 0))); }},
+        {R::RoundRect, "META_ROUNDRECT",
+         [](P &p, const RecordView &r) { p.m_canvas->roundRect(rectAt(r, 2), sizeAt(r, 0)); }},
         // [MS-WMF] 2.3.1.4 META_PATBLT: operation, height, width, y, x.
-        {R::PatBlt, "META_PATBLT", [](P &p, const RecordView &r) { p.m_canvas->patBlt(QRectF(p.param(r, 5), p.param(r, 4), p.param(r, 3), p.param(r, 2)), r.u32(ParamsAt)); }},
+        {R::PatBlt, "META_PATBLT",
+         [](P &p, const RecordView &r) { p.m_canvas->patBlt(QRectF(pointAt(r, 4), sizeAt(r, 2)), r.u32(ParamsAt)); }},
         {R::SaveDc, "META_SAVEDC", [](P &p, const RecordView &) { p.m_canvas->saveDC(); }},
-        {R::Pie, "META_PIE", [](P &p, const RecordView &r) { p.m_canvas->pie(p.rectAt(r, 4), QPointF(p.param(r, 3), p.param(r, 2)), QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::Pie, "META_PIE",
+         [](P &p, const RecordView &r) { p.m_canvas->pie(rectAt(r, 4), pointAt(r, 2), pointAt(r, 0)); }},
         {R::StretchBlt, "META_STRETCHBLT", [](P &p, const RecordView &r) { p.blit(r, true, false); }},
         {R::Escape, "META_ESCAPE", nullptr, "printer escapes and embedded comments, nothing drawn"},
-        {R::InvertRegion, "META_INVERTREGION", [](P &p, const RecordView &r) { p.m_canvas->invertRegion(p.regionAt(r.u16(ParamsAt))); }},
-        {R::PaintRegion, "META_PAINTREGION", [](P &p, const RecordView &r) { p.m_canvas->fillRegion(p.regionAt(r.u16(ParamsAt)), p.m_canvas->brush()); }},
+        {R::InvertRegion, "META_INVERTREGION",
+         [](P &p, const RecordView &r) { p.m_canvas->invertRegion(p.regionAt(r.u16(ParamsAt))); }},
+        {R::PaintRegion, "META_PAINTREGION",
+         [](P &p, const RecordView &r) { p.m_canvas->fillRegion(p.regionAt(r.u16(ParamsAt)), p.m_canvas->brush()); }},
         {R::SelectClipRegion, "META_SELECTCLIPREGION", playMember<&P::selectClipRegion>},
         {R::SelectObject, "META_SELECTOBJECT", playMember<&P::selectObject>},
-        {R::SetTextAlign, "META_SETTEXTALIGN", [](P &p, const RecordView &r) { p.m_canvas->setTextAlign(r.u16(ParamsAt)); }},
+        {R::SetTextAlign, "META_SETTEXTALIGN",
+         [](P &p, const RecordView &r) { p.m_canvas->setTextAlign(r.u16(ParamsAt)); }},
         // End y and x, start y and x, then the rectangle.
-        {R::Arc, "META_ARC", [](P &p, const RecordView &r) { p.m_canvas->arc(p.rectAt(r, 4), QPointF(p.param(r, 3), p.param(r, 2)), QPointF(p.param(r, 1), p.param(r, 0))); }},
-        {R::Chord, "META_CHORD", [](P &p, const RecordView &r) { p.m_canvas->chord(p.rectAt(r, 4), QPointF(p.param(r, 3), p.param(r, 2)), QPointF(p.param(r, 1), p.param(r, 0))); }},
+        {R::Arc, "META_ARC",
+         [](P &p, const RecordView &r) { p.m_canvas->arc(rectAt(r, 4), pointAt(r, 2), pointAt(r, 0)); }},
+        {R::Chord, "META_CHORD",
+         [](P &p, const RecordView &r) { p.m_canvas->chord(rectAt(r, 4), pointAt(r, 2), pointAt(r, 0)); }},
         {R::BitBlt, "META_BITBLT", [](P &p, const RecordView &r) { p.blit(r, false, false); }},
         {R::ExtTextOut, "META_EXTTEXTOUT", playMember<&P::extTextOut>},
         {R::SetDibToDev, "META_SETDIBTODEV", playMember<&P::setDibToDev>},
@@ -236,7 +268,17 @@ std::int16_t WmfPlayer::param(const RecordView &r, int i)
 
 QRectF WmfPlayer::rectAt(const RecordView &r, int i)
 {
-    return QRectF(QPointF(param(r, i + 3), param(r, i + 2)), QPointF(param(r, i + 1), param(r, i)));
+    return QRectF(pointAt(r, i + 2), pointAt(r, i));
+}
+
+QPointF WmfPlayer::pointAt(const RecordView &r, int i)
+{
+    return QPointF(param(r, i + 1), param(r, i));
+}
+
+QSizeF WmfPlayer::sizeAt(const RecordView &r, int i)
+{
+    return QSizeF(param(r, i + 1), param(r, i));
 }
 
 // A count at byte CountAt, then that many points of two 16-bit coordinates.
@@ -501,7 +543,7 @@ void WmfPlayer::frameRegion(const RecordView &r)
 {
     const GdiObject *brush = m_objects->get(r.u16(ParamsAt + 2));
     if (brush && brush->kind == GdiObject::Kind::Brush)
-        m_canvas->frameRegion(regionAt(r.u16(ParamsAt)), brush->brush, QSizeF(param(r, 3), param(r, 2)));
+        m_canvas->frameRegion(regionAt(r.u16(ParamsAt)), brush->brush, sizeAt(r, 2));
 }
 
 // ---------------------------------------------------------------------------
@@ -565,8 +607,7 @@ void WmfPlayer::blit(const RecordView &r, bool stretch, bool deviceIndependent)
     } else {
         const QSizeF size(param(r, first + 3), param(r, first + 2));
         const QPointF source(param(r, first + 1), param(r, first));
-        m_canvas->drawImage(QRectF(QPointF(param(r, first + 5), param(r, first + 4)), size), image,
-                            QRectF(source, size).normalized(), rop);
+        m_canvas->drawImage(QRectF(pointAt(r, first + 4), size), image, QRectF(source, size).normalized(), rop);
     }
 }
 
@@ -592,6 +633,6 @@ void WmfPlayer::setDibToDev(const RecordView &r)
     if (image.isNull())
         return;
     const QSizeF size(param(r, 6), param(r, 5));
-    m_canvas->drawImage(QRectF(QPointF(param(r, 8), param(r, 7)), size), image,
-                        QRectF(QPointF(param(r, 4), param(r, 3)), size).normalized(), RasterOp::SrcCopy);
+    m_canvas->drawImage(QRectF(pointAt(r, 7), size), image, QRectF(pointAt(r, 3), size).normalized(),
+                        RasterOp::SrcCopy);
 }

@@ -73,6 +73,9 @@ private:
     static std::int16_t param(const RecordView &r, int i);
     // Rectangles are stored bottom, right, top, left from parameter I on.
     static QRectF rectAt(const RecordView &r, int i);
+    // Points and sizes are stored y (or height) first, x at parameter I + 1.
+    static QPointF pointAt(const RecordView &r, int i);
+    static QSizeF sizeAt(const RecordView &r, int i);
     static QPolygonF pointsAt(const RecordView &r, qsizetype countAt);
     QPainterPath regionAt(std::uint16_t index) const;
     QImage bitmap16At(const RecordView &r, qsizetype at, qsizetype bitsAfter) const;
