@@ -4,6 +4,7 @@
 // EmfPlusObject record's data with every count and size checked first.
 // Each family is read in a file of its own (EmfPlusBrushes.cpp, ...).
 
+#include "metafile/Geometry.h"
 #include "metafile/PlaybackBudget.h"
 #include "metafile/RecordWalk.h"
 
@@ -90,12 +91,6 @@ inline QColor argb(std::uint32_t value)
 inline QTransform matrixAt(const PlusData &d, qsizetype at)
 {
     return QTransform(d.f32(at), d.f32(at + 4), d.f32(at + 8), d.f32(at + 12), d.f32(at + 16), d.f32(at + 20));
-}
-inline QPainterPath rectPath(const QRectF &rect)
-{
-    QPainterPath path;
-    path.addRect(rect);
-    return path;
 }
 
 // Decoded images one picture's object table may hold at once. The corpus's

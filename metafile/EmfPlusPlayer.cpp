@@ -16,7 +16,6 @@ namespace {
 
 using PlusObjects::argb;
 using PlusObjects::matrixAt;
-using PlusObjects::rectPath;
 
 // [MS-EMFPLUS] 2.1.1.1 RecordType.
 namespace PlusRecord {

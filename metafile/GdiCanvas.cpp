@@ -2,6 +2,7 @@
 
 #include "metafile/Clip.h"
 #include "metafile/DashBound.h"
+#include "metafile/Geometry.h"
 #include "metafile/SymbolFonts.h"
 
 #include <QFontInfo>
@@ -26,22 +27,6 @@ constexpr double MaxGlyphPixels = 4000;
 
 // Most palette entries a logical palette may have ([MS-WMF] 2.2.1.3).
 constexpr int MaxPaletteEntries = 65536;
-
-double finiteOr(double value, double fallback)
-{
-    return std::isfinite(value) ? value : fallback;
-}
-
-QPainterPath rectPath(const QRectF &r)
-{
-    QPainterPath path;
-    path.addRect(r.normalized());
-    return path;
-}
-
-} // namespace
-
-namespace {
 
 // The kind of face to fall back on when the named one is missing, from the
 // family in the high nibble and the pitch in the low bits ([MS-WMF] 2.1.1.8
@@ -128,130 +113,9 @@ GdiCanvas::~GdiCanvas()
 // ---------------------------------------------------------------------------
 // Mapping.
 
-void GdiCanvas::setMapMode(MapMode mode)
-{
-    // An unknown mode from the file leaves the mode as it was.
-    if (mode >= MapMode::Text && mode <= MapMode::Anisotropic)
-        m_s.mapMode = mode;
-}
-
-void GdiCanvas::setWindowOrg(QPointF p)
-{
-    m_s.windowOrg = p;
-}
-
-void GdiCanvas::setWindowExt(QSizeF s)
-{
-    if (s.width() != 0 && s.height() != 0)
-        m_s.windowExt = s;
-}
-
-void GdiCanvas::setViewportOrg(QPointF p)
-{
-    m_s.viewportOrg = p;
-}
-
-void GdiCanvas::setViewportExt(QSizeF s)
-{
-    if (s.width() != 0 && s.height() != 0)
-        m_s.viewportExt = s;
-}
-
-void GdiCanvas::offsetWindowOrg(QPointF d)
-{
-    m_s.windowOrg += d;
-}
-
-void GdiCanvas::offsetViewportOrg(QPointF d)
-{
-    m_s.viewportOrg += d;
-}
-
-void GdiCanvas::scaleWindowExt(double xNum, double xDen, double yNum, double yDen)
-{
-    if (xDen != 0 && yDen != 0)
-        setWindowExt(QSizeF(m_s.windowExt.width() * xNum / xDen, m_s.windowExt.height() * yNum / yDen));
-}
-
-void GdiCanvas::scaleViewportExt(double xNum, double xDen, double yNum, double yDen)
-{
-    if (xDen != 0 && yDen != 0)
-        setViewportExt(QSizeF(m_s.viewportExt.width() * xNum / xDen, m_s.viewportExt.height() * yNum / yDen));
-}
-
-void GdiCanvas::setWorldTransform(const QTransform &t)
-{
-    if (t.isInvertible())
-        m_s.world = t;
-}
-
-void GdiCanvas::modifyWorldTransform(const QTransform &t, int mode)
-{
-    switch (mode) {
-    case WorldTransformMode::Identity:
-        m_s.world = QTransform();
-        break;
-    case WorldTransformMode::LeftMultiply:
-        setWorldTransform(t * m_s.world);
-        break;
-    case WorldTransformMode::RightMultiply:
-        setWorldTransform(m_s.world * t);
-        break;
-    case WorldTransformMode::Set:
-        setWorldTransform(t);
-        break;
-    default:
-        break;
-    }
-}
-
-QTransform GdiCanvas::pageTransform() const
-{
-    double sx = 1;
-    double sy = 1;
-    switch (m_s.mapMode) {
-    case MapMode::LoMetric:
-        sx = 0.1 * m_pixelsPerMm;
-        sy = -sx;
-        break;
-    case MapMode::HiMetric:
-        sx = 0.01 * m_pixelsPerMm;
-        sy = -sx;
-        break;
-    case MapMode::LoEnglish:
-        sx = 0.254 * m_pixelsPerMm;
-        sy = -sx;
-        break;
-    case MapMode::HiEnglish:
-        sx = 0.0254 * m_pixelsPerMm;
-        sy = -sx;
-        break;
-    case MapMode::Twips:
-        sx = 25.4 / 1440 * m_pixelsPerMm;
-        sy = -sx;
-        break;
-    case MapMode::Isotropic:
-    case MapMode::Anisotropic:
-        sx = m_s.viewportExt.width() / m_s.windowExt.width();
-        sy = m_s.viewportExt.height() / m_s.windowExt.height();
-        if (m_s.mapMode == MapMode::Isotropic) {
-            const double s = std::min(std::abs(sx), std::abs(sy));
-            sx = std::copysign(s, sx);
-            sy = std::copysign(s, sy);
-        }
-        break;
-    default: // MapMode::Text
-        break;
-    }
-    sx = finiteOr(sx, 1);
-    sy = finiteOr(sy, 1);
-    return QTransform::fromTranslate(-m_s.windowOrg.x(), -m_s.windowOrg.y()) * QTransform::fromScale(sx, sy) *
-           QTransform::fromTranslate(m_s.viewportOrg.x(), m_s.viewportOrg.y());
-}
-
 QTransform GdiCanvas::toTarget() const
 {
-    return m_s.world * pageTransform() * m_deviceToTarget;
+    return m_s.mapping.toDevice(m_pixelsPerMm) * m_deviceToTarget;
 }
 
 QPainterPath GdiCanvas::mapped(const QPainterPath &logical) const

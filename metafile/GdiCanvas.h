@@ -6,6 +6,7 @@
 
 #include "metafile/Clip.h"
 #include "metafile/GdiConstants.h"
+#include "metafile/GdiMapping.h"
 #include "metafile/GdiObjects.h"
 #include "metafile/PlaybackBudget.h"
 
@@ -36,18 +37,9 @@ public:
               PlaybackBudget &budget);
     ~GdiCanvas();
 
-    // Mapping.
-    void setMapMode(MapMode mode);
-    void setWindowOrg(QPointF p);
-    void setWindowExt(QSizeF s);
-    void setViewportOrg(QPointF p);
-    void setViewportExt(QSizeF s);
-    void offsetWindowOrg(QPointF d);
-    void offsetViewportOrg(QPointF d);
-    void scaleWindowExt(double xNum, double xDen, double yNum, double yDen);
-    void scaleViewportExt(double xNum, double xDen, double yNum, double yDen);
-    void setWorldTransform(const QTransform &t);
-    void modifyWorldTransform(const QTransform &t, int mode);
+    // The mapping of logical coordinates, which records set and the state
+    // saves with the rest.
+    GdiMapping &mapping() { return m_s.mapping; }
 
     // Objects and attributes.
     void selectPen(const GdiPen &pen);
@@ -145,12 +137,7 @@ public:
 
 private:
     struct State {
-        MapMode mapMode = MapMode::Text;
-        QPointF windowOrg{0, 0};
-        QSizeF windowExt{1, 1};
-        QPointF viewportOrg{0, 0};
-        QSizeF viewportExt{1, 1};
-        QTransform world;
+        GdiMapping mapping;
         GdiPen pen;
         GdiBrush brush;
         GdiFont font;
@@ -170,7 +157,6 @@ private:
         Clip clip;
     };
 
-    QTransform pageTransform() const;
     QTransform toTarget() const; // logical -> target
     QPainterPath mapped(const QPainterPath &logical) const;
     double targetPenWidth() const;

@@ -91,7 +91,7 @@ const WmfPlayer::Entry *WmfPlayer::entryFor(std::uint16_t function)
          }},
         {R::SetBkMode, "META_SETBKMODE", [](P &p, const RecordView &r) { p.m_canvas->setBkMode(r.u16(ParamsAt)); }},
         {R::SetMapMode, "META_SETMAPMODE",
-         [](P &p, const RecordView &r) { p.m_canvas->setMapMode(MapMode(r.u16(ParamsAt))); }},
+         [](P &p, const RecordView &r) { p.m_canvas->mapping().setMapMode(MapMode(r.u16(ParamsAt))); }},
         {R::SetRop2, "META_SETROP2", [](P &p, const RecordView &r) { p.m_canvas->setRop2(r.u16(ParamsAt)); }},
         {R::SetRelAbs, "META_SETRELABS", nullptr, "reserved: the document says to ignore it"},
         {R::SetPolyFillMode, "META_SETPOLYFILLMODE",
@@ -108,7 +108,7 @@ const WmfPlayer::Entry *WmfPlayer::entryFor(std::uint16_t function)
         {R::SetTextColor, "META_SETTEXTCOLOR",
          [](P &p, const RecordView &r) { p.m_canvas->setTextColor(p.m_canvas->resolve(r.u32(ParamsAt))); }},
         {R::OffsetViewportOrg, "META_OFFSETVIEWPORTORG",
-         [](P &p, const RecordView &r) { p.m_canvas->offsetViewportOrg(pointAt(r, 0)); }},
+         [](P &p, const RecordView &r) { p.m_canvas->mapping().offsetViewportOrg(pointAt(r, 0)); }},
         {R::LineTo, "META_LINETO", [](P &p, const RecordView &r) { p.m_canvas->lineTo(pointAt(r, 0)); }},
         {R::MoveTo, "META_MOVETO", [](P &p, const RecordView &r) { p.m_canvas->moveTo(pointAt(r, 0)); }},
         {R::OffsetClipRgn, "META_OFFSETCLIPRGN",
@@ -122,23 +122,23 @@ const WmfPlayer::Entry *WmfPlayer::entryFor(std::uint16_t function)
          "spreads break extra over words; the text keeps its natural spacing"},
         // Y before X, height before width, throughout.
         {R::SetWindowOrg, "META_SETWINDOWORG",
-         [](P &p, const RecordView &r) { p.m_canvas->setWindowOrg(pointAt(r, 0)); }},
+         [](P &p, const RecordView &r) { p.m_canvas->mapping().setWindowOrg(pointAt(r, 0)); }},
         {R::SetWindowExt, "META_SETWINDOWEXT",
-         [](P &p, const RecordView &r) { p.m_canvas->setWindowExt(sizeAt(r, 0)); }},
+         [](P &p, const RecordView &r) { p.m_canvas->mapping().setWindowExt(sizeAt(r, 0)); }},
         {R::SetViewportOrg, "META_SETVIEWPORTORG",
-         [](P &p, const RecordView &r) { p.m_canvas->setViewportOrg(pointAt(r, 0)); }},
+         [](P &p, const RecordView &r) { p.m_canvas->mapping().setViewportOrg(pointAt(r, 0)); }},
         {R::SetViewportExt, "META_SETVIEWPORTEXT",
-         [](P &p, const RecordView &r) { p.m_canvas->setViewportExt(sizeAt(r, 0)); }},
+         [](P &p, const RecordView &r) { p.m_canvas->mapping().setViewportExt(sizeAt(r, 0)); }},
         {R::OffsetWindowOrg, "META_OFFSETWINDOWORG",
-         [](P &p, const RecordView &r) { p.m_canvas->offsetWindowOrg(pointAt(r, 0)); }},
+         [](P &p, const RecordView &r) { p.m_canvas->mapping().offsetWindowOrg(pointAt(r, 0)); }},
         // yDenom, yNum, xDenom, xNum.
         {R::ScaleWindowExt, "META_SCALEWINDOWEXT",
          [](P &p, const RecordView &r) {
-             p.m_canvas->scaleWindowExt(param(r, 3), param(r, 2), param(r, 1), param(r, 0));
+             p.m_canvas->mapping().scaleWindowExt(param(r, 3), param(r, 2), param(r, 1), param(r, 0));
          }},
         {R::ScaleViewportExt, "META_SCALEVIEWPORTEXT",
          [](P &p, const RecordView &r) {
-             p.m_canvas->scaleViewportExt(param(r, 3), param(r, 2), param(r, 1), param(r, 0));
+             p.m_canvas->mapping().scaleViewportExt(param(r, 3), param(r, 2), param(r, 1), param(r, 0));
          }},
         {R::ExcludeClipRect, "META_EXCLUDECLIPRECT",
          [](P &p, const RecordView &r) { p.m_canvas->excludeClipRect(rectAt(r, 0)); }},
@@ -237,11 +237,11 @@ WmfPlayer::WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRect
     // maps onto it, and the picture's own window records move it.
     const QRectF device(QPointF(0, 0), naturalSize);
     m_canvas = std::make_unique<GdiCanvas>(painter, target, device, 96 / 25.4, zoom, budget);
-    m_canvas->setMapMode(MapMode::Anisotropic);
-    m_canvas->setViewportOrg(device.topLeft());
-    m_canvas->setViewportExt(device.size());
-    m_canvas->setWindowOrg(frame.topLeft());
-    m_canvas->setWindowExt(frame.size());
+    m_canvas->mapping().setMapMode(MapMode::Anisotropic);
+    m_canvas->mapping().setViewportOrg(device.topLeft());
+    m_canvas->mapping().setViewportExt(device.size());
+    m_canvas->mapping().setWindowOrg(frame.topLeft());
+    m_canvas->mapping().setWindowExt(frame.size());
     m_objects = std::make_unique<GdiObjectTable>(
         m_b.u16(firstRecord - FileHeader::WmfHeaderSize + HeaderObjectsAt).value_or(0));
 }
