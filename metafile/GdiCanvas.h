@@ -3,6 +3,10 @@
 // operations onto a QPainter. Geometry arrives in logical coordinates and is
 // mapped to the painter's target rectangle: world transform, then the page
 // mapping (window and viewport), then the reference device onto the target.
+// Its work lies in four files by concern: objects, shapes, paths and
+// palettes (GdiCanvas.cpp), text (GdiCanvasText.cpp), the clip
+// (GdiCanvasClip.cpp), and bitmaps, gradients and filled regions
+// (GdiCanvasFills.cpp); the mapping is a GdiMapping.
 
 #include "metafile/Clip.h"
 #include "metafile/GdiConstants.h"
