@@ -415,7 +415,7 @@ void EmfPlayer::selectObject(const RecordView &r)
     if (index & StockObject::Flag)
         m_canvas->selectStockObject(index);
     else
-        PlayerSupport::selectObject(*m_canvas, m_objects->get(index));
+        m_canvas->selectObject(m_objects->get(index));
 }
 
 // [MS-EMF] 2.3.7.7 EMR_CREATEPEN: ihPen, then LogPen: style, width, colour.

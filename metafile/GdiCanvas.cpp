@@ -74,6 +74,28 @@ void GdiCanvas::selectBrush(const GdiBrush &brush)
     m_s.brush = brush;
 }
 
+void GdiCanvas::selectObject(const GdiObject *object)
+{
+    if (!object)
+        return;
+    switch (object->kind) {
+    case GdiObject::Kind::Pen:
+        selectPen(object->pen);
+        break;
+    case GdiObject::Kind::Brush:
+        selectBrush(object->brush);
+        break;
+    case GdiObject::Kind::Font:
+        selectFont(object->font);
+        break;
+    case GdiObject::Kind::Palette:
+        selectPalette(object->palette);
+        break;
+    default:
+        break;
+    }
+}
+
 void GdiCanvas::selectStockObject(std::uint32_t index)
 {
     GdiBrush brush;

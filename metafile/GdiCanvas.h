@@ -49,6 +49,8 @@ public:
     void selectPen(const GdiPen &pen);
     void selectBrush(const GdiBrush &brush);
     void selectFont(const GdiFont &font);
+    // A pen, brush, font or palette of the object table; nothing for others.
+    void selectObject(const GdiObject *object);
     void selectStockObject(std::uint32_t index);
     void setBkMode(int mode) { m_s.bkMode = mode; }
     void setBkColor(QColor c) { m_s.bkColor = c; }

@@ -1,10 +1,8 @@
 #pragma once
-// Pieces both players share: selecting a table object into the canvas,
-// strings at record offsets, palettes and the bounds on what one record may
-// ask for.
+// Record fields both players read alike: strings at record offsets,
+// palette entries, and the bounds on what one record may ask for.
 
 #include "base/Cp1252.h"
-#include "metafile/GdiCanvas.h"
 #include "metafile/RecordWalk.h"
 #include "metafile/TextDecoding.h"
 
@@ -19,28 +17,6 @@ namespace PlayerSupport {
 constexpr qsizetype MaxItems = 4'000'000;
 // Most characters one text record may carry.
 constexpr qsizetype MaxChars = 65535;
-
-inline void selectObject(GdiCanvas &canvas, const GdiObject *object)
-{
-    if (!object)
-        return;
-    switch (object->kind) {
-    case GdiObject::Kind::Pen:
-        canvas.selectPen(object->pen);
-        break;
-    case GdiObject::Kind::Brush:
-        canvas.selectBrush(object->brush);
-        break;
-    case GdiObject::Kind::Font:
-        canvas.selectFont(object->font);
-        break;
-    case GdiObject::Kind::Palette:
-        canvas.selectPalette(object->palette);
-        break;
-    default:
-        break;
-    }
-}
 
 // Chars UTF-16 code units at offset At of the record; empty when they do not fit.
 inline QString utf16At(const RecordView &r, qsizetype at, qsizetype chars)

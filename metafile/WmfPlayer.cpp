@@ -389,7 +389,7 @@ void WmfPlayer::selectObject(const RecordView &r)
     if (object && object->kind == GdiObject::Kind::Region)
         m_canvas->selectClipRegion(object->region);
     else
-        PlayerSupport::selectObject(*m_canvas, object);
+        m_canvas->selectObject(object);
 }
 
 // [MS-WMF] 2.2.1.4 Pen: style, width as a point (x used), colour.
