@@ -49,16 +49,23 @@ QtRead readThroughQt(const QByteArray &bytes, const char *format, int limitMiB, 
 // skips or never reaches as memory held them, and ours leaves them
 // transparent, so they show the picture area's white every time. A file
 // cut short in its rows is damaged and refused: Qt's would show memory in
-// the rows it lacks. Other bitmaps through Qt's reader, and what it refuses
-// (2-bit pixels, OS/2 headers and arrays, 64-bit pixels, headers with masks
-// inside) through ours.
+// the rows it lacks. OS/2 core headers through ours too: Qt's takes their
+// palette as full and reads the pixels from a later place than the file
+// says, past its end where the palette is short. Other bitmaps through
+// Qt's reader, and what it refuses (2-bit pixels, OS/2 2.x headers and
+// arrays, 64-bit pixels, headers with masks inside) through ours.
 QImage readBitmap(const QByteArray &bytes, int limitMiB)
 {
-    constexpr qsizetype BitCountAt = 14 + 14; // file header, then BITMAPINFOHEADER.biBitCount
+    constexpr qsizetype InfoSizeAt = 14;      // after the file header
+    constexpr qsizetype BitCountAt = 14 + 14; // BITMAPINFOHEADER.biBitCount
+    constexpr std::uint32_t CoreHeaderSize = 12;
     const Dib::FilePixels pixels = Dib::describeFile(bytes);
     if (pixels == Dib::FilePixels::Short)
         return QImage();
-    if (pixels == Dib::FilePixels::RunLength || (bytes.startsWith("BM") && ByteReader(bytes).u16(BitCountAt) == 16))
+    const ByteReader b(bytes);
+    const bool ours = pixels == Dib::FilePixels::RunLength ||
+                      (bytes.startsWith("BM") && (b.u16(BitCountAt) == 16 || b.u32(InfoSizeAt) == CoreHeaderSize));
+    if (ours)
         return Dib::decodeFile(bytes);
     const QtRead read = readThroughQt(bytes, "bmp", limitMiB);
     // What Qt refused as too large for the memory limit, we refuse too.

@@ -358,6 +358,7 @@ void CorpusTest::bitmapsMatchTheirReference_data()
     const QStringList opened = {QStringLiteral("q/pal2.bmp"),
                                 QStringLiteral("q/pal2color.bmp"),
                                 QStringLiteral("q/pal8oversizepal.bmp"),
+                                QStringLiteral("q/pal8os2sp.bmp"),
                                 QStringLiteral("q/pal8os2v2-16.bmp"),
                                 QStringLiteral("q/rgb24rle24.bmp"),
                                 QStringLiteral("q/rgb32h52.bmp"),

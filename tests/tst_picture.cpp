@@ -118,6 +118,7 @@ private slots:
     void doubledBitmapIsPixelBlocks();
     void sixteenBitChannelsReachFullRange_data();
     void sixteenBitChannelsReachFullRange();
+    void shortCorePaletteKeepsPixels();
     void extensionOf_data();
     void extensionOf();
     void fillMatchesReference();
@@ -365,6 +366,39 @@ QByteArray sixteenBitBitmap(quint32 headerSize, const std::vector<quint32> &mask
 }
 
 } // namespace
+
+// An OS/2 core header (12 bytes) with a palette two entries short of full,
+// the pixels right after it as the file header says: a reader that takes
+// the palette as full reads the pixels six bytes late, the last ones from
+// past the file.
+void TestPicture::shortCorePaletteKeepsPixels()
+{
+    constexpr int Entries = 254, PixelsAt = 14 + 12 + Entries * 3;
+    QByteArray file(PixelsAt, '\0');
+    auto put = [&](int at, quint32 value, int size) {
+        for (int i = 0; i < size; ++i)
+            file[at + i] = char((value >> (8 * i)) & 0xFF);
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put(2, PixelsAt + 8, 4);
+    put(10, PixelsAt, 4);
+    put(14, 12, 4); // 4 x 2, one plane, 8 bits
+    put(18, 4, 2);
+    put(20, 2, 2);
+    put(22, 1, 2);
+    put(24, 8, 2);
+    for (int entry = 0; entry < Entries; ++entry)
+        put(26 + entry * 3 + 2, quint32(entry), 1); // red = the entry's number
+    file += QByteArray::fromHex("05060708"
+                                "01020304"); // bottom row first
+    const Picture picture = Picture::fromBytes(file, QStringLiteral("bmp"));
+    QCOMPARE(picture.size(), QSize(4, 2));
+    for (int x = 0; x < 4; ++x) {
+        QCOMPARE(picture.image().pixel(x, 0), qRgb(x + 1, 0, 0));
+        QCOMPARE(picture.image().pixel(x, 1), qRgb(x + 5, 0, 0));
+    }
+}
 
 void TestPicture::sixteenBitChannelsReachFullRange_data()
 {
