@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 void GdiMapping::setMapMode(MapMode mode)
 {
@@ -82,33 +83,38 @@ void GdiMapping::modifyWorldTransform(const QTransform &t, int mode)
     }
 }
 
+namespace {
+
+// Millimetres of one logical unit in the fixed map modes, whose y-axis
+// points up; none for the modes the window and viewport decide.
+std::optional<double> millimetresPerUnit(MapMode mode)
+{
+    switch (mode) {
+    case MapMode::LoMetric:
+        return 0.1;
+    case MapMode::HiMetric:
+        return 0.01;
+    case MapMode::LoEnglish:
+        return 0.254;
+    case MapMode::HiEnglish:
+        return 0.0254;
+    case MapMode::Twips:
+        return 25.4 / 1440;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
 QTransform GdiMapping::pageTransform(double pixelsPerMm) const
 {
     double sx = 1;
     double sy = 1;
-    switch (m_mapMode) {
-    case MapMode::LoMetric:
-        sx = 0.1 * pixelsPerMm;
+    if (const std::optional<double> mm = millimetresPerUnit(m_mapMode)) {
+        sx = *mm * pixelsPerMm;
         sy = -sx;
-        break;
-    case MapMode::HiMetric:
-        sx = 0.01 * pixelsPerMm;
-        sy = -sx;
-        break;
-    case MapMode::LoEnglish:
-        sx = 0.254 * pixelsPerMm;
-        sy = -sx;
-        break;
-    case MapMode::HiEnglish:
-        sx = 0.0254 * pixelsPerMm;
-        sy = -sx;
-        break;
-    case MapMode::Twips:
-        sx = 25.4 / 1440 * pixelsPerMm;
-        sy = -sx;
-        break;
-    case MapMode::Isotropic:
-    case MapMode::Anisotropic:
+    } else if (m_mapMode == MapMode::Isotropic || m_mapMode == MapMode::Anisotropic) {
         sx = m_viewportExt.width() / m_windowExt.width();
         sy = m_viewportExt.height() / m_windowExt.height();
         if (m_mapMode == MapMode::Isotropic) {
@@ -116,10 +122,7 @@ QTransform GdiMapping::pageTransform(double pixelsPerMm) const
             sx = std::copysign(s, sx);
             sy = std::copysign(s, sy);
         }
-        break;
-    default: // MapMode::Text
-        break;
-    }
+    } // MapMode::Text: one unit a pixel
     sx = finiteOr(sx, 1);
     sy = finiteOr(sy, 1);
     return QTransform::fromTranslate(-m_windowOrg.x(), -m_windowOrg.y()) * QTransform::fromScale(sx, sy) *

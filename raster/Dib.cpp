@@ -400,23 +400,28 @@ QImage decodeFile(const QByteArray &bytes)
                   bytes.size() - places->pixelsAt);
 }
 
-FilePixels describeFile(const QByteArray &bytes)
+FileFacts describeFile(const QByteArray &bytes)
 {
     const auto places = filePlaces(bytes);
     if (!places)
-        return FilePixels::Unknown;
+        return {};
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData()) + places->headerAt;
     const auto h = readHeader(p, places->pixelsAt - places->headerAt);
     if (!h)
-        return FilePixels::Unknown;
-    if (h->compression == BI_RLE8 || h->compression == BI_RLE4 || (h->os2 && h->compression == Os2Rle24))
-        return FilePixels::RunLength;
+        return {};
+    FileFacts facts{FilePixels::Complete, h->bitCount, h->core};
+    if (h->compression == BI_RLE8 || h->compression == BI_RLE4 || (h->os2 && h->compression == Os2Rle24)) {
+        facts.pixels = FilePixels::RunLength;
+        return facts;
+    }
     const qint64 width = std::abs(h->width);
     const qint64 height = std::abs(h->height);
     const qint64 stride = ((width * h->bitCount + 31) / 32) * 4;
     // Past any real file's size the product says nothing more.
     const qint64 needed = width > 0 && height > MaxPixels / width ? MaxPixels * 8 : stride * height;
-    return needed <= bytes.size() - places->pixelsAt ? FilePixels::Complete : FilePixels::Short;
+    if (needed > bytes.size() - places->pixelsAt)
+        facts.pixels = FilePixels::Short;
+    return facts;
 }
 
 } // namespace Dib

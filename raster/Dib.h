@@ -29,14 +29,19 @@ QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size);
 // A whole BMP file, or the first bitmap of an OS/2 bitmap array.
 QImage decodeFile(const QByteArray &bytes);
 
-// What a BMP file's header says of its pixels, for readers that trust the
-// file to hold them all.
+// What a BMP file's header says of its pixels and their kind, for choosing
+// the reader that draws them; every row must be in the file to trust it.
 enum class FilePixels {
     Unknown,   // no header we can read
     Complete,  // every row the header claims is in the file
     Short,     // rows are missing: the file was cut short
     RunLength, // run-length coded: the stream may end or skip anywhere
 };
-FilePixels describeFile(const QByteArray &bytes);
+struct FileFacts {
+    FilePixels pixels = FilePixels::Unknown;
+    int bitCount = 0;
+    bool coreHeader = false; // an OS/2 1.x BITMAPCOREHEADER, with 3-byte colour entries
+};
+FileFacts describeFile(const QByteArray &bytes);
 
 } // namespace Dib

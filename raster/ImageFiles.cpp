@@ -56,16 +56,10 @@ QtRead readThroughQt(const QByteArray &bytes, const char *format, int limitMiB, 
 // arrays, 64-bit pixels, headers with masks inside) through ours.
 QImage readBitmap(const QByteArray &bytes, int limitMiB)
 {
-    constexpr qsizetype InfoSizeAt = 14;      // after the file header
-    constexpr qsizetype BitCountAt = 14 + 14; // BITMAPINFOHEADER.biBitCount
-    constexpr std::uint32_t CoreHeaderSize = 12;
-    const Dib::FilePixels pixels = Dib::describeFile(bytes);
-    if (pixels == Dib::FilePixels::Short)
+    const Dib::FileFacts facts = Dib::describeFile(bytes);
+    if (facts.pixels == Dib::FilePixels::Short)
         return QImage();
-    const ByteReader b(bytes);
-    const bool ours = pixels == Dib::FilePixels::RunLength ||
-                      (bytes.startsWith("BM") && (b.u16(BitCountAt) == 16 || b.u32(InfoSizeAt) == CoreHeaderSize));
-    if (ours)
+    if (facts.pixels == Dib::FilePixels::RunLength || facts.bitCount == 16 || facts.coreHeader)
         return Dib::decodeFile(bytes);
     const QtRead read = readThroughQt(bytes, "bmp", limitMiB);
     // What Qt refused as too large for the memory limit, we refuse too.
