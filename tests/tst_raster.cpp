@@ -2,10 +2,9 @@
 // model: which icon image is chosen, what a broken directory gives, and the
 // memory limit.
 
+#include "TestSupport.h"
 #include "raster/ImageFiles.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <QTest>
 #include <QtEndian>
 
@@ -16,14 +15,6 @@ struct IconImage {
     int depth; // bits per pixel, as the directory states it
     QRgb colour;
 };
-
-QByteArray encoded(const QImage &image, const char *format)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
-    return buffer.data();
-}
 
 // An icon file whose images are PNGs of one colour each.
 QByteArray iconFile(const QList<IconImage> &images)
