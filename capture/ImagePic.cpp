@@ -1,6 +1,7 @@
 #include "capture/ImagePic.h"
 
 #include "picture/FloodFill.h"
+#include "ui/DevicePointer.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -13,6 +14,8 @@ namespace {
 // Device pixels are whole numbers; a transform's offsets may carry rounding
 // noise far below this.
 constexpr qreal SamePlace = 1e-6;
+// Room for a device pixel more when matching Qt's rounded places.
+constexpr qreal RoundingSlack = 0.5;
 
 // Picture coordinates for device pixels First, First + 1, ... Count - 1 of
 // one axis: the control coordinate each falls in, divided by Factor. Only
@@ -170,6 +173,8 @@ QPoint ImagePicWidget::positionAt(QPointF global, QPointF windowOrigin, QPoint o
 
 QPoint ImagePicWidget::positionOf(const QSinglePointEvent *event, const QWidget *receiver)
 {
+    m_pointerOver = true;
+    m_lastGlobal = event->globalPosition();
     // The event's place in the receiver is cut to whole units; its place in
     // the window is exact, and with the global place tells where the
     // window's first device pixel lies. Qt makes up some events itself (the
@@ -179,8 +184,59 @@ QPoint ImagePicWidget::positionOf(const QSinglePointEvent *event, const QWidget 
     const QPointF delta = inReceiver - event->position();
     if (std::abs(delta.x()) < 1 && std::abs(delta.y()) < 1)
         m_windowOrigin = event->globalPosition() - event->scenePosition();
+    if (const std::optional<PointerSample> sample = windowSample(event))
+        return positionOfDevicePixel(sample->inWindow);
     const QPointF origin = m_windowOrigin.value_or(QPointF(window()->mapToGlobal(QPoint(0, 0))));
     return positionAt(event->globalPosition(), origin, mapTo(window(), QPoint(0, 0)), devicePixelRatioF());
+}
+
+std::optional<PointerSample> ImagePicWidget::windowSample(const QSinglePointEvent *event) const
+{
+    const QWidget *top = window();
+    if (!top->internalWinId())
+        return std::nullopt;
+    // Qt's global place and the window's logical place are each rounded to
+    // half a logical pixel at most.
+    const qreal ratio = devicePixelRatioF();
+    const QPointF approx = (event->globalPosition() - QPointF(top->mapToGlobal(QPoint(0, 0)))) * ratio;
+    return DevicePointer::instance().trail().match(std::uint32_t(top->internalWinId()), event->timestamp(), approx,
+                                                   ratio + RoundingSlack);
+}
+
+QPoint ImagePicWidget::positionOfDevicePixel(QPointF inWindow) const
+{
+    const QPoint offset = mapTo(window(), QPoint(0, 0));
+    const qreal ratio = devicePixelRatioF();
+    return {controlCoordinate(std::floor(inWindow.x()), offset.x(), ratio),
+            controlCoordinate(std::floor(inWindow.y()), offset.y(), ratio)};
+}
+
+void ImagePicWidget::followPointer()
+{
+    // The view moved or changed under a pointer that stayed where it was:
+    // the pixel under it is another one now.
+    if (!m_pointerOver)
+        return;
+    const QWidget *top = window();
+    std::optional<PointerSample> sample;
+    if (top->internalWinId())
+        sample = DevicePointer::instance().trail().latest(std::uint32_t(top->internalWinId()));
+    if (sample)
+        pointerMoved(positionOfDevicePixel(sample->inWindow));
+    else if (m_lastGlobal && m_windowOrigin)
+        pointerMoved(positionAt(*m_lastGlobal, *m_windowOrigin, mapTo(top, QPoint(0, 0)), devicePixelRatioF()));
+}
+
+void ImagePicWidget::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    followPointer();
+}
+
+void ImagePicWidget::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    followPointer();
 }
 
 bool ImagePicWidget::event(QEvent *event)
@@ -202,6 +258,8 @@ bool ImagePicWidget::eventFilter(QObject *watched, QEvent *event)
     if (watched != parentWidget())
         return QWidget::eventFilter(watched, event);
     const QEvent::Type type = event->type();
+    if (type == QEvent::Leave)
+        m_pointerOver = false;
     if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
         return false;
     auto *mouse = static_cast<QMouseEvent *>(event);
@@ -254,6 +312,9 @@ void ImagePicWidget::pointerMoved(QPoint position)
 void ImagePicWidget::buttonReleased(Qt::MouseButton button, QPoint position)
 {
     const bool counts = rect().contains(position) || m_leftHeld;
+    // The click is where the release is, whatever the moves before told.
+    if (counts)
+        emit mouseMoved(position);
     if (button == Qt::LeftButton)
         m_leftHeld = false;
     if (counts)

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 class QSinglePointEvent;
+struct PointerSample;
 
 #include <optional>
 
@@ -73,10 +74,17 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void applySize();
     QPoint positionOf(const QSinglePointEvent *event, const QWidget *receiver);
+    // The window system's own record of the event's place, where it has one.
+    std::optional<PointerSample> windowSample(const QSinglePointEvent *event) const;
+    QPoint positionOfDevicePixel(QPointF inWindow) const;
+    // Reports the pixel under a resting pointer after the view moved.
+    void followPointer();
     void buttonPressed(Qt::MouseButton button);
     void pointerMoved(QPoint position);
     void buttonReleased(Qt::MouseButton button, QPoint position);
@@ -93,4 +101,8 @@ private:
     // Where the window's first device pixel lies on the screen, in logical
     // units, as the last event with a place in the window told.
     std::optional<QPointF> m_windowOrigin;
+    // The pointer's last global place, and whether it is over the picture
+    // area (this control or its parent) since.
+    std::optional<QPointF> m_lastGlobal;
+    bool m_pointerOver = false;
 };

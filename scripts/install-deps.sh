@@ -12,7 +12,7 @@ PACKAGES=(
   fonts-droid-fallback
   xvfb xauth xdotool xclip imagemagick x11-utils x11-xserver-utils
   openbox python3 dbus dbus-x11 at-spi2-core python3-pyatspi appstream
-  desktop-file-utils clang-format qt6-translations-l10n valgrind
+  desktop-file-utils libxcb-xinput-dev clang-format qt6-translations-l10n valgrind
 )
 if [ "${1:-}" = "--package" ]; then
   PACKAGES=(build-essential debhelper dpkg-dev lintian man-db xauth)

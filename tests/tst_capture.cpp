@@ -18,6 +18,8 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
@@ -108,6 +110,8 @@ private slots:
     void pointerNamesScreenPixel();
     void edgeReachingParentStillCounts();
     void madeUpMoveTakesWindowPlaceFromEarlier();
+    void viewMovingUnderRestingPointer_data();
+    void viewMovingUnderRestingPointer();
     void clicksIgnoredRightAfterOpening();
     void secondOpeningDoesNotRestartTimer();
     void listFollowsFocusAndRadioButtons();
@@ -411,6 +415,57 @@ void TestCapture::madeUpMoveTakesWindowPlaceFromEarlier()
                        Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(pic(), &madeUp);
     QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=93 , Y=20"));
+}
+
+void TestCapture::viewMovingUnderRestingPointer_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QPoint>("expected"); // the picture pixel under the pointer afterwards
+    QTest::newRow("wheel") << QStringLiteral("wheel") << QPoint(100, 180);
+    QTest::newRow("scroll bar keys") << QStringLiteral("keys") << QPoint(100, 360);
+    QTest::newRow("zoom") << QStringLiteral("zoom") << QPoint(50, 60);
+    QTest::newRow("zoom, then a picture opened") << QStringLiteral("open") << QPoint(100, 120);
+}
+
+// The view moves under a pointer at rest: the read-out follows at once and
+// the click names the pixel under the pointer, not the one it rested on.
+void TestCapture::viewMovingUnderRestingPointer()
+{
+    QFETCH(QString, how);
+    QFETCH(QPoint, expected);
+    QImage image(600, 1000, QImage::Format_RGB32);
+    image.fill(White);
+    const QString path = writeBitmap(QStringLiteral("tall.bmp"), image);
+    openReady(path);
+    w()->Flitsen1Click();
+    const QPoint rest(100, 120);
+    moveTo(pic(), rest);
+    const QPointF global = pic()->mapToGlobal(QPointF(rest));
+    QScrollBar *bar = w()->ScrollBox1->verticalScrollBar();
+    if (how == QLatin1String("wheel")) {
+        // The picture leaves the wheel to the area around it.
+        QWidget *area = w()->ScrollBox1->viewport();
+        QWheelEvent wheel(QPointF(pic()->mapTo(area, rest)), global, QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(area, &wheel);
+        QCOMPARE(bar->value(), expected.y() - rest.y());
+    } else if (how == QLatin1String("keys")) {
+        for (int page = 0; page < 2; ++page)
+            bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        bar->setValue(240); // the page step depends on the area's height
+    } else {
+        w()->Vergroten1Click();
+        if (how == QLatin1String("open")) {
+            moveTo(pic(), rest);
+            QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=50 , Y=60"));
+            openReady(path);
+        }
+    }
+    const QString readOut = QStringLiteral("  X=%1 , Y=%2").arg(expected.x()).arg(expected.y());
+    QCOMPARE(w()->StatusPanel0->text(), readOut);
+    release(pic(), pic()->mapFromGlobal(global).toPoint());
+    QVERIFY(lines(w()->Memo3).last().contains(QStringLiteral("X_is[]= %1;").arg(expected.x())));
+    QVERIFY(lines(w()->Memo3).last().contains(QStringLiteral("Y_is[]= %1;").arg(expected.y())));
 }
 
 void TestCapture::clicksIgnoredRightAfterOpening()
