@@ -1,6 +1,7 @@
 #include "app/VantrixApplication.h"
 
 #include "ui/HandlerGuard.h"
+#include "ui/WindowRules.h"
 
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -26,6 +27,8 @@ VantrixApplication::VantrixApplication(int &argc, char **argv) : QApplication(ar
 {
     // The session manager ends the program at log-off or shut-down.
     connect(this, &QGuiApplication::commitDataRequest, this, [this](QSessionManager &) { emit sessionEnding(); });
+    installEventFilter(new ModalWindowGuard(this));
+    installEventFilter(new AltKeyGuard(this));
 }
 
 bool VantrixApplication::notify(QObject *receiver, QEvent *event)

@@ -70,6 +70,7 @@ private slots:
     void altF4ClosesOnceWithCloseSteps();
     void focusOrder();
     void copyOutput();
+    void altLettersNeverType();
     void readMeOpensThroughTheShell();
     void readMeFallbackPassesPathAsOneArgument_data();
     void readMeFallbackPassesPathAsOneArgument();
@@ -410,6 +411,30 @@ void TestMainWindow::focusOrder()
     QCOMPARE(QApplication::focusWidget(), w()->RadioButton2);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
     QCOMPARE(QApplication::focusWidget(), w()->Memo3);
+}
+
+// Alt with a letter that no menu or button takes types nothing, in the
+// lists and in the settings dialog's fields alike.
+void TestMainWindow::altLettersNeverType()
+{
+    const QList<QPair<QWidget *, QString>> fields = {
+        {w()->Memo1, QStringLiteral("bh")},
+        {w()->Memo2, QStringLiteral("bh")},
+        {w()->Memo3, QStringLiteral("bh")},
+        {InstellingenForm->Edit1, QStringLiteral("s")},
+        {InstellingenForm->Edit2, QStringLiteral("s")},
+        {InstellingenForm->Edit3, QStringLiteral("s")},
+        {InstellingenForm->Edit4, QStringLiteral("s")},
+    };
+    for (const auto &[field, taken] : fields) {
+        const QString before = field->property(field->inherits("QLineEdit") ? "text" : "plainText").toString();
+        for (char letter = 'a'; letter <= 'z'; ++letter) {
+            if (!taken.contains(QLatin1Char(letter)))
+                QTest::keyClick(field, letter, Qt::AltModifier);
+        }
+        const QString after = field->property(field->inherits("QLineEdit") ? "text" : "plainText").toString();
+        QVERIFY2(after == before, qPrintable(field->objectName() + QStringLiteral(": ") + after));
+    }
 }
 
 void TestMainWindow::copyOutput()

@@ -16,3 +16,10 @@ QString withoutAccessKeys(const QString &text);
 // application's name in place of an empty title; on X11 the title
 // properties are emptied again here. Elsewhere nothing changes.
 void showEmptyTitle(QWidget *window);
+
+// Asks the window manager, before a top-level window is mapped, not to
+// offer minimising it. Most managers read that from the window's hints;
+// Openbox offers minimise to every dialog and leaves it out only for
+// windows of the toolbar type (and, without a close button, the splash
+// type), which it is then given. Elsewhere nothing changes.
+void offerNoMinimise(QWidget *window);
