@@ -4,10 +4,13 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <atomic>
+
 #include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
+std::atomic<bool> abandoned{false};
 // A niceness of ten: about a tenth of the processor against the window's
 // thread where both want it all.
 constexpr int WorkerNiceness = 10;
@@ -20,8 +23,9 @@ QThreadPool *workerPool()
         pool.setMaxThreadCount(QThread::idealThreadCount());
         pool.setObjectName(QStringLiteral("workers"));
         // Work still waiting when the application ends is dropped, and what
-        // runs finishes while Qt is still there to draw with.
+        // runs stops at its next step, while Qt is still there to draw with.
         qAddPostRoutine([] {
+            abandonWork();
             pool.clear();
             pool.waitForDone();
         });
@@ -29,6 +33,16 @@ QThreadPool *workerPool()
     }();
     Q_UNUSED(sized);
     return &pool;
+}
+
+void abandonWork()
+{
+    abandoned.store(true, std::memory_order_relaxed);
+}
+
+bool workAbandoned()
+{
+    return abandoned.load(std::memory_order_relaxed);
 }
 
 void yieldToTheWindow()

@@ -13,3 +13,8 @@ QThreadPool *workerPool();
 // when other programs keep the machine busy, as it would not at idle
 // priority.
 void yieldToTheWindow();
+
+// Set as the program ends: work in flight stops at its next step (a
+// playback at its next record), since nobody will see what it makes.
+void abandonWork();
+bool workAbandoned();

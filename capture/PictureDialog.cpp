@@ -14,7 +14,10 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QThreadPool>
+#include <QTimer>
 #include <QTreeView>
+
+#include <algorithm>
 
 namespace {
 constexpr int PreviewSide = 160;
@@ -56,6 +59,9 @@ PictureDialog::PictureDialog(QWidget *parent) : QFileDialog(parent), m_reply(thi
     if (auto *grid = qobject_cast<QGridLayout *>(layout()))
         grid->addWidget(m_preview, 1, grid->columnCount(), 3, 1);
     connect(this, &QFileDialog::currentChanged, this, &PictureDialog::showPreview);
+    // The folder's entries arrive after the dialog shows.
+    if (auto *model = findChild<QFileSystemModel *>())
+        connect(model, &QFileSystemModel::directoryLoaded, this, &PictureDialog::showSelectedEntry);
     showColumnsWhole();
 }
 
@@ -94,8 +100,47 @@ void PictureDialog::showEvent(QShowEvent *event)
             size = size.boundedTo(screen->availableSize() * MostOfScreen);
         resize(size.expandedTo(minimumSizeHint()));
     }
+    centreOverOwner();
     applyPatterns(selectedNameFilter());
     QFileDialog::showEvent(event);
+    // The file chosen last is selected again: preview it and show it in the
+    // list, once the folder's entries are there.
+    const QStringList chosen = selectedFiles();
+    if (!chosen.isEmpty())
+        showPreview(chosen.front());
+    QTimer::singleShot(0, this, &PictureDialog::showSelectedEntry);
+}
+
+void PictureDialog::centreOverOwner()
+{
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!owner || !owner->isVisible())
+        return;
+    QRect placed(QPoint(0, 0), frameGeometry().size());
+    placed.moveCenter(owner->frameGeometry().center());
+    if (const QScreen *screen = owner->screen()) {
+        const QRect area = screen->availableGeometry();
+        placed.moveLeft(std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() - placed.width())));
+        placed.moveTop(std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() - placed.height())));
+    }
+    move(placed.topLeft());
+}
+
+void PictureDialog::showSelectedEntry()
+{
+    auto *files = findChild<QFileSystemModel *>();
+    const QStringList chosen = selectedFiles();
+    if (!files || chosen.isEmpty())
+        return;
+    const QModelIndex entry = files->index(chosen.front());
+    if (!entry.isValid())
+        return;
+    for (QAbstractItemView *view : findChildren<QAbstractItemView *>()) {
+        if (view->model() != files || !view->selectionModel())
+            continue;
+        view->selectionModel()->setCurrentIndex(entry, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        view->scrollTo(entry, QAbstractItemView::PositionAtCenter);
+    }
 }
 
 void PictureDialog::done(int result)

@@ -38,6 +38,10 @@ private:
     // empty image for an empty picture, none for one that cannot be read.
     static std::optional<QImage> previewOf(const QString &path);
     void showColumnsWhole();
+    // Over the main window, within its screen.
+    void centreOverOwner();
+    // Scrolls the file list to the selected file.
+    void showSelectedEntry();
 
     QLabel *m_preview = nullptr;
     // The first showing gives the dialog its size; the user's own counts after.

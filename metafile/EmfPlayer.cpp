@@ -1,5 +1,6 @@
 #include "metafile/EmfPlayer.h"
 
+#include "base/WorkerPool.h"
 #include "metafile/EmfPlusPlayer.h"
 #include "metafile/GdiCanvas.h"
 #include "metafile/GlyphText.h"
@@ -263,7 +264,7 @@ void EmfPlayer::play()
             if (entry && entry->play)
                 entry->play(*this, r);
         }
-        return !m_budget.exhausted;
+        return !m_budget.exhausted && !workAbandoned();
     });
 }
 

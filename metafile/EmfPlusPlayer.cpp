@@ -1,5 +1,6 @@
 #include "metafile/EmfPlusPlayer.h"
 
+#include "base/WorkerPool.h"
 #include "metafile/Clip.h"
 #include "metafile/DashBound.h"
 #include "metafile/GlyphText.h"
@@ -254,7 +255,7 @@ EmfPlusPlayer::~EmfPlusPlayer() = default;
 void EmfPlusPlayer::playComment(const RecordView &comment)
 {
     forEachRecord(comment, [&](std::uint16_t type, std::uint16_t flags, qsizetype at, qsizetype size) {
-        if (!m_budget.exhausted)
+        if (!m_budget.exhausted && !workAbandoned())
             playRecord(Record(comment, at, size, flags), type);
     });
 }

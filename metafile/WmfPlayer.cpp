@@ -1,5 +1,6 @@
 #include "metafile/WmfPlayer.h"
 
+#include "base/WorkerPool.h"
 #include "metafile/GdiCanvas.h"
 #include "metafile/PlayerSupport.h"
 #include "raster/Dib.h"
@@ -254,7 +255,7 @@ void WmfPlayer::play()
         const Entry *entry = entryFor(function);
         if (entry && entry->play)
             entry->play(*this, r);
-        return !m_budget.exhausted;
+        return !m_budget.exhausted && !workAbandoned();
     });
 }
 

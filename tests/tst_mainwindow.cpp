@@ -8,11 +8,13 @@
 #include "ui/DesktopShell.h"
 #include "ui/ToolTipStyle.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QClipboard>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -20,8 +22,11 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QStringDecoder>
 #include <QToolButton>
 #include <QUrl>
 
@@ -65,6 +70,7 @@ private slots:
     void onlyToolButtonsHaveTooltips();
     void ctrlOOpensThePictureDialog();
     void pictureDialogFilters();
+    void pictureDialogReturnsToTheLastFile();
     void pictureDialogListsByPattern_data();
     void pictureDialogListsByPattern();
     void altF4ClosesOnceWithCloseSteps();
@@ -72,6 +78,7 @@ private slots:
     void copyOutput();
     void altLettersNeverType();
     void readMeOpensThroughTheShell();
+    void readMeNamesWhatTheProgramShows();
     void readMeFallbackPassesPathAsOneArgument_data();
     void readMeFallbackPassesPathAsOneArgument();
     void webLink();
@@ -319,6 +326,43 @@ void TestMainWindow::ctrlOOpensThePictureDialog()
     QVERIFY(!w()->ImagePic->hasPicture());
 }
 
+// Opened again, the dialog stands over the main window with the last file
+// chosen selected, shown in its list and previewed.
+void TestMainWindow::pictureDialogReturnsToTheLastFile()
+{
+    QTemporaryDir folder;
+    for (int i = 0; i < 80; ++i)
+        QVERIFY(writeWholeFile(folder.filePath(QStringLiteral("a%1.bmp").arg(i, 2, 10, QLatin1Char('0'))), "BM"));
+    QImage red(30, 20, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    const QString last = folder.filePath(QStringLiteral("zz.bmp"));
+    QVERIFY(writeWholeFile(last, encoded(red, "bmp")));
+    w()->openChosenPicture(last);
+    bool checked = false;
+    whenModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<PictureDialog *>(modal);
+        const auto closeAtEnd = qScopeGuard([modal] { qobject_cast<QDialog *>(modal)->reject(); });
+        QVERIFY(dialog);
+        auto *preview = dialog->findChild<QLabel *>(QStringLiteral("Preview"));
+        QTRY_VERIFY(!preview->pixmap().isNull());
+        QCOMPARE(preview->pixmap().toImage().pixel(5, 5), qRgb(255, 0, 0));
+        auto *list = dialog->findChild<QAbstractItemView *>(QStringLiteral("listView"));
+        QTRY_COMPARE(list->currentIndex().data().toString(), QStringLiteral("zz.bmp"));
+        QVERIFY(list->viewport()->rect().intersects(list->visualRect(list->currentIndex())));
+        const QRect area = dialog->screen()->availableGeometry();
+        const QPoint centre = w()->frameGeometry().center();
+        const QRect placed = dialog->frameGeometry();
+        // Centred over the main window as far as the screen lets it be.
+        QVERIFY(std::abs(placed.center().x() - centre.x()) <= 1 || placed.left() == area.left() ||
+                placed.right() >= area.right() - 1);
+        QVERIFY(std::abs(placed.center().y() - centre.y()) <= 1 || placed.top() == area.top() ||
+                placed.bottom() >= area.bottom() - 1);
+        checked = true;
+    });
+    w()->SpeedButton1Click();
+    QVERIFY(checked);
+}
+
 void TestMainWindow::pictureDialogFilters()
 {
     QCOMPARE(w()->pictureDialog()->nameFilters(),
@@ -465,6 +509,21 @@ void TestMainWindow::readMeOpensThroughTheShell()
     qunsetenv("VISUAL");
     QCOMPARE(m_started, QList<QStringList>{(
                             QStringList{QStringLiteral("my-editor"), m_appPath->file(QStringLiteral("LeesMij.txt"))})});
+}
+
+// The read-me is UTF-8 text, as the desktop's text files are, and names
+// the buttons as their hints do and where the templates are kept.
+void TestMainWindow::readMeNamesWhatTheProgramShows()
+{
+    const QByteArray bytes = readWholeFile(QStringLiteral(VANTRIX_SOURCE_DIR "/resources/LeesMij.txt"));
+    QVERIFY(!bytes.isEmpty());
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(bytes);
+    QVERIFY(!utf8.hasError());
+    for (const QToolButton *button :
+         {w()->SpeedButton1, w()->SpeedButton5, w()->SpeedButton6, w()->SpeedButton2, w()->SpeedButton4})
+        QVERIFY2(text.contains(QLatin1Char('"') + button->toolTip() + QLatin1Char('"')), qPrintable(button->toolTip()));
+    QVERIFY(text.contains(QStringLiteral("~/.config/vantrix/Vantrix.ini")));
 }
 
 void TestMainWindow::readMeFallbackPassesPathAsOneArgument_data()

@@ -3,6 +3,7 @@
 
 #include "MetafileBuilders.h"
 #include "TestSupport.h"
+#include "base/WorkerPool.h"
 #include "metafile/Metafile.h"
 
 #include <QDirIterator>
@@ -230,6 +231,8 @@ private slots:
     void foundByFuzzing();
     void malformed_data();
     void malformed();
+    // Last: the program's end cannot be taken back.
+    void playbackStopsWhenTheProgramEnds();
 };
 
 void TestMetafile::samples_data()
@@ -685,6 +688,23 @@ void TestMetafile::malformed()
     timer.start();
     QVERIFY(!Metafile::fromBytes(bytes));
     QVERIFY(timer.elapsed() < 2000);
+}
+
+// Drawing in flight when the program ends stops at its next record instead
+// of holding the end up: nobody will see it.
+void TestMetafile::playbackStopsWhenTheProgramEnds()
+{
+    WmfBuilder wmf;
+    wmf.record(0x020B, {0, 0});                 // SETWINDOWORG
+    wmf.record(0x020C, {100, 100});             // SETWINDOWEXT
+    wmf.record(0x02FC, {0, 0x00FF, 0x0000, 0}); // red brush, slot 0
+    wmf.record(0x012D, {0});                    // SELECTOBJECT
+    wmf.record(0x041B, {100, 100, 0, 0});       // RECTANGLE over the whole picture
+    const std::optional<Metafile> picture = Metafile::fromBytes(wmf.bytes(100, 1));
+    QVERIFY(picture);
+    QCOMPARE(render(*picture, QSize(100, 100)).pixel(50, 50), qRgb(255, 0, 0));
+    abandonWork();
+    QCOMPARE(render(*picture, QSize(100, 100)).pixel(50, 50), qRgb(255, 255, 255));
 }
 
 QTEST_MAIN(TestMetafile)
