@@ -260,6 +260,10 @@ bool ImagePicWidget::eventFilter(QObject *watched, QEvent *event)
     const QEvent::Type type = event->type();
     if (type == QEvent::Leave)
         m_pointerOver = false;
+    if (type == QEvent::Enter) {
+        m_pointerOver = true;
+        followPointer();
+    }
     if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease)
         return false;
     auto *mouse = static_cast<QMouseEvent *>(event);
@@ -275,7 +279,10 @@ bool ImagePicWidget::eventFilter(QObject *watched, QEvent *event)
 
 void ImagePicWidget::enterEvent(QEnterEvent *event)
 {
+    // The pointer comes back after a menu or a modal window, under which
+    // the view may have changed: the read-out names the pixel under it.
     positionOf(event, this);
+    followPointer();
     QWidget::enterEvent(event);
 }
 

@@ -11,7 +11,7 @@ PACKAGES=(
   fonts-liberation fonts-crosextra-carlito fonts-crosextra-caladea fonts-dejavu-core fonts-wine
   fonts-droid-fallback
   xvfb xauth xdotool xclip imagemagick x11-utils x11-xserver-utils
-  openbox python3 dbus dbus-x11 at-spi2-core python3-pyatspi appstream
+  openbox metacity python3 dbus dbus-x11 at-spi2-core python3-pyatspi appstream
   desktop-file-utils libxcb-xinput-dev clang-format qt6-translations-l10n valgrind
 )
 if [ "${1:-}" = "--package" ]; then

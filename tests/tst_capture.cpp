@@ -8,6 +8,7 @@
 #include "ui/MessageBoxes.h"
 
 #include <QAction>
+#include <QEnterEvent>
 #include <QFile>
 #include <QImageWriter>
 #include <QLabel>
@@ -424,6 +425,7 @@ void TestCapture::viewMovingUnderRestingPointer_data()
     QTest::newRow("wheel") << QStringLiteral("wheel") << QPoint(100, 180);
     QTest::newRow("scroll bar keys") << QStringLiteral("keys") << QPoint(100, 360);
     QTest::newRow("zoom") << QStringLiteral("zoom") << QPoint(50, 60);
+    QTest::newRow("zoom from the menu") << QStringLiteral("menu") << QPoint(50, 60);
     QTest::newRow("zoom, then a picture opened") << QStringLiteral("open") << QPoint(100, 120);
 }
 
@@ -453,6 +455,15 @@ void TestCapture::viewMovingUnderRestingPointer()
         for (int page = 0; page < 2; ++page)
             bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
         bar->setValue(240); // the page step depends on the area's height
+    } else if (how == QLatin1String("menu")) {
+        // The open menu takes the pointer away and gives it back after.
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(pic(), &leave);
+        QApplication::sendEvent(w()->ScrollBox1->viewport(), &leave);
+        w()->Vergroten1Click();
+        QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=100 , Y=120"));
+        QEnterEvent enter(QPointF(rest), pic()->mapTo(w(), QPointF(rest)), global);
+        QApplication::sendEvent(pic(), &enter);
     } else {
         w()->Vergroten1Click();
         if (how == QLatin1String("open")) {

@@ -166,46 +166,197 @@ class Run:
             raise Failure(f"wrong coordinates at scale {scale}: " +
                           "; ".join(f"{state} at {at}: screen {seen}, line {got}" for state, (at, seen, got) in wrong[:5]))
 
-    # 1b. The last device column and row at display scale 2, and a click
-    # that jumps onto the picture from outside the window, at an even and an
-    # odd window position.
-    def edges(self):
-        for shift in (0, 1):
-            with self.running(f"edges-{shift}", scale=2.0) as app:
-                coded = os.path.join(app.folder, "coded.bmp")
-                check_coordinates.coded_picture(coded)
-                app.click(va.FLASH_BUTTON)
-                x, y, _, _ = self.session.geometry(app.window)
-                self.session.x("xdotool", "windowmove", str(app.window), str(x - x % 2 + shift), str(y))
-                time.sleep(0.6)
-                app.open_picture(coded)
-                self.session.move(0, 0)
-                time.sleep(0.3)
-                shot = self.session.screenshot()
-                left, top = app.at(va.PICTURE)
-                width, height = check_coordinates.PICTURE_SIZE
-                row = top + 41
-                columns = [c for c in range(left - 4, left + 2 * width + 4)
-                           if shot.pixel(c, row)[2] == check_coordinates.MARK]
-                column = columns[0] + 51
-                rows = [r for r in range(top - 4, top + 2 * height + 4)
-                        if shot.pixel(column, r)[2] == check_coordinates.MARK]
+    # 1b. The first event after entering the picture, with the window where
+    # it opens and at device positions of every remainder modulo the scale:
+    # the pointer jumps onto the picture from each side and clicks at once.
+    def entries(self, scale):
+        period = {1.0: 1, 1.25: 5, 1.5: 3, 1.75: 7, 2.0: 2}[scale]
+        with self.running(f"entries-{scale}", scale=scale) as app:
+            coded = os.path.join(app.folder, "coded.bmp")
+            check_coordinates.coded_picture(coded)
+            app.click(va.FLASH_BUTTON)
+            app.open_picture(coded)
+            opened = self.session.geometry(app.window)[:2]
+            base = (opened[0] - opened[0] % period + 2 * period, opened[1] - opened[1] % period + period)
+            places = [opened] + [(base[0] + r, opened[1]) for r in range(period)] + \
+                     [(opened[0], base[1] + r) for r in range(1, period)]
+            wrong, total = [], 0
+            for index, place in enumerate(places):
+                if index:
+                    self.move_window(app.window, place)
+                got, clicks = self.clicks_entering(app, index)
+                total += len(clicks)
+                wrong += [(place, at, side, seen, line) for (at, side, seen), line in zip(clicks, got)
+                          if line != seen]
+            print(f"  scale {scale}: {total - len(wrong)}/{total} entering clicks right at {len(places)} window places")
+            if wrong:
+                raise Failure(f"at scale {scale}: " + "; ".join(
+                    f"window at {place}, from the {side} to {at}: screen {seen}, line {line}"
+                    for place, at, side, seen, line in wrong[:6]))
+
+    def move_window(self, window, place):
+        """Moves a window's own area (not its frame) to Place on the root."""
+        wanted = place
+        for _ in range(3):
+            self.session.x("xdotool", "windowmove", str(window), str(wanted[0]), str(wanted[1]))
+            time.sleep(0.4)
+            now = self.session.geometry(window)[:2]
+            if now == tuple(place):
+                return
+            wanted = (wanted[0] + place[0] - now[0], wanted[1] + place[1] - now[1])
+        raise Failure(f"the window would not go to {place}")
+
+    def clicks_entering(self, app, variant):
+        """Clicks near each edge of the picture on screen, each time jumping
+        there from outside that side; returns the lines and (point, side,
+        pixel shown) of each click."""
+        self.session.move(0, 0)
+        time.sleep(0.3)
+        shot = self.session.screenshot()
+        left, top = app.at(va.PICTURE)
+        marked = [(x, y) for y in range(top - 3, top + 3 * 180) for x in range(left - 3, left + 3 * 240, 3)
+                  if shot.pixel(x, y)[2] == check_coordinates.MARK]
+        xs, ys = [x for x, _ in marked], [y for _, y in marked]
+        row, column = (min(ys) + max(ys)) // 2 + variant, (min(xs) + max(xs)) // 2 + variant
+        first = min(x for x in range(min(xs) - 3, min(xs) + 3) if shot.pixel(x, row)[2] == check_coordinates.MARK)
+        last = max(x for x in range(max(xs) - 3, max(xs) + 4) if shot.pixel(x, row)[2] == check_coordinates.MARK)
+        high = min(y for y in range(min(ys) - 3, min(ys) + 3) if shot.pixel(column, y)[2] == check_coordinates.MARK)
+        low = max(y for y in range(max(ys) - 3, max(ys) + 4) if shot.pixel(column, y)[2] == check_coordinates.MARK)
+        clicks = []
+        for depth in ((0, 1 + variant % 3) if variant == 0 else (variant % 3,)):
+            clicks += [((first + depth, row), "left", (first - 25, row)),
+                       ((column, high + depth), "top", (column, high - 25)),
+                       ((last - depth, row + 7), "right", (last + 25, row + 7)),
+                       ((column + 5, low - depth), "bottom", (column + 5, low + 25))]
+        before = len(app.copy_output().splitlines())
+        for at, _, outside in clicks:
+            self.session.move(*outside)
+            time.sleep(0.15)
+            self.session.move(*at)
+            self.session.x("xdotool", "click", "1")
+            time.sleep(0.15)
+        lines = app.copy_output().splitlines()[before:]
+        got = [tuple(int(v) for v in m.groups()) if (m := check_coordinates.LINE.search(line)) else None
+               for line in lines]
+        if len(got) != len(clicks):
+            raise Failure(f"{len(clicks)} clicks gave {len(got)} lines")
+        return got, [(at, side, shot.pixel(*at)[:2]) for at, side, _ in clicks]
+
+    # 1c. The view moves under a resting pointer (the zoom from the
+    # keyboard, the wheel): the click names the pixel under the pointer then.
+    def view_moves(self, scale):
+        with self.running(f"view-moves-{scale}", scale=scale) as app:
+            coded = os.path.join(app.folder, "coded.bmp")
+            check_coordinates.coded_picture(coded)
+            app.click(va.FLASH_BUTTON)
+            app.open_picture(coded)
+            rest = app.at(picture_point(150, 110))
+
+            def zoom_by_keys():
+                self.session.key("alt+b")
+                time.sleep(0.4)
+                self.session.key("Down", "Return")  # the second item: Vergroten
+
+            def wheel():
+                for _ in range(2):
+                    self.session.x("xdotool", "click", "5")
+                    time.sleep(0.1)
+
+            for name, turn in (("zoom by keys", zoom_by_keys), ("wheel", wheel)):
                 before = len(app.copy_output().splitlines())
-                points = [(columns[-1], row), (column, rows[-1]), (columns[0] + 2 * 93 + 1, row)]
-                for index, (px, py) in enumerate(points):
-                    if index < 2:
-                        self.session.move(px - 2, py - 2)  # from within the picture
-                    else:
-                        self.session.move(1, 1)  # from outside the window
-                    time.sleep(0.2)
-                    self.session.click(px, py)
-                    time.sleep(0.2)
+                self.session.move(*rest)
+                time.sleep(0.3)
+                turn()
+                time.sleep(0.6)
+                seen = self.session.screenshot().pixel(*rest)
+                self.session.x("xdotool", "click", "1")  # the pointer has not moved since it came to rest
+                time.sleep(0.2)
                 lines = app.copy_output().splitlines()[before:]
-                got = [tuple(int(v) for v in m.groups()) if (m := check_coordinates.LINE.search(line)) else None
-                       for line in lines]
-                seen = [shot.pixel(px, py)[:2] for px, py in points]
-                if got != seen:
-                    raise Failure(f"at window shift {shift} the clicks gave {got}, the screen shows {seen}")
+                match = check_coordinates.LINE.search(lines[-1]) if lines else None
+                got = tuple(int(v) for v in match.groups()) if match else None
+                if seen[2] != check_coordinates.MARK or got != seen[:2]:
+                    raise Failure(f"after the {name} the click gave {got}, the screen shows {seen}")
+
+    # 1d. Modal windows cannot be minimised away: the manager offers no
+    # minimise, and one forced on them (xdotool) leaves the program usable.
+    def modal_windows(self, wm):
+        session = self.session
+        self.session = XSession(wm=wm)
+        try:
+            with self.running(f"modal-{wm}") as app:
+                broken = os.path.join(app.folder, "kapot.bmp")
+                with open(broken, "wb") as out:
+                    out.write(b"BM" + bytes(40))
+
+                def settings():
+                    app.click(va.SETTINGS_BUTTON)
+
+                def info():
+                    self.session.key("alt+h")
+                    time.sleep(0.4)
+                    self.session.key("i")
+
+                def message_box():
+                    self.session.key("ctrl+o")
+                    wait_for("the file dialog", lambda: self.session.windows(pid=app.process.pid, name="^Openen$"))
+                    time.sleep(0.8)
+                    self.session.key("ctrl+a")
+                    self.session.type(broken, delay=8)
+                    time.sleep(0.3)
+                    self.session.key("Return")
+
+                for name, show, close_key, closes in (("settings dialog", settings, "Return", True),
+                                                     ("information window", info, "Escape", False),
+                                                     ("message box", message_box, "Return", True)):
+                    show()
+                    window = wait_for(f"the {name}", lambda: [w for w in app.visible_windows()
+                                                               if w != app.window and
+                                                               not self.session.windows(pid=app.process.pid,
+                                                                                        name="^Openen$")],
+                                      seconds=10)[0]
+                    time.sleep(0.6)
+                    actions = self.session.prop(window, "_NET_WM_ALLOWED_ACTIONS")
+                    if "_NET_WM_ACTION_MINIMIZE" in actions or ("_NET_WM_ACTION_CLOSE" in actions) != closes:
+                        raise Failure(f"the {name} under {wm} is offered {actions.split('=')[-1].strip()}")
+                    self.session.x("xdotool", "windowminimize", str(window))
+                    time.sleep(0.8)
+                    if window not in app.visible_windows():
+                        raise Failure(f"the {name} under {wm} stayed minimised")
+                    self.session.key(close_key)
+                    app.wait_alone()
+                app.click(va.MEMO1)
+                self.session.type("S9")
+                self.session.key("alt+x", "alt+q", "alt+1")  # letters no menu takes type nothing
+                app.click(picture_point(20, 10))
+                if "X_is[S9]= 20;" not in last_line(app):
+                    raise Failure(f"after the modal windows under {wm} the click gave {last_line(app)!r}")
+        finally:
+            self.session.close()
+            self.session = session
+
+    # 1e. The process ends as the main window goes, drawing or not.
+    def ends_at_once(self, closes=20):
+        heavy = os.path.join(os.environ.get("VANTRIX_CORPUS", os.path.join(
+            os.path.dirname(__file__), "..", "..", "..", "shared", "corpus")), "metafiles", "lo_dbggfx0.wmf")
+        slowest = []
+        for index in range(closes):
+            drawing = index % 2 == 1 and os.path.exists(heavy)
+            with self.running(f"end-{index}", scale=2.0 if drawing else 1.0) as app:
+                if drawing:
+                    app.open_picture(heavy)
+                    app.click(va.ZOOM_BUTTON, wait=0.02)  # the tiles are being drawn anew
+                started = time.monotonic()
+                self.session.key("alt+F4")
+                try:
+                    app.process.wait(5)
+                except subprocess.TimeoutExpired:
+                    raise Failure(f"close {index} left the process running")
+                slowest.append((time.monotonic() - started, drawing))
+        worst = max(slowest)
+        print(f"  {closes} closes: the process ended within {1000 * worst[0]:.0f} ms of the key at most")
+        if worst[0] > 0.3:
+            raise Failure(f"the process ended {1000 * worst[0]:.0f} ms after the close" +
+                          (" while tiles were drawing" if worst[1] else ""))
 
     # 2. The chosen list stays chosen.
     def chosen_list(self):
@@ -417,25 +568,39 @@ class Run:
                 app.open_picture(picture)
                 self.session.move(*app.at(picture_point(12, 34)))
                 time.sleep(0.5)
-                result = subprocess.run([reader, os.path.join(os.path.dirname(__file__), "read_accessibility.py"),
-                                         "Vantrix"], env=dict(self.session.env, **bus_env), capture_output=True,
-                                        timeout=60)
-                try:
-                    nodes = json.loads(result.stdout.decode() or "[]")
-                except json.JSONDecodeError:
-                    nodes = []
-                if not nodes:
-                    raise Failure("the program is not on the accessibility bus: "
-                                  + result.stderr.decode(errors="replace")[-400:])
+
+                def heard():
+                    result = subprocess.run([reader, os.path.join(os.path.dirname(__file__), "read_accessibility.py"),
+                                             "Vantrix"], env=dict(self.session.env, **bus_env), capture_output=True,
+                                            timeout=60)
+                    try:
+                        nodes = json.loads(result.stdout.decode() or "[]")
+                    except json.JSONDecodeError:
+                        nodes = []
+                    if not nodes:
+                        raise Failure("the program is not on the accessibility bus: "
+                                      + result.stderr.decode(errors="replace")[-400:])
+                    return nodes
+
+                def read_out(nodes):
+                    return [node["description"] or node["text"] for node in nodes if node["name"] == "Positie"]
+
+                nodes = heard()
                 names = {node["name"] for node in nodes}
                 missing = [name for name in TOOL_BUTTON_NAMES + LIST_NAMES + ("Figuurvlak", "Figuur", "Positie")
                            if name not in names]
                 if missing:
                     raise Failure(f"a screen reader hears no {missing}")
-                position = [node for node in nodes if node["name"] == "Positie"]
-                read_out = [node["description"] or node["text"] for node in position]
-                if not any(text and "X=12" in text and "Y=34" in text for text in read_out):
-                    raise Failure(f"the position read-out reads {read_out}")
+                if not any(text and "X=12" in text and "Y=34" in text for text in read_out(nodes)):
+                    raise Failure(f"the position read-out reads {read_out(nodes)}")
+                # The zoom turned on from the keyboard under the resting
+                # pointer: the read-out names the pixel now under it.
+                self.session.key("alt+b")
+                time.sleep(0.4)
+                self.session.key("Down", "Return")
+                time.sleep(0.6)
+                if not any(text and "X=6 " in text and "Y=17" in text for text in read_out(heard())):
+                    raise Failure(f"after the zoom the position read-out reads {read_out(heard())}")
         finally:
             bus.terminate()
             bus.wait(5)
@@ -466,7 +631,16 @@ def main():
         try:
             for scale in scales:
                 run.check(f"coordinates-at-scale-{scale}", lambda: run.coordinates(scale, clicks))
-            run.check("edges-at-scale-2", run.edges)
+            for scale in scales:
+                run.check(f"entering-at-scale-{scale}", lambda: run.entries(scale))
+            for scale in (1.0, 1.5):
+                run.check(f"view-moves-under-pointer-at-scale-{scale}", lambda: run.view_moves(scale))
+            for wm in ("openbox", "metacity"):
+                if not shutil.which(wm):
+                    print(f"SKIP modal-windows-stay-up-under-{wm}: {wm} is not installed")
+                    continue
+                run.check(f"modal-windows-stay-up-under-{wm}", lambda: run.modal_windows(wm))
+            run.check("ends-at-once", run.ends_at_once)
             run.check("chosen-list-stays-chosen", run.chosen_list)
             run.check("information-window", run.info_window)
             run.check("read-me-fallback", run.readme_fallback)

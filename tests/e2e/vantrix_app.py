@@ -81,10 +81,10 @@ class App:
         left, top = self.client_origin()
         return left + round(point[0] * self.scale), top + round(point[1] * self.scale)
 
-    def click(self, point, button=1):
+    def click(self, point, button=1, wait=0.25):
         x, y = self.at(point)
         self.session.click(x, y, button)
-        time.sleep(0.25)
+        time.sleep(wait)
 
     def visible_windows(self):
         return self.session.windows(pid=self.process.pid)

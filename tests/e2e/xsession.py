@@ -45,10 +45,15 @@ def end_process(process):
             process.wait(5)
 
 
-class XSession:
-    """Xvfb on a free display with openbox managing its windows."""
+# How each window manager the checks use is started.
+WINDOW_MANAGERS = {"openbox": ["openbox", "--sm-disable"], "metacity": ["metacity"]}
 
-    def __init__(self, width=1920, height=1200):
+
+class XSession:
+    """Xvfb on a free display with a window manager (openbox unless told)
+    managing its windows."""
+
+    def __init__(self, width=1920, height=1200, wm="openbox"):
         read_end, write_end = os.pipe()
         self.server = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-noreset", "-nolisten", "tcp",
@@ -63,7 +68,7 @@ class XSession:
         self.env = dict(os.environ, DISPLAY=self.display)
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env.pop("WAYLAND_DISPLAY", None)
-        self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+        self.wm = subprocess.Popen(WINDOW_MANAGERS[wm], env=self.env,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_for("the window manager",
                  lambda: "window id" in self.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check=False))
