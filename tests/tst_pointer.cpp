@@ -24,6 +24,15 @@ namespace {
 constexpr std::uint8_t InputOpcode = 131;
 constexpr QPoint PictureOffset(207, 33); // the picture's place in the main window
 
+// The fewest device pixels that hold a whole number of logical ones.
+int gridPeriod(qreal scale)
+{
+    int period = 1;
+    while (period < 64 && std::abs(period / scale - std::round(period / scale)) > 1e-9)
+        ++period;
+    return period;
+}
+
 xcb_input_fp1616_t fixed(qreal value)
 {
     return xcb_input_fp1616_t(std::lround(value * 65536));
@@ -108,10 +117,10 @@ void TestPointer::firstEventAfterEnteringNamesShownPixel_data()
     QTest::addColumn<int>("remainderY");
     QTest::addColumn<bool>("doubled");
     // Every place of the window's first device pixel relative to the
-    // logical grid: whole device pixels modulo the scale.
-    const int remainders = int(std::ceil(qApp->primaryScreen()->devicePixelRatio()));
-    for (int rx = 0; rx < remainders; ++rx)
-        for (int ry = 0; ry < remainders; ++ry)
+    // logical grid, which repeats every Period device pixels.
+    const int period = gridPeriod(qApp->primaryScreen()->devicePixelRatio());
+    for (int rx = 0; rx < period; ++rx)
+        for (int ry = 0; ry < period; ++ry)
             for (const bool doubled : {false, true})
                 QTest::addRow("window +%d,+%d%s", rx, ry, doubled ? ", doubled" : "") << rx << ry << doubled;
 }
@@ -128,10 +137,14 @@ void TestPointer::firstEventAfterEnteringNamesShownPixel()
     for (int y = 0; y < coded.height(); ++y)
         for (int x = 0; x < coded.width(); ++x)
             coded.setPixel(x, y, qRgb(x, y, 128));
+    // The window's first device pixel, and the logical place Qt rounds it to.
+    const qreal scale = qApp->primaryScreen()->devicePixelRatio();
+    const int period = gridPeriod(scale);
+    const QPoint windowDevice(100 * period + remainderX, 60 * period + remainderY);
     QWidget host;
     host.setWindowFlag(Qt::FramelessWindowHint);
     host.resize(PictureOffset.x() + 140, PictureOffset.y() + 100);
-    host.move(101, 57);
+    host.move((QPointF(windowDevice) / scale).toPoint());
     auto *pic = new ImagePicWidget(&host);
     pic->move(PictureOffset);
     pic->setPicture(Picture::fromBytes(encoded(coded, "bmp"), QStringLiteral("bmp")));
@@ -139,9 +152,7 @@ void TestPointer::firstEventAfterEnteringNamesShownPixel()
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
     const QImage screen = host.grab().toImage();
-    const qreal scale = pic->devicePixelRatioF();
-    const QPoint windowDevice =
-        QPointF(QPointF(host.mapToGlobal(QPoint(0, 0))) * scale).toPoint() + QPoint(remainderX, remainderY);
+    QCOMPARE(pic->devicePixelRatioF(), scale);
     DevicePointer::instance().setInputOpcode(InputOpcode);
     const auto window = std::uint32_t(host.winId());
 
