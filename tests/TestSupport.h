@@ -34,6 +34,17 @@ inline QByteArray encoded(const QImage &image, const char *format)
     return bytes;
 }
 
+// A picture whose every pixel tells its place: red its x, green its y,
+// blue 128 (up to 256 pixels a side).
+inline QImage coordinateCoded(int width, int height)
+{
+    QImage coded(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            coded.setPixel(x, y, qRgb(x, y, 128));
+    return coded;
+}
+
 // The shared corpus of real pictures: where VANTRIX_CORPUS points, else
 // beside the project. Tests that need it skip when it is absent.
 inline QString corpusDir()

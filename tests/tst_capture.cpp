@@ -301,10 +301,7 @@ void TestCapture::screenShowsPositionPixel()
     QFETCH(qreal, ratio);
     QFETCH(bool, zoom);
     // Every pixel carries its own coordinates.
-    QImage coded(37, 23, QImage::Format_RGB32);
-    for (int y = 0; y < coded.height(); ++y)
-        for (int x = 0; x < coded.width(); ++x)
-            coded.setPixel(x, y, qRgb(x, y, 128));
+    const QImage coded = coordinateCoded(37, 23);
     ImagePicWidget pic;
     pic.setPicture(Picture::fromBytes(encoded(coded, "bmp"), QStringLiteral("bmp")));
     pic.setDoubled(zoom);
@@ -354,10 +351,7 @@ void TestCapture::pointerNamesScreenPixel()
     QFETCH(qreal, ratio);
     QFETCH(int, windowX);
     const QPoint offset(207, 33); // the picture's place in the main window
-    QImage coded(200, 100, QImage::Format_RGB32);
-    for (int y = 0; y < coded.height(); ++y)
-        for (int x = 0; x < coded.width(); ++x)
-            coded.setPixel(x, y, qRgb(x, y, 128));
+    const QImage coded = coordinateCoded(200, 100);
     ImagePicWidget pic;
     pic.setPicture(Picture::fromBytes(encoded(coded, "bmp"), QStringLiteral("bmp")));
     QImage window(int(std::ceil(450 * ratio)), int(std::ceil(150 * ratio)), QImage::Format_RGB32);

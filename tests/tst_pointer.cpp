@@ -133,10 +133,7 @@ void TestPointer::firstEventAfterEnteringNamesShownPixel()
     QFETCH(int, remainderX);
     QFETCH(int, remainderY);
     QFETCH(bool, doubled);
-    QImage coded(60, 40, QImage::Format_RGB32);
-    for (int y = 0; y < coded.height(); ++y)
-        for (int x = 0; x < coded.width(); ++x)
-            coded.setPixel(x, y, qRgb(x, y, 128));
+    const QImage coded = coordinateCoded(60, 40);
     // The window's first device pixel, and the logical place Qt rounds it to.
     const qreal scale = qApp->primaryScreen()->devicePixelRatio();
     const int period = gridPeriod(scale);

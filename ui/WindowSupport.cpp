@@ -80,14 +80,20 @@ xcb_window_t rootOf(xcb_connection_t *connection, xcb_window_t window)
     return root;
 }
 
+// The X11 connection, where the program runs on an X server.
+xcb_connection_t *x11Connection()
+{
+    const auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
 } // namespace
 
 void offerNoMinimise(QWidget *window)
 {
-    const auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection() || !window->internalWinId())
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !window->internalWinId())
         return;
-    xcb_connection_t *connection = x11->connection();
     const auto id = xcb_window_t(window->internalWinId());
     if (windowManagerName(connection, rootOf(connection, id)) != "Openbox")
         return;
@@ -103,10 +109,9 @@ void offerNoMinimise(QWidget *window)
 
 void showEmptyTitle(QWidget *window)
 {
-    const auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection() || !window->windowHandle())
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !window->windowHandle())
         return;
-    xcb_connection_t *connection = x11->connection();
     const auto id = xcb_window_t(window->winId());
     const xcb_atom_t netName = internAtom(connection, "_NET_WM_NAME");
     const xcb_atom_t utf8 = internAtom(connection, "UTF8_STRING");

@@ -297,13 +297,7 @@ class Run:
                     self.session.key("i")
 
                 def message_box():
-                    self.session.key("ctrl+o")
-                    wait_for("the file dialog", lambda: self.session.windows(pid=app.process.pid, name="^Openen$"))
-                    time.sleep(0.8)
-                    self.session.key("ctrl+a")
-                    self.session.type(broken, delay=8)
-                    time.sleep(0.3)
-                    self.session.key("Return")
+                    app.choose_file(broken)
 
                 for name, show, close_key, closes in (("settings dialog", settings, "Return", True),
                                                      ("information window", info, "Escape", False),
@@ -386,13 +380,7 @@ class Run:
                 broken = os.path.join(app.folder, "kapot.bmp")
                 with open(broken, "wb") as out:
                     out.write(b"BM" + bytes(40))
-                self.session.key("ctrl+o")
-                wait_for("the file dialog", lambda: self.session.windows(pid=app.process.pid, name="^Openen$"))
-                time.sleep(0.8)
-                self.session.key("ctrl+a")
-                self.session.type(broken, delay=8)
-                time.sleep(0.3)
-                self.session.key("Return")
+                app.choose_file(broken)
                 wait_for("the message box", lambda: not self.session.windows(pid=app.process.pid, name="^Openen$")
                          and len(app.visible_windows()) > 1, seconds=10)
                 time.sleep(0.4)

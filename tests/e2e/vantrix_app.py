@@ -93,6 +93,16 @@ class App:
         wait_for("the main window alone", lambda: len(self.visible_windows()) <= 1, seconds=10)
         time.sleep(0.3)
 
+    def choose_file(self, path):
+        """Opens the picture dialog, types Path and presses Return once."""
+        self.session.key("ctrl+o")
+        wait_for("the file dialog", lambda: self.session.windows(pid=self.process.pid, name="^Openen$"))
+        time.sleep(0.8)
+        self.session.key("ctrl+a")
+        self.session.type(path, delay=8)
+        time.sleep(0.3)
+        self.session.key("Return")
+
     def open_picture(self, path):
         self.session.key("ctrl+o")
         time.sleep(1.0)
