@@ -338,7 +338,7 @@ class Run:
             with self.running(f"end-{index}", scale=2.0 if drawing else 1.0) as app:
                 if drawing:
                     app.open_picture(heavy)
-                    app.click(va.ZOOM_BUTTON, wait=0.02)  # the tiles are being drawn anew
+                    app.click(va.ZOOM_BUTTON, wait=0.02 + 0.1 * (index % 4))  # the tiles are being drawn anew
                 started = time.monotonic()
                 self.session.key("alt+F4")
                 try:
