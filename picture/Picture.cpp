@@ -103,6 +103,11 @@ QString Picture::invalidMessage(Kind kind)
     }
 }
 
+QString Picture::tooLargeMessage(QSize size)
+{
+    return QStringLiteral("Bitmap image of %1 x %2 pixels is too large to open").arg(size.width()).arg(size.height());
+}
+
 Picture Picture::fromBytes(const QByteArray &bytes, const QString &extension)
 {
     Picture picture;
@@ -110,6 +115,9 @@ Picture Picture::fromBytes(const QByteArray &bytes, const QString &extension)
     switch (picture.m_kind) {
     case Kind::Bitmap: {
         const bool bmp = extension.compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0;
+        const QSize claimed = bmp ? ImageFiles::claimedBitmapSize(bytes) : ImageFiles::claimedJpegSize(bytes);
+        if (claimed.isValid() && !ImageFiles::passesLimit(claimed, imageLimitMiB()))
+            throw VantrixError(tooLargeMessage(claimed));
         const QImage image =
             bmp ? ImageFiles::readBitmap(bytes, imageLimitMiB()) : ImageFiles::readJpeg(bytes, imageLimitMiB());
         if (image.isNull())

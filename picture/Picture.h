@@ -53,6 +53,9 @@ public:
 
     // The message of a file that is not a valid picture of its kind.
     static QString invalidMessage(Kind kind);
+    // The message of a bitmap or photo whose pixels would pass the memory
+    // limit, naming its size.
+    static QString tooLargeMessage(QSize size);
 
     Kind kind() const { return m_kind; }
     bool isEmpty() const { return m_kind == Kind::None; }

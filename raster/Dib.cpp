@@ -302,13 +302,13 @@ Layout layoutOf(const Header &h, const std::array<QRgb, 256> &palette, Alpha alp
 }
 
 QImage decode(const QByteArray &bytes, const Header &h, qsizetype tableOffset, qsizetype tableAvailable,
-              qsizetype bitsOffset, qsizetype bitsSize, Alpha alphaKind)
+              qsizetype bitsOffset, qsizetype bitsSize, Alpha alphaKind, qint64 maxPixels = MaxPixels)
 {
     if (!supported(h) || h.width <= 0 || h.height == 0 || !ByteReader(bytes).has(bitsOffset, bitsSize))
         return QImage();
     const qint64 width = h.width;
     const qint64 height = h.height < 0 ? -h.height : h.height;
-    if (width * height > MaxPixels || width > 65535 || height > 65535)
+    if (width * height > maxPixels || width > 65535 || height > 65535)
         return QImage();
     const auto palette = readTable(bytes, h, tableOffset, tableAvailable);
     if (!palette)
@@ -391,13 +391,17 @@ std::optional<FilePlaces> filePlaces(const QByteArray &bytes)
 
 } // namespace
 
-QImage decodeFile(const QByteArray &bytes)
+QImage decodeFile(const QByteArray &bytes, qint64 maxFilePixels)
 {
     const auto places = filePlaces(bytes);
     if (!places)
         return QImage();
-    return decode(bytes, places->headerAt, places->pixelsAt - places->headerAt, places->pixelsAt,
-                  bytes.size() - places->pixelsAt);
+    const qsizetype headerSize = places->pixelsAt - places->headerAt;
+    const auto h = readHeader(reinterpret_cast<const uchar *>(bytes.constData()) + places->headerAt, headerSize);
+    if (!h || h->headerSize > headerSize)
+        return QImage();
+    return decode(bytes, *h, places->headerAt + h->headerSize, headerSize - h->headerSize, places->pixelsAt,
+                  bytes.size() - places->pixelsAt, Alpha::Opaque, maxFilePixels);
 }
 
 FileFacts describeFile(const QByteArray &bytes)
@@ -409,17 +413,15 @@ FileFacts describeFile(const QByteArray &bytes)
     const auto h = readHeader(p, places->pixelsAt - places->headerAt);
     if (!h)
         return {};
-    FileFacts facts{FilePixels::Complete, h->bitCount, h->core};
+    FileFacts facts{FilePixels::Complete, h->bitCount, h->core, std::abs(qint64(h->width)), std::abs(qint64(h->height))};
     if (h->compression == BI_RLE8 || h->compression == BI_RLE4 || (h->os2 && h->compression == Os2Rle24)) {
         facts.pixels = FilePixels::RunLength;
         return facts;
     }
-    const qint64 width = std::abs(h->width);
-    const qint64 height = std::abs(h->height);
-    const qint64 stride = ((width * h->bitCount + 31) / 32) * 4;
-    // Past any real file's size the product says nothing more.
-    const qint64 needed = width > 0 && height > MaxPixels / width ? MaxPixels * 8 : stride * height;
-    if (needed > bytes.size() - places->pixelsAt)
+    const qint64 stride = ((facts.width * h->bitCount + 31) / 32) * 4;
+    // Divided, not multiplied: the product of a hostile header's sides
+    // overflows.
+    if (facts.height > 0 && stride > (bytes.size() - places->pixelsAt) / facts.height)
         facts.pixels = FilePixels::Short;
     return facts;
 }

@@ -26,8 +26,9 @@ QImage decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerS
 // the other, starting at Offset and ending at Offset + Size.
 QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size);
 
-// A whole BMP file, or the first bitmap of an OS/2 bitmap array.
-QImage decodeFile(const QByteArray &bytes);
+// A whole BMP file, or the first bitmap of an OS/2 bitmap array, of at
+// most MaxFilePixels pixels.
+QImage decodeFile(const QByteArray &bytes, qint64 maxFilePixels = MaxPixels);
 
 // What a BMP file's header says of its pixels and their kind, for choosing
 // the reader that draws them; every row must be in the file to trust it.
@@ -41,6 +42,8 @@ struct FileFacts {
     FilePixels pixels = FilePixels::Unknown;
     int bitCount = 0;
     bool coreHeader = false; // an OS/2 1.x BITMAPCOREHEADER, with 3-byte colour entries
+    qint64 width = 0;        // as the header claims
+    qint64 height = 0;
 };
 FileFacts describeFile(const QByteArray &bytes);
 

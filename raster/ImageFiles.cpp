@@ -6,6 +6,8 @@
 #include <QBuffer>
 #include <QImageReader>
 
+#include <climits>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,11 @@
 
 namespace ImageFiles {
 namespace {
+
+// Decoded pictures are held at 32 bits a pixel.
+constexpr qint64 BytesPerPixel = 4;
+// The JPEG decoder reduces by a half, a quarter or an eighth.
+constexpr int MostReduced = 8;
 
 // What Qt's reader made of picture bytes: the image, or none, and whether
 // the header claimed more than the memory limit allows.
@@ -36,7 +43,7 @@ QtRead readThroughQt(const QByteArray &bytes, const char *format, int limitMiB, 
         return result;
     result.image = QImage();
     const QSize claimed = reader.size();
-    result.tooLarge = claimed.isValid() && qint64(claimed.width()) * claimed.height() * 4 > qint64(limitMiB) << 20;
+    result.tooLarge = claimed.isValid() && !passesLimit(claimed, limitMiB);
     return result;
 }
 
@@ -65,12 +72,55 @@ QImage readBitmap(const QByteArray &bytes, int limitMiB)
     // What Qt refused as too large for the memory limit, we refuse too.
     if (!read.image.isNull() || read.tooLarge)
         return read.image;
-    return Dib::decodeFile(bytes);
+    return Dib::decodeFile(bytes, (qint64(limitMiB) << 20) / BytesPerPixel);
 }
 
 QImage readJpeg(const QByteArray &bytes, int limitMiB)
 {
     return readThroughQt(bytes, "jpeg", limitMiB).image;
+}
+
+QImage readJpegReduced(const QByteArray &bytes, int longestSide)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    reader.setDecideFormatFromContent(false);
+    const QSize full = reader.size();
+    if (!full.isValid())
+        return QImage();
+    int fraction = 1;
+    while (fraction < MostReduced && std::max(full.width(), full.height()) / fraction > longestSide)
+        fraction *= 2;
+    // Sizes the decoder reaches by itself: the sides divided, rounded up.
+    reader.setScaledSize(QSize((full.width() + fraction - 1) / fraction, (full.height() + fraction - 1) / fraction));
+    return reader.read();
+}
+
+QSize claimedBitmapSize(const QByteArray &bytes)
+{
+    const Dib::FileFacts facts = Dib::describeFile(bytes);
+    // A file cut short in its rows is damaged, whatever size it claims.
+    if (facts.pixels == Dib::FilePixels::Unknown || facts.pixels == Dib::FilePixels::Short || facts.width > INT_MAX ||
+        facts.height > INT_MAX)
+        return QSize();
+    return QSize(int(facts.width), int(facts.height));
+}
+
+QSize claimedJpegSize(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    reader.setDecideFormatFromContent(false);
+    return reader.size();
+}
+
+bool passesLimit(QSize size, int limitMiB)
+{
+    return qint64(size.width()) * size.height() * BytesPerPixel <= qint64(limitMiB) << 20;
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QtEndian>
 
 #include <deque>
@@ -108,6 +109,8 @@ private slots:
     void load();
     void missingFile();
     void failedLoadIsFast();
+    void pastTheLimitNamesTheSize_data();
+    void pastTheLimitNamesTheSize();
     void iconEntryShorterThanItsHeader();
     void namesThatAreNoOrdinaryFile_data();
     void namesThatAreNoOrdinaryFile();
@@ -236,6 +239,34 @@ void TestPicture::namesThatAreNoOrdinaryFile()
 
 // An icon whose one entry is five bytes long, found by fuzzing: refused,
 // without reading or writing past the entry.
+void TestPicture::pastTheLimitNamesTheSize_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("bitmap") << QStringLiteral("bmp");
+    QTest::newRow("photo") << QStringLiteral("jpg");
+}
+
+// A picture whose pixels would pass the memory limit is refused in words
+// that say why, not as a damaged file.
+void TestPicture::pastTheLimitNamesTheSize()
+{
+    QFETCH(QString, format);
+    QImage image(3000, 2000, QImage::Format_Mono);
+    image.fill(1);
+    const QByteArray bytes = encoded(image, format == QLatin1String("bmp") ? "bmp" : "jpeg");
+    const int saved = Picture::imageLimitMiB();
+    const auto restore = qScopeGuard([saved] { Picture::setImageLimitMiB(saved); });
+    Picture::setImageLimitMiB(16); // 3000 x 2000 at 32 bits is 23 MiB
+    try {
+        Picture::fromBytes(bytes, format);
+        QFAIL("opened past the limit");
+    } catch (const VantrixError &error) {
+        QCOMPARE(error.message(), QStringLiteral("Bitmap image of 3000 x 2000 pixels is too large to open"));
+    }
+    Picture::setImageLimitMiB(32);
+    QCOMPARE(Picture::fromBytes(bytes, format).size(), QSize(3000, 2000));
+}
+
 void TestPicture::iconEntryShorterThanItsHeader()
 {
     const QByteArray bytes = QByteArray::fromHex("0000010001001020000001680800050000001600000028000000100000002000");

@@ -53,6 +53,9 @@ private slots:
     void brokenIconDirectoryGivesNothing_data();
     void brokenIconDirectoryGivesNothing();
     void picturesPastTheLimitGiveNothing();
+    void bitmapsPastSixtyFourMegapixelsOpen();
+    void reducedJpegIsAFractionOfTheSize_data();
+    void reducedJpegIsAFractionOfTheSize();
 };
 
 void TestRaster::iconImageChosen_data()
@@ -114,6 +117,59 @@ void TestRaster::picturesPastTheLimitGiveNothing()
     QVERIFY(ImageFiles::readJpeg(jpeg, 2).isNull());
     // Cut short in its rows, a bitmap is damaged whatever the limit.
     QVERIFY(ImageFiles::readBitmap(bmp.left(bmp.size() - 4096), Limit).isNull());
+}
+
+// A valid bitmap of more pixels than a metafile's bitmaps may have still
+// opens when it fits the memory limit: one bit a pixel keeps the file small.
+void TestRaster::bitmapsPastSixtyFourMegapixelsOpen()
+{
+    const int side = 8200;
+    const qint64 stride = ((side + 31) / 32) * 4;
+    QByteArray bmp(54 + 8 + stride * side, '\0');
+    auto put = [&bmp](int at, quint32 value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            bmp[at + i] = char((value >> (8 * i)) & 0xFF);
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put(2, quint32(bmp.size()), 4);
+    put(10, 54 + 8, 4); // the pixels after the header and two colours
+    put(14, 40, 4);     // BITMAPINFOHEADER
+    put(18, side, 4);
+    put(22, side, 4);
+    put(26, 1, 2);
+    put(28, 1, 2);            // one bit a pixel
+    put(54 + 4, 0xFFFFFF, 4); // colour 1 white, colour 0 black
+    QCOMPARE(ImageFiles::claimedBitmapSize(bmp), QSize(side, side));
+    QCOMPARE(ImageFiles::readBitmap(bmp, 1024).size(), QSize(side, side));
+    QVERIFY(ImageFiles::readBitmap(bmp, 64).isNull());
+    QVERIFY(!ImageFiles::passesLimit(QSize(side, side), 64));
+}
+
+void TestRaster::reducedJpegIsAFractionOfTheSize_data()
+{
+    QTest::addColumn<QSize>("full");
+    QTest::addColumn<int>("longest");
+    QTest::addColumn<QSize>("reduced");
+    QTest::newRow("an eighth") << QSize(1600, 1200) << 200 << QSize(200, 150);
+    QTest::newRow("a quarter") << QSize(1600, 1200) << 400 << QSize(400, 300);
+    QTest::newRow("no more than an eighth") << QSize(1600, 1200) << 50 << QSize(200, 150);
+    QTest::newRow("small stays whole") << QSize(300, 200) << 400 << QSize(300, 200);
+    QTest::newRow("odd sides round up") << QSize(1001, 601) << 300 << QSize(251, 151);
+}
+
+void TestRaster::reducedJpegIsAFractionOfTheSize()
+{
+    QFETCH(QSize, full);
+    QFETCH(int, longest);
+    QFETCH(QSize, reduced);
+    QImage image(full, QImage::Format_RGB32);
+    image.fill(qRgb(200, 40, 40));
+    const QByteArray jpeg = encoded(image, "jpeg");
+    QCOMPARE(ImageFiles::claimedJpegSize(jpeg), full);
+    const QImage first = ImageFiles::readJpegReduced(jpeg, longest);
+    QCOMPARE(first.size(), reduced);
+    QVERIFY(qAbs(qRed(first.pixel(first.width() / 2, first.height() / 2)) - 200) < 8);
 }
 
 QTEST_MAIN(TestRaster)
