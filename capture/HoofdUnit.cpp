@@ -1,6 +1,7 @@
 #include "capture/HoofdUnit.h"
 
 #include "base/Environment.h"
+#include "base/Failure.h"
 #include "base/IdentityTexts.h"
 #include "capture/CodeLine.h"
 #include "capture/ImagePic.h"
@@ -9,6 +10,7 @@
 #include "capture/TextLines.h"
 #include "info/OpstartInfo.h"
 #include "info/VersionInfoReader.h"
+#include "picture/PictureLoader.h"
 #include "settings/InstellingenUnit.h"
 #include "ui/DesktopShell.h"
 #include "ui/DeviceFrameStyle.h"
@@ -28,12 +30,12 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTextBlock>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -44,7 +46,10 @@ namespace {
 
 constexpr int WaitAfterOpeningMs = 1000;
 // The flash shows each colour this long.
-constexpr unsigned long FlashPauseMs = 100;
+constexpr int FlashPauseMs = 100;
+// An opening that takes longer than this shows that it is under way.
+constexpr int ProgressDelayMs = 500;
+constexpr QRect OpeningProgressPlace{20, 20, 160, 16};
 constexpr QRgb FlashBlue = 0xFF0000FFu;
 constexpr QRgb FlashYellow = 0xFFFFFF00u;
 
@@ -99,8 +104,15 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
     // A coarse timer may fire up to a twentieth early.
     WachtTimer->setTimerType(Qt::PreciseTimer);
 
+    m_loader = new PictureLoader(this);
+    m_flashTimer = new QTimer(this);
+    m_flashTimer->setSingleShot(true);
+    m_flashTimer->setInterval(FlashPauseMs);
+    m_flashTimer->setTimerType(Qt::PreciseTimer);
+
     buildLayout();
     buildMenu();
+    buildOpeningProgress();
     bindCommands();
     // No minimum size: an explicit one keeps the layout from imposing its
     // own, and the window may be made as small as the user likes.
@@ -369,6 +381,15 @@ void THoofdForm::bindCommands()
     bind(Weblink1, &QAction::triggered, &THoofdForm::Weblink1Click);
     bind(WachtTimer, &QTimer::timeout, &THoofdForm::WachtTimerTimer);
     bind(ImagePic, &ImagePicWidget::mouseReleased, &THoofdForm::ImagePicMouseUp);
+    bind(m_flashTimer, &QTimer::timeout, &THoofdForm::flashStep);
+    connect(m_loader, &PictureLoader::loaded, this,
+            [this](const Picture &picture) { runHandler([this, &picture] { pictureArrived(picture); }); });
+    connect(m_loader, &PictureLoader::firstView, this, [this](const QImage &reduced, QSize fullSize) {
+        runHandler([this, &reduced, fullSize] { firstViewArrived(reduced, fullSize); });
+    });
+    connect(m_loader, &PictureLoader::failed, this,
+            [this](const QString &message) { runHandler([this, &message] { openingFailed(message); }); });
+    connect(m_progressDelay, &QTimer::timeout, m_openingProgress, &QWidget::show);
 
     // A radio button the user clicks while it is on stays on.
     auto bindRadio = [this](QRadioButton *radio, void (THoofdForm::*handler)()) {
@@ -607,13 +628,74 @@ void THoofdForm::SpeedButton1Click()
 
 void THoofdForm::openPicture(const QString &fileName)
 {
-    Picture picture = Picture::load(fileName); // a failure leaves everything as it was
+    m_loader->load(fileName);
+    ImagePic->setCursor(Qt::BusyCursor);
+    if (!m_progressDelay->isActive() && !m_openingProgress->isVisible())
+        m_progressDelay->start();
+}
+
+bool THoofdForm::isOpening() const
+{
+    return m_loader->busy();
+}
+
+void THoofdForm::buildOpeningProgress()
+{
+    // Over the picture area, where the user looks for the picture.
+    m_openingProgress = new QProgressBar(ScrollBox1);
+    m_openingProgress->setObjectName(QStringLiteral("OpeningProgress"));
+    m_openingProgress->setAccessibleName(QStringLiteral("Bezig met openen"));
+    m_openingProgress->setRange(0, 0); // no end known: the decoders do not tell
+    m_openingProgress->setGeometry(OpeningProgressPlace);
+    m_openingProgress->hide();
+    m_progressDelay = new QTimer(this);
+    m_progressDelay->setSingleShot(true);
+    m_progressDelay->setInterval(ProgressDelayMs);
+}
+
+void THoofdForm::firstViewArrived(const QImage &reduced, QSize fullSize)
+{
+    finishFlash();
+    if (!m_zoomBeforeFirstView)
+        m_zoomBeforeFirstView = m_zoomOn;
     m_zoomOn = false;
     showOption(Vergroten1, SpeedButton5, m_zoomOn);
-    ImagePic->setPicture(std::move(picture));
+    ImagePic->showFirstView(reduced, fullSize);
+}
+
+void THoofdForm::pictureArrived(const Picture &picture)
+{
+    endOpening();
+    // A flash on the picture going away has nothing left to show.
+    m_flashTimer->stop();
+    m_flashShown = 0;
+    m_zoomOn = false;
+    showOption(Vergroten1, SpeedButton5, m_zoomOn);
+    ImagePic->setPicture(picture);
     // A second opening while the timer runs does not restart it.
     if (!WachtTimer->isActive())
         WachtTimer->start();
+}
+
+// Everything stays as it was before the opening, and the reader says why.
+void THoofdForm::openingFailed(const QString &message)
+{
+    endOpening();
+    if (m_zoomBeforeFirstView) {
+        m_zoomOn = *m_zoomBeforeFirstView;
+        showOption(Vergroten1, SpeedButton5, m_zoomOn);
+        ImagePic->dropFirstView();
+    }
+    m_zoomBeforeFirstView.reset();
+    throw VantrixError(message);
+}
+
+void THoofdForm::endOpening()
+{
+    ImagePic->setCursor(Qt::WhatsThisCursor);
+    m_progressDelay->stop();
+    m_openingProgress->hide();
+    m_zoomBeforeFirstView.reset();
 }
 
 void THoofdForm::Vergroten1Click()
@@ -653,7 +735,7 @@ void THoofdForm::ImagePicMouseMove(QPoint position)
 
 void THoofdForm::ImagePicMouseUp()
 {
-    if (WachtTimer->isActive())
+    if (WachtTimer->isActive() || isOpening())
         return;
     // The list whose radio button is on, with its pair of templates as the
     // settings dialog holds them now.
@@ -686,23 +768,40 @@ void THoofdForm::appendLine(QPlainTextEdit *memo, const QString &line)
 
 void THoofdForm::FlashArea(std::int32_t X, std::int32_t Y)
 {
+    finishFlash();
     ImagePic->useBlankBitmapIfEmpty();
     const QPoint at(X, Y);
     // Outside the picture there is no pixel, and the fills change nothing.
     const QRgb startColor = ImagePic->bitmapPixel(at);
-
-    // Each fill works on the picture shown at that moment: events run in
-    // the pauses may have changed it.
-    auto showAndPause = [this] {
-        ImagePic->repaint();
-        QCoreApplication::processEvents();
-        QThread::msleep(FlashPauseMs);
-    };
     ImagePic->floodFill(at, startColor, FlashBlue);
-    showAndPause();
-    ImagePic->floodFill(at, FlashBlue, FlashYellow);
-    showAndPause();
-    ImagePic->floodFill(at, FlashYellow, startColor);
+    m_flashAt = at;
+    m_flashStart = startColor;
+    m_flashShown = FlashBlue;
+    m_flashTimer->start();
+}
+
+// Each fill works on the picture shown at that moment.
+void THoofdForm::flashStep()
+{
+    if (m_flashShown == FlashBlue) {
+        ImagePic->floodFill(m_flashAt, FlashBlue, FlashYellow);
+        m_flashShown = FlashYellow;
+        m_flashTimer->start();
+    } else {
+        finishFlash();
+    }
+}
+
+void THoofdForm::finishFlash()
+{
+    if (m_flashShown == 0)
+        return;
+    m_flashTimer->stop();
+    // The same fills as a flash run to its end, so it ends in the same pixels.
+    if (m_flashShown == FlashBlue)
+        ImagePic->floodFill(m_flashAt, FlashBlue, FlashYellow);
+    ImagePic->floodFill(m_flashAt, FlashYellow, m_flashStart);
+    m_flashShown = 0;
 }
 
 void THoofdForm::RadioButton1Click()

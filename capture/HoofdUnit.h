@@ -5,10 +5,16 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <QRgb>
+
 #include <cstdint>
+#include <optional>
 
 class ImagePicWidget;
+class Picture;
 class PictureDialog;
+class PictureLoader;
+class QProgressBar;
 class QAction;
 class QDragMoveEvent;
 class QLabel;
@@ -109,14 +115,21 @@ public:
     void FormResize();
     void FormClose();
 
-    // Opens a picture file (the part of SpeedButton1Click after the dialog).
+    // Opens a picture file (the part of SpeedButton1Click after the dialog),
+    // read and decoded on a worker: the picture shows when it is ready, and
+    // a failure's message then. A newer opening replaces one in flight.
     void openPicture(const QString &fileName);
+    // Whether a picture is being opened; clicks on the picture wait.
+    bool isOpening() const;
     // Opens a file chosen in the dialog or dropped onto the window; the
     // dialog starts from it next time.
     void openChosenPicture(const QString &fileName);
 
-    // Blue, yellow, then the area's own colour again.
+    // Blue, yellow, then the area's own colour again, each for a moment,
+    // stepped by a timer so that the window answers throughout.
     void FlashArea(std::int32_t X, std::int32_t Y);
+    // Whether a flash is showing its colours.
+    bool isFlashing() const { return m_flashShown != 0; }
 
     std::int32_t mouseX() const { return MouseX; }
     std::int32_t mouseY() const { return MouseY; }
@@ -160,6 +173,14 @@ private:
     void acceptFileDrag(QDragMoveEvent *event);
     bool takesFileDrop(QObject *watched, QEvent *event);
     void buildMenu();
+    void buildOpeningProgress();
+    void pictureArrived(const Picture &picture);
+    void firstViewArrived(const QImage &reduced, QSize fullSize);
+    void openingFailed(const QString &message);
+    void endOpening();
+    void flashStep();
+    // A flash still showing ends at once in the area's own colour.
+    void finishFlash();
     void bindCommands();
     void setRadioSelected(QRadioButton *button, bool selected);
     void focusMoved(QWidget *now);
@@ -181,6 +202,18 @@ private:
     QMetaObject::Connection m_focusWatch;
     // The picture file chosen or dropped last.
     QString m_lastPictureFile;
+    PictureLoader *m_loader = nullptr;
+    // Shown where the picture appears when an opening takes a while.
+    QProgressBar *m_openingProgress = nullptr;
+    QTimer *m_progressDelay = nullptr;
+    // The zoom before a first view of the opening picture replaced it.
+    std::optional<bool> m_zoomBeforeFirstView;
+    // The flash in progress: where, the area's own colour, and the colour
+    // showing now (0 when none is).
+    QTimer *m_flashTimer = nullptr;
+    QPoint m_flashAt;
+    QRgb m_flashStart = 0;
+    QRgb m_flashShown = 0;
 };
 
 extern THoofdForm *HoofdForm;

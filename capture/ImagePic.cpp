@@ -61,9 +61,24 @@ int ImagePicWidget::controlCoordinate(qreal pixel, int offset, qreal ratio)
 
 void ImagePicWidget::setPicture(Picture picture)
 {
+    m_firstView = QImage();
     m_picture = std::move(picture);
     showOnTiles();
     m_doubled = false;
+    applySize();
+    update();
+}
+
+void ImagePicWidget::showFirstView(const QImage &reduced, QSize fullSize)
+{
+    m_firstView = reduced;
+    resize(fullSize);
+    update();
+}
+
+void ImagePicWidget::dropFirstView()
+{
+    m_firstView = QImage();
     applySize();
     update();
 }
@@ -104,6 +119,12 @@ void ImagePicWidget::applySize()
 
 void ImagePicWidget::paintEvent(QPaintEvent *event)
 {
+    if (!m_firstView.isNull()) {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(rect(), m_firstView);
+        return;
+    }
     if (m_picture.isEmpty())
         return;
     QPainter painter(this);
@@ -131,6 +152,8 @@ void ImagePicWidget::showOnTiles()
 
 bool ImagePicWidget::viewComplete() const
 {
+    if (!m_firstView.isNull())
+        return false;
     return m_picture.kind() != Picture::Kind::Metafile || m_tiles.complete();
 }
 

@@ -44,6 +44,11 @@ public:
     // Takes a new picture at natural size.
     void setPicture(Picture picture);
 
+    // A reduced view of a picture of FullSize still being opened, shown
+    // stretched at natural size until the picture comes or is dropped.
+    void showFirstView(const QImage &reduced, QSize fullSize);
+    void dropFirstView();
+
     // Natural size or doubled; sizes the control to the picture.
     void setDoubled(bool doubled);
 
@@ -92,6 +97,7 @@ private:
     void showOnTiles();
 
     Picture m_picture;
+    QImage m_firstView;
     // Metafiles as drawn at the current zoom and display scale.
     MetafileTiles m_tiles;
     bool m_doubled = false;

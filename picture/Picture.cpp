@@ -65,9 +65,12 @@ QString Picture::extensionOf(const QString &fileName)
 
 Picture Picture::load(const QString &fileName)
 {
-    const QString extension = extensionOf(fileName);
-    const Kind kind = kindOf(extension); // refuses an unknown extension before the file is touched
+    return fromBytes(readBytes(fileName), extensionOf(fileName));
+}
 
+QByteArray Picture::readBytes(const QString &fileName)
+{
+    const Kind kind = kindOf(extensionOf(fileName)); // refuses an unknown extension before the file is touched
     const RegularFileRead file = readRegularFile(fileName, MaxFileSize);
     if (!file.failure.isEmpty()) {
         const QString what =
@@ -76,7 +79,7 @@ Picture Picture::load(const QString &fileName)
     }
     if (file.tooLarge)
         throw VantrixError(invalidMessage(kind));
-    return fromBytes(file.bytes, extension);
+    return file.bytes;
 }
 
 Picture::Kind Picture::kindOf(const QString &extension)

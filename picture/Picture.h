@@ -5,6 +5,7 @@
 #include "metafile/Metafile.h"
 
 #include <QImage>
+#include <QMetaType>
 #include <QSize>
 #include <QString>
 
@@ -37,6 +38,8 @@ public:
     // when the extension is unknown, the file cannot be opened, or its
     // content is not a valid picture of its kind.
     static Picture load(const QString &fileName);
+    // The first half of that: the file's bytes, with the same failures.
+    static QByteArray readBytes(const QString &fileName);
 
     // Reads picture bytes of a given extension (without dot, any case).
     static Picture fromBytes(const QByteArray &bytes, const QString &extension);
@@ -85,3 +88,5 @@ private:
     QImage m_image; // bitmaps in a 32-bit format, icons as shown
     std::optional<Metafile> m_metafile;
 };
+
+Q_DECLARE_METATYPE(Picture)

@@ -130,11 +130,14 @@ private slots:
     void flashOnIconOrMetafileReports();
     void failedOpeningChangesNothing();
     void flashColoursAndRestores();
+    void clickDuringFlashFinishesItFirst();
+    void clicksWhileOpeningAreIgnored();
     void editedTemplateTakesEffect();
 
 private:
     QString writeBitmap(const QString &name, const QImage &image);
     void openReady(const QString &path);
+    void openAndWait(const QString &path);
     THoofdForm *w() { return HoofdForm; }
     QWidget *pic() { return w()->ImagePic; }
     std::unique_ptr<TemporaryAppPath> m_appPath;
@@ -151,8 +154,14 @@ QString TestCapture::writeBitmap(const QString &name, const QImage &image)
 
 void TestCapture::openReady(const QString &path)
 {
-    w()->openPicture(path);
+    openAndWait(path);
     w()->WachtTimerTimer(); // skip the wait after an opening
+}
+
+void TestCapture::openAndWait(const QString &path)
+{
+    w()->openPicture(path);
+    QTRY_VERIFY(!w()->isOpening());
 }
 
 void TestCapture::init()
@@ -228,6 +237,7 @@ void TestCapture::rowOrColumnZeroAddsLineWithoutFlash()
         w()->Vergroten1Click();
     click(pic(), at);
     QCOMPARE(lines(w()->Memo3).size(), 1);
+    QTRY_VERIFY(!w()->isFlashing());
     QCOMPARE(w()->ImagePic->picture().image().pixel(10, 15), flashes ? White : Blue);
 }
 
@@ -477,7 +487,7 @@ void TestCapture::clicksIgnoredRightAfterOpening()
 {
     QImage image(40, 40, QImage::Format_RGB32);
     image.fill(White);
-    w()->openPicture(writeBitmap(QStringLiteral("w.bmp"), image));
+    openAndWait(writeBitmap(QStringLiteral("w.bmp"), image));
     QVERIFY(w()->WachtTimer->isActive());
     click(pic(), QPoint(12, 13));
     QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=12 , Y=13"));
@@ -493,9 +503,9 @@ void TestCapture::secondOpeningDoesNotRestartTimer()
     QImage image(10, 10, QImage::Format_RGB32);
     image.fill(White);
     const QString path = writeBitmap(QStringLiteral("s.bmp"), image);
-    w()->openPicture(path);
+    openAndWait(path);
     QTest::qWait(400);
-    w()->openPicture(path);
+    openAndWait(path);
     QVERIFY(w()->WachtTimer->isActive());
     QVERIFY(w()->WachtTimer->remainingTime() < 700);
 }
@@ -640,6 +650,7 @@ void TestCapture::blankAreaBeforeAnyPicture()
     QCOMPARE(lines(w()->Memo3).size(), 1);
     QVERIFY(w()->ImagePic->picture().isBitmap());
     QCOMPARE(w()->ImagePic->picture().size(), QSize(216, 31));
+    QTRY_VERIFY(!w()->isFlashing());
     QCOMPARE(w()->ImagePic->picture().image().pixel(100, 20), White);
     QCOMPARE(w()->ImagePic->picture().image().pixel(0, 0), White);
 }
@@ -658,7 +669,7 @@ void TestCapture::openingTurnsZoomOff()
     QVERIFY(w()->Vergroten1->isChecked());
     QImage image(30, 10, QImage::Format_RGB32);
     image.fill(White);
-    w()->openPicture(writeBitmap(QStringLiteral("o.bmp"), image));
+    openAndWait(writeBitmap(QStringLiteral("o.bmp"), image));
     QVERIFY(!w()->Vergroten1->isChecked());
     QVERIFY(!w()->SpeedButton5->isChecked());
     QCOMPARE(pic()->size(), QSize(30, 10));
@@ -713,16 +724,19 @@ void TestCapture::failedOpeningChangesNothing()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("BM not really");
     file.close();
-    bool failed = false;
-    try {
-        w()->openPicture(broken);
-    } catch (const std::exception &) {
-        failed = true;
-    }
-    QVERIFY(failed);
+    QString told;
+    whenModal([&told](QWidget *box) {
+        told = qobject_cast<QMessageBox *>(box)->text();
+        qobject_cast<QMessageBox *>(box)->buttons().front()->click();
+    });
+    openAndWait(broken);
+    QTRY_COMPARE(told, QStringLiteral("Bitmap image is not valid."));
     QVERIFY(w()->Vergroten1->isChecked());
     QCOMPARE(pic()->size(), QSize(60, 20));
     QVERIFY(!w()->WachtTimer->isActive());
+    w()->Flitsen1Click();
+    click(pic(), QPoint(7, 9));
+    QVERIFY(lines(w()->Memo3).last().contains(QStringLiteral("X_is[]= 3;")));
 }
 
 void TestCapture::flashColoursAndRestores()
@@ -743,13 +757,60 @@ void TestCapture::flashColoursAndRestores()
     });
     pic()->installEventFilter(&probe);
     seen << w()->ImagePic->picture().image().pixel(5, 5);
+    // The window answers between the colours: a timer of its own runs.
+    int ticks = 0;
+    QTimer heartbeat;
+    connect(&heartbeat, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    heartbeat.start(10);
     click(pic(), QPoint(5, 5));
+    QCOMPARE(ticks, 0);
+    QTRY_VERIFY(!w()->isFlashing());
+    QVERIFY(ticks >= 10);
     seen << w()->ImagePic->picture().image().pixel(5, 5);
     QCOMPARE(seen.first(), qRgb(200, 10, 10));
     QVERIFY(seen.contains(Blue));
     QVERIFY(seen.contains(qRgb(255, 255, 0)));
     QCOMPARE(seen.last(), qRgb(200, 10, 10));
     QCOMPARE(w()->ImagePic->picture().image().pixel(20, 3), qRgb(200, 10, 10));
+}
+
+// A second click during a flash ends the first in its area's own colour,
+// then flashes its own area.
+void TestCapture::clickDuringFlashFinishesItFirst()
+{
+    QImage image(40, 20, QImage::Format_RGB32);
+    image.fill(qRgb(200, 10, 10));
+    for (int y = 0; y < 20; ++y)
+        image.setPixel(20, y, qRgb(0, 0, 0)); // two areas, left and right
+    openReady(writeBitmap(QStringLiteral("two.bmp"), image));
+    const QImage &shown = w()->ImagePic->picture().image();
+    click(pic(), QPoint(5, 5));
+    QCOMPARE(shown.pixel(5, 5), Blue);
+    click(pic(), QPoint(30, 5));
+    QCOMPARE(shown.pixel(5, 5), qRgb(200, 10, 10));
+    QCOMPARE(shown.pixel(30, 5), Blue);
+    QTRY_VERIFY(!w()->isFlashing());
+    QCOMPARE(shown.pixel(30, 5), qRgb(200, 10, 10));
+    QCOMPARE(lines(w()->Memo3).size(), 2);
+}
+
+// From the choice of a file until its picture shows, clicks on the picture
+// add nothing; the second after it shows waits as ever.
+void TestCapture::clicksWhileOpeningAreIgnored()
+{
+    QImage image(60, 40, QImage::Format_RGB32);
+    image.fill(White);
+    w()->openPicture(writeBitmap(QStringLiteral("slow.bmp"), image));
+    QVERIFY(w()->isOpening());
+    QCOMPARE(pic()->cursor().shape(), Qt::BusyCursor);
+    click(pic(), QPoint(10, 10));
+    QVERIFY(w()->Memo3->toPlainText().isEmpty());
+    QTRY_VERIFY(!w()->isOpening());
+    QCOMPARE(pic()->cursor().shape(), Qt::WhatsThisCursor);
+    QVERIFY(w()->WachtTimer->isActive());
+    w()->WachtTimerTimer();
+    click(pic(), QPoint(10, 10));
+    QCOMPARE(lines(w()->Memo3).size(), 1);
 }
 
 void TestCapture::editedTemplateTakesEffect()

@@ -69,6 +69,8 @@ int main(int argc, char **argv)
         for (int i = 2; i < argc; ++i) {
             const QString file = QString::fromLocal8Bit(argv[i]);
             HoofdForm->openPicture(file);
+            while (HoofdForm->isOpening())
+                app.processEvents(QEventLoop::WaitForMoreEvents);
             HoofdForm->WachtTimerTimer();
             const QString base = QStringLiteral("main-") + QFileInfo(file).fileName();
             app.processEvents();
