@@ -2,8 +2,12 @@
 // Small helpers of the benchmarks: timing the best of several runs, and the
 // process's memory figures.
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QString>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -57,4 +61,62 @@ inline void ResetPeak()
 inline void Report(const char *what, double value, const char *unit)
 {
     std::printf("%-58s %12.3f %s\n", what, value, unit);
+}
+
+// The heartbeat of the stall watch, in ms.
+inline constexpr int WatchMs = 2;
+
+// The longest gap between two ticks of a fast timer, less its interval.
+class StallWatch
+{
+public:
+    StallWatch()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(WatchMs);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, (now - m_last) / 1e6 - WatchMs);
+            m_last = now;
+        });
+    }
+    void start()
+    {
+        m_longest = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    double stop()
+    {
+        m_timer.stop();
+        const double longest = std::max(m_longest, m_clock.nsecsElapsed() / 1e6 - m_last / 1e6 - WatchMs);
+        return std::max(0.0, longest);
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    double m_longest = 0;
+};
+
+// Runs the event loop for Ms, or until Done, sleeping between events as the
+// program's own loop does: a loop that spins would take a core from the
+// workers.
+inline void runFor(int ms, const std::function<bool()> &done = {})
+{
+    if (done && done())
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done && done())
+            loop.quit();
+    });
+    if (done)
+        poll.start();
+    loop.exec();
 }

@@ -25,7 +25,6 @@ const QSize Viewport(1000, 700);
 constexpr int ScrollStep = 40;
 constexpr int ScrollSteps = 20;
 constexpr int FrameMs = 16;
-constexpr int WatchMs = 2;
 constexpr int OpenWatchMs = 300;
 constexpr int CompleteLimitMs = 5000;
 
@@ -35,55 +34,11 @@ QString corpusDir()
     return fromEnvironment.isEmpty() ? QStringLiteral(VANTRIX_SOURCE_DIR "/../shared/corpus") : fromEnvironment;
 }
 
-// The longest gap between two ticks of a fast timer, less its interval.
-class StallWatch
-{
-public:
-    StallWatch()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(WatchMs);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, (now - m_last) / 1e6 - WatchMs);
-            m_last = now;
-        });
-    }
-    void start()
-    {
-        m_longest = 0;
-        m_clock.start();
-        m_last = 0;
-        m_timer.start();
-    }
-    double stop()
-    {
-        m_timer.stop();
-        const double longest = std::max(m_longest, m_clock.nsecsElapsed() / 1e6 - m_last / 1e6 - WatchMs);
-        return std::max(0.0, longest);
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    double m_longest = 0;
-};
-
 bool viewComplete(const ImagePicWidget &pic)
 {
     // A control that draws all it shows while it paints is always complete.
     const QVariant complete = pic.property("viewComplete");
     return !complete.isValid() || complete.toBool();
-}
-
-// Runs the event loop for Ms, or until Done.
-void runFor(int ms, const std::function<bool()> &done = {})
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms && !(done && done()))
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
 }
 
 struct Figures {

@@ -1,11 +1,13 @@
 #include "capture/ImagePic.h"
 
+#include "base/WorkerPool.h"
 #include "picture/FloodFill.h"
 #include "ui/DevicePointer.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QThreadPool>
 
 #include <cmath>
 
@@ -62,7 +64,9 @@ int ImagePicWidget::controlCoordinate(qreal pixel, int offset, qreal ratio)
 void ImagePicWidget::setPicture(Picture picture)
 {
     m_firstView = QImage();
-    m_picture = std::move(picture);
+    // A large picture takes a while to give back to the system: the worker
+    // that ends the last copy of it does so.
+    workerPool()->start([old = std::exchange(m_picture, std::move(picture))] {});
     showOnTiles();
     m_doubled = false;
     applySize();

@@ -48,6 +48,7 @@ public:
     // stretched at natural size until the picture comes or is dropped.
     void showFirstView(const QImage &reduced, QSize fullSize);
     void dropFirstView();
+    bool showingFirstView() const { return !m_firstView.isNull(); }
 
     // Natural size or doubled; sizes the control to the picture.
     void setDoubled(bool doubled);

@@ -39,7 +39,7 @@ void PictureLoader::load(const QString &fileName)
     m_busy = true;
     workerPool()->start([reply = m_reply.handle(), self = this, request, fileName] {
         // Each outcome reaches the window only while no newer request came.
-        auto answer = [&reply, self, request](std::function<void()> emitIt) {
+        auto answer = [reply, self, request](std::function<void()> emitIt) {
             reply.post([self, request, emitIt = std::move(emitIt)] {
                 if (request == self->m_request)
                     emitIt();
@@ -47,10 +47,19 @@ void PictureLoader::load(const QString &fileName)
         };
         try {
             const QByteArray bytes = Picture::readBytes(fileName);
-            QSize fullSize;
-            const QImage first = firstViewOf(fileName, bytes, &fullSize);
-            if (!first.isNull())
-                answer([self, first, fullSize] { emit self->firstView(first, fullSize); });
+            // The first view decodes on another worker while this one
+            // decodes the whole picture.
+            if (isPhoto(fileName)) {
+                workerPool()->start([answer, self, fileName, bytes] {
+                    QSize fullSize;
+                    const QImage first = firstViewOf(fileName, bytes, &fullSize);
+                    if (!first.isNull())
+                        answer([self, first, fullSize] {
+                            if (self->m_busy)
+                                emit self->firstView(first, fullSize);
+                        });
+                });
+            }
             Picture picture = Picture::fromBytes(bytes, Picture::extensionOf(fileName));
             answer([self, picture = std::move(picture)] {
                 self->m_busy = false;
