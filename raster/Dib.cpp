@@ -413,7 +413,8 @@ FileFacts describeFile(const QByteArray &bytes)
     const auto h = readHeader(p, places->pixelsAt - places->headerAt);
     if (!h)
         return {};
-    FileFacts facts{FilePixels::Complete, h->bitCount, h->core, std::abs(qint64(h->width)), std::abs(qint64(h->height))};
+    FileFacts facts{FilePixels::Complete, h->bitCount, h->core, std::abs(qint64(h->width)),
+                    std::abs(qint64(h->height))};
     if (h->compression == BI_RLE8 || h->compression == BI_RLE4 || (h->os2 && h->compression == Os2Rle24)) {
         facts.pixels = FilePixels::RunLength;
         return facts;
