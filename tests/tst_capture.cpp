@@ -2,6 +2,7 @@
 // active list, the wait after an opening, the flash and its failures.
 
 #include "AppTestSupport.h"
+#include "base/WorkerPool.h"
 #include "capture/HoofdUnit.h"
 #include "capture/ImagePic.h"
 #include "settings/InstellingenUnit.h"
@@ -18,10 +19,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSemaphore>
 #include <QTextBlock>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolButton>
 
@@ -132,6 +136,7 @@ private slots:
     void flashColoursAndRestores();
     void clickDuringFlashFinishesItFirst();
     void clicksWhileOpeningAreIgnored();
+    void slowOpeningShowsItsProgress();
     void editedTemplateTakesEffect();
 
 private:
@@ -811,6 +816,30 @@ void TestCapture::clicksWhileOpeningAreIgnored()
     w()->WachtTimerTimer();
     click(pic(), QPoint(10, 10));
     QCOMPARE(lines(w()->Memo3).size(), 1);
+}
+
+// An opening that takes more than half a second says so over the picture
+// area until the picture shows. The workers are kept busy to make it slow.
+void TestCapture::slowOpeningShowsItsProgress()
+{
+    QImage image(30, 20, QImage::Format_RGB32);
+    image.fill(White);
+    const QString path = writeBitmap(QStringLiteral("late.bmp"), image);
+    QSemaphore held;
+    const int workers = workerPool()->maxThreadCount();
+    for (int i = 0; i < workers; ++i)
+        workerPool()->start([&held] { held.acquire(); });
+    w()->openPicture(path);
+    auto *progress = w()->findChild<QProgressBar *>(QStringLiteral("OpeningProgress"));
+    QVERIFY(progress);
+    QTest::qWait(300);
+    QVERIFY(!progress->isVisible());
+    QTRY_VERIFY(progress->isVisible());
+    QVERIFY(w()->isOpening());
+    held.release(workers);
+    QTRY_VERIFY(!w()->isOpening());
+    QVERIFY(!progress->isVisible());
+    QCOMPARE(pic()->size(), QSize(30, 20));
 }
 
 void TestCapture::editedTemplateTakesEffect()
