@@ -53,6 +53,8 @@ ImagePicWidget::ImagePicWidget(QWidget *parent) : QWidget(parent)
     setCursor(Qt::WhatsThisCursor);
     setFocusPolicy(Qt::NoFocus);
     resize(EmptySize);
+    // The window system's places are kept from the first event on.
+    DevicePointer::instance();
     connect(&m_tiles, &MetafileTiles::tilesArrived, this, qOverload<const QRect &>(&QWidget::update));
 }
 
