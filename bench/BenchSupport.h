@@ -63,6 +63,14 @@ inline void Report(const char *what, double value, const char *unit)
     std::printf("%-58s %12.3f %s\n", what, value, unit);
 }
 
+// The shared corpus of real pictures: where VANTRIX_CORPUS points, else
+// beside the project.
+inline QString corpusDir()
+{
+    const QString fromEnvironment = qEnvironmentVariable("VANTRIX_CORPUS");
+    return fromEnvironment.isEmpty() ? QStringLiteral(VANTRIX_SOURCE_DIR "/../shared/corpus") : fromEnvironment;
+}
+
 // The heartbeat of the stall watch, in ms.
 inline constexpr int WatchMs = 2;
 

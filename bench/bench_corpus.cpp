@@ -26,12 +26,6 @@ const QSize Viewport(1000, 700);
 constexpr int ScrollStep = 40;
 constexpr int CompleteLimitMs = 10000;
 
-QString corpusDir()
-{
-    const QString fromEnvironment = qEnvironmentVariable("VANTRIX_CORPUS");
-    return fromEnvironment.isEmpty() ? QStringLiteral(VANTRIX_SOURCE_DIR "/../shared/corpus") : fromEnvironment;
-}
-
 double msOf(const std::function<void()> &work)
 {
     QElapsedTimer clock;

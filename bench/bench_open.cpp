@@ -26,12 +26,6 @@ constexpr int LoadLimitMs = 30000;
 constexpr int Flashes = 10;
 constexpr int BetweenFlashesMs = 150;
 
-QString corpusDir()
-{
-    const QString fromEnvironment = qEnvironmentVariable("VANTRIX_CORPUS");
-    return fromEnvironment.isEmpty() ? QStringLiteral(VANTRIX_SOURCE_DIR "/../shared/corpus") : fromEnvironment;
-}
-
 // A picture with detail everywhere, so that no coder finds it trivial.
 QImage detailed(QSize size)
 {

@@ -28,12 +28,6 @@ constexpr int FrameMs = 16;
 constexpr int OpenWatchMs = 300;
 constexpr int CompleteLimitMs = 5000;
 
-QString corpusDir()
-{
-    const QString fromEnvironment = qEnvironmentVariable("VANTRIX_CORPUS");
-    return fromEnvironment.isEmpty() ? QStringLiteral(VANTRIX_SOURCE_DIR "/../shared/corpus") : fromEnvironment;
-}
-
 bool viewComplete(const ImagePicWidget &pic)
 {
     // A control that draws all it shows while it paints is always complete.
