@@ -137,6 +137,7 @@ private slots:
     void clickDuringFlashFinishesItFirst();
     void clicksWhileOpeningAreIgnored();
     void slowOpeningShowsItsProgress();
+    void newerOpeningShowsAlone();
     void editedTemplateTakesEffect();
 
 private:
@@ -840,6 +841,32 @@ void TestCapture::slowOpeningShowsItsProgress()
     QTRY_VERIFY(!w()->isOpening());
     QVERIFY(!progress->isVisible());
     QCOMPARE(pic()->size(), QSize(30, 20));
+}
+
+// A picture chosen while another is still opening replaces it: only the
+// newer one ever shows, whichever finishes first.
+void TestCapture::newerOpeningShowsAlone()
+{
+    QImage photo(3000, 2000, QImage::Format_RGB32);
+    photo.fill(qRgb(10, 200, 10));
+    const QString older = m_dir.filePath(QStringLiteral("older.jpg"));
+    QVERIFY(writeWholeFile(older, encoded(photo, "jpeg")));
+    QImage small(30, 20, QImage::Format_RGB32);
+    small.fill(White);
+    const QString newer = writeBitmap(QStringLiteral("newer.bmp"), small);
+    QList<QSize> sizes;
+    PaintProbe probe([&] {
+        if (sizes.isEmpty() || sizes.last() != pic()->size())
+            sizes << pic()->size();
+    });
+    pic()->installEventFilter(&probe);
+    w()->openPicture(older);
+    w()->openPicture(newer);
+    QTRY_VERIFY(!w()->isOpening());
+    QTest::qWait(400); // whatever the older opening still brings
+    QCOMPARE(pic()->size(), QSize(30, 20));
+    QVERIFY(!sizes.contains(QSize(3000, 2000)));
+    QCOMPARE(w()->ImagePic->picture().image().pixel(5, 5), White);
 }
 
 void TestCapture::editedTemplateTakesEffect()
