@@ -629,7 +629,9 @@ void THoofdForm::SpeedButton1Click()
 void THoofdForm::openPicture(const QString &fileName)
 {
     m_loader->load(fileName);
+    // The whole picture area tells that a picture is on its way.
     ImagePic->setCursor(Qt::BusyCursor);
+    ScrollBox1->viewport()->setCursor(Qt::BusyCursor);
     if (!m_progressDelay->isActive() && !m_openingProgress->isVisible())
         m_progressDelay->start();
 }
@@ -693,6 +695,7 @@ void THoofdForm::openingFailed(const QString &message)
 void THoofdForm::endOpening()
 {
     ImagePic->setCursor(Qt::WhatsThisCursor);
+    ScrollBox1->viewport()->unsetCursor();
     m_progressDelay->stop();
     m_openingProgress->hide();
     m_zoomBeforeFirstView.reset();

@@ -809,10 +809,12 @@ void TestCapture::clicksWhileOpeningAreIgnored()
     w()->openPicture(writeBitmap(QStringLiteral("slow.bmp"), image));
     QVERIFY(w()->isOpening());
     QCOMPARE(pic()->cursor().shape(), Qt::BusyCursor);
+    QCOMPARE(w()->ScrollBox1->viewport()->cursor().shape(), Qt::BusyCursor);
     click(pic(), QPoint(10, 10));
     QVERIFY(w()->Memo3->toPlainText().isEmpty());
     QTRY_VERIFY(!w()->isOpening());
     QCOMPARE(pic()->cursor().shape(), Qt::WhatsThisCursor);
+    QCOMPARE(w()->ScrollBox1->viewport()->cursor().shape(), Qt::ArrowCursor);
     QVERIFY(w()->WachtTimer->isActive());
     w()->WachtTimerTimer();
     click(pic(), QPoint(10, 10));
