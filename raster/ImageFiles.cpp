@@ -120,7 +120,11 @@ QSize claimedJpegSize(const QByteArray &bytes)
 
 bool passesLimit(QSize size, int limitMiB)
 {
-    return qint64(size.width()) * size.height() * BytesPerPixel <= qint64(limitMiB) << 20;
+    // The pixel count of the widest header fits; four bytes a pixel of it
+    // need not, so the limit is divided instead.
+    if (size.width() < 0 || size.height() < 0)
+        return false;
+    return qint64(size.width()) * size.height() <= (qint64(limitMiB) << 20) / BytesPerPixel;
 }
 
 namespace {

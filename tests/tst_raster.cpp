@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <climits>
+
 namespace {
 
 struct IconImage {
@@ -144,6 +146,9 @@ void TestRaster::bitmapsPastSixtyFourMegapixelsOpen()
     QCOMPARE(ImageFiles::readBitmap(bmp, 1024).size(), QSize(side, side));
     QVERIFY(ImageFiles::readBitmap(bmp, 64).isNull());
     QVERIFY(!ImageFiles::passesLimit(QSize(side, side), 64));
+    // The widest sides a header can claim are answered, not overflowed.
+    QVERIFY(!ImageFiles::passesLimit(QSize(INT_MAX, INT_MAX), 1024));
+    QVERIFY(ImageFiles::passesLimit(QSize(8192, 8192), 256));
 }
 
 void TestRaster::reducedJpegIsAFractionOfTheSize_data()
