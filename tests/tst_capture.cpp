@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSemaphore>
@@ -828,10 +829,13 @@ void TestCapture::slowOpeningShowsItsProgress()
     QImage image(30, 20, QImage::Format_RGB32);
     image.fill(White);
     const QString path = writeBitmap(QStringLiteral("late.bmp"), image);
-    QSemaphore held;
+    // Shared with the jobs, which may start after this test has ended; they
+    // are let go whatever happens here.
+    const auto held = std::make_shared<QSemaphore>();
     const int workers = workerPool()->maxThreadCount();
+    auto letGo = qScopeGuard([held, workers] { held->release(workers); });
     for (int i = 0; i < workers; ++i)
-        workerPool()->start([&held] { held.acquire(); });
+        workerPool()->start([held] { held->acquire(); });
     w()->openPicture(path);
     auto *progress = w()->findChild<QProgressBar *>(QStringLiteral("OpeningProgress"));
     QVERIFY(progress);
@@ -839,7 +843,8 @@ void TestCapture::slowOpeningShowsItsProgress()
     QVERIFY(!progress->isVisible());
     QTRY_VERIFY(progress->isVisible());
     QVERIFY(w()->isOpening());
-    held.release(workers);
+    letGo.dismiss();
+    held->release(workers);
     QTRY_VERIFY(!w()->isOpening());
     QVERIFY(!progress->isVisible());
     QCOMPARE(pic()->size(), QSize(30, 20));
