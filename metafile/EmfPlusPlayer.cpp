@@ -1022,7 +1022,7 @@ void EmfPlusPlayer::clipIfChanged()
         return;
     // The painter intersects by its spans; a boolean operation on the path
     // would cost as much as the path crosses itself.
-    if (m_budget.draws(*clip, m_zoom, ClipSides))
+    if (m_budget.clips(*clip, m_zoom))
         m_painter.setClipPath(*clip, Qt::IntersectClip);
     else
         m_painter.setClipRect(QRectF(), Qt::ReplaceClip); // the playback ends here

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -40,6 +41,24 @@ double rowsCrossed(const QPainterPath &path, double scale)
     forEachEdge(
         path, [&](QPointF from, QPointF to) { rows += std::min(std::abs(to.y() - from.y()) * scale, MaxRowsPerEdge); });
     return rows;
+}
+
+// The natural pixels of Area within Frame (an empty frame: no frame).
+double naturalArea(const QRectF &area, const QRectF &frame, double scale)
+{
+    const QRectF within = frame.isEmpty() ? area.normalized() : area.normalized().intersected(frame);
+    return within.width() * within.height() * scale * scale;
+}
+
+// The length of Path's edges, each at most the diagonal of Frame: a line
+// far longer than the picture paints no more than one across it.
+double lengthWithin(const QPainterPath &path, const QRectF &frame)
+{
+    const double diagonal =
+        frame.isEmpty() ? std::numeric_limits<double>::infinity() : std::hypot(frame.width(), frame.height());
+    double length = 0;
+    forEachEdge(path, [&](QPointF from, QPointF to) { length += std::min(QLineF(from, to).length(), diagonal); });
+    return length;
 }
 
 // The edges of Path; those with a coordinate that is no number are left
@@ -102,11 +121,39 @@ bool PlaybackBudget::draws(const QPainterPath &path, double pixelsPerUnit, int s
     const double scale = pixelsPerUnit > 0 ? 1 / pixelsPerUnit : 1;
     const double rows =
         rowsCrossed(path, scale) * sides + path.elementCount() * std::min(width * scale, MaxRowsPerEdge);
-    // Rounded up to whole rows: a picture moved or zoomed counts the same
-    // but for rounding far below a row.
-    const double units = path.elementCount() + std::ceil(rows);
+    const QRectF bounds = path.boundingRect().adjusted(-width / 2, -width / 2, width / 2, width / 2);
+    double area = naturalArea(bounds, frame, scale);
+    if (width > 0) // a stroke covers its length times its width at most
+        area = std::min(area, lengthWithin(path, frame) * scale * std::max(width * scale, 1.0));
+    // Rounded up to whole rows and areas: a picture moved or zoomed counts
+    // the same but for rounding far below a row.
+    const double units = path.elementCount() + std::ceil(rows) + std::ceil(area / PixelsPerAreaUnit);
     // A path with a coordinate that is no number is not drawn, and costs
     // nothing.
+    if (std::isnan(units))
+        return false;
+    if (units > double(MaxDrawWork)) {
+        leftOut = true;
+        draws(path.elementCount());
+        return false;
+    }
+    return draws(qint64(units));
+}
+
+bool PlaybackBudget::clips(const QPainterPath &path, double pixelsPerUnit)
+{
+    const double scale = pixelsPerUnit > 0 ? 1 / pixelsPerUnit : 1;
+    const double units = path.elementCount() + std::ceil(rowsCrossed(path, scale) * ClipSides);
+    if (std::isnan(units))
+        return false;
+    return draws(units < double(MaxDrawWork) ? qint64(units) : MaxDrawWork + 1);
+}
+
+bool PlaybackBudget::paints(const QRectF &area, double pixelsPerUnit)
+{
+    const double scale = pixelsPerUnit > 0 ? 1 / pixelsPerUnit : 1;
+    // At least a unit: a box or a bitmap outside the frame is still looked at.
+    const double units = std::max(1.0, std::ceil(naturalArea(area, frame, scale) / PixelsPerAreaUnit));
     if (std::isnan(units))
         return false;
     return draws(units < double(MaxDrawWork) ? qint64(units) : MaxDrawWork + 1);
