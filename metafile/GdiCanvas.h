@@ -20,6 +20,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRegion>
+#include <QSet>
 #include <QString>
 #include <QTransform>
 #include <QVector>
@@ -161,6 +162,7 @@ private:
         double miterLimit = 10;
         QPointF position{0, 0};
         Clip clip;
+        Clip naturalClip; // the same in natural pixels, to count its cost by
     };
 
     QTransform toTarget() const; // logical -> target
@@ -170,6 +172,9 @@ private:
     void setCapsAndJoins(QPen &pen) const;
     QColor colorUnderRop2(QColor color) const;
     QFont qtFont(double xScale, double yScale, bool *visible) const;
+    bool affordsFont(const QString &key);
+    qint64 glyphWork(const QFont &font, qsizetype count) const;
+    bool affordsImage(const QRectF &targetBounds, const QImage &image);
     double exactSizeFit(const QFont &font, const QFontMetricsF &metrics, const QString &text) const;
     std::vector<double> advancesOf(const QString &text, const std::vector<double> &dx, const QFontMetricsF &metrics,
                                    double fit, double xScale) const;
@@ -182,7 +187,11 @@ private:
     void applyClip();
     QPainterPath takeDonePath(); // ends a path being defined and hands it over
     void combineClip(const QPainterPath &path, int mode);
-    void combineClip(const QRegion &pixels, int mode);
+    void combineClip(const QPainterPath &path, const QPainterPath &natural, int mode);
+    void combineClip(const QRegion &pixels, const QRegion &natural, int mode);
+    QTransform targetToNatural() const;
+    QRectF naturalFrame() const;
+    void setPainterClip(const QRegion &pixels);
     void combineClipRect(const QRectF &logical, int mode);
     void resetClip();
     QPainterPath arcPath(const QRectF &box, QPointF start, QPointF end, int closeKind, bool connect) const;
@@ -199,4 +208,5 @@ private:
     std::optional<QPainterPath> m_path; // target coordinates, while a path is being defined
     QPainterPath m_donePath;            // the last path ended
     bool m_inPath = false;
+    QSet<QString> m_fontsSeen; // fonts this playback has counted
 };

@@ -50,6 +50,13 @@ QRegion unionOf(const std::vector<QRect> &rects)
     return regions.empty() ? QRegion() : regions.front();
 }
 
+// No picture clips with more rectangles, counted at natural size; a
+// million crossing strips would.
+constexpr int MaxClipRects = 100'000;
+// The most a region clip may take in Qt's raster engine: its height in
+// pixels times its rectangles.
+constexpr qint64 MaxRegionSpans = qint64(1) << 22;
+
 bool knownMode(int mode)
 {
     return mode >= RegionMode::And && mode <= RegionMode::Copy;
@@ -57,31 +64,47 @@ bool knownMode(int mode)
 
 } // namespace
 
+// The clip is kept twice: in target pixels, which clip, and in natural
+// pixels, which count: Qt's boolean operations flatten curves to a
+// tolerance in pixels, so the same clip has more edges at a larger zoom.
+
 void GdiCanvas::combineClip(const QPainterPath &path, int mode)
+{
+    combineClip(path, targetToNatural().map(path), mode);
+}
+
+void GdiCanvas::combineClip(const QPainterPath &path, const QPainterPath &natural, int mode)
 {
     if (!knownMode(mode))
         return;
-    const QPainterPath current = m_s.clip.asPath(rectPath(m_target));
-    if (mode != RegionMode::Copy && !m_budget.combines(current, path))
+    const QPainterPath currentNatural = m_s.naturalClip.asPath(rectPath(naturalFrame()));
+    if (mode != RegionMode::Copy && !m_budget.combines(currentNatural, natural))
         return;
-    m_s.clip.setPath(combinedClip(current, path, clipOpOf(mode)));
+    m_s.naturalClip.setPath(combinedClip(currentNatural, natural, clipOpOf(mode)));
+    m_s.clip.setPath(combinedClip(m_s.clip.asPath(rectPath(m_target)), path, clipOpOf(mode)));
     applyClip();
 }
 
-void GdiCanvas::combineClip(const QRegion &pixels, int mode)
+// Pixels: the region in whole target pixels; Natural: the same in whole
+// natural pixels.
+void GdiCanvas::combineClip(const QRegion &pixels, const QRegion &natural, int mode)
 {
     if (!knownMode(mode))
         return;
     // Once a path, the clip stays a path.
     if (m_s.clip.path()) {
-        QPainterPath shape;
+        QPainterPath shape, naturalShape;
         shape.addRegion(pixels);
-        combineClip(shape, mode);
+        naturalShape.addRegion(natural);
+        combineClip(shape, naturalShape, mode);
         return;
     }
-    const QRegion current = m_s.clip.pixels() ? *m_s.clip.pixels() : QRegion(pixelRect(m_target));
-    if (!m_budget.combinesRegions(current.rectCount(), pixels.rectCount()))
+    const bool region = m_s.clip.pixels();
+    const QRegion current = region ? *m_s.clip.pixels() : QRegion(pixelRect(m_target));
+    const QRegion currentNatural = region ? *m_s.naturalClip.pixels() : QRegion(pixelRect(naturalFrame()));
+    if (!m_budget.combinesRegions(currentNatural.rectCount(), natural.rectCount()))
         return;
+    m_s.naturalClip.setPixels(combinedClip(currentNatural, natural, clipOpOf(mode)));
     m_s.clip.setPixels(combinedClip(current, pixels, clipOpOf(mode)));
     applyClip();
 }
@@ -91,7 +114,8 @@ void GdiCanvas::combineClipRect(const QRectF &logical, int mode)
 {
     const QTransform t = toTarget();
     if (t.type() <= QTransform::TxScale)
-        combineClip(QRegion(pixelRect(t.mapRect(logical))), mode);
+        combineClip(QRegion(pixelRect(t.mapRect(logical))),
+                    QRegion(pixelRect((t * targetToNatural()).mapRect(logical))), mode);
     else
         combineClip(mapped(rectPath(logical)), mode);
 }
@@ -99,7 +123,19 @@ void GdiCanvas::combineClipRect(const QRectF &logical, int mode)
 void GdiCanvas::resetClip()
 {
     m_s.clip.reset();
+    m_s.naturalClip.reset();
     applyClip();
+}
+
+// Target pixels onto natural ones, the picture's top left at 0, 0.
+QTransform GdiCanvas::targetToNatural() const
+{
+    return QTransform::fromTranslate(-m_target.left(), -m_target.top()) * QTransform::fromScale(1 / m_zoom, 1 / m_zoom);
+}
+
+QRectF GdiCanvas::naturalFrame() const
+{
+    return targetToNatural().mapRect(m_target);
 }
 
 void GdiCanvas::applyClip()
@@ -107,15 +143,41 @@ void GdiCanvas::applyClip()
     const QPainterPath whole = rectPath(m_target);
     const QRegion *pixels = m_s.clip.pixels();
     const QPainterPath *path = m_s.clip.path();
-    if (pixels ? !m_budget.draws(pixels->rectCount())
-               : path && !(m_budget.draws(*path, m_zoom, ClipSides) && m_budget.combines(*path, whole)))
+    const QRegion *naturalPixels = m_s.naturalClip.pixels();
+    const QPainterPath *naturalPath = m_s.naturalClip.path();
+    if (naturalPixels && naturalPixels->rectCount() > MaxClipRects)
+        m_budget.exhausted = true; // no picture clips with so many
+    if (naturalPixels ? !m_budget.draws(naturalPixels->rectCount())
+                      : naturalPath && !(m_budget.clips(*naturalPath, 1) &&
+                                         m_budget.combines(*naturalPath, rectPath(naturalFrame()))))
         m_painter.setClipRect(QRectF(), Qt::ReplaceClip); // the playback ends here
     else if (pixels)
-        m_painter.setClipRegion(pixels->intersected(pixelRect(m_target)), Qt::ReplaceClip);
+        setPainterClip(pixels->intersected(pixelRect(m_target)));
     else if (path)
         m_painter.setClipPath(path->intersected(whole), Qt::ReplaceClip);
     else
         m_painter.setClipRect(m_target, Qt::ReplaceClip);
+}
+
+// Qt's raster engine keeps a region clip as its height times its
+// rectangles, and fails on a failed allocation: a region that would take
+// too much is handed over as a path, which it keeps as the spans it covers.
+// Whole pixels unsmoothed, both clip the same pixels.
+void GdiCanvas::setPainterClip(const QRegion &pixels)
+{
+    QRegion visible = pixels;
+    if (const QPaintDevice *device = m_painter.device(); device && m_painter.transform().isInvertible()) {
+        const double ratio = device->devicePixelRatio();
+        const QRectF shown(0, 0, device->width() / ratio, device->height() / ratio);
+        visible = pixels.intersected(m_painter.transform().inverted().mapRect(shown).toAlignedRect());
+    }
+    if (qint64(visible.rectCount()) * visible.boundingRect().height() <= MaxRegionSpans) {
+        m_painter.setClipRegion(visible, Qt::ReplaceClip);
+        return;
+    }
+    QPainterPath shape;
+    shape.addRegion(visible);
+    m_painter.setClipPath(shape, Qt::ReplaceClip);
 }
 
 void GdiCanvas::intersectClipRect(const QRectF &r)
@@ -134,12 +196,16 @@ void GdiCanvas::selectClipRegion(const std::vector<QRectF> &deviceRects, int mod
         resetClip();
         return;
     }
-    std::vector<QRect> pixels;
+    std::vector<QRect> pixels, natural;
     pixels.reserve(deviceRects.size());
-    for (const QRectF &r : deviceRects)
+    natural.reserve(deviceRects.size());
+    const QTransform deviceToNatural = m_deviceToTarget * targetToNatural();
+    for (const QRectF &r : deviceRects) {
         pixels.push_back(pixelRect(m_deviceToTarget.mapRect(r)));
+        natural.push_back(pixelRect(deviceToNatural.mapRect(r)));
+    }
     if (m_budget.draws(qsizetype(pixels.size())))
-        combineClip(unionOf(pixels), mode);
+        combineClip(unionOf(pixels), unionOf(natural), mode);
 }
 
 void GdiCanvas::selectClipRegion(const std::optional<QPainterPath> &logical)
@@ -156,5 +222,6 @@ void GdiCanvas::offsetClipRegion(QPointF logicalDelta)
     const QTransform t = toTarget();
     const QPointF delta = t.map(logicalDelta) - t.map(QPointF(0, 0));
     m_s.clip.translate(delta);
+    m_s.naturalClip.translate(delta / m_zoom);
     applyClip();
 }

@@ -136,11 +136,14 @@ void Metafile::draw(QPainter &painter, const QRectF &target) const
 {
     PlaybackBudget budget;
     draw(painter, target, budget);
-    if (budget.exhausted && !m_toldOfBound->exchange(true))
+    if (budget.drawnInPart() && !m_drawnInPart->exchange(true))
         qCWarning(metafileLog,
                   "A metafile of %dx%d pixels was drawn in part: drawing it whole needs more work than "
-                  "a picture may take (%lld of %lld units drawn, %lld of %lld spent on clips)",
-                  m_size.width(), m_size.height(), budget.drawWork, MaxDrawWork, budget.booleanWork, MaxBooleanWork);
+                  "a picture may take (%lld of %lld units drawn, %lld of %lld spent on clips, %lld of %lld bytes "
+                  "decoded%s)",
+                  m_size.width(), m_size.height(), budget.drawWork, MaxDrawWork, budget.booleanWork, MaxBooleanWork,
+                  budget.decodedBytes, MaxDecodedBytes,
+                  budget.exhausted ? "" : "; a part too large alone was left out");
 }
 
 void Metafile::draw(QPainter &painter, const QRectF &target, PlaybackBudget &budget) const
@@ -150,11 +153,19 @@ void Metafile::draw(QPainter &painter, const QRectF &target, PlaybackBudget &bud
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     painter.setClipRect(target, Qt::IntersectClip);
+    // The outermost picture's frame, in the painter's coordinates now: a
+    // nested picture is drawn through a transform of its own.
+    const QRectF outerFrame = budget.frame;
+    const QTransform toDevice = painter.transform();
+    if (budget.deviceFrame.isEmpty())
+        budget.deviceFrame = toDevice.mapRect(target.normalized());
+    budget.frame = toDevice.isInvertible() ? toDevice.inverted().mapRect(budget.deviceFrame) : target.normalized();
     const double zoom = m_size.width() > 0 ? target.width() / m_size.width() : 1;
     if (m_emfHeader)
         EmfPlayer(m_bytes, *m_emfHeader, painter, target, zoom, m_emfPlus ? openNested : OpenNestedMetafile(), budget)
             .play();
     else
         WmfPlayer(m_bytes, m_firstRecord, m_frame, QSizeF(m_size), painter, target, zoom, budget).play();
+    budget.frame = outerFrame;
     painter.restore();
 }

@@ -38,6 +38,8 @@ public:
     // than a playback may do is drawn up to where the work ran out, the
     // same at every size, and the log says so once.
     void draw(QPainter &painter, const QRectF &target) const;
+    // Whether a playback so far has drawn the picture in part; any thread.
+    bool drawnInPart() const { return *m_drawnInPart; }
     // The same as part of a playback that has spent Budget already: a
     // metafile nested in another.
     void draw(QPainter &painter, const QRectF &target, PlaybackBudget &budget) const;
@@ -58,7 +60,8 @@ private:
     QRectF m_frame;
     // Offset of the first record.
     qsizetype m_firstRecord = 0;
-    // The log has been told that the picture needs more work than a
-    // playback may do; shared by the copies, which draw the same picture.
-    std::shared_ptr<std::atomic_bool> m_toldOfBound = std::make_shared<std::atomic_bool>(false);
+    // A playback has found the picture needs more work than it may do, and
+    // the log has been told; shared by the copies, which draw the same
+    // picture.
+    std::shared_ptr<std::atomic_bool> m_drawnInPart = std::make_shared<std::atomic_bool>(false);
 };
