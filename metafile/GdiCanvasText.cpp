@@ -5,6 +5,8 @@
 
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QHash>
+#include <QMutex>
 #include <QPainter>
 
 #include <cmath>
@@ -62,7 +64,7 @@ QString genericFamilyOf(QFont::StyleHint hint)
 // better: Symbol's codes have become Unicode characters, which a text face
 // draws; and a symbol face that fontconfig stands in for a missing text
 // face would turn letters into pictures.
-QFont faceOf(const GdiFont &f)
+QFont lookUpFaceOf(const GdiFont &f)
 {
     const QFont::StyleHint hint = SymbolFonts::mapsToUnicode(f.face) ? QFont::Serif : styleHintOf(f.pitchAndFamily);
     SymbolFonts::makeKnown(f.face);
@@ -74,12 +76,45 @@ QFont faceOf(const GdiFont &f)
     return font;
 }
 
+// Faces looked up so far, for every playback: asking fontconfig takes
+// about a third of a millisecond, and a picture selects its few fonts
+// again and again. Forgotten when it grows past a bound.
+QFont faceOf(const GdiFont &f)
+{
+    constexpr qsizetype MaxRemembered = 4096;
+    static QMutex guard;
+    static QHash<QString, QFont> faces;
+    const QString key =
+        f.face + QLatin1Char('\n') + QString::number(f.charset) + QLatin1Char('\n') + QString::number(f.pitchAndFamily);
+    {
+        const QMutexLocker lock(&guard);
+        if (const auto found = faces.constFind(key); found != faces.constEnd())
+            return *found;
+    }
+    const QFont face = lookUpFaceOf(f);
+    const QMutexLocker lock(&guard);
+    if (faces.size() >= MaxRemembered)
+        faces.clear();
+    faces.insert(key, face);
+    return face;
+}
+
 } // namespace
 
 void GdiCanvas::selectFont(const GdiFont &font)
 {
     m_s.font = font;
     m_s.face = faceOf(font);
+}
+
+// A font the playback has not used yet costs its lookup and measuring, in
+// every playback alike, whether or not another found it first.
+bool GdiCanvas::affordsFont(const QString &key)
+{
+    if (m_fontsSeen.contains(key))
+        return true;
+    m_fontsSeen.insert(key);
+    return m_budget.draws(FontWork);
 }
 
 QFont GdiCanvas::qtFont(double xScale, double yScale, bool *visible) const
@@ -116,6 +151,19 @@ QFont GdiCanvas::qtFont(double xScale, double yScale, bool *visible) const
     if (*visible && std::isfinite(stretch) && std::abs(stretch - 100) >= 1)
         font.setStretch(std::clamp(int(std::lround(std::min(stretch, widest))), MinStretch, MaxStretch));
     return font;
+}
+
+// The units the cells of Count characters of Font take: each covers its em
+// square at most, or the whole frame where that is smaller. The font's
+// stretch is left out: it follows widths measured at the size drawn, and
+// a font is stretched eightfold at most.
+qint64 GdiCanvas::glyphWork(const QFont &font, qsizetype count) const
+{
+    const double dpi = m_painter.device() ? m_painter.device()->logicalDpiY() : 96;
+    const double em = font.pointSizeF() * dpi / 72;
+    const double cell = std::min(em * em, std::abs(m_target.width() * m_target.height())) / (m_zoom * m_zoom);
+    const double units = std::ceil(cell * double(count) / PixelsPerAreaUnit);
+    return std::isfinite(units) && units < double(MaxDrawWork) ? qint64(units) : MaxDrawWork + 1;
 }
 
 // Qt sets a font at a whole pixel size, so text of a fractional size would
@@ -181,7 +229,7 @@ QPointF GdiCanvas::alignmentOffset(const QFontMetricsF &metrics, double width) c
 void GdiCanvas::textOut(QPointF reference, const QString &written, const std::vector<double> &dx, std::uint32_t options,
                         std::optional<QRectF> rect, const std::vector<double> &rises)
 {
-    if (!m_budget.draws(written.size() * CharacterWork))
+    if (!m_budget.draws((written.size() + 1) * CharacterWork))
         return;
     const QTransform t = toTarget();
     const bool updateCp = m_s.textAlign & TextAlign::UpdateCp;
@@ -190,11 +238,16 @@ void GdiCanvas::textOut(QPointF reference, const QString &written, const std::ve
     const double xScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(1, 0))).length();
     const double yScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(0, 1))).length();
 
-    if (rect && (options & TextOutOption::Opaque))
-        m_painter.fillPath(mapped(rectPath(*rect)), m_s.bkColor);
+    if (rect && (options & TextOutOption::Opaque)) {
+        const QPainterPath box = mapped(rectPath(*rect));
+        if (!m_budget.paints(box.boundingRect(), m_zoom))
+            return;
+        m_painter.fillPath(box, m_s.bkColor);
+    }
     bool visible = false;
     const QFont font = qtFont(xScale, yScale, &visible);
-    if (written.isEmpty() || !visible)
+    if (written.isEmpty() || !visible || !affordsFont(m_s.face.key() + font.key()) ||
+        !m_budget.draws(glyphWork(font, written.size())))
         return;
     const QString text = SymbolFonts::readable(m_s.font.face, m_s.font.charset, written);
     const QFontMetricsF metrics(font, m_painter.device());
