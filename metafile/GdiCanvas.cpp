@@ -349,7 +349,8 @@ void GdiCanvas::addOrDraw(const QPainterPath &logical, bool fill, bool stroke)
 {
     const QPainterPath target = mapped(logical);
     if (m_inPath && m_path) {
-        m_path->addPath(target);
+        if (m_budget.draws(target.elementCount()))
+            m_path->addPath(target);
         return;
     }
     draw(target, fill, stroke);
@@ -358,7 +359,7 @@ void GdiCanvas::addOrDraw(const QPainterPath &logical, bool fill, bool stroke)
 void GdiCanvas::moveTo(QPointF p)
 {
     m_s.position = p;
-    if (m_inPath && m_path)
+    if (m_inPath && m_path && m_budget.draws(1))
         m_path->moveTo(toTarget().map(p));
 }
 
@@ -382,6 +383,8 @@ void GdiCanvas::polylineTo(const QPolygonF &points)
         return;
     const QTransform t = toTarget();
     if (m_inPath && m_path) {
+        if (!m_budget.draws(points.size() + 1))
+            return;
         if (m_path->elementCount() == 0)
             m_path->moveTo(t.map(m_s.position));
         for (const QPointF &p : points)
@@ -441,6 +444,8 @@ void GdiCanvas::polyBezierTo(const QPolygonF &points)
         return;
     const QTransform t = toTarget();
     if (m_inPath && m_path) {
+        if (!m_budget.draws(points.size() + 1))
+            return;
         if (m_path->elementCount() == 0)
             m_path->moveTo(t.map(m_s.position));
         for (qsizetype i = 0; i + 2 < points.size(); i += 3)
@@ -549,8 +554,9 @@ void GdiCanvas::angleArc(QPointF centre, double radius, double startAngle, doubl
 
 void GdiCanvas::setPixel(QPointF p, QColor c)
 {
-    const QPointF at = toTarget().map(p);
-    m_painter.fillRect(QRectF(at, QSizeF(m_zoom, m_zoom)), c);
+    const QRectF pixel(toTarget().map(p), QSizeF(m_zoom, m_zoom));
+    if (m_budget.paints(pixel, m_zoom))
+        m_painter.fillRect(pixel, c);
 }
 
 // ---------------------------------------------------------------------------
@@ -613,10 +619,17 @@ void GdiCanvas::selectClipPath(int mode)
     combineClip(takeDonePath(), mode);
 }
 
+// Widening costs what stroking the path would; each widening of a widened
+// path costs more, as its outline has more elements.
 void GdiCanvas::widenPath()
 {
     endPath();
-    QPainterPathStroker stroker(qtPen());
+    const QPen pen = withBoundedDashes(qtPen(), m_donePath);
+    if (!m_budget.draws(m_donePath, m_zoom, 2, pen.widthF())) {
+        m_donePath = QPainterPath();
+        return;
+    }
+    QPainterPathStroker stroker(pen);
     m_donePath = stroker.createStroke(m_donePath);
 }
 

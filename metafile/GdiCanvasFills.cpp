@@ -9,6 +9,14 @@
 
 // The canvas's bitmaps, gradients and filled regions.
 
+// A bitmap drawn counts the area it covers and the pixels of its source,
+// which Qt may convert whole before it draws.
+bool GdiCanvas::affordsImage(const QRectF &targetBounds, const QImage &image)
+{
+    const double sourceUnits = std::ceil(double(image.width()) * image.height() / PixelsPerAreaUnit);
+    return m_budget.paints(targetBounds, m_zoom) && m_budget.draws(qint64(sourceUnits));
+}
+
 void GdiCanvas::drawImage(const QRectF &dest, const QImage &image, const QRectF &source, std::uint32_t rop,
                           double opacity)
 {
@@ -31,13 +39,15 @@ void GdiCanvas::drawImage(const QRectF &dest, const QImage &image, const QRectF 
     default:
         break;
     }
+    // Negative sizes mirror the bitmap.
+    const QTransform placement = QTransform::fromScale(dest.width() < 0 ? -1 : 1, dest.height() < 0 ? -1 : 1) *
+                                 QTransform::fromTranslate(dest.x(), dest.y()) * toTarget();
+    if (!affordsImage(placement.mapRect(QRectF(0, 0, std::abs(dest.width()), std::abs(dest.height()))), image))
+        return;
     m_painter.save();
     m_painter.setCompositionMode(mode);
     m_painter.setOpacity(opacity);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    // Negative sizes mirror the bitmap.
-    const QTransform placement = QTransform::fromScale(dest.width() < 0 ? -1 : 1, dest.height() < 0 ? -1 : 1) *
-                                 QTransform::fromTranslate(dest.x(), dest.y()) * toTarget();
     m_painter.setTransform(placement, true);
     m_painter.drawImage(QRectF(0, 0, std::abs(dest.width()), std::abs(dest.height())), image, source);
     m_painter.restore();
@@ -51,6 +61,8 @@ void GdiCanvas::drawImageOnto(const QPolygonF &corners, const QImage &image, con
     const QPointF ex = (corners[1] - corners[0]) / source.width();
     const QPointF ey = (corners[2] - corners[0]) / source.height();
     const QTransform onto(ex.x(), ex.y(), ey.x(), ey.y(), corners[0].x(), corners[0].y());
+    if (!affordsImage(toTarget().map(corners).boundingRect(), image))
+        return;
     m_painter.save();
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     m_painter.setTransform(QTransform::fromTranslate(-source.x(), -source.y()) * onto * toTarget(), true);
