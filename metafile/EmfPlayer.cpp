@@ -328,8 +328,10 @@ QImage EmfPlayer::bitmap(const RecordView &r, qsizetype offBmiAt, bool sourceAlp
     const qsizetype cbBits = r.u32(offBmiAt + 12);
     if (cbBmi == 0 || !r.has(offBmi, cbBmi) || !r.has(offBits, cbBits))
         return QImage();
-    return Dib::decode(m_bytes, r.start() + offBmi, cbBmi, r.start() + offBits, cbBits,
-                       sourceAlpha ? Dib::Alpha::Premultiplied : Dib::Alpha::Opaque);
+    return m_budget.decodes([&](qint64 room) {
+        return Dib::decode(m_bytes, r.start() + offBmi, cbBmi, r.start() + offBits, cbBits,
+                           sourceAlpha ? Dib::Alpha::Premultiplied : Dib::Alpha::Opaque, room);
+    });
 }
 
 // [MS-EMF] 2.2.24 RegionData: a 32-byte header whose count at 8 gives the
@@ -479,7 +481,7 @@ void EmfPlayer::createDibPatternBrushPt(const RecordView &r)
 void EmfPlayer::createMonoBrush(const RecordView &r)
 {
     const QImage pattern = bitmap(r, 16);
-    if (pattern.isNull())
+    if (pattern.isNull() || !m_budget.loopsOver(qint64(pattern.width()) * pattern.height()))
         return;
     const QRgb clear = m_canvas->textColor().rgb();
     const QRgb set = m_canvas->bkColor().rgb();
@@ -584,6 +586,8 @@ void EmfPlayer::maskBlt(const RecordView &r)
         return;
     const QImage mask = bitmap(r, 112);
     if (!mask.isNull()) {
+        if (!m_budget.loopsOver(qint64(image.width()) * image.height()))
+            return;
         image = image.convertToFormat(QImage::Format_ARGB32);
         const QPoint maskOrigin(r.i32(100) - r.i32(44), r.i32(104) - r.i32(48));
         for (int y = 0; y < image.height(); ++y)
@@ -611,7 +615,7 @@ void EmfPlayer::plgBlt(const RecordView &r)
 void EmfPlayer::transparentBlt(const RecordView &r)
 {
     QImage image = bitmap(r, 84);
-    if (image.isNull())
+    if (image.isNull() || !m_budget.loopsOver(qint64(image.width()) * image.height()))
         return;
     const QRgb transparent = m_canvas->resolve(r.u32(40)).rgb();
     image = image.convertToFormat(QImage::Format_ARGB32);

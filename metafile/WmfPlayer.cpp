@@ -452,7 +452,7 @@ void WmfPlayer::dibCreatePatternBrush(const RecordView &r)
     GdiObject object;
     object.kind = GdiObject::Kind::Brush;
     object.brush.style = BrushStyle::DibPattern;
-    object.brush.pattern = Dib::decodePacked(m_bytes, r.start() + BitmapAt, r.size() - BitmapAt);
+    object.brush.pattern = decodedPacked(r, BitmapAt);
     if (r.u16(ParamsAt) == BrushStyle::Pattern && r.u16(BitCountAt) == 1 && !object.brush.pattern.isNull()) {
         const qsizetype firstColourAt = BitmapAt + r.u32(HeaderSizeAt);
         const QRgb first = qRgb(r.u8(firstColourAt + 2), r.u8(firstColourAt + 1), r.u8(firstColourAt));
@@ -554,6 +554,14 @@ void WmfPlayer::frameRegion(const RecordView &r)
 // bits per pixel, then the rows from the top, BitsAfter bytes past the
 // head. One-bit rows take the text and background colours, as a
 // monochrome device bitmap does.
+// A packed device-independent bitmap from At to the record's end, counted
+// against the playback's bound on decoded bytes.
+QImage WmfPlayer::decodedPacked(const RecordView &r, qsizetype at) const
+{
+    return m_budget.decodes(
+        [&](qint64 room) { return Dib::decodePacked(m_bytes, r.start() + at, r.size() - at, room); });
+}
+
 QImage WmfPlayer::bitmap16At(const RecordView &r, qsizetype at, qsizetype bitsAfter) const
 {
     constexpr qsizetype HeadSize = 10;
@@ -563,9 +571,11 @@ QImage WmfPlayer::bitmap16At(const RecordView &r, qsizetype at, qsizetype bitsAf
     const int depth = r.u8(at + 9);
     const qsizetype bits = at + HeadSize + bitsAfter;
     if (width <= 0 || height <= 0 || (depth != 1 && depth != 24 && depth != 32) || stride < (width * depth + 7) / 8 ||
-        !r.has(bits, stride * height) || width * height > Dib::MaxPixels)
+        !r.has(bits, stride * height) || width * height > m_budget.decodablePixels() ||
+        !m_budget.loopsOver(width * height))
         return QImage();
     QImage image(int(width), int(height), QImage::Format_RGB32);
+    m_budget.decodedBytes += image.sizeInBytes();
     for (qsizetype y = 0; y < height; ++y) {
         const qsizetype row = bits + y * stride;
         for (qsizetype x = 0; x < width; ++x) {
@@ -597,8 +607,7 @@ void WmfPlayer::blit(const RecordView &r, bool stretch, bool deviceIndependent)
         return;
     }
     const qsizetype bitmapAt = ParamsAt + 4 + params * 2;
-    const QImage image = deviceIndependent ? Dib::decodePacked(m_bytes, r.start() + bitmapAt, r.size() - bitmapAt)
-                                           : bitmap16At(r, bitmapAt, 0);
+    const QImage image = deviceIndependent ? decodedPacked(r, bitmapAt) : bitmap16At(r, bitmapAt, 0);
     if (image.isNull())
         return;
     if (stretch) {
@@ -617,7 +626,7 @@ void WmfPlayer::blit(const RecordView &r, bool stretch, bool deviceIndependent)
 void WmfPlayer::stretchDib(const RecordView &r)
 {
     constexpr qsizetype BitmapAt = ParamsAt + 22;
-    const QImage image = Dib::decodePacked(m_bytes, r.start() + BitmapAt, r.size() - BitmapAt);
+    const QImage image = decodedPacked(r, BitmapAt);
     if (image.isNull())
         return;
     const QRectF source(param(r, 6), param(r, 5), param(r, 4), param(r, 3));
@@ -630,7 +639,7 @@ void WmfPlayer::stretchDib(const RecordView &r)
 void WmfPlayer::setDibToDev(const RecordView &r)
 {
     constexpr qsizetype BitmapAt = ParamsAt + 18;
-    const QImage image = Dib::decodePacked(m_bytes, r.start() + BitmapAt, r.size() - BitmapAt);
+    const QImage image = decodedPacked(r, BitmapAt);
     if (image.isNull())
         return;
     const QSizeF size(param(r, 6), param(r, 5));

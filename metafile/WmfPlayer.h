@@ -79,6 +79,7 @@ private:
     static QPolygonF pointsAt(const RecordView &r, qsizetype countAt);
     QPainterPath regionAt(std::uint16_t index) const;
     QImage bitmap16At(const RecordView &r, qsizetype at, qsizetype bitsAfter) const;
+    QImage decodedPacked(const RecordView &r, qsizetype at) const;
     void blit(const RecordView &r, bool stretch, bool deviceIndependent);
     void addObject(GdiObject object);
 

@@ -330,7 +330,7 @@ QImage decode(const QByteArray &bytes, const Header &h, qsizetype tableOffset, q
 } // namespace
 
 QImage decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerSize, qsizetype bitsOffset,
-              qsizetype bitsSize, Alpha alpha)
+              qsizetype bitsSize, Alpha alpha, qint64 maxPixels)
 {
     if (!ByteReader(bytes).has(headerOffset, headerSize) || !ByteReader(bytes).has(bitsOffset, bitsSize))
         return QImage();
@@ -338,10 +338,11 @@ QImage decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerS
     const auto h = readHeader(p, headerSize);
     if (!h || h->headerSize > headerSize)
         return QImage();
-    return decode(bytes, *h, headerOffset + h->headerSize, headerSize - h->headerSize, bitsOffset, bitsSize, alpha);
+    return decode(bytes, *h, headerOffset + h->headerSize, headerSize - h->headerSize, bitsOffset, bitsSize, alpha,
+                  std::min(maxPixels, MaxPixels));
 }
 
-QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size)
+QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size, qint64 maxPixels)
 {
     if (!ByteReader(bytes).has(offset, size))
         return QImage();
@@ -360,7 +361,8 @@ QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size)
     const qsizetype bitsSize = offset + size - bitsOffset;
     if (bitsSize < 0)
         return QImage();
-    return decode(bytes, *h, offset + h->headerSize, tableSize, bitsOffset, bitsSize, Alpha::Opaque);
+    return decode(bytes, *h, offset + h->headerSize, tableSize, bitsOffset, bitsSize, Alpha::Opaque,
+                  std::min(maxPixels, MaxPixels));
 }
 
 namespace {

@@ -17,14 +17,14 @@ inline constexpr qint64 MaxPixels = qint64(64) * 1024 * 1024;
 enum class Alpha { Opaque, Premultiplied };
 
 // Decodes a bitmap whose header and pixels lie at the given places of
-// Bytes. A null image when the bitmap is malformed or of a kind not read
-// (compressed rows).
+// Bytes. A null image when the bitmap is malformed, of a kind not read, or
+// larger than MaxPixels (and never larger than the bound above).
 QImage decode(const QByteArray &bytes, qsizetype headerOffset, qsizetype headerSize, qsizetype bitsOffset,
-              qsizetype bitsSize, Alpha alpha = Alpha::Opaque);
+              qsizetype bitsSize, Alpha alpha = Alpha::Opaque, qint64 maxPixels = MaxPixels);
 
 // A packed bitmap: the header, the colour table and the pixels one after
 // the other, starting at Offset and ending at Offset + Size.
-QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size);
+QImage decodePacked(const QByteArray &bytes, qsizetype offset, qsizetype size, qint64 maxPixels = MaxPixels);
 
 // A whole BMP file, or the first bitmap of an OS/2 bitmap array, of at
 // most MaxFilePixels pixels.
