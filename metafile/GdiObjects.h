@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <queue>
 #include <vector>
 
 struct GdiPen {
@@ -68,12 +70,22 @@ public:
         if (index < m_objects.size())
             m_objects[index] = std::move(object);
     }
-    // WMF: objects go to the lowest free slot.
+    // WMF: objects go to the lowest free slot: one freed, or else the next
+    // never used. Looking for it does not visit every slot, since a file
+    // may create a million objects into a full table.
     void add(GdiObject object)
     {
-        for (auto &slot : m_objects) {
-            if (slot.kind == GdiObject::Kind::None) {
-                slot = std::move(object);
+        while (!m_freed.empty()) {
+            const std::size_t slot = m_freed.top();
+            m_freed.pop();
+            if (m_objects[slot].kind == GdiObject::Kind::None) {
+                m_objects[slot] = std::move(object);
+                return;
+            }
+        }
+        for (; m_unused < m_objects.size(); ++m_unused) {
+            if (m_objects[m_unused].kind == GdiObject::Kind::None) {
+                m_objects[m_unused++] = std::move(object);
                 return;
             }
         }
@@ -88,10 +100,17 @@ public:
     }
     void remove(std::uint32_t index)
     {
-        if (index < m_objects.size())
-            m_objects[index] = GdiObject();
+        if (index >= m_objects.size() || m_objects[index].kind == GdiObject::Kind::None)
+            return;
+        m_objects[index] = GdiObject();
+        if (index < m_unused)
+            m_freed.push(index);
     }
 
 private:
     std::vector<GdiObject> m_objects;
+    // Slots below m_unused that were freed, lowest first; those from
+    // m_unused on have never been taken by add.
+    std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>> m_freed;
+    std::size_t m_unused = 0;
 };
