@@ -14,7 +14,7 @@
 bool GdiCanvas::affordsImage(const QRectF &targetBounds, const QImage &image)
 {
     const double sourceUnits = std::ceil(double(image.width()) * image.height() / PixelsPerAreaUnit);
-    return m_budget.paints(targetBounds, m_zoom) && m_budget.draws(qint64(sourceUnits));
+    return m_budget.paints(targetBounds, m_zoom, ImagePixelsPerAreaUnit) && m_budget.draws(qint64(sourceUnits));
 }
 
 void GdiCanvas::drawImage(const QRectF &dest, const QImage &image, const QRectF &source, std::uint32_t rop,

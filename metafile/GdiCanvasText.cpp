@@ -76,6 +76,12 @@ QFont lookUpFaceOf(const GdiFont &f)
     return font;
 }
 
+QString faceKey(const GdiFont &f)
+{
+    return f.face + QLatin1Char('\n') + QString::number(f.charset) + QLatin1Char('\n') +
+           QString::number(f.pitchAndFamily);
+}
+
 // Faces looked up so far, for every playback: asking fontconfig takes
 // about a third of a millisecond, and a picture selects its few fonts
 // again and again. Forgotten when it grows past a bound.
@@ -84,8 +90,7 @@ QFont faceOf(const GdiFont &f)
     constexpr qsizetype MaxRemembered = 4096;
     static QMutex guard;
     static QHash<QString, QFont> faces;
-    const QString key =
-        f.face + QLatin1Char('\n') + QString::number(f.charset) + QLatin1Char('\n') + QString::number(f.pitchAndFamily);
+    const QString key = faceKey(f);
     {
         const QMutexLocker lock(&guard);
         if (const auto found = faces.constFind(key); found != faces.constEnd())
@@ -104,11 +109,13 @@ QFont faceOf(const GdiFont &f)
 void GdiCanvas::selectFont(const GdiFont &font)
 {
     m_s.font = font;
-    m_s.face = faceOf(font);
+    if (affordsFont(faceKey(font)))
+        m_s.face = faceOf(font);
 }
 
-// A font the playback has not used yet costs its lookup and measuring, in
-// every playback alike, whether or not another found it first.
+// A face or a font the playback has not used yet costs its lookup or its
+// measuring, in every playback alike, whether or not another found it
+// first.
 bool GdiCanvas::affordsFont(const QString &key)
 {
     if (m_fontsSeen.contains(key))
@@ -246,8 +253,7 @@ void GdiCanvas::textOut(QPointF reference, const QString &written, const std::ve
     }
     bool visible = false;
     const QFont font = qtFont(xScale, yScale, &visible);
-    if (written.isEmpty() || !visible || !affordsFont(m_s.face.key() + font.key()) ||
-        !m_budget.draws(glyphWork(font, written.size())))
+    if (written.isEmpty() || !visible || !affordsFont(font.key()) || !m_budget.draws(glyphWork(font, written.size())))
         return;
     const QString text = SymbolFonts::readable(m_s.font.face, m_s.font.charset, written);
     const QFontMetricsF metrics(font, m_painter.device());

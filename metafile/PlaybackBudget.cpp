@@ -149,11 +149,11 @@ bool PlaybackBudget::clips(const QPainterPath &path, double pixelsPerUnit)
     return draws(units < double(MaxDrawWork) ? qint64(units) : MaxDrawWork + 1);
 }
 
-bool PlaybackBudget::paints(const QRectF &area, double pixelsPerUnit)
+bool PlaybackBudget::paints(const QRectF &area, double pixelsPerUnit, double perAreaUnit)
 {
     const double scale = pixelsPerUnit > 0 ? 1 / pixelsPerUnit : 1;
     // At least a unit: a box or a bitmap outside the frame is still looked at.
-    const double units = std::max(1.0, std::ceil(naturalArea(area, frame, scale) / PixelsPerAreaUnit));
+    const double units = std::max(1.0, std::ceil(naturalArea(area, frame, scale) / perAreaUnit));
     if (std::isnan(units))
         return false;
     return draws(units < double(MaxDrawWork) ? qint64(units) : MaxDrawWork + 1);

@@ -31,6 +31,9 @@ inline constexpr qint64 CharacterWork = 16;
 // picture's frame: a unit for each so many pixels, about what the
 // rasterizer fills in the time it takes for a unit of edges.
 inline constexpr double PixelsPerAreaUnit = 1024;
+// A bitmap is drawn smoothed, each pixel of it sampled from four: fewer
+// pixels to a unit.
+inline constexpr double ImagePixelsPerAreaUnit = PixelsPerAreaUnit / 8;
 // Loops of our own over a bitmap's pixels (masks, transparent colours,
 // two-colour brushes): a unit for each so many pixels.
 inline constexpr double LoopPixelsPerUnit = 64;
@@ -85,8 +88,9 @@ struct PlaybackBudget {
     // Counts Path made the clip: its elements and twice the rows it crosses.
     bool clips(const QPainterPath &path, double pixelsPerUnit);
     // Counts Area, in the painter's pixels of which PixelsPerUnit squared
-    // make a natural pixel: a bitmap or a box painted.
-    bool paints(const QRectF &area, double pixelsPerUnit);
+    // make a natural pixel: a box painted, or a bitmap, whose natural pixels
+    // are counted PerAreaUnit to a unit.
+    bool paints(const QRectF &area, double pixelsPerUnit, double perAreaUnit = PixelsPerAreaUnit);
     // Counts Pixels visited by a loop of our own.
     bool loopsOver(qint64 pixels) { return draws(qint64(std::ceil(double(pixels) / LoopPixelsPerUnit))); }
     // The pixels an image decoded now may have: what is left of the bound
