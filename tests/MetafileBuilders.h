@@ -3,17 +3,25 @@
 // record, and EMF+ records inside their comments.
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
+#include <QPainter>
+#include <QRect>
+#include <QSize>
 #include <QString>
+#include <QTest>
 #include <QtGlobal>
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
-// An EMF of 100 x 100 pixels at 96 dpi, built record by record, each a
-// type and 32-bit values; the header and the end are added.
+// An EMF of 100 x 100 pixels at 96 dpi unless sized, built record by
+// record, each a type and 32-bit values; the header and the end are added.
 class EmfBuilder
 {
 public:
@@ -37,7 +45,10 @@ public:
         QByteArray header;
         put(header, 1);
         put(header, 88);
-        for (const quint32 v : {0u, 0u, 99u, 99u, 0u, 0u, 2645u, 2645u, 0x464D4520u, 0x10000u})
+        // The frame in hundredths of a millimetre, at 96 pixels an inch.
+        const auto hundredths = [](int pixels) { return quint32(std::lround(pixels * 2540.0 / 96)); };
+        for (const quint32 v : {0u, 0u, quint32(m_size.width() - 1), quint32(m_size.height() - 1), 0u, 0u,
+                                hundredths(m_size.width()), hundredths(m_size.height()), 0x464D4520u, 0x10000u})
             put(header, v);
         const QByteArray eof = QByteArray::fromHex("0e000000140000000000000010000000"
                                                    "14000000");
@@ -56,6 +67,8 @@ public:
     {
         m_device = {widthPixels, heightPixels, widthMm, heightMm};
     }
+    // The picture's natural size; 100 x 100 unless set.
+    void setSize(QSize size) { m_size = size; }
     static void put(QByteArray &b, quint32 v)
     {
         for (int i = 0; i < 4; ++i)
@@ -65,6 +78,62 @@ public:
 private:
     QByteArray m_records;
     std::array<quint32, 4> m_device{1024, 768, 271, 203};
+    QSize m_size{100, 100};
+};
+
+// A WMF built record by record: 16-bit words, little-endian. Placeable, its
+// header giving the size at 96 units an inch; or else sized by the window
+// extent its first records set.
+class WmfBuilder
+{
+public:
+    void record(quint16 function, std::initializer_list<quint16> params)
+    {
+        QByteArray body;
+        for (const quint16 p : params)
+            word(body, p);
+        record(function, body);
+    }
+    // Parameters given as bytes, padded to whole words.
+    void record(quint16 function, QByteArray body)
+    {
+        if (body.size() % 2)
+            body.append('\0');
+        const quint32 words = 3 + quint32(body.size() / 2);
+        m_records.append(char(words & 0xFF)).append(char((words >> 8) & 0xFF)).append(char(words >> 16)).append('\0');
+        word(m_records, function);
+        m_records += body;
+    }
+    QByteArray bytes(int side, quint16 objects, bool placeable = true) const
+    {
+        QByteArray b;
+        if (placeable) {
+            word(b, 0xCDD7);
+            word(b, 0x9AC6);
+            word(b, 0);
+            for (const quint16 v : {quint16(0), quint16(0), quint16(side), quint16(side), quint16(96)})
+                word(b, v);
+            word(b, 0);
+            word(b, 0);
+            word(b, 0);
+        }
+        WmfBuilder sized;
+        if (!placeable) {
+            sized.record(0x020B, {0, 0});                         // META_SETWINDOWORG
+            sized.record(0x020C, {quint16(side), quint16(side)}); // META_SETWINDOWEXT
+        }
+        QByteArray records = sized.m_records + m_records;
+        records.append(QByteArray::fromHex("030000000000")); // EOF
+        const quint32 size = quint32(9 + records.size() / 2);
+        for (const quint16 v : {quint16(1), quint16(9), quint16(0x0300), quint16(size & 0xFFFF), quint16(size >> 16),
+                                objects, quint16(0), quint16(0), quint16(0)})
+            word(b, v);
+        return b + records;
+    }
+    static void word(QByteArray &b, quint16 v) { b.append(char(v & 0xFF)).append(char(v >> 8)); }
+
+private:
+    QByteArray m_records;
 };
 
 // EMF+ records in one EMR_COMMENT: each a type, flags and its data.
@@ -98,6 +167,51 @@ private:
     QByteArray m_records;
 };
 
+inline QByteArray words(std::initializer_list<quint32> values)
+{
+    QByteArray b;
+    for (const quint32 v : values)
+        EmfBuilder::put(b, v);
+    return b;
+}
+
+inline void gdiRect(EmfBuilder &emf, quint32 colour, std::initializer_list<quint32> box)
+{
+    emf.record(39, {1, 0, colour, 0}); // CREATEBRUSHINDIRECT
+    emf.record(37, {1});               // SELECTOBJECT
+    emf.record(43, box);               // RECTANGLE
+}
+
+// A GDI region ([MS-EMF] 2.2.24) of the rectangles given.
+inline QByteArray gdiRegion(const std::vector<QRect> &rects)
+{
+    QByteArray b = words({32, 1, quint32(rects.size()), quint32(rects.size() * 16), 0, 0, 100, 100});
+    for (const QRect &r : rects)
+        b += words({quint32(r.left()), quint32(r.top()), quint32(r.right() + 1), quint32(r.bottom() + 1)});
+    return b;
+}
+
+// A bitmap record's fixed part up to the bitmap's place, then the DIB: the
+// offsets of its header and bits are filled in.
+inline QByteArray withBitmap(QByteArray body, qsizetype offBmiAt, const QByteArray &dib, quint32 infoSize = 40)
+{
+    const quint32 bmi = quint32(8 + body.size());
+    auto set = [&](qsizetype at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            body[at - 8 + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    set(offBmiAt, bmi);
+    set(offBmiAt + 4, infoSize);
+    set(offBmiAt + 8, bmi + infoSize);
+    set(offBmiAt + 12, quint32(dib.size() - infoSize));
+    return body + dib;
+}
+inline QByteArray withBitmap(std::initializer_list<quint32> fixed, qsizetype offBmiAt, const QByteArray &dib,
+                             quint32 infoSize = 40)
+{
+    return withBitmap(words(fixed), offBmiAt, dib, infoSize);
+}
+
 // A float's bits, for EMF+ data.
 inline quint32 bitsOf(float value)
 {
@@ -125,4 +239,70 @@ inline QString mostlyColoured(const QImage &image, const QRect &area, QRgb colou
         .arg(matching)
         .arg(area.width() * area.height())
         .arg(image.pixel(area.center()), 8, 16);
+}
+
+// The process's peak memory so far, in MiB.
+inline qint64 peakMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() / 1024;
+    }
+    return 0;
+}
+
+// What is wrong with how a file made to strain the player is answered:
+// empty when it is drawn at natural size by Draw within the time and the
+// memory allowed, shows Colour at At, and shows the same in each half
+// drawn as a tile of its own, playing the whole file: where the work ran
+// out does not depend on the part of the picture drawn.
+template <typename Draw> QString hostileFailure(QSize size, Draw draw, QPoint at, QRgb colour)
+{
+#ifdef NDEBUG
+    constexpr qint64 LimitMs = 2000;
+#else
+    constexpr qint64 LimitMs = 20000; // unoptimized, perhaps under the sanitizers
+#endif
+    constexpr qint64 LimitMiB = 1024;
+    auto drawn = [&](const QRect &part) {
+        QImage image(part.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.translate(-part.topLeft());
+        draw(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        return image;
+    };
+    const qint64 peakBefore = peakMiB();
+    QElapsedTimer clock;
+    clock.start();
+    const QImage whole = drawn(QRect(QPoint(0, 0), size));
+    if (clock.elapsed() >= LimitMs)
+        return QStringLiteral("%1 ms").arg(clock.elapsed());
+    if (peakMiB() - peakBefore >= LimitMiB)
+        return QStringLiteral("%1 MiB more").arg(peakMiB() - peakBefore);
+    if (whole.pixel(at) != colour)
+        return QStringLiteral("%1 at %2, %3").arg(whole.pixel(at), 8, 16).arg(at.x()).arg(at.y());
+    const int half = size.width() / 2;
+    for (const QRect &part : {QRect(0, 0, half, size.height()), QRect(half, 0, size.width() - half, size.height())}) {
+        if (drawn(part) != whole.copy(part))
+            return QStringLiteral("the tile at %1 differs").arg(part.x());
+    }
+    return QString();
+}
+
+// With VANTRIX_WRITE_SEEDS=DIR, the file of the current test row, when small
+// enough for a fuzzer to work on, is written there to seed a fuzz target.
+inline void writeSeed(const QByteArray &file, const QString &extension)
+{
+    constexpr qsizetype MaxSeedBytes = 256 * 1024;
+    const QString seeds = qEnvironmentVariable("VANTRIX_WRITE_SEEDS");
+    if (seeds.isEmpty() || file.size() > MaxSeedBytes)
+        return;
+    QFile seed(seeds + QStringLiteral("/hostile-") +
+               QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')) + extension);
+    if (!seed.open(QIODevice::WriteOnly) || seed.write(file) != file.size())
+        qWarning("The seed %s was not written", qPrintable(seed.fileName()));
 }

@@ -139,43 +139,6 @@ void addText(EmfBuilder &emf, QPoint at, const QString &text, quint32 options = 
 
 } // namespace
 
-// A placeable WMF built record by record: 16-bit words, little-endian.
-class WmfBuilder
-{
-public:
-    void record(quint16 function, std::initializer_list<quint16> params)
-    {
-        const quint32 words = 3 + quint32(params.size());
-        m_records.append(char(words & 0xFF)).append(char((words >> 8) & 0xFF)).append(char(words >> 16)).append('\0');
-        word(m_records, function);
-        for (const quint16 p : params)
-            word(m_records, p);
-    }
-    QByteArray bytes(int side, quint16 objects) const
-    {
-        QByteArray b;
-        word(b, 0xCDD7);
-        word(b, 0x9AC6);
-        word(b, 0);
-        for (const quint16 v : {quint16(0), quint16(0), quint16(side), quint16(side), quint16(96)})
-            word(b, v);
-        word(b, 0);
-        word(b, 0);
-        word(b, 0);
-        QByteArray records = m_records;
-        records.append(QByteArray::fromHex("030000000000")); // EOF
-        const quint32 size = quint32(9 + records.size() / 2);
-        for (const quint16 v : {quint16(1), quint16(9), quint16(0x0300), quint16(size & 0xFFFF), quint16(size >> 16),
-                                objects, quint16(0), quint16(0), quint16(0)})
-            word(b, v);
-        return b + records;
-    }
-
-private:
-    static void word(QByteArray &b, quint16 v) { b.append(char(v & 0xFF)).append(char(v >> 8)); }
-    QByteArray m_records;
-};
-
 // A packed 32-bit bottom-up DIB with a 40-byte header, pixels as given.
 QByteArray dib32(int width, int height, std::initializer_list<quint32> pixels)
 {
@@ -186,26 +149,6 @@ QByteArray dib32(int width, int height, std::initializer_list<quint32> pixels)
     for (const quint32 p : pixels)
         EmfBuilder::put(b, p);
     return b;
-}
-
-// A bitmap record's fixed part up to the bitmap's place, then the DIB: the
-// offsets of its header and bits are filled in.
-QByteArray withBitmap(std::initializer_list<quint32> fixed, qsizetype offBmiAt, const QByteArray &dib,
-                      quint32 infoSize = 40)
-{
-    QByteArray body;
-    for (const quint32 v : fixed)
-        EmfBuilder::put(body, v);
-    const quint32 bmi = quint32(8 + body.size());
-    auto set = [&](qsizetype at, quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            body[at - 8 + i] = char((v >> (8 * i)) & 0xFF);
-    };
-    set(offBmiAt, bmi);
-    set(offBmiAt + 4, infoSize);
-    set(offBmiAt + 8, bmi + infoSize);
-    set(offBmiAt + 12, quint32(dib.size() - infoSize));
-    return body + dib;
 }
 
 class TestMetafile : public QObject

@@ -1,0 +1,465 @@
+// Pictures made only of GDI records, each asking for one kind of work far
+// beyond any real picture: each is answered quickly and within a bounded
+// memory, draws what it drew before its heavy part, shows the same as two
+// tiles as whole, and says whether it was drawn in part: not where the
+// work is done another way (dashes too fine to see drawn solid, a full
+// object table that takes no more) or a shape as costly to draw as any.
+
+#include "MetafileBuilders.h"
+#include "metafile/Metafile.h"
+
+#include <QTest>
+
+#include <functional>
+
+namespace {
+
+constexpr quint32 GdiRed = 0x0000FFu, GdiGreen = 0x00FF00u, GdiBlue = 0xFF0000u;
+constexpr QRgb Red = 0xFFFF0000u, Green = 0xFF00FF00u;
+// Where each file's heavy part begins, across: the check looks left of it.
+constexpr int HeavyFrom = 10;
+const QPoint Looked(5, 5);
+
+// [MS-EMF] 2.1.1 record types used here.
+enum Emr : quint32 {
+    MoveToEx = 0x1B,
+    SetBkMode = 0x12,
+    SetTextColor = 0x18,
+    SetBkColor = 0x19,
+    SelectObject = 0x25,
+    CreatePen = 0x26,
+    CreateBrushIndirect = 0x27,
+    DeleteObject = 0x28,
+    Rectangle = 0x2B,
+    BeginPath = 0x3B,
+    EndPath = 0x3C,
+    FillPath = 0x3E,
+    WidenPath = 0x42,
+    ExtSelectClipRgn = 0x4B,
+    BitBlt = 0x4C,
+    PlgBlt = 0x4F,
+    StretchDiBits = 0x51,
+    ExtCreateFontIndirectW = 0x52,
+    ExtTextOutW = 0x54,
+    Polygon16 = 0x56,
+    PolylineTo16 = 0x59,
+    CreateMonoBrush = 0x5D,
+    CreateDibPatternBrushPt = 0x5E,
+    ExtCreatePen = 0x5F,
+    SmallTextOut = 0x6C,
+    TransparentBlt = 0x74,
+    GradientFill = 0x76,
+};
+// [MS-WMF] 2.1.1.1 record types used here.
+enum Meta : quint16 {
+    MetaSetBkColor = 0x0201,
+    MetaSetBkMode = 0x0102,
+    MetaSelectObject = 0x012D,
+    MetaRectangle = 0x041B,
+    MetaExtTextOut = 0x0A32,
+    MetaStretchDib = 0x0F43,
+    MetaDibStretchBlt = 0x0B41,
+    MetaCreatePenIndirect = 0x02FA,
+    MetaCreateBrushIndirect = 0x02FC,
+};
+constexpr quint32 Opaque = 2; // ETO_OPAQUE; OPAQUE background mode
+constexpr quint32 SrcCopy = 0x00CC0020u, PatInvert = 0x005A0049u;
+
+// A bitmap of 8192 x 8192 pixels in four bytes: run-length coded, its only
+// code the end of the bitmap ([MS-WMF] 2.1.1.7 BI_RLE8), with two colours.
+QByteArray runLengthGiant()
+{
+    constexpr quint32 Side = 8192, Rle8 = 1, Planes1Bits8 = 0x00080001u;
+    return words({40, Side, Side, Planes1Bits8, Rle8, 4, 0, 0, 2, 0, 0x000000FFu, 0x00FFFFFFu}) +
+           QByteArray::fromHex("00000001");
+}
+constexpr quint32 GiantInfoSize = 48; // the header and two colours
+
+// A packed 32-bit DIB of Width x Height pixels of Colour (0x00rrggbb).
+QByteArray dibOf(int width, int height, quint32 colour)
+{
+    QByteArray b =
+        words({40, quint32(width), quint32(height), 0x00200001u, 0, quint32(width * height * 4), 0, 0, 0, 0});
+    for (int i = 0; i < width * height; ++i)
+        b += words({colour});
+    return b;
+}
+
+// An EMF of Size, red all over first, then what Heavy adds.
+QByteArray emfFile(QSize size, const std::function<void(EmfBuilder &)> &heavy)
+{
+    EmfBuilder emf;
+    emf.setSize(size);
+    gdiRect(emf, GdiRed, {0, 0, quint32(size.width()), quint32(size.height())});
+    heavy(emf);
+    return emf.bytes();
+}
+
+QByteArray emfSquare(int side, const std::function<void(EmfBuilder &)> &heavy)
+{
+    return emfFile(QSize(side, side), heavy);
+}
+
+// A WMF of Side x Side, placeable or not, red all over first (without an
+// outline, whose corner Qt draws a pixel apart in a tile), then what Heavy
+// adds; the object table holds Objects.
+QByteArray wmfFile(int side, bool placeable, const std::function<void(WmfBuilder &)> &heavy, quint16 objects = 4)
+{
+    constexpr quint16 NullPen = 5;
+    WmfBuilder wmf;
+    wmf.record(MetaCreateBrushIndirect, {0, quint16(GdiRed & 0xFFFF), quint16(GdiRed >> 16), 0});
+    wmf.record(MetaSelectObject, {0});
+    wmf.record(MetaCreatePenIndirect, {NullPen, 0, 0, 0, 0});
+    wmf.record(MetaSelectObject, {1});
+    wmf.record(MetaRectangle, {quint16(side), quint16(side), 0, 0});
+    heavy(wmf);
+    return wmf.bytes(side, objects, placeable);
+}
+
+QByteArray utf16(const QString &text)
+{
+    QByteArray b(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    return b + QByteArray(b.size() % 4, '\0');
+}
+
+// [MS-EMF] 2.3.5.8 EMR_EXTTEXTOUTW at Reference with Options, a box, and
+// the text; each character advanced by Advance when given.
+QByteArray textRecord(QPoint reference, const QString &text, quint32 options, QRect box, int advance = 0)
+{
+    constexpr quint32 StringAt = 76;
+    const QByteArray string = utf16(text);
+    const quint32 dxAt = advance ? StringAt + quint32(string.size()) : 0;
+    QByteArray body = words({0, 0, 0, 0, 1, bitsOf(1), bitsOf(1), quint32(reference.x()), quint32(reference.y()),
+                             quint32(text.size()), StringAt, options, quint32(box.left()), quint32(box.top()),
+                             quint32(box.right() + 1), quint32(box.bottom() + 1), dxAt}) +
+                      string;
+    for (qsizetype i = 0; advance && i < text.size(); ++i)
+        body += words({quint32(advance)});
+    return body;
+}
+
+// [MS-EMF] 2.3.7.8 EMR_EXTCREATEFONTINDIRECTW: the slot, then a LogFont of
+// Height pixels, Weight and Face.
+QByteArray fontRecord(quint32 slot, qint32 height, quint32 weight, const QString &face)
+{
+    QByteArray name = utf16(face.left(31));
+    name.resize(64, '\0');
+    return words({slot, quint32(height), 0, 0, 0, weight, 0, 0}) + name;
+}
+
+// [MS-EMF] 2.3.1.7 EMR_STRETCHDIBITS of Dib over Dest.
+QByteArray stretchDiBits(QRect dest, const QByteArray &dib, quint32 infoSize, QSize source)
+{
+    return withBitmap({0, 0, 0, 0, quint32(dest.x()), quint32(dest.y()), 0, 0, quint32(source.width()),
+                       quint32(source.height()), 0, 0, 0, 0, 0, SrcCopy, quint32(dest.width()), quint32(dest.height())},
+                      48, dib, infoSize);
+}
+
+// [MS-EMF] 2.3.1.2 EMR_BITBLT, 2.3.1.6 EMR_STRETCHBLT, 2.3.1.7
+// EMR_TRANSPARENTBLT share a layout: bounds, destination, the operation,
+// the source's origin, its transform, colour and bitmap, then (stretched)
+// its size.
+QByteArray bltFixed(QRect dest, quint32 rop)
+{
+    return words({0,
+                  0,
+                  0,
+                  0,
+                  quint32(dest.x()),
+                  quint32(dest.y()),
+                  quint32(dest.width()),
+                  quint32(dest.height()),
+                  rop,
+                  0,
+                  0,
+                  bitsOf(1),
+                  0,
+                  0,
+                  bitsOf(1),
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0});
+}
+
+std::vector<QRect> strips(int count, int length, bool across)
+{
+    std::vector<QRect> rects;
+    for (int i = 0; i < count; ++i)
+        rects.push_back(across ? QRect(0, 2 * i, length, 1) : QRect(2 * i, 0, 1, length));
+    return rects;
+}
+
+} // namespace
+
+class TestGdiHostile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void answeredQuicklyAndInPart_data();
+    void answeredQuicklyAndInPart();
+
+private:
+    void addTextRows();
+    void addBitmapRows();
+    void addAreaRows();
+    void addPathAndClipRows();
+};
+
+void TestGdiHostile::answeredQuicklyAndInPart_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<QRgb>("colour");
+    QTest::addColumn<bool>("inPart");
+    addTextRows();
+    addBitmapRows();
+    addAreaRows();
+    addPathAndClipRows();
+}
+
+void TestGdiHostile::addTextRows()
+{
+    const QRect heavy(HeavyFrom, 0, 1014, 1024);
+    QTest::newRow("100 000 empty small texts in opaque boxes") << emfSquare(1024, [&](EmfBuilder &emf) {
+        emf.record(SetBkColor, {GdiRed});
+        // [MS-EMF] 2.3.5.37: reference, no characters, the options, the
+        // graphics mode and scales, the box.
+        const QByteArray text =
+            words({20, 20, 0, Opaque, 1, bitsOf(1), bitsOf(1), quint32(heavy.left()), 0, 1024, 1024});
+        for (int i = 0; i < 100'000; ++i)
+            emf.record(SmallTextOut, text);
+    }) << Looked << Red << true;
+    QTest::newRow("200 000 empty texts in opaque boxes, WMF") << wmfFile(1024, true, [&](WmfBuilder &wmf) {
+        wmf.record(MetaSetBkColor, {quint16(GdiRed), 0});
+        for (int i = 0; i < 200'000; ++i)
+            wmf.record(MetaExtTextOut, {20, 20, 0, quint16(Opaque), quint16(heavy.left()), 0, 1024, 1024});
+    }) << Looked << Red << true;
+    QTest::newRow("89 000 advanced glyphs of 4 000 pixels") << emfSquare(1024, [&](EmfBuilder &emf) {
+        emf.record(SetTextColor, {GdiRed});
+        emf.record(ExtCreateFontIndirectW, fontRecord(1, -4000, 400, QStringLiteral("DejaVu Sans")));
+        emf.record(SelectObject, {1});
+        const QString blocks(1000, QChar(0x2588));
+        for (int i = 0; i < 89; ++i)
+            emf.record(ExtTextOutW, textRecord(QPoint(heavy.left(), 3000), blocks, 0, QRect(), 1));
+    }) << Looked << Red << true;
+    QTest::newRow("70 000 unknown faces selected") << emfSquare(100, [&](EmfBuilder &emf) {
+        for (int i = 0; i < 70'000; ++i) {
+            emf.record(ExtCreateFontIndirectW, fontRecord(1, -12, 400, QStringLiteral("Nofacewx%1").arg(i)));
+            emf.record(SelectObject, {1});
+        }
+    }) << Looked << Red << true;
+    QTest::newRow("30 000 fonts of a character each") << emfSquare(100, [&](EmfBuilder &emf) {
+        emf.record(SetTextColor, {GdiRed});
+        for (int i = 0; i < 30'000; ++i) {
+            emf.record(ExtCreateFontIndirectW, fontRecord(1, -(8 + i % 1000), 100 + 100 * quint32(i / 1000 % 9),
+                                                          QStringLiteral("DejaVu Sans")));
+            emf.record(SelectObject, {1});
+            emf.record(ExtTextOutW, textRecord(QPoint(heavy.left() + 20, 50), QStringLiteral("x"), 0, QRect()));
+        }
+    }) << Looked << Red << true;
+}
+
+void TestGdiHostile::addBitmapRows()
+{
+    const QRect heavy(HeavyFrom, 0, 1014, 1024);
+    const QByteArray red = dibOf(2, 2, 0x00FF0000u);
+    QTest::newRow("22 000 small bitmaps stretched over the picture") << emfSquare(1024, [&](EmfBuilder &emf) {
+        for (int i = 0; i < 22'000; ++i)
+            emf.record(StretchDiBits, stretchDiBits(heavy, red, 40, QSize(2, 2)));
+    }) << Looked << Red << true;
+    QTest::newRow("22 000 small bitmaps onto parallelograms") << emfSquare(1024, [&](EmfBuilder &emf) {
+        // [MS-EMF] 2.3.1.4: bounds, three corners, the source, its
+        // transform and colour, the bitmap, the mask's place and bitmap.
+        const QByteArray plg = withBitmap({0,
+                                           0,
+                                           0,
+                                           0,
+                                           quint32(heavy.left()),
+                                           0,
+                                           1024,
+                                           0,
+                                           quint32(heavy.left()),
+                                           1024,
+                                           0,
+                                           0,
+                                           2,
+                                           2,
+                                           bitsOf(1),
+                                           0,
+                                           0,
+                                           bitsOf(1),
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0,
+                                           0},
+                                          96, red);
+        for (int i = 0; i < 22'000; ++i)
+            emf.record(PlgBlt, plg);
+    }) << Looked << Red << true;
+    QTest::newRow("22 000 small bitmaps stretched, WMF without a placeable header")
+        << wmfFile(1024, false,
+                   [&](WmfBuilder &wmf) {
+                       // [MS-WMF] 2.3.1.6: the operation, usage, source, destination, bitmap.
+                       QByteArray params;
+                       for (const quint16 w :
+                            {quint16(SrcCopy & 0xFFFF), quint16(SrcCopy >> 16), quint16(0), quint16(2), quint16(2),
+                             quint16(0), quint16(0), quint16(1024), quint16(1014), quint16(0), quint16(HeavyFrom)})
+                           WmfBuilder::word(params, w);
+                       for (int i = 0; i < 22'000; ++i)
+                           wmf.record(MetaStretchDib, params + red);
+                   })
+        << Looked << Red << true;
+    const QByteArray giant = runLengthGiant();
+    QTest::newRow("400 run-length bitmaps of 8192 x 8192 in four bytes") << emfSquare(100, [&](EmfBuilder &emf) {
+        for (int i = 0; i < 400; ++i)
+            emf.record(StretchDiBits,
+                       stretchDiBits(QRect(HeavyFrom, 0, 90, 100), giant, GiantInfoSize, QSize(8192, 8192)));
+    }) << Looked << Red << true;
+    QTest::newRow("400 run-length bitmaps of 8192 x 8192, WMF") << wmfFile(100, true, [&](WmfBuilder &wmf) {
+        // [MS-WMF] 2.3.1.3: the operation, source, destination, bitmap.
+        QByteArray params;
+        for (const quint16 w : {quint16(SrcCopy & 0xFFFF), quint16(SrcCopy >> 16), quint16(8192), quint16(8192),
+                                quint16(0), quint16(0), quint16(100), quint16(90), quint16(0), quint16(HeavyFrom)})
+            WmfBuilder::word(params, w);
+        for (int i = 0; i < 400; ++i)
+            wmf.record(MetaDibStretchBlt, params + giant);
+    }) << Looked << Red << true;
+    QTest::newRow("16 pattern brushes of 8192 x 8192") << emfSquare(100, [&](EmfBuilder &emf) {
+        for (quint32 slot = 1; slot <= 16; ++slot)
+            emf.record(CreateDibPatternBrushPt, withBitmap({slot, 0, 0, 0, 0, 0}, 16, giant, GiantInfoSize));
+        emf.record(SelectObject, {16});
+        emf.record(Rectangle, {HeavyFrom, 0, 100, 100});
+    }) << Looked << Red << true;
+    QTest::newRow("40 two-colour brushes of 8192 x 8192") << emfSquare(100, [&](EmfBuilder &emf) {
+        for (int i = 0; i < 40; ++i)
+            emf.record(CreateMonoBrush, withBitmap({1, 0, 0, 0, 0, 0}, 16, giant, GiantInfoSize));
+    }) << Looked << Red << true;
+    QTest::newRow("40 transparent blits of 8192 x 8192") << emfSquare(100, [&](EmfBuilder &emf) {
+        const QByteArray fixed = bltFixed(QRect(HeavyFrom, 0, 90, 100), GdiBlue);
+        for (int i = 0; i < 40; ++i) {
+            emf.record(TransparentBlt, withBitmap(fixed + words({8192, 8192}), 84, giant, GiantInfoSize));
+        }
+    }) << Looked << Red << true;
+}
+
+void TestGdiHostile::addAreaRows()
+{
+    QTest::newRow("20 000 rectangles over a picture 1 048 576 x 8") << emfFile(QSize(1 << 20, 8), [&](EmfBuilder &emf) {
+        for (int i = 0; i < 20'000; ++i)
+            emf.record(Rectangle, {HeavyFrom, 0, 1 << 20, 8});
+    }) << Looked << Red << true;
+    QTest::newRow("100 000 gradient rectangles over 2048 x 2048") << emfSquare(2048, [&](EmfBuilder &emf) {
+        // [MS-EMF] 2.3.5.12: bounds, two vertices, one rectangle, across;
+        // each vertex a place and 16-bit red, green, blue and alpha.
+        const QByteArray gradient = words({0, 0, 0, 0, 2, 1, 0, HeavyFrom, 0, 0xFF00, 0, 2048, 2048, 0xFF00, 0, 0, 1});
+        for (int i = 0; i < 100'000; ++i)
+            emf.record(GradientFill, gradient);
+    }) << Looked << Red << true;
+    QTest::newRow("3 000 opaque hatched fills and 3 000 pattern inversions") << emfSquare(2048, [&](EmfBuilder &emf) {
+        constexpr quint32 Hatched = 2, CrossHatch = 4;
+        emf.record(SetBkMode, {Opaque});
+        emf.record(SetBkColor, {GdiRed});
+        emf.record(CreateBrushIndirect, {2, Hatched, GdiRed, CrossHatch});
+        emf.record(SelectObject, {2});
+        for (int i = 0; i < 3000; ++i) {
+            emf.record(Rectangle, {HeavyFrom, 0, 2048, 2048});
+            emf.record(BitBlt, bltFixed(QRect(HeavyFrom, 0, 2038, 2048), PatInvert));
+        }
+    }) << Looked << Red << true;
+}
+
+void TestGdiHostile::addPathAndClipRows()
+{
+    QTest::newRow("a path widened 40 times over") << emfSquare(100, [&](EmfBuilder &emf) {
+        emf.record(CreatePen, {3, 0, 3, 0, GdiRed});
+        emf.record(SelectObject, {3});
+        emf.record(BeginPath, QByteArray());
+        emf.record(MoveToEx, {HeavyFrom, 10});
+        emf.record(PolylineTo16, words({0, 0, 0, 0, 3}) + words({0x0050'0050, 0x000A'0050, 0x0050'000A}));
+        emf.record(EndPath, QByteArray());
+        for (int i = 0; i < 40; ++i)
+            emf.record(WidenPath, QByteArray());
+        emf.record(FillPath, {0, 0, 0, 0});
+    }) << Looked << Red << true;
+    QTest::newRow("dotted widening along four and a half million pixels") << emfSquare(100, [&](EmfBuilder &emf) {
+        constexpr quint32 GeometricDot = 0x00010002u;
+        emf.record(ExtCreatePen, words({3, 0, 0, 0, 0, GeometricDot, 1, 0, GdiRed, 0, 0}));
+        emf.record(SelectObject, {3});
+        emf.record(BeginPath, QByteArray());
+        emf.record(MoveToEx, {quint32(-4'500'000), 50});
+        emf.record(PolylineTo16, words({0, 0, 0, 0, 1}) + words({0x0032'7FFF}));
+        emf.record(EndPath, QByteArray());
+        emf.record(WidenPath, QByteArray());
+        emf.record(FillPath, {0, 0, 0, 0});
+    }) << Looked << Red << false;
+    QTest::newRow("a clip of a million rectangles from 2 000 strips") << emfSquare(2000, [&](EmfBuilder &emf) {
+        constexpr quint32 Copy = 5, Xor = 3;
+        const std::vector<QRect> across = strips(1000, 2000, true), down = strips(1000, 2000, false);
+        emf.record(ExtSelectClipRgn, words({quint32(32 + across.size() * 16), Copy}) + gdiRegion(across));
+        emf.record(ExtSelectClipRgn, words({quint32(32 + down.size() * 16), Xor}) + gdiRegion(down));
+        gdiRect(emf, GdiRed, {0, 0, 2000, 2000});
+    }) << Looked << Red << true;
+    QTest::newRow("1.6 million pens into a full object table, WMF")
+        << wmfFile(
+               100, true,
+               [&](WmfBuilder &wmf) {
+                   for (int i = 0; i < 1'600'000; ++i)
+                       wmf.record(MetaCreatePenIndirect, {0, 1, 0, quint16(GdiRed), 0});
+               },
+               16384)
+        << Looked << Red << false;
+    // Shapes too costly alone are left out; what follows them is drawn.
+    auto thenGreen = [](EmfBuilder &emf) {
+        constexpr quint32 StockNullPen = 0x80000008u;
+        emf.record(SelectObject, {StockNullPen});
+        gdiRect(emf, GdiGreen, {0, 0, 10, 10});
+    };
+    QTest::newRow("a pen a billion pixels wide, then the rest") << emfSquare(100, [&](EmfBuilder &emf) {
+        emf.record(CreatePen, {3, 0, 1'000'000'000, 0, GdiBlue});
+        emf.record(SelectObject, {3});
+        emf.record(Polygon16, words({0, 0, 0, 0, 3}) + words({0x0000'0032, 0x0064'0032, 0x0032'0064}));
+        thenGreen(emf);
+    }) << Looked << Green << false;
+    QTest::newRow("a polygon of a million points, then the rest") << emfSquare(100, [&](EmfBuilder &emf) {
+        QByteArray points = words({0, 0, 0, 0, 1'000'000});
+        for (quint32 i = 0; i < 1'000'000; ++i)
+            points += words({(i * 7919 % 90 + HeavyFrom) | (i * 104729 % 100) << 16});
+        emf.record(Polygon16, points);
+        thenGreen(emf);
+    }) << Looked << Green << true;
+}
+
+void TestGdiHostile::answeredQuicklyAndInPart()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QPoint, at);
+    QFETCH(QRgb, colour);
+    QFETCH(bool, inPart);
+    writeSeed(file, file.startsWith("\x01\x00\x00\x00") ? QStringLiteral(".emf") : QStringLiteral(".wmf"));
+    const std::optional<Metafile> metafile = Metafile::fromBytes(file);
+    QVERIFY(metafile);
+    const QString failure = hostileFailure(
+        metafile->naturalSize(), [&](QPainter &painter, const QRectF &target) { metafile->draw(painter, target); }, at,
+        colour);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(metafile->drawnInPart(), inPart);
+}
+
+QTEST_MAIN(TestGdiHostile)
+#include "tst_gdi_hostile.moc"
