@@ -7,6 +7,7 @@
 #include "capture/ImagePic.h"
 #include "capture/LayoutMeasures.h"
 #include "capture/PictureDialog.h"
+#include "capture/PictureNotice.h"
 #include "capture/TextLines.h"
 #include "info/OpstartInfo.h"
 #include "info/VersionInfoReader.h"
@@ -113,6 +114,7 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
     buildLayout();
     buildMenu();
     buildOpeningProgress();
+    m_pictureNotice = new PictureNotice(ScrollBox1);
     bindCommands();
     // No minimum size: an explicit one keeps the layout from imposing its
     // own, and the window may be made as small as the user likes.
@@ -406,6 +408,8 @@ void THoofdForm::bindCommands()
 
     connect(ImagePic, &ImagePicWidget::mouseMoved, this,
             [this](QPoint position) { runHandler([this, position] { ImagePicMouseMove(position); }); });
+    connect(ImagePic, &ImagePicWidget::pictureDrawnInPart, m_pictureNotice,
+            [this] { m_pictureNotice->tell(ImagePicWidget::drawnInPartMessage()); });
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
                            [this](QWidget *, QWidget *now) { runHandler([this, now] { focusMoved(now); }); });
 }
@@ -673,6 +677,7 @@ void THoofdForm::pictureArrived(const Picture &picture)
     m_flashShown = 0;
     m_zoomOn = false;
     showOption(Vergroten1, SpeedButton5, m_zoomOn);
+    m_pictureNotice->withdraw();
     ImagePic->setPicture(picture);
     // A second opening while the timer runs does not restart it.
     if (!WachtTimer->isActive())

@@ -17,6 +17,7 @@ class PictureLoader;
 class QProgressBar;
 class QAction;
 class QDragMoveEvent;
+class PictureNotice;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -205,6 +206,8 @@ private:
     PictureLoader *m_loader = nullptr;
     // Shown where the picture appears when an opening takes a while.
     QProgressBar *m_openingProgress = nullptr;
+    // Over the picture area: that the picture shown lacks parts.
+    PictureNotice *m_pictureNotice = nullptr;
     QTimer *m_progressDelay = nullptr;
     // The zoom before a first view of the opening picture replaced it.
     std::optional<bool> m_zoomBeforeFirstView;

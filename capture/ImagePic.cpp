@@ -56,6 +56,22 @@ ImagePicWidget::ImagePicWidget(QWidget *parent) : QWidget(parent)
     // The window system's places are kept from the first event on.
     DevicePointer::instance();
     connect(&m_tiles, &MetafileTiles::tilesArrived, this, qOverload<const QRect &>(&QWidget::update));
+    connect(&m_tiles, &MetafileTiles::tilesArrived, this, &ImagePicWidget::tellIfDrawnInPart);
+}
+
+QString ImagePicWidget::drawnInPartMessage()
+{
+    return QStringLiteral("This picture needs more drawing work than a picture may take: part of it is not shown");
+}
+
+// The tiles are drawn on the workers; the picture knows, once one of them
+// ran out of work, that what shows lacks the rest.
+void ImagePicWidget::tellIfDrawnInPart()
+{
+    if (!m_toldDrawnInPart && m_picture.drawnInPart()) {
+        m_toldDrawnInPart = true;
+        emit pictureDrawnInPart();
+    }
 }
 
 int ImagePicWidget::controlCoordinate(qreal pixel, int offset, qreal ratio)
@@ -69,6 +85,7 @@ void ImagePicWidget::setPicture(Picture picture)
     // A large picture takes a while to give back to the system: the worker
     // that ends the last copy of it does so.
     workerPool()->start([old = std::exchange(m_picture, std::move(picture))] {});
+    m_toldDrawnInPart = false;
     showOnTiles();
     m_doubled = false;
     applySize();

@@ -68,8 +68,14 @@ public:
     // read-out, the capture and the flash all take their pixel from here.
     static QPoint positionAt(QPointF global, QPointF windowOrigin, QPoint offset, qreal ratio);
 
+    // The text telling that a picture is shown in part.
+    static QString drawnInPartMessage();
+
 signals:
     void mouseMoved(QPoint position);
+    // Once a picture: its drawing needed more work than a picture may take,
+    // and what shows lacks the rest.
+    void pictureDrawnInPart();
     void mouseReleased(Qt::MouseButton button);
 
 protected:
@@ -96,6 +102,7 @@ private:
     void buttonReleased(Qt::MouseButton button, QPoint position);
     void paintPixels(QPainter &painter, const QRect &exposed);
     void showOnTiles();
+    void tellIfDrawnInPart();
 
     Picture m_picture;
     QImage m_firstView;
@@ -112,4 +119,5 @@ private:
     // area (this control or its parent) since.
     std::optional<QPointF> m_lastGlobal;
     bool m_pointerOver = false;
+    bool m_toldDrawnInPart = false;
 };

@@ -71,6 +71,9 @@ public:
 
     // A metafile drawn whole, scaled onto Target; nothing for other kinds.
     void drawScaled(QPainter &painter, const QRectF &target) const;
+    // Whether a playback of a metafile so far needed more work than it may
+    // do and so drew it in part; any thread.
+    bool drawnInPart() const { return m_metafile && m_metafile->drawnInPart(); }
 
     // Bitmaps and icons pixel by pixel onto device pixels: the device pixel
     // at DeviceTopLeft + (i, j) shows picture pixel (Columns[i], Rows[j]).

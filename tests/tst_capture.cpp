@@ -2,6 +2,7 @@
 // active list, the wait after an opening, the flash and its failures.
 
 #include "AppTestSupport.h"
+#include "MetafileBuilders.h"
 #include "base/WorkerPool.h"
 #include "capture/HoofdUnit.h"
 #include "capture/ImagePic.h"
@@ -139,6 +140,7 @@ private slots:
     void clicksWhileOpeningAreIgnored();
     void slowOpeningShowsItsProgress();
     void newerOpeningShowsAlone();
+    void pictureDrawnInPartSaysSo();
     void editedTemplateTakesEffect();
 
 private:
@@ -874,6 +876,37 @@ void TestCapture::newerOpeningShowsAlone()
     QCOMPARE(pic()->size(), QSize(30, 20));
     QVERIFY(!sizes.contains(QSize(3000, 2000)));
     QCOMPARE(w()->ImagePic->picture().image().pixel(5, 5), White);
+}
+
+// A picture that needs more work than a picture may take shows in part and
+// says so over the picture area, letting clicks through; the next picture
+// opened takes the notice away.
+void TestCapture::pictureDrawnInPartSaysSo()
+{
+    // Strips across and down joined by exclusive or: a clip of a million
+    // rectangles, which no picture needs.
+    std::vector<QRect> across, down;
+    for (int i = 0; i < 1000; ++i) {
+        across.emplace_back(0, 2 * i, 2000, 1);
+        down.emplace_back(2 * i, 0, 1, 2000);
+    }
+    EmfBuilder emf;
+    emf.setSize(QSize(2000, 2000));
+    constexpr quint32 ExtSelectClipRgn = 75, Copy = 5, Xor = 3;
+    emf.record(ExtSelectClipRgn, words({quint32(32 + across.size() * 16), Copy}) + gdiRegion(across));
+    emf.record(ExtSelectClipRgn, words({quint32(32 + down.size() * 16), Xor}) + gdiRegion(down));
+    const QString path = m_dir.filePath(QStringLiteral("strips.emf"));
+    QVERIFY(writeWholeFile(path, emf.bytes()));
+    openReady(path);
+    auto *notice = w()->findChild<QLabel *>(QStringLiteral("PictureNotice"));
+    QVERIFY(notice);
+    QTRY_VERIFY(notice->isVisible());
+    QCOMPARE(notice->text(), ImagePicWidget::drawnInPartMessage());
+    QVERIFY(notice->testAttribute(Qt::WA_TransparentForMouseEvents));
+    QImage image(30, 20, QImage::Format_RGB32);
+    image.fill(White);
+    openReady(writeBitmap(QStringLiteral("whole.bmp"), image));
+    QVERIFY(!notice->isVisible());
 }
 
 void TestCapture::editedTemplateTakesEffect()

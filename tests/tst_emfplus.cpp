@@ -1,7 +1,7 @@
 // EMF+ records inside enhanced metafiles: each family drawn from small
 // hand-made records, and what a dual file draws of its two copies.
 
-#include "MetafileBuilders.h"
+#include "HostileFiles.h"
 #include "metafile/Metafile.h"
 
 #include <QBuffer>

@@ -5,7 +5,7 @@
 // work is done another way (dashes too fine to see drawn solid, a full
 // object table that takes no more) or a shape as costly to draw as any.
 
-#include "MetafileBuilders.h"
+#include "HostileFiles.h"
 #include "metafile/Metafile.h"
 
 #include <QTest>
