@@ -114,7 +114,7 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
     buildLayout();
     buildMenu();
     buildOpeningProgress();
-    m_pictureNotice = new PictureNotice(ScrollBox1);
+    m_pictureNotice = new PictureNotice(ScrollBox1->viewport());
     bindCommands();
     // No minimum size: an explicit one keeps the layout from imposing its
     // own, and the window may be made as small as the user likes.

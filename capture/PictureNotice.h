@@ -13,7 +13,7 @@ class PictureNotice : public QLabel
 public:
     static constexpr int ShownMs = 10000;
 
-    // Over the top of Area, as wide as it is.
+    // Over the top of Area (the picture area's viewport), as wide as it is.
     explicit PictureNotice(QWidget *area);
 
     void tell(const QString &text);
