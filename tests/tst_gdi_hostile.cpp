@@ -245,7 +245,7 @@ void TestGdiHostile::addTextRows()
         emf.record(SelectObject, {1});
         const QString blocks(1000, QChar(0x2588));
         for (int i = 0; i < 89; ++i)
-            emf.record(ExtTextOutW, textRecord(QPoint(heavy.left(), 3000), blocks, 0, QRect(), 1));
+            emf.record(ExtTextOutW, textRecord(QPoint(heavy.left(), 0), blocks, 0, QRect(), 1));
     }) << Looked << Red << true;
     QTest::newRow("70 000 unknown faces selected") << emfSquare(100, [&](EmfBuilder &emf) {
         for (int i = 0; i < 70'000; ++i) {
