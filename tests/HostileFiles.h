@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QTest>
+#include <QtEndian>
 
 // The process's peak memory so far, in MiB.
 inline qint64 peakMiB()
@@ -61,16 +62,52 @@ template <typename Draw> QString hostileFailure(QSize size, Draw draw, QPoint at
     return QString();
 }
 
-// With VANTRIX_WRITE_SEEDS=DIR, the file of the current test row, when small
-// enough for a fuzzer to work on, is written there to seed a fuzz target.
+// The records of File that fit in MaxBytes, ended as the format ends a
+// file, with the header's size and record count set to match: a seed of the
+// same kind of work that a fuzzer can afford to mutate.
+inline QByteArray firstRecords(const QByteArray &file, qsizetype maxBytes)
+{
+    auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(file.constData() + at); };
+    auto put = [](QByteArray &b, qsizetype at, quint32 v) { qToLittleEndian(v, b.data() + at); };
+    const bool emf = u32(0) == 1;
+    // EMF: the header's size at 4, bytes at 48 and records at 52; WMF: the
+    // placeable header of 22 bytes, if any, then 18 bytes with the size in
+    // words at 6; records give their size in words.
+    const qsizetype wmfAt = u32(0) == 0x9AC6CDD7u ? 22 : 0;
+    const qsizetype first = emf ? qsizetype(u32(4)) : wmfAt + 18;
+    const QByteArray end =
+        emf ? QByteArray::fromHex("0e00000014000000000000001000000014000000") : QByteArray::fromHex("030000000000");
+    qsizetype at = first, count = 1;
+    while (at + 8 <= file.size()) {
+        const qsizetype size = emf ? qsizetype(u32(at + 4)) : qsizetype(u32(at)) * 2;
+        if (size <= 0 || at + size + end.size() > maxBytes)
+            break;
+        at += size;
+        ++count;
+    }
+    QByteArray seed = file.left(at) + end;
+    if (emf) {
+        put(seed, 48, quint32(seed.size()));
+        put(seed, 52, quint32(count + 1));
+    } else {
+        put(seed, wmfAt + 6, quint32((seed.size() - wmfAt) / 2));
+    }
+    return seed;
+}
+
+// With VANTRIX_WRITE_SEEDS=DIR, the file of the current test row, cut to
+// what a fuzzer can work on, is written there to seed a fuzz target.
 inline void writeSeed(const QByteArray &file, const QString &extension)
 {
-    constexpr qsizetype MaxSeedBytes = 256 * 1024;
+    constexpr qsizetype MaxSeedBytes = 64 * 1024;
     const QString seeds = qEnvironmentVariable("VANTRIX_WRITE_SEEDS");
-    if (seeds.isEmpty() || file.size() > MaxSeedBytes)
+    if (seeds.isEmpty())
         return;
-    QFile seed(seeds + QStringLiteral("/hostile-") +
-               QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')) + extension);
-    if (!seed.open(QIODevice::WriteOnly) || seed.write(file) != file.size())
+    const QString name = QString::fromLatin1(QTest::currentDataTag())
+                             .remove(QLatin1Char(','))
+                             .replace(QLatin1Char(' '), QLatin1Char('-'));
+    QFile seed(seeds + QStringLiteral("/hostile-") + name + extension);
+    const QByteArray bytes = file.size() <= MaxSeedBytes ? file : firstRecords(file, MaxSeedBytes);
+    if (!seed.open(QIODevice::WriteOnly) || seed.write(bytes) != bytes.size())
         qWarning("The seed %s was not written", qPrintable(seed.fileName()));
 }

@@ -451,7 +451,7 @@ void TestGdiHostile::answeredQuicklyAndInPart()
     QFETCH(QPoint, at);
     QFETCH(QRgb, colour);
     QFETCH(bool, inPart);
-    writeSeed(file, file.startsWith("\x01\x00\x00\x00") ? QStringLiteral(".emf") : QStringLiteral(".wmf"));
+    writeSeed(file, file.mid(40, 4) == " EMF" ? QStringLiteral(".emf") : QStringLiteral(".wmf"));
     const std::optional<Metafile> metafile = Metafile::fromBytes(file);
     QVERIFY(metafile);
     const QString failure = hostileFailure(
