@@ -208,6 +208,18 @@ inline QByteArray withBitmap(std::initializer_list<quint32> fixed, qsizetype off
     return withBitmap(words(fixed), offBmiAt, dib, infoSize);
 }
 
+// A packed 32-bit bottom-up DIB of Width x Height pixels, each (0x00rrggbb)
+// as Pixel(x, y) gives it.
+template <typename Pixel> QByteArray dibOf(int width, int height, Pixel pixel)
+{
+    QByteArray b =
+        words({40, quint32(width), quint32(height), 0x00200001u, 0, quint32(width * height * 4), 0, 0, 0, 0});
+    for (int y = height - 1; y >= 0; --y)
+        for (int x = 0; x < width; ++x)
+            b += words({quint32(pixel(x, y))});
+    return b;
+}
+
 // A float's bits, for EMF+ data.
 inline quint32 bitsOf(float value)
 {

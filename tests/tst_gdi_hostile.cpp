@@ -45,6 +45,7 @@ enum Emr : quint32 {
     CreateDibPatternBrushPt = 0x5E,
     SmallTextOut = 0x6C,
     TransparentBlt = 0x74,
+    MaskBlt = 0x4E,
     GradientFill = 0x76,
 };
 // [MS-WMF] 2.1.1.1 record types used here.
@@ -71,16 +72,6 @@ QByteArray runLengthGiant()
            QByteArray::fromHex("00000001");
 }
 constexpr quint32 GiantInfoSize = 48; // the header and two colours
-
-// A packed 32-bit DIB of Width x Height pixels of Colour (0x00rrggbb).
-QByteArray dibOf(int width, int height, quint32 colour)
-{
-    QByteArray b =
-        words({40, quint32(width), quint32(height), 0x00200001u, 0, quint32(width * height * 4), 0, 0, 0, 0});
-    for (int i = 0; i < width * height; ++i)
-        b += words({colour});
-    return b;
-}
 
 // An EMF of Size, red all over first, then what Heavy adds.
 QByteArray emfFile(QSize size, const std::function<void(EmfBuilder &)> &heavy)
@@ -264,7 +255,7 @@ void TestGdiHostile::addTextRows()
 void TestGdiHostile::addBitmapRows()
 {
     const QRect heavy(HeavyFrom, 0, 1014, 1024);
-    const QByteArray red = dibOf(2, 2, 0x00FF0000u);
+    const QByteArray red = dibOf(2, 2, [](int, int) { return 0x00FF0000u; });
     QTest::newRow("22 000 small bitmaps stretched over the picture") << emfSquare(1024, [&](EmfBuilder &emf) {
         for (int i = 0; i < 22'000; ++i)
             emf.record(StretchDiBits, stretchDiBits(heavy, red, 40, QSize(2, 2)));
@@ -349,9 +340,22 @@ void TestGdiHostile::addBitmapRows()
     }) << Looked << Red << true;
     QTest::newRow("40 transparent blits of 8192 x 8192") << emfSquare(100, [&](EmfBuilder &emf) {
         const QByteArray fixed = bltFixed(QRect(HeavyFrom, 0, 90, 100), GdiBlue);
-        for (int i = 0; i < 40; ++i) {
+        for (int i = 0; i < 40; ++i)
             emf.record(TransparentBlt, withBitmap(fixed + words({8192, 8192}), 84, giant, GiantInfoSize));
-        }
+    }) << Looked << Red << true;
+    QTest::newRow("40 masked blits of 8192 x 8192") << emfSquare(100, [&](EmfBuilder &emf) {
+        // [MS-EMF] 2.3.1.3 EMR_MASKBLT: as EMR_BITBLT, then the mask's
+        // origin, usage and place at 112; the mask follows the source.
+        QByteArray record = withBitmap(bltFixed(QRect(HeavyFrom, 0, 90, 100), SrcCopy) + words({0, 0, 0, 0, 0, 0, 0}),
+                                       84, giant + giant, GiantInfoSize);
+        const quint32 maskAt = quint32(8 + record.size() - giant.size());
+        for (const auto &[at, value] : {std::pair{112, maskAt},
+                                        {116, GiantInfoSize},
+                                        {120, maskAt + GiantInfoSize},
+                                        {124, quint32(giant.size()) - GiantInfoSize}})
+            qToLittleEndian(value, record.data() + at - 8);
+        for (int i = 0; i < 40; ++i)
+            emf.record(MaskBlt, record);
     }) << Looked << Red << true;
 }
 

@@ -438,6 +438,36 @@ void TestMetafile::addEmfRows()
     QTest::newRow("emf TRANSPARENTBLT kept") << transparent.bytes() << QRect(10, 40, 20, 20) << qRgb(255, 0, 0);
     QTest::newRow("emf TRANSPARENTBLT through") << transparent.bytes() << QRect(70, 40, 20, 20) << qRgb(0, 255, 0);
 
+    // Red through a mask white on the left and black on the right, over a
+    // green ground.
+    EmfBuilder masked;
+    solidBrush(masked, 1, Green);
+    masked.record(43, {0, 0, 100, 100});
+    QByteArray maskBlt = withBitmap({0, 0, 99, 99, 0, 0, 100, 100, 0x00CC0020u, 0, 0, 0x3F800000u, 0, 0, 0x3F800000u,
+                                     0, 0, 0,  0,  0, 0, 0,   0,   0,           0, 0, 0,           0, 0, 0},
+                                    84, dibOf(100, 100, [](int, int) { return 0x00FF0000u; }));
+    const QByteArray mask = dibOf(100, 100, [](int x, int) { return x < 50 ? 0x00FFFFFFu : 0u; });
+    const auto maskAt = quint32(8 + maskBlt.size());
+    for (const auto &[at, value] : {std::pair{112, maskAt}, {116, 40u}, {120, maskAt + 40}, {124, 40000u}})
+        qToLittleEndian(quint32(value), maskBlt.data() + at - 8);
+    masked.record(78, maskBlt + mask);
+    QTest::newRow("emf MASKBLT through") << masked.bytes() << QRect(10, 40, 20, 20) << qRgb(255, 0, 0);
+    QTest::newRow("emf MASKBLT held back") << masked.bytes() << QRect(70, 40, 20, 20) << qRgb(0, 255, 0);
+
+    // A two-colour brush: its dark pixels take the text colour, its light
+    // ones the background colour, those in force when it is made.
+    auto monoBrush = [](quint32 pixel) {
+        EmfBuilder mono;
+        mono.record(24, {Red});  // SETTEXTCOLOR
+        mono.record(25, {Blue}); // SETBKCOLOR
+        mono.record(93, withBitmap({1, 0, 0, 0, 0, 0}, 16, dibOf(8, 8, [pixel](int, int) { return pixel; })));
+        mono.record(37, {1});
+        mono.record(43, {0, 0, 100, 100});
+        return mono.bytes();
+    };
+    QTest::newRow("emf CREATEMONOBRUSH dark") << monoBrush(0) << QRect(30, 30, 20, 20) << qRgb(255, 0, 0);
+    QTest::newRow("emf CREATEMONOBRUSH light") << monoBrush(0xFFFFFF) << QRect(30, 30, 20, 20) << qRgb(0, 0, 255);
+
     // A region of one rectangle, filled red.
     EmfBuilder fillRgn;
     fillRgn.record(39, {1, 0, Red, 0});
