@@ -3,6 +3,7 @@
 // seeds of the fuzz targets written from them.
 
 #include "MetafileBuilders.h"
+#include "metafile/Metafile.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,12 +25,13 @@ inline qint64 peakMiB()
 }
 
 // What is wrong with how a file made to strain the player is answered:
-// empty when it is drawn at natural size by Draw within the time and the
+// empty when Picture is drawn at natural size within the time and the
 // memory allowed, shows Colour at At, and shows the same in each half
 // drawn as a tile of its own, playing the whole file: where the work ran
 // out does not depend on the part of the picture drawn.
-template <typename Draw> QString hostileFailure(QSize size, Draw draw, QPoint at, QRgb colour)
+inline QString hostileFailure(const Metafile &picture, QPoint at, QRgb colour)
 {
+    const QSize size = picture.naturalSize();
 #ifdef NDEBUG
     constexpr qint64 LimitMs = 2000;
 #else
@@ -41,7 +43,7 @@ template <typename Draw> QString hostileFailure(QSize size, Draw draw, QPoint at
         image.fill(Qt::white);
         QPainter painter(&image);
         painter.translate(-part.topLeft());
-        draw(painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        picture.draw(painter, QRectF(QPointF(0, 0), QSizeF(size)));
         return image;
     };
     const qint64 peakBefore = peakMiB();

@@ -640,9 +640,7 @@ void TestEmfPlus::hostileFilesAreAnsweredQuickly()
     writeSeed(file, QStringLiteral(".emf"));
     const std::optional<Metafile> metafile = Metafile::fromBytes(file);
     QVERIFY(metafile);
-    const QString failure = hostileFailure(
-        metafile->naturalSize(), [&](QPainter &painter, const QRectF &target) { metafile->draw(painter, target); }, at,
-        colour);
+    const QString failure = hostileFailure(*metafile, at, colour);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 

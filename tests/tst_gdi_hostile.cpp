@@ -438,9 +438,7 @@ void TestGdiHostile::answeredQuicklyAndInPart()
     writeSeed(file, file.mid(40, 4) == " EMF" ? QStringLiteral(".emf") : QStringLiteral(".wmf"));
     const std::optional<Metafile> metafile = Metafile::fromBytes(file);
     QVERIFY(metafile);
-    const QString failure = hostileFailure(
-        metafile->naturalSize(), [&](QPainter &painter, const QRectF &target) { metafile->draw(painter, target); }, at,
-        colour);
+    const QString failure = hostileFailure(*metafile, at, colour);
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
     QCOMPARE(metafile->drawnInPart(), inPart);
 }
