@@ -12,6 +12,7 @@
 int main(int argc, char **argv)
 {
     initEnvironment();
+    chooseWindowSystem();
     VantrixApplication app(argc, argv);
     QApplication::setStyle(new ToolTipStyle(new DeviceFrameStyle(QApplication::style()->name())));
     installQtTranslations(QLocale::system());

@@ -48,3 +48,18 @@ void initEnvironment()
     // and custom buttons); whether it is used also depends on the style.
     TaskDialogsPresent = true;
 }
+
+QByteArray platformFor(const QByteArray &requested, bool xDisplay)
+{
+    if (!requested.isEmpty())
+        return requested; // the user's own choice stands
+    return xDisplay ? QByteArrayLiteral("xcb") : QByteArray();
+}
+
+void chooseWindowSystem()
+{
+    const QByteArray platform =
+        platformFor(qgetenv("QT_QPA_PLATFORM"), !qEnvironmentVariableIsEmpty("DISPLAY"));
+    if (!platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platform);
+}

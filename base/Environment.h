@@ -1,6 +1,7 @@
 #pragma once
 // Process-wide values: computed once at start-up and only read afterwards.
 
+#include <QByteArray>
 #include <QString>
 
 // Full path of the running executable.
@@ -32,3 +33,14 @@ QString runningExecutablePath();
 // Computes ExeFileName, AppPath and TaskDialogsPresent. Safe to call before
 // any Qt object exists.
 void initEnvironment();
+
+// The window system the program runs on: always an X server, which under a
+// Wayland session is XWayland. Only there does a window open where the
+// design places it, does the pointer report the exact device pixel under
+// it, and can a modal window be kept from being minimised. Given what the
+// user asked for in QT_QPA_PLATFORM (empty: nothing) and whether an X
+// display is named (DISPLAY), the platform to ask Qt for; empty: Qt's own
+// choice, where no X server is at hand.
+QByteArray platformFor(const QByteArray &requested, bool xDisplay);
+// Sets QT_QPA_PLATFORM so; before the application object is made.
+void chooseWindowSystem();

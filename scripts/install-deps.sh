@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xauth xdotool xclip imagemagick x11-utils x11-xserver-utils
   openbox metacity python3 dbus dbus-x11 at-spi2-core python3-pyatspi appstream
   desktop-file-utils libxcb-xinput-dev clang-format qt6-translations-l10n valgrind
+  sway xwayland wtype wl-clipboard grim qt6-wayland
 )
 if [ "${1:-}" = "--package" ]; then
   PACKAGES=(build-essential debhelper dpkg-dev lintian man-db xauth)
