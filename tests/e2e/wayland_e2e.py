@@ -41,6 +41,8 @@ CLICKS = ((3, 4), (57, 31), (120, 45), (181, 97), (236, 176))
 PICTURE_SIZE = (240, 180)
 MARK = 0x80
 SETTINGS_TITLE = "Instellingen"
+# The designed client sizes: the main window's below its menu bar.
+MAIN_SIZE, SETTINGS_SIZE, INFO_SIZE = (614, 404), (410, 123), (494, 284)
 HELP_MENU = (85, -10)  # the Help menu's title, above the client area
 
 
@@ -257,7 +259,10 @@ def check_scale(sway, program_path, work, scale, picture):
             raise Failure(f"the main window came up as a {shell} window, not through XWayland")
         rect, content = app.main["rect"], app.main["window_rect"]
         print(f"  scale {scale}: main window through XWayland at {rect['x'] + content['x']},"
-              f"{rect['y'] + content['y']}, {content['width']} x {content['height']}")
+              f"{rect['y'] + content['y']} (sway places floating windows itself)")
+        if content["width"] != MAIN_SIZE[0] or not MAIN_SIZE[1] < content["height"] < MAIN_SIZE[1] + 40:
+            raise Failure(f"scale {scale}: the main window is {content['width']} x {content['height']}, not "
+                          f"{MAIN_SIZE[0]} x {MAIN_SIZE[1]} below a menu bar")
         app.click(FLASH_BUTTON)  # no flash: each click at once
         app.click(MEMO1)
         sway.type("S1")
@@ -286,6 +291,7 @@ def check_scale(sway, program_path, work, scale, picture):
             raise Failure(f"scale {scale}: the clicks gave {got}, not {list(CLICKS)} (clipboard: {lines})")
         print(f"  scale {scale}: {len(CLICKS)} of {len(CLICKS)} clicks exact; the lines reached wl-paste")
         check_dialogs(sway, app, scale)
+        check_message_box(sway, app, scale, work)
         sway.run("swaymsg", f"[pid={app.process.pid}] kill")
         wait_for("the program's end", lambda: app.process.poll() is not None, seconds=10)
         settings = os.path.join(app.folder, "Vantrix.ini")
@@ -335,13 +341,50 @@ def shown_at(shot, scale, near):
     return places
 
 
+def designed(scale, what, window, size):
+    shown = (window["window_rect"]["width"], window["window_rect"]["height"])
+    if shown != size:
+        raise Failure(f"scale {scale}: the {what} is {shown[0]} x {shown[1]}, not {size[0]} x {size[1]}")
+    print(f"  scale {scale}: {what} {shown[0]} x {shown[1]}, as designed")
+
+
+def check_message_box(sway, app, scale, folder):
+    """A file that is no picture: the message box says so, and Return
+    closes it."""
+    bad = os.path.join(folder, "no-picture.bmp")
+    with open(bad, "wb") as f:
+        f.write(b"not a bitmap")
+    os.chmod(bad, 0o644)
+    sway.key("o", modifier="ctrl")
+    wait_for("the file dialog", lambda: sway.window(app.process.pid, "Openen"), seconds=10)
+    time.sleep(0.8)
+    sway.key("a", modifier="ctrl")
+    time.sleep(0.3)
+    sway.type(bad)
+    # The file name completer may take the first Return; the dialog the next.
+    for _ in range(3):
+        sway.key("Return")
+        time.sleep(0.5)
+        if not sway.window(app.process.pid, "Openen"):
+            break
+
+    # Its caption is the program's title, as the main window's.
+    def boxes():
+        return [w for w in sway.windows(app.process.pid) if w["id"] != app.main["id"] and w.get("name") != "Openen"]
+    box = wait_for("the message box", lambda: boxes(), seconds=10)[0]
+    print(f"  scale {scale}: message box '{box.get('name')}' {box['window_rect']['width']} x "
+          f"{box['window_rect']['height']}")
+    sway.key("Return")
+    wait_for("the message box to close", lambda: not boxes(), seconds=10)
+
+
 def check_dialogs(sway, app, scale):
     """The settings dialog and the information window: each a window of
     its own at its designed size, closed by the compositor's close (sway
     offers no minimise to any window)."""
     app.click(SETTINGS_BUTTON)
     dialog = wait_for("the settings dialog", lambda: sway.window(app.process.pid, SETTINGS_TITLE), seconds=10)
-    print(f"  scale {scale}: settings dialog {dialog['window_rect']['width']} x {dialog['window_rect']['height']}")
+    designed(scale, "settings dialog", dialog, SETTINGS_SIZE)
     sway.run("swaymsg", f"[con_id={dialog['id']}] kill")
     wait_for("the settings dialog to close", lambda: not sway.window(app.process.pid, SETTINGS_TITLE))
 
@@ -352,7 +395,7 @@ def check_dialogs(sway, app, scale):
     time.sleep(0.4)
     sway.key("i")
     info = wait_for("the information window", lambda: others(), seconds=10)[0]
-    print(f"  scale {scale}: information window {info['window_rect']['width']} x {info['window_rect']['height']}")
+    designed(scale, "information window", info, INFO_SIZE)
     # It has no close button of the window's own: its Sluiten button closes it.
     for key in ("Return", "space", "Escape"):
         if others():
