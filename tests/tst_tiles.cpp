@@ -189,24 +189,26 @@ void TestTiles::aReplacedPictureNeverShows()
 // tile of the old zoom in a place of the new.
 void TestTiles::aNewZoomShowsTheOldStretchedUntilItArrives()
 {
-    QSemaphore gate;
-    std::atomic<bool> gated = false;
+    // Shared with the jobs, which may still run after the test: tiles
+    // around those shown are drawn too.
+    const auto gate = std::make_shared<QSemaphore>();
+    const auto gated = std::make_shared<std::atomic<bool>>(false);
     // However the test ends, no worker stays waiting at the gate.
-    const auto open = qScopeGuard([&] {
-        gated = false;
-        gate.release(1000);
+    const auto open = qScopeGuard([gate, gated] {
+        *gated = false;
+        gate->release(1000);
     });
     MetafileTiles tiles;
     // Left half red, right half blue, at any size.
-    tiles.setRenderer([&](QPainter &painter, const QRectF &target) {
-        if (gated)
-            gate.acquire();
+    tiles.setRenderer([gate, gated](QPainter &painter, const QRectF &target) {
+        if (*gated)
+            gate->acquire();
         painter.fillRect(QRectF(target.topLeft(), QSizeF(target.width() / 2, target.height())), Qt::red);
         painter.fillRect(QRectF(target.center().x(), 0, target.width() / 2, target.height()), Qt::blue);
     });
     const QSize natural(600, 400);
     QVERIFY(!paintedWhole(tiles, natural, 1, natural).isNull());
-    gated = true;
+    *gated = true;
     const QSize doubled = natural * 2;
     QImage window = canvas(QSize(1000, 700), 1);
     {
@@ -216,7 +218,7 @@ void TestTiles::aNewZoomShowsTheOldStretchedUntilItArrives()
     QVERIFY(!tiles.complete());
     QCOMPARE(window.pixel(300, 300), qRgb(255, 0, 0)); // the old picture, stretched
     QCOMPARE(window.pixel(900, 300), qRgb(0, 0, 255));
-    gate.release(1000);
+    gate->release(1000);
     QVERIFY(tiles.waitUntilComplete(WaitMs));
     QPainter painter(&window);
     tiles.paint(painter, QRect(0, 0, 1000, 700), doubled);
