@@ -242,6 +242,21 @@ class Program:
     def click(self, point):
         self.sway.click(*self.at(point))
 
+    def choose_file(self, path):
+        """Opens the picture dialog, types Path and presses Return until the
+        dialog goes: the file name completer may take the first Return."""
+        self.sway.key("o", modifier="ctrl")
+        wait_for("the file dialog", lambda: self.sway.window(self.process.pid, "Openen"), seconds=10)
+        time.sleep(0.8)
+        self.sway.key("a", modifier="ctrl")
+        time.sleep(0.3)
+        self.sway.type(path)
+        for _ in range(3):
+            self.sway.key("Return")
+            time.sleep(0.5)
+            if not self.sway.window(self.process.pid, "Openen"):
+                break
+
     def output(self):
         self.log.flush()
         return open(self.log.name, errors="replace").read()
@@ -266,17 +281,7 @@ def check_scale(sway, program_path, work, scale, picture):
         app.click(FLASH_BUTTON)  # no flash: each click at once
         app.click(MEMO1)
         sway.type("S1")
-        sway.key("o", modifier="ctrl")
-        wait_for("the file dialog", lambda: sway.window(app.process.pid, "Openen"), seconds=10)
-        time.sleep(0.8)
-        sway.key("a", modifier="ctrl")
-        time.sleep(0.3)
-        sway.type(picture)
-        for _ in range(3):
-            sway.key("Return")
-            time.sleep(0.5)
-            if not sway.window(app.process.pid, "Openen"):
-                break
+        app.choose_file(picture)
         time.sleep(1.5)  # past the second in which clicks are ignored
         sway.pointer(0, 0)
         time.sleep(0.3)
@@ -355,18 +360,7 @@ def check_message_box(sway, app, scale, folder):
     with open(bad, "wb") as f:
         f.write(b"not a bitmap")
     os.chmod(bad, 0o644)
-    sway.key("o", modifier="ctrl")
-    wait_for("the file dialog", lambda: sway.window(app.process.pid, "Openen"), seconds=10)
-    time.sleep(0.8)
-    sway.key("a", modifier="ctrl")
-    time.sleep(0.3)
-    sway.type(bad)
-    # The file name completer may take the first Return; the dialog the next.
-    for _ in range(3):
-        sway.key("Return")
-        time.sleep(0.5)
-        if not sway.window(app.process.pid, "Openen"):
-            break
+    app.choose_file(bad)
 
     # Its caption is the program's title, as the main window's.
     def boxes():
