@@ -58,8 +58,7 @@ QByteArray platformFor(const QByteArray &requested, bool xDisplay)
 
 void chooseWindowSystem()
 {
-    const QByteArray platform =
-        platformFor(qgetenv("QT_QPA_PLATFORM"), !qEnvironmentVariableIsEmpty("DISPLAY"));
+    const QByteArray platform = platformFor(qgetenv("QT_QPA_PLATFORM"), !qEnvironmentVariableIsEmpty("DISPLAY"));
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
 }
