@@ -173,6 +173,8 @@ private:
     QColor colorUnderRop2(QColor color) const;
     QFont qtFont(double xScale, double yScale, bool *visible) const;
     bool affordsFont(const QString &key);
+    double deviceDpi() const;
+    double emPixels(const QFont &font) const; // the font's size in target pixels
     qint64 glyphWork(const QFont &font, qsizetype count) const;
     bool affordsImage(const QRectF &targetBounds, const QImage &image);
     double exactSizeFit(const QFont &font, const QFontMetricsF &metrics, const QString &text) const;

@@ -77,8 +77,14 @@ void GdiCanvas::combineClip(const QPainterPath &path, const QPainterPath &natura
 {
     if (!knownMode(mode))
         return;
+    if (mode == RegionMode::Copy) { // the clip so far plays no part
+        m_s.naturalClip.setPath(natural);
+        m_s.clip.setPath(path);
+        applyClip();
+        return;
+    }
     const QPainterPath currentNatural = m_s.naturalClip.asPath(rectPath(naturalFrame()));
-    if (mode != RegionMode::Copy && !m_budget.combines(currentNatural, natural))
+    if (!m_budget.combines(currentNatural, natural))
         return;
     m_s.naturalClip.setPath(combinedClip(currentNatural, natural, clipOpOf(mode)));
     m_s.clip.setPath(combinedClip(m_s.clip.asPath(rectPath(m_target)), path, clipOpOf(mode)));

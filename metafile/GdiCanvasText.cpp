@@ -132,7 +132,7 @@ QFont GdiCanvas::qtFont(double xScale, double yScale, bool *visible) const
     font.setItalic(f.italic);
     font.setUnderline(f.underline);
     font.setStrikeOut(f.strikeOut);
-    const double dpi = m_painter.device() ? m_painter.device()->logicalDpiY() : 96;
+    const double dpi = deviceDpi();
     auto setPixels = [&](double px) { font.setPointSizeF(std::clamp(px, 0.5, 4000.0) * 72.0 / dpi); };
     double em = 12 * m_zoom;
     if (f.height < 0) {
@@ -160,14 +160,24 @@ QFont GdiCanvas::qtFont(double xScale, double yScale, bool *visible) const
     return font;
 }
 
+// The dots per inch a font's point size is taken at on the painter's device.
+double GdiCanvas::deviceDpi() const
+{
+    return m_painter.device() ? m_painter.device()->logicalDpiY() : 96;
+}
+
+double GdiCanvas::emPixels(const QFont &font) const
+{
+    return font.pointSizeF() * deviceDpi() / 72;
+}
+
 // The units the cells of Count characters of Font take: each covers its em
 // square at most, or the whole frame where that is smaller. The font's
 // stretch is left out: it follows widths measured at the size drawn, and
 // a font is stretched eightfold at most.
 qint64 GdiCanvas::glyphWork(const QFont &font, qsizetype count) const
 {
-    const double dpi = m_painter.device() ? m_painter.device()->logicalDpiY() : 96;
-    const double em = font.pointSizeF() * dpi / 72;
+    const double em = emPixels(font);
     const double cell = std::min(em * em, std::abs(m_target.width() * m_target.height())) / (m_zoom * m_zoom);
     const double units = std::ceil(cell * double(count) / PixelsPerAreaUnit);
     return std::isfinite(units) && units < double(MaxDrawWork) ? qint64(units) : MaxDrawWork + 1;
@@ -180,8 +190,7 @@ qint64 GdiCanvas::glyphWork(const QFont &font, qsizetype count) const
 double GdiCanvas::exactSizeFit(const QFont &font, const QFontMetricsF &metrics, const QString &text) const
 {
     constexpr double LargePixels = 1000;
-    const double dpi = m_painter.device() ? m_painter.device()->logicalDpiY() : 96;
-    const double em = font.pointSizeF() * dpi / 72;
+    const double em = emPixels(font);
     const double actual = metrics.horizontalAdvance(text);
     if (!(em > 0) || !(actual > 0))
         return 1;

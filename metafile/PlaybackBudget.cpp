@@ -128,32 +128,31 @@ bool PlaybackBudget::draws(const QPainterPath &path, double pixelsPerUnit, int s
     // Rounded up to whole rows and areas: a picture moved or zoomed counts
     // the same but for rounding far below a row.
     const double units = path.elementCount() + std::ceil(rows) + std::ceil(area / PixelsPerAreaUnit);
-    // A path with a coordinate that is no number is not drawn, and costs
-    // nothing.
-    if (std::isnan(units))
-        return false;
     if (units > double(MaxDrawWork)) {
         leftOut = true;
         draws(path.elementCount());
         return false;
     }
-    return draws(qint64(units));
+    return drawsUnits(units);
 }
 
 bool PlaybackBudget::clips(const QPainterPath &path, double pixelsPerUnit)
 {
     const double scale = pixelsPerUnit > 0 ? 1 / pixelsPerUnit : 1;
-    const double units = path.elementCount() + std::ceil(rowsCrossed(path, scale) * ClipSides);
-    if (std::isnan(units))
-        return false;
-    return draws(units < double(MaxDrawWork) ? qint64(units) : MaxDrawWork + 1);
+    return drawsUnits(path.elementCount() + std::ceil(rowsCrossed(path, scale) * ClipSides));
 }
 
 bool PlaybackBudget::paints(const QRectF &area, double pixelsPerUnit, double perAreaUnit)
 {
     const double scale = pixelsPerUnit > 0 ? 1 / pixelsPerUnit : 1;
     // At least a unit: a box or a bitmap outside the frame is still looked at.
-    const double units = std::max(1.0, std::ceil(naturalArea(area, frame, scale) / perAreaUnit));
+    return drawsUnits(std::max(1.0, std::ceil(naturalArea(area, frame, scale) / perAreaUnit)));
+}
+
+// A shape with a coordinate that is no number is not drawn, and costs
+// nothing; work too large for an integer is more than the bound.
+bool PlaybackBudget::drawsUnits(double units)
+{
     if (std::isnan(units))
         return false;
     return draws(units < double(MaxDrawWork) ? qint64(units) : MaxDrawWork + 1);

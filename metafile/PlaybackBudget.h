@@ -114,6 +114,7 @@ struct PlaybackBudget {
     bool combinesRegions(qint64 a, qint64 b) { return spend(booleanWork, a + b, MaxBooleanWork); }
 
 private:
+    bool drawsUnits(double units);
     bool spend(qint64 &spent, qint64 amount, qint64 bound)
     {
         if (exhausted || amount > bound - spent) {
