@@ -1,8 +1,11 @@
 #include "app/StartUp.h"
 
 #include "app/VantrixApplication.h"
+#include "base/Environment.h"
+#include "base/IdentityTexts.h"
 #include "capture/HoofdUnit.h"
 #include "info/OpstartInfo.h"
+#include "info/VersionInfoReader.h"
 #include "settings/InstellingenUnit.h"
 
 #include <QIcon>
@@ -35,14 +38,27 @@ bool installQtTranslations(const QLocale &locale)
     return QCoreApplication::installTranslator(qtTexts);
 }
 
+void initIdentity()
+{
+    ProgramName = assembleProgramName();
+    CopyrightText = assembleCopyrightText();
+    WebAddress = assembleWebAddress();
+    IniFileName = ProgramName + QStringLiteral(".ini");
+    const TVersionInfoReader reader(nullptr);
+    const VersionNumber version = reader.GetVersionNumber();
+    ApplicationTitle = ProgramName + QLatin1Char(' ') + QString::number(version.Major) + QLatin1Char('.') +
+                       QString::number(version.Minor) + QLatin1Char('.') + QString::number(version.Release);
+}
+
 void createApplicationWindows()
 {
     initResources();
+    initIdentity();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/vantrix.ico")));
     HoofdForm = new THoofdForm;
     InstellingenForm = new TInstellingenForm;
     OpstartInfoForm = new TOpstartInfoForm;
-    OpstartInfoForm->setVersionInfo(HoofdForm->VersionInfo);
+    OpstartInfoForm->setVersionInfo(HoofdForm->versionInfo());
 
     if (auto *app = qobject_cast<VantrixApplication *>(QCoreApplication::instance())) {
         QObject::connect(app, &VantrixApplication::sessionEnding, HoofdForm, &THoofdForm::sessionEnding);

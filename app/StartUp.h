@@ -13,7 +13,12 @@ void initResources();
 // they were found.
 bool installQtTranslations(const QLocale &locale);
 
-// Creates, in this order, the main window, the settings dialog and the
+// Computes the program's identity texts (its name, copyright, web address,
+// settings file name and title with the file version) once, before any
+// window needs them.
+void initIdentity();
+
+// Computes the identity texts, then creates, in this order, the main window, the settings dialog and the
 // information window. They live until destroyApplicationWindows().
 void createApplicationWindows();
 

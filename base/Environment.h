@@ -12,7 +12,7 @@ extern QString AppPath;
 // Whether the task-style message box can be shown on this platform.
 extern bool TaskDialogsPresent;
 
-// Identity texts, assembled while the main window is created.
+// Identity texts, computed at start (initIdentity) before any window.
 extern QString ProgramName;
 extern QString CopyrightText;
 extern QString WebAddress;

@@ -6,6 +6,7 @@
 #include "app/VantrixApplication.h"
 #include "base/Environment.h"
 #include "capture/HoofdUnit.h"
+#include "tests/WindowControls.h"
 
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -21,8 +22,8 @@ int main(int argc, char **argv)
     AppPath = AddBackslash(dir.path());
     createApplicationWindows();
     HoofdForm->show();
-    HoofdForm->Flitsen1Click(); // the flash's pauses are not the point here
-    HoofdForm->Memo1->setPlainText(QStringLiteral("Sensor_1"));
+    MainControls(HoofdForm).Flitsen1->trigger(); // the flash's pauses are not the point here
+    MainControls(HoofdForm).Memo1->setPlainText(QStringLiteral("Sensor_1"));
 
     // Each run starts from its output list: one click brings the end of the
     // list into view (reported apart: a list of that size is met once, after
@@ -34,14 +35,14 @@ int main(int argc, char **argv)
         std::vector<double> steady;
     };
     auto captureRun = [&](const QString &start, Figures &figures) {
-        HoofdForm->Memo3->setPlainText(start);
+        MainControls(HoofdForm).Memo3->setPlainText(start);
         app.processEvents();
-        figures.first.push_back(BestMs(1, [] { HoofdForm->ImagePicMouseUp(); }));
+        figures.first.push_back(BestMs(1, [] { HoofdForm->ImagePicMouseUp(QPoint(120, 45)); }));
         app.processEvents();
         figures.steady.push_back(BestMs(1,
                                         [] {
                                             for (int i = 0; i < 20; ++i)
-                                                HoofdForm->ImagePicMouseUp();
+                                                HoofdForm->ImagePicMouseUp(QPoint(120, 45));
                                         }) /
                                  20);
     };

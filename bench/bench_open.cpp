@@ -13,6 +13,7 @@
 #include "capture/HoofdUnit.h"
 #include "capture/ImagePic.h"
 #include "picture/Picture.h"
+#include "tests/WindowControls.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -80,7 +81,7 @@ struct Opening {
 
 Opening open(const QString &path)
 {
-    const ImagePicWidget *pic = HoofdForm->ImagePic;
+    const ImagePicWidget *pic = MainControls(HoofdForm).ImagePic;
     QElapsedTimer clock;
     StallWatch watch;
     Opening result;
@@ -150,7 +151,7 @@ int main(int argc, char **argv)
     createApplicationWindows();
     HoofdForm->show();
     runFor(300);
-    HoofdForm->Flitsen1Click(); // the openings alone; the flash has its own row
+    MainControls(HoofdForm).Flitsen1->trigger(); // the openings alone; the flash has its own row
     std::printf("%-32s %10s %12s %12s %14s\n", "picture", "stall ms", "first view", "full ms", "decode alone");
     double worst = 0;
     for (const QString &file : files) {

@@ -2,7 +2,6 @@
 
 #include "base/Environment.h"
 #include "base/Failure.h"
-#include "base/IdentityTexts.h"
 #include "capture/CodeLine.h"
 #include "capture/ImagePic.h"
 #include "capture/LayoutMeasures.h"
@@ -26,7 +25,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -111,6 +109,7 @@ THoofdForm::THoofdForm(QWidget *parent) : QMainWindow(parent)
     m_flashTimer->setInterval(FlashPauseMs);
     m_flashTimer->setTimerType(Qt::PreciseTimer);
 
+    buildActions();
     buildLayout();
     buildMenu();
     buildOpeningProgress();
@@ -159,18 +158,14 @@ QWidget *THoofdForm::buildToolStrip(QWidget *client)
     PanelBoven->setFixedHeight(StripHeight);
     CoolBar1 = makePanel(PanelBoven, "CoolBar1");
     hbox(PanelBoven)->addWidget(CoolBar1);
-    auto button = [this](const char *name, const char *hint, const char *glyph, int place) {
-        return makeToolButton(CoolBar1, name, QString::fromUtf8(hint), QString::fromLatin1(glyph),
-                              QPoint(ToolButtonLefts[place], ToolButtonTop), ToolButtonSide);
+    auto button = [this](const char *name, QAction *command, int place) {
+        return makeToolButton(CoolBar1, name, command, QPoint(ToolButtonLefts[place], ToolButtonTop), ToolButtonSide);
     };
-    SpeedButton1 = button("SpeedButton1", "Figuur openen", ":/glyphs/open.svg", 0);
-    SpeedButton5 = button("SpeedButton5", "Vergroten", ":/glyphs/zoom.svg", 1);
-    SpeedButton6 = button("SpeedButton6", "Flitsen", ":/glyphs/flash.svg", 2);
-    SpeedButton2 = button("SpeedButton2", "Instellingen", ":/glyphs/settings.svg", 3);
-    SpeedButton3 = button("SpeedButton3", "LeesMij.txt", ":/glyphs/readme.svg", 4);
-    SpeedButton5->setCheckable(true);
-    SpeedButton6->setCheckable(true);
-    SpeedButton6->setChecked(true);
+    SpeedButton1 = button("SpeedButton1", Figuuropenen1, 0);
+    SpeedButton5 = button("SpeedButton5", Vergroten1, 1);
+    SpeedButton6 = button("SpeedButton6", Flitsen1, 2);
+    SpeedButton2 = button("SpeedButton2", Programmainstellingen1, 3);
+    SpeedButton3 = button("SpeedButton3", LeesMijtxt1, 4);
     return PanelBoven;
 }
 
@@ -270,8 +265,7 @@ QWidget *THoofdForm::buildOutputList(QWidget *right)
     Panel14->setFixedWidth(CopyColumnWidth);
     outputLayout->addWidget(Memo3, 1);
     outputLayout->addWidget(Panel14);
-    SpeedButton4 = makeToolButton(Panel14, "SpeedButton4", QStringLiteral("Kopiëren"),
-                                  QStringLiteral(":/glyphs/copy.svg"), CopyButtonPlace, CopyButtonSide);
+    SpeedButton4 = makeToolButton(Panel14, "SpeedButton4", Kopieren1, CopyButtonPlace, CopyButtonSide);
     return Panel2;
 }
 
@@ -307,20 +301,62 @@ void THoofdForm::setTabOrder()
     setRadioSelected(RadioButton2, false);
 }
 
-QToolButton *THoofdForm::makeToolButton(QWidget *parent, const char *name, const QString &hint, const QString &glyph,
-                                        QPoint position, int side)
+// A button that shows a command: its glyph, its hint, its check state.
+QToolButton *THoofdForm::makeToolButton(QWidget *parent, const char *name, QAction *command, QPoint position, int side)
 {
     auto *button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setAutoRaise(true);
-    button->setIcon(QIcon(glyph));
+    button->setDefaultAction(command);
     button->setIconSize(Layout::GlyphSize);
     button->setGeometry(position.x(), position.y(), side, side);
     button->setFocusPolicy(Qt::NoFocus);
-    button->setToolTip(hint);
-    button->setAccessibleName(hint);
+    button->setAccessibleName(command->toolTip());
     button->installEventFilter(new ToolTipTimer(button));
     return button;
+}
+
+namespace {
+
+// A command; Hint names it on a tool button, Glyph shows it there (not in the menu).
+QAction *makeCommand(QObject *owner, const char *name, const QString &caption, const QString &hint = QString(),
+                     const char *glyph = nullptr)
+{
+    auto *action = new QAction(caption, owner);
+    action->setObjectName(QLatin1String(name));
+    if (!hint.isEmpty())
+        action->setToolTip(hint);
+    if (glyph) {
+        action->setIcon(QIcon(QLatin1String(glyph)));
+        action->setIconVisibleInMenu(false);
+    }
+    return action;
+}
+
+} // namespace
+
+void THoofdForm::buildActions()
+{
+    Figuuropenen1 = makeCommand(this, "Figuuropenen1", QStringLiteral("Figuur &openen..."),
+                                QStringLiteral("Figuur openen"), ":/glyphs/open.svg");
+    Figuuropenen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    Vergroten1 =
+        makeCommand(this, "Vergroten1", QStringLiteral("Vergroten"), QStringLiteral("Vergroten"), ":/glyphs/zoom.svg");
+    Vergroten1->setCheckable(true);
+    Flitsen1 =
+        makeCommand(this, "Flitsen1", QStringLiteral("Flitsen"), QStringLiteral("Flitsen"), ":/glyphs/flash.svg");
+    Flitsen1->setCheckable(true);
+    Flitsen1->setChecked(true);
+    Programmainstellingen1 = makeCommand(this, "Programmainstellingen1", QStringLiteral("&Instellingen"),
+                                         QStringLiteral("Instellingen"), ":/glyphs/settings.svg");
+    Afsluiten1 = makeCommand(this, "Afsluiten1", QStringLiteral("Af&sluiten"));
+    Afsluiten1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    LeesMijtxt1 = makeCommand(this, "LeesMijtxt1", QStringLiteral("&LeesMij.txt"), QStringLiteral("LeesMij.txt"),
+                              ":/glyphs/readme.svg");
+    Info1 = makeCommand(this, "Info1", QStringLiteral("&Info"));
+    Weblink1 = makeCommand(this, "Weblink1", QStringLiteral("Weblink"));
+    Kopieren1 =
+        makeCommand(this, "Kopieren1", QStringLiteral("Kopiëren"), QStringLiteral("Kopiëren"), ":/glyphs/copy.svg");
 }
 
 void THoofdForm::buildMenu()
@@ -332,33 +368,19 @@ void THoofdForm::buildMenu()
 
     Bestand1 = MainMenu1->addMenu(QStringLiteral("&Bestand"));
     Bestand1->setObjectName(QStringLiteral("Bestand1"));
-    auto item = [this](QMenu *menu, const char *name, const QString &caption) {
-        QAction *action = menu->addAction(caption);
-        action->setObjectName(QLatin1String(name));
-        action->setParent(this);
-        return action;
-    };
-    Figuuropenen1 = item(Bestand1, "Figuuropenen1", QStringLiteral("Figuur &openen..."));
-    Figuuropenen1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    Vergroten1 = item(Bestand1, "Vergroten1", QStringLiteral("Vergroten"));
-    Vergroten1->setCheckable(true);
-    Flitsen1 = item(Bestand1, "Flitsen1", QStringLiteral("Flitsen"));
-    Flitsen1->setCheckable(true);
-    Flitsen1->setChecked(true);
+    Bestand1->addActions({Figuuropenen1, Vergroten1, Flitsen1});
     Bestand1->addSeparator()->setObjectName(QStringLiteral("N2"));
-    Programmainstellingen1 = item(Bestand1, "Programmainstellingen1", QStringLiteral("&Instellingen"));
+    Bestand1->addAction(Programmainstellingen1);
     Bestand1->addSeparator()->setObjectName(QStringLiteral("N1"));
-    Afsluiten1 = item(Bestand1, "Afsluiten1", QStringLiteral("Af&sluiten"));
-    Afsluiten1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    Bestand1->addAction(Afsluiten1);
 
     Help1 = MainMenu1->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
-    LeesMijtxt1 = item(Help1, "LeesMijtxt1", QStringLiteral("&LeesMij.txt"));
+    Help1->addAction(LeesMijtxt1);
     Help1->addSeparator()->setObjectName(QStringLiteral("N3"));
-    Info1 = item(Help1, "Info1", QStringLiteral("&Info"));
+    Help1->addAction(Info1);
 
-    Weblink1 = MainMenu1->addAction(QStringLiteral("Weblink"));
-    Weblink1->setObjectName(QStringLiteral("Weblink1"));
+    MainMenu1->addAction(Weblink1);
 }
 
 void THoofdForm::bindCommands()
@@ -367,22 +389,16 @@ void THoofdForm::bindCommands()
     auto bind = [this](auto *source, auto signal, void (THoofdForm::*handler)()) {
         connect(source, signal, this, guarded([this, handler] { (this->*handler)(); }));
     };
-    bind(SpeedButton1, &QToolButton::clicked, &THoofdForm::SpeedButton1Click);
+    // The flash's on and off is its action's check state alone.
     bind(Figuuropenen1, &QAction::triggered, &THoofdForm::SpeedButton1Click);
-    bind(SpeedButton5, &QToolButton::clicked, &THoofdForm::Vergroten1Click);
     bind(Vergroten1, &QAction::triggered, &THoofdForm::Vergroten1Click);
-    bind(SpeedButton6, &QToolButton::clicked, &THoofdForm::Flitsen1Click);
-    bind(Flitsen1, &QAction::triggered, &THoofdForm::Flitsen1Click);
-    bind(SpeedButton2, &QToolButton::clicked, &THoofdForm::SpeedButton2Click);
     bind(Programmainstellingen1, &QAction::triggered, &THoofdForm::SpeedButton2Click);
-    bind(SpeedButton3, &QToolButton::clicked, &THoofdForm::LeesMijtxt1Click);
     bind(LeesMijtxt1, &QAction::triggered, &THoofdForm::LeesMijtxt1Click);
-    bind(SpeedButton4, &QToolButton::clicked, &THoofdForm::SpeedButton4Click);
+    bind(Kopieren1, &QAction::triggered, &THoofdForm::SpeedButton4Click);
     bind(Afsluiten1, &QAction::triggered, &THoofdForm::Afsluiten1Click);
     bind(Info1, &QAction::triggered, &THoofdForm::Info1Click);
     bind(Weblink1, &QAction::triggered, &THoofdForm::Weblink1Click);
     bind(WachtTimer, &QTimer::timeout, &THoofdForm::WachtTimerTimer);
-    bind(ImagePic, &ImagePicWidget::mouseReleased, &THoofdForm::ImagePicMouseUp);
     bind(m_flashTimer, &QTimer::timeout, &THoofdForm::flashStep);
     connect(m_loader, &PictureLoader::loaded, this,
             [this](const Picture &picture) { runHandler([this, &picture] { pictureArrived(picture); }); });
@@ -408,6 +424,8 @@ void THoofdForm::bindCommands()
 
     connect(ImagePic, &ImagePicWidget::mouseMoved, this,
             [this](QPoint position) { runHandler([this, position] { ImagePicMouseMove(position); }); });
+    connect(ImagePic, &ImagePicWidget::mouseReleased, this,
+            [this](Qt::MouseButton, QPoint position) { runHandler([this, position] { ImagePicMouseUp(position); }); });
     connect(ImagePic, &ImagePicWidget::pictureDrawnInPart, m_pictureNotice,
             [this] { m_pictureNotice->tell(ImagePicWidget::drawnInPartMessage()); });
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
@@ -433,19 +451,11 @@ void THoofdForm::focusMoved(QWidget *now)
 
 void THoofdForm::FormCreate()
 {
-    ProgramName = assembleProgramName();
-    CopyrightText = assembleCopyrightText();
-    WebAddress = assembleWebAddress();
-
+    // The identity texts were computed at start.
     VersionInfo = new TVersionInfoReader(this);
     VersionInfo->setFileName(ExeFileName);
-
-    const VersionNumber version = VersionInfo->GetVersionNumber();
-    ApplicationTitle = ProgramName + QLatin1Char(' ') + QString::number(version.Major) + QLatin1Char('.') +
-                       QString::number(version.Minor) + QLatin1Char('.') + QString::number(version.Release);
     setWindowTitle(ApplicationTitle);
     Weblink1->setText(WebAddress);
-    IniFileName = ProgramName + QStringLiteral(".ini");
     Memo1->setFocus();
 }
 
@@ -663,9 +673,8 @@ void THoofdForm::firstViewArrived(const QImage &reduced, QSize fullSize)
 {
     finishFlash();
     if (!m_zoomBeforeFirstView)
-        m_zoomBeforeFirstView = m_zoomOn;
-    m_zoomOn = false;
-    showOption(Vergroten1, SpeedButton5, m_zoomOn);
+        m_zoomBeforeFirstView = zoomOn();
+    Vergroten1->setChecked(false);
     ImagePic->showFirstView(reduced, fullSize);
 }
 
@@ -675,8 +684,7 @@ void THoofdForm::pictureArrived(const Picture &picture)
     // A flash on the picture going away has nothing left to show.
     m_flashTimer->stop();
     m_flashShown = 0;
-    m_zoomOn = false;
-    showOption(Vergroten1, SpeedButton5, m_zoomOn);
+    Vergroten1->setChecked(false);
     m_pictureNotice->withdraw();
     ImagePic->setPicture(picture);
     // A second opening while the timer runs does not restart it.
@@ -689,8 +697,7 @@ void THoofdForm::openingFailed(const QString &message)
 {
     endOpening();
     if (m_zoomBeforeFirstView) {
-        m_zoomOn = *m_zoomBeforeFirstView;
-        showOption(Vergroten1, SpeedButton5, m_zoomOn);
+        Vergroten1->setChecked(*m_zoomBeforeFirstView);
         ImagePic->dropFirstView();
     }
     m_zoomBeforeFirstView.reset();
@@ -706,34 +713,26 @@ void THoofdForm::endOpening()
     m_zoomBeforeFirstView.reset();
 }
 
+// The action has taken its new check state; the view follows it.
 void THoofdForm::Vergroten1Click()
 {
-    m_zoomOn = !m_zoomOn;
-    showOption(Vergroten1, SpeedButton5, m_zoomOn);
-    ImagePic->setDoubled(m_zoomOn);
+    ImagePic->setDoubled(zoomOn());
 }
 
-void THoofdForm::Flitsen1Click()
+bool THoofdForm::zoomOn() const
 {
-    m_flashOn = !m_flashOn;
-    showOption(Flitsen1, SpeedButton6, m_flashOn);
+    return Vergroten1->isChecked();
 }
 
-void THoofdForm::showOption(QAction *item, QToolButton *button, bool on)
+bool THoofdForm::flashOn() const
 {
-    item->setChecked(on);
-    button->setChecked(on);
+    return Flitsen1->isChecked();
 }
 
 void THoofdForm::ImagePicMouseMove(QPoint position)
 {
-    if (m_zoomOn) {
-        MouseX = position.x() / 2; // truncates toward zero
-        MouseY = position.y() / 2;
-    } else {
-        MouseX = position.x();
-        MouseY = position.y();
-    }
+    MouseX = position.x();
+    MouseY = position.y();
     const QString readOut = QStringLiteral("  X=") + QString::number(MouseX) + QStringLiteral(" , ") +
                             QStringLiteral("Y=") + QString::number(MouseY);
     StatusPanel0->setText(readOut);
@@ -741,20 +740,23 @@ void THoofdForm::ImagePicMouseMove(QPoint position)
     StatusPanel0->setAccessibleDescription(readOut.trimmed());
 }
 
-void THoofdForm::ImagePicMouseUp()
+void THoofdForm::ImagePicMouseUp(QPoint position)
 {
     if (WachtTimer->isActive() || isOpening())
         return;
+    // The release's own place: the click is where the button came up.
+    MouseX = position.x();
+    MouseY = position.y();
     // The list whose radio button is on, with its pair of templates as the
     // settings dialog holds them now.
     const bool inputs = RadioButton1->isChecked();
     if (inputs || RadioButton2->isChecked()) {
-        const QLineEdit *xTemplate = inputs ? InstellingenForm->Edit1 : InstellingenForm->Edit3;
-        const QLineEdit *yTemplate = inputs ? InstellingenForm->Edit2 : InstellingenForm->Edit4;
-        appendLine(Memo3, ComposeCodeLine(xTemplate->text(), yTemplate->text(), caretLine(inputs ? Memo1 : Memo2),
-                                          MouseX, MouseY));
+        const CodeTemplates templates = InstellingenForm->templates();
+        appendLine(Memo3,
+                   ComposeCodeLine(inputs ? templates.InX : templates.OutX, inputs ? templates.InY : templates.OutY,
+                                   caretLine(inputs ? Memo1 : Memo2), MouseX, MouseY));
     }
-    if (m_flashOn && MouseX != 0 && MouseY != 0)
+    if (flashOn() && MouseX != 0 && MouseY != 0)
         FlashArea(MouseX, MouseY);
 }
 

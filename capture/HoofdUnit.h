@@ -36,66 +36,11 @@ public:
     explicit THoofdForm(QWidget *parent = nullptr);
     ~THoofdForm() override;
 
-    // Layout.
-    QWidget *PanelBoven;
-    QWidget *CoolBar1;
-    QStatusBar *StatusBar1;
-    QLabel *StatusPanel0;
-    QLabel *StatusPanel1;
-    QWidget *PanelLeft;
-    QWidget *Panel5;
-    QWidget *Panel6;
-    QWidget *Panel10;
-    QWidget *Panel11;
-    QWidget *Panel12;
-    QWidget *Panel13;
-    QWidget *Panel7;
-    QWidget *Panel8;
-    QWidget *Panel9;
-    QWidget *Panel1;
-    QWidget *Panel2;
-    QWidget *Panel3;
-    QWidget *Panel4;
-    QWidget *Panel14;
-    QRadioButton *RadioButton1;
-    QRadioButton *RadioButton2;
-    QPlainTextEdit *Memo1;
-    QPlainTextEdit *Memo2;
-    QPlainTextEdit *Memo3;
-    QScrollArea *ScrollBox1;
-    ImagePicWidget *ImagePic;
-    QToolButton *SpeedButton1;
-    QToolButton *SpeedButton2;
-    QToolButton *SpeedButton3;
-    QToolButton *SpeedButton4;
-    QToolButton *SpeedButton5;
-    QToolButton *SpeedButton6;
-
-    // Menu bar.
-    QMenuBar *MainMenu1;
-    QMenu *Bestand1;
-    QAction *Figuuropenen1;
-    QAction *Vergroten1;
-    QAction *Flitsen1;
-    QAction *Programmainstellingen1;
-    QAction *Afsluiten1;
-    QMenu *Help1;
-    QAction *LeesMijtxt1;
-    QAction *Info1;
-    QAction *Weblink1;
-
-    PictureDialog *OpenPictureDialog1 = nullptr;
-    PictureDialog *pictureDialog();
-    QTimer *WachtTimer;
-
-    TVersionInfoReader *VersionInfo = nullptr;
-
     // Picture view and capture.
     void SpeedButton1Click();
     void Vergroten1Click();
-    void Flitsen1Click();
     void ImagePicMouseMove(QPoint position);
-    void ImagePicMouseUp();
+    void ImagePicMouseUp(QPoint position);
     void WachtTimerTimer();
     void RadioButton1Click();
     void RadioButton2Click();
@@ -134,8 +79,11 @@ public:
 
     std::int32_t mouseX() const { return MouseX; }
     std::int32_t mouseY() const { return MouseY; }
-    bool zoomOn() const { return m_zoomOn; }
-    bool flashOn() const { return m_flashOn; }
+    bool zoomOn() const;
+    bool flashOn() const;
+    // The version record the information window reads; gone once closed.
+    TVersionInfoReader *versionInfo() const { return VersionInfo; }
+    PictureDialog *pictureDialog();
     int activationCount() const { return m_activations; }
 
     // The line of a list that holds the end of its selection.
@@ -169,8 +117,6 @@ private:
     QWidget *buildOutputList(QWidget *right);
     QStatusBar *buildStatusBar(QWidget *client);
     void setTabOrder();
-    // Menu item and tool button of an option show its state alike.
-    static void showOption(QAction *item, QToolButton *button, bool on);
     void acceptFileDrag(QDragMoveEvent *event);
     bool takesFileDrop(QObject *watched, QEvent *event);
     void buildMenu();
@@ -188,13 +134,66 @@ private:
     // The settings file at the end of a run: with the error box, or quietly
     // when the session is ending.
     void writeSettings(bool quietly);
-    QToolButton *makeToolButton(QWidget *parent, const char *name, const QString &hint, const QString &glyph,
-                                QPoint position, int side);
+    void buildActions();
+    QToolButton *makeToolButton(QWidget *parent, const char *name, QAction *command, QPoint position, int side);
+
+    // The window's controls, by the names they carry as object names.
+    // Layout.
+    QWidget *PanelBoven;
+    QWidget *CoolBar1;
+    QStatusBar *StatusBar1;
+    QLabel *StatusPanel0;
+    QLabel *StatusPanel1;
+    QWidget *PanelLeft;
+    QWidget *Panel5;
+    QWidget *Panel6;
+    QWidget *Panel10;
+    QWidget *Panel11;
+    QWidget *Panel12;
+    QWidget *Panel13;
+    QWidget *Panel7;
+    QWidget *Panel8;
+    QWidget *Panel9;
+    QWidget *Panel1;
+    QWidget *Panel2;
+    QWidget *Panel3;
+    QWidget *Panel4;
+    QWidget *Panel14;
+    QRadioButton *RadioButton1;
+    QRadioButton *RadioButton2;
+    QPlainTextEdit *Memo1;
+    QPlainTextEdit *Memo2;
+    QPlainTextEdit *Memo3;
+    QScrollArea *ScrollBox1;
+    ImagePicWidget *ImagePic;
+    QToolButton *SpeedButton1;
+    QToolButton *SpeedButton2;
+    QToolButton *SpeedButton3;
+    QToolButton *SpeedButton4;
+    QToolButton *SpeedButton5;
+    QToolButton *SpeedButton6;
+
+    // Menu bar and the commands, one action each: the tool buttons show them.
+    QMenuBar *MainMenu1;
+    QMenu *Bestand1;
+    QAction *Figuuropenen1;
+    QAction *Vergroten1;
+    QAction *Flitsen1;
+    QAction *Programmainstellingen1;
+    QAction *Afsluiten1;
+    QMenu *Help1;
+    QAction *LeesMijtxt1;
+    QAction *Info1;
+    QAction *Weblink1;
+    QAction *Kopieren1;
+
+    PictureDialog *OpenPictureDialog1 = nullptr;
+    QTimer *WachtTimer;
+
+    TVersionInfoReader *VersionInfo = nullptr;
 
     std::int32_t MouseX = 0;
     std::int32_t MouseY = 0;
-    bool m_zoomOn = false;
-    bool m_flashOn = true;
     bool m_activated = false;
     bool m_closed = false;
     int m_activations = 0;

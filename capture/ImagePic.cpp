@@ -359,7 +359,12 @@ void ImagePicWidget::pointerMoved(QPoint position)
     // Another button held down also keeps the pointer here, but only the
     // left one tracks it outside the control.
     if (rect().contains(position) || m_leftHeld)
-        emit mouseMoved(position);
+        emit mouseMoved(pictureCoordinate(position));
+}
+
+QPoint ImagePicWidget::pictureCoordinate(QPoint position) const
+{
+    return m_doubled ? QPoint(position.x() / 2, position.y() / 2) : position;
 }
 
 void ImagePicWidget::buttonReleased(Qt::MouseButton button, QPoint position)
@@ -367,9 +372,9 @@ void ImagePicWidget::buttonReleased(Qt::MouseButton button, QPoint position)
     const bool counts = rect().contains(position) || m_leftHeld;
     // The click is where the release is, whatever the moves before told.
     if (counts)
-        emit mouseMoved(position);
+        emit mouseMoved(pictureCoordinate(position));
     if (button == Qt::LeftButton)
         m_leftHeld = false;
     if (counts)
-        emit mouseReleased(button);
+        emit mouseReleased(button, pictureCoordinate(position));
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The picture control: shows one picture at natural size or doubled, and
-// reports pointer movement and button releases in its own coordinates.
+// reports pointer movement and button releases in picture coordinates.
 //
 // A position is the control's pixel column and row that the screen shows
 // under the pointer, at any display scale: the device pixel the pointer is
@@ -71,12 +71,20 @@ public:
     // The text telling that a picture is shown in part.
     static QString drawnInPartMessage();
 
+    // The picture coordinate that control position Position shows: halved
+    // (toward zero) when doubled, so outside the control it may be negative
+    // or past the picture's edge.
+    QPoint pictureCoordinate(QPoint position) const;
+
 signals:
-    void mouseMoved(QPoint position);
+    // The picture coordinate under the pointer, after every move (of the
+    // pointer or of the view under it).
+    void mouseMoved(QPoint pictureAt);
     // Once a picture: its drawing needed more work than a picture may take,
     // and what shows lacks the rest.
     void pictureDrawnInPart();
-    void mouseReleased(Qt::MouseButton button);
+    // A button was released with the pointer at picture coordinate PictureAt.
+    void mouseReleased(Qt::MouseButton button, QPoint pictureAt);
 
 protected:
     bool event(QEvent *event) override;

@@ -16,22 +16,6 @@ class TOpstartInfoForm : public QDialog
 public:
     explicit TOpstartInfoForm(QWidget *parent = nullptr);
 
-    QWidget *BackPanel;
-    QWidget *BlueShape;
-    QWidget *WhitePanel;
-    QLabel *LogoImage;
-    QLabel *ntLabel1;
-    QLabel *ntLabel2;
-    QLabel *ntLabel3;
-    QLabel *ntLabel4;
-    QLabel *ntLabel5;
-    QLabel *ntLabel6;
-    QLabel *ntLabel7;
-    QLabel *ntLabel8;
-    QLabel *HalfCircleImage;
-    QPushButton *Button1;
-    QTimer *Timer1;
-
     // The main window's version reader, handed over once at start-up; the
     // version line and the build message read from it while it lives.
     void setVersionInfo(TVersionInfoReader *versionInfo);
@@ -59,6 +43,23 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The window's controls, by the names they carry as object names.
+    QWidget *BackPanel;
+    QWidget *BlueShape;
+    QWidget *WhitePanel;
+    QLabel *LogoImage;
+    QLabel *ntLabel1;
+    QLabel *ntLabel2;
+    QLabel *ntLabel3;
+    QLabel *ntLabel4;
+    QLabel *ntLabel5;
+    QLabel *ntLabel6;
+    QLabel *ntLabel7;
+    QLabel *ntLabel8;
+    QLabel *HalfCircleImage;
+    QPushButton *Button1;
+    QTimer *Timer1;
+
     void buildPanels();
     void buildLabels();
     void buildImagesAndButton();

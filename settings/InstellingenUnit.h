@@ -19,15 +19,6 @@ class TInstellingenForm : public QDialog
 public:
     explicit TInstellingenForm(QWidget *parent = nullptr);
 
-    QGroupBox *GroupBox1;
-    QLabel *Label1;
-    QLabel *Label2;
-    QLineEdit *Edit1;
-    QLineEdit *Edit2;
-    QLineEdit *Edit3;
-    QLineEdit *Edit4;
-    QPushButton *BitBtn1;
-
     // Loads the settings file into the four fields; a missing or unreadable
     // file leaves them as they are.
     void LeesInstellingen();
@@ -51,6 +42,16 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // The dialog's controls, by the names they carry as object names.
+    QGroupBox *GroupBox1;
+    QLabel *Label1;
+    QLabel *Label2;
+    QLineEdit *Edit1;
+    QLineEdit *Edit2;
+    QLineEdit *Edit3;
+    QLineEdit *Edit4;
+    QPushButton *BitBtn1;
+
     bool writeFile(const QString &path, QString *errorText) const;
 };
 

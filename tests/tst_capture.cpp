@@ -3,6 +3,7 @@
 
 #include "AppTestSupport.h"
 #include "MetafileBuilders.h"
+#include "WindowControls.h"
 #include "base/WorkerPool.h"
 #include "capture/HoofdUnit.h"
 #include "capture/ImagePic.h"
@@ -148,7 +149,8 @@ private:
     void openReady(const QString &path);
     void openAndWait(const QString &path);
     THoofdForm *w() { return HoofdForm; }
-    QWidget *pic() { return w()->ImagePic; }
+    MainControls ui() { return MainControls(HoofdForm); }
+    QWidget *pic() { return ui().ImagePic; }
     std::unique_ptr<TemporaryAppPath> m_appPath;
     QTemporaryDir m_dir;
 };
@@ -192,26 +194,26 @@ void TestCapture::zoomedMappingAndWorkedLine()
     QImage image(300, 200, QImage::Format_RGB32);
     image.fill(White);
     openReady(writeBitmap(QStringLiteral("a.bmp"), image));
-    w()->Memo1->setPlainText(QStringLiteral("S1"));
-    w()->Vergroten1Click();
+    ui().Memo1->setPlainText(QStringLiteral("S1"));
+    ui().Vergroten1->trigger();
     QCOMPARE(pic()->size(), QSize(600, 400));
     moveTo(pic(), QPoint(241, 91));
     QCOMPARE(w()->mouseX(), 120);
     QCOMPARE(w()->mouseY(), 45);
-    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=120 , Y=45"));
-    w()->Flitsen1Click(); // no flash needed here
+    QCOMPARE(ui().StatusPanel0->text(), QStringLiteral("  X=120 , Y=45"));
+    ui().Flitsen1->trigger(); // no flash needed here
     release(pic(), QPoint(241, 91));
-    QCOMPARE(w()->Memo3->toPlainText(), QStringLiteral("   X_is[S1]= 120;                 Y_is[S1]= 45;\n"));
+    QCOMPARE(ui().Memo3->toPlainText(), QStringLiteral("   X_is[S1]= 120;                 Y_is[S1]= 45;\n"));
 }
 
 void TestCapture::truncationTowardZero()
 {
-    w()->Vergroten1Click();
-    w()->Vergroten1Click();
+    ui().Vergroten1->trigger();
+    ui().Vergroten1->trigger();
     QImage image(20, 20, QImage::Format_RGB32);
     image.fill(White);
     openReady(writeBitmap(QStringLiteral("t.bmp"), image));
-    w()->Vergroten1Click();
+    ui().Vergroten1->trigger();
     press(pic(), QPoint(5, 3));
     moveTo(pic(), QPoint(5, -3), Qt::LeftButton);
     QCOMPARE(w()->mouseX(), 2);
@@ -243,19 +245,19 @@ void TestCapture::rowOrColumnZeroAddsLineWithoutFlash()
         image.setPixel(x, 15, Blue);
     openReady(writeBitmap(QStringLiteral("z.bmp"), image));
     if (zoom)
-        w()->Vergroten1Click();
+        ui().Vergroten1->trigger();
     click(pic(), at);
-    QCOMPARE(lines(w()->Memo3).size(), 1);
+    QCOMPARE(lines(ui().Memo3).size(), 1);
     QTRY_VERIFY(!w()->isFlashing());
-    QCOMPARE(w()->ImagePic->picture().image().pixel(10, 15), flashes ? White : Blue);
+    QCOMPARE(ui().ImagePic->picture().image().pixel(10, 15), flashes ? White : Blue);
 }
 
 void TestCapture::anyButtonCounts()
 {
-    w()->Flitsen1Click();
+    ui().Flitsen1->trigger();
     for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
         click(pic(), QPoint(10, 10), button);
-    QCOMPARE(lines(w()->Memo3).size(), 3);
+    QCOMPARE(lines(ui().Memo3).size(), 3);
 }
 
 void TestCapture::dragOutsideGivesNegativeCoordinates()
@@ -267,9 +269,9 @@ void TestCapture::dragOutsideGivesNegativeCoordinates()
     press(pic(), QPoint(10, 10));
     moveTo(pic(), QPoint(-7, -4), Qt::LeftButton);
     release(pic(), QPoint(-7, -4));
-    QCOMPARE(lines(w()->Memo3), QStringList{QStringLiteral("   X_is[]= -7;") + QString(20, QLatin1Char(' ')) +
+    QCOMPARE(lines(ui().Memo3), QStringList{QStringLiteral("   X_is[]= -7;") + QString(20, QLatin1Char(' ')) +
                                             QStringLiteral("Y_is[]= -4;")});
-    QCOMPARE(w()->ImagePic->picture().image(), image.convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(ui().ImagePic->picture().image(), image.convertToFormat(QImage::Format_RGB32));
 }
 
 void TestCapture::onlyLeftPressHoldsPointer_data()
@@ -290,7 +292,7 @@ void TestCapture::onlyLeftPressHoldsPointer()
     QFETCH(QPoint, releasedAt);
     QFETCH(int, lineCount);
     QFETCH(QString, readOut);
-    w()->Flitsen1Click();
+    ui().Flitsen1->trigger();
     QImage image(20, 20, QImage::Format_RGB32);
     image.fill(White);
     openReady(writeBitmap(QStringLiteral("h.bmp"), image));
@@ -298,11 +300,11 @@ void TestCapture::onlyLeftPressHoldsPointer()
     press(pic(), QPoint(10, 10), button);
     moveTo(pic(), releasedAt, button);
     release(pic(), releasedAt, button);
-    QCOMPARE(lines(w()->Memo3).size(), lineCount);
-    QCOMPARE(w()->StatusPanel0->text(), readOut);
+    QCOMPARE(lines(ui().Memo3).size(), lineCount);
+    QCOMPARE(ui().StatusPanel0->text(), readOut);
     // The hold ends with the left release: movement outside no longer counts.
     moveTo(pic(), QPoint(40, 40));
-    QCOMPARE(w()->StatusPanel0->text(), readOut);
+    QCOMPARE(ui().StatusPanel0->text(), readOut);
 }
 
 void TestCapture::screenShowsPositionPixel_data()
@@ -404,16 +406,16 @@ void TestCapture::edgeReachingParentStillCounts()
     QImage image(200, 100, QImage::Format_RGB32);
     image.fill(White);
     openReady(writeBitmap(QStringLiteral("edge.bmp"), image));
-    w()->Flitsen1Click();
+    ui().Flitsen1->trigger();
     QWidget *area = pic()->parentWidget();
     const QPoint lastColumn = pic()->mapTo(area, QPoint(199, 10));
     click(area, lastColumn);
-    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=199 , Y=10"));
-    QCOMPARE(lines(w()->Memo3).size(), 1);
+    QCOMPARE(ui().StatusPanel0->text(), QStringLiteral("  X=199 , Y=10"));
+    QCOMPARE(lines(ui().Memo3).size(), 1);
     // Beside the picture the area is no picture: no read-out, no line.
     click(area, pic()->mapTo(area, QPoint(230, 10)));
-    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=199 , Y=10"));
-    QCOMPARE(lines(w()->Memo3).size(), 1);
+    QCOMPARE(ui().StatusPanel0->text(), QStringLiteral("  X=199 , Y=10"));
+    QCOMPARE(lines(ui().Memo3).size(), 1);
 }
 
 // A move Qt makes up on entering carries no place in the window; the pixel
@@ -428,7 +430,7 @@ void TestCapture::madeUpMoveTakesWindowPlaceFromEarlier()
     QMouseEvent madeUp(QEvent::MouseMove, QPointF(at), QPointF(-1, -1), pic()->mapToGlobal(QPointF(at)), Qt::NoButton,
                        Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(pic(), &madeUp);
-    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=93 , Y=20"));
+    QCOMPARE(ui().StatusPanel0->text(), QStringLiteral("  X=93 , Y=20"));
 }
 
 void TestCapture::viewMovingUnderRestingPointer_data()
@@ -452,14 +454,14 @@ void TestCapture::viewMovingUnderRestingPointer()
     image.fill(White);
     const QString path = writeBitmap(QStringLiteral("tall.bmp"), image);
     openReady(path);
-    w()->Flitsen1Click();
+    ui().Flitsen1->trigger();
     const QPoint rest(100, 120);
     moveTo(pic(), rest);
     const QPointF global = pic()->mapToGlobal(QPointF(rest));
-    QScrollBar *bar = w()->ScrollBox1->verticalScrollBar();
+    QScrollBar *bar = ui().ScrollBox1->verticalScrollBar();
     if (how == QLatin1String("wheel")) {
         // The picture leaves the wheel to the area around it.
-        QWidget *area = w()->ScrollBox1->viewport();
+        QWidget *area = ui().ScrollBox1->viewport();
         QWheelEvent wheel(QPointF(pic()->mapTo(area, rest)), global, QPoint(), QPoint(0, -120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(area, &wheel);
@@ -472,24 +474,24 @@ void TestCapture::viewMovingUnderRestingPointer()
         // The open menu takes the pointer away and gives it back after.
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(pic(), &leave);
-        QApplication::sendEvent(w()->ScrollBox1->viewport(), &leave);
-        w()->Vergroten1Click();
-        QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=100 , Y=120"));
+        QApplication::sendEvent(ui().ScrollBox1->viewport(), &leave);
+        ui().Vergroten1->trigger();
+        QCOMPARE(ui().StatusPanel0->text(), QStringLiteral("  X=100 , Y=120"));
         QEnterEvent enter(QPointF(rest), pic()->mapTo(w(), QPointF(rest)), global);
         QApplication::sendEvent(pic(), &enter);
     } else {
-        w()->Vergroten1Click();
+        ui().Vergroten1->trigger();
         if (how == QLatin1String("open")) {
             moveTo(pic(), rest);
-            QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=50 , Y=60"));
+            QCOMPARE(ui().StatusPanel0->text(), QStringLiteral("  X=50 , Y=60"));
             openReady(path);
         }
     }
     const QString readOut = QStringLiteral("  X=%1 , Y=%2").arg(expected.x()).arg(expected.y());
-    QCOMPARE(w()->StatusPanel0->text(), readOut);
+    QCOMPARE(ui().StatusPanel0->text(), readOut);
     release(pic(), pic()->mapFromGlobal(global).toPoint());
-    QVERIFY(lines(w()->Memo3).last().contains(QStringLiteral("X_is[]= %1;").arg(expected.x())));
-    QVERIFY(lines(w()->Memo3).last().contains(QStringLiteral("Y_is[]= %1;").arg(expected.y())));
+    QVERIFY(lines(ui().Memo3).last().contains(QStringLiteral("X_is[]= %1;").arg(expected.x())));
+    QVERIFY(lines(ui().Memo3).last().contains(QStringLiteral("Y_is[]= %1;").arg(expected.y())));
 }
 
 void TestCapture::clicksIgnoredRightAfterOpening()
@@ -497,14 +499,14 @@ void TestCapture::clicksIgnoredRightAfterOpening()
     QImage image(40, 40, QImage::Format_RGB32);
     image.fill(White);
     openAndWait(writeBitmap(QStringLiteral("w.bmp"), image));
-    QVERIFY(w()->WachtTimer->isActive());
+    QVERIFY(ui().WachtTimer->isActive());
     click(pic(), QPoint(12, 13));
-    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=12 , Y=13"));
-    QVERIFY(w()->Memo3->toPlainText().isEmpty());
-    QCOMPARE(w()->ImagePic->picture().image().pixel(12, 13), White);
-    QTRY_VERIFY_WITH_TIMEOUT(!w()->WachtTimer->isActive(), 1500);
+    QCOMPARE(ui().StatusPanel0->text(), QStringLiteral("  X=12 , Y=13"));
+    QVERIFY(ui().Memo3->toPlainText().isEmpty());
+    QCOMPARE(ui().ImagePic->picture().image().pixel(12, 13), White);
+    QTRY_VERIFY_WITH_TIMEOUT(!ui().WachtTimer->isActive(), 1500);
     click(pic(), QPoint(12, 13));
-    QCOMPARE(lines(w()->Memo3).size(), 1);
+    QCOMPARE(lines(ui().Memo3).size(), 1);
 }
 
 void TestCapture::secondOpeningDoesNotRestartTimer()
@@ -515,52 +517,52 @@ void TestCapture::secondOpeningDoesNotRestartTimer()
     openAndWait(path);
     QTest::qWait(400);
     openAndWait(path);
-    QVERIFY(w()->WachtTimer->isActive());
-    QVERIFY(w()->WachtTimer->remainingTime() < 700);
+    QVERIFY(ui().WachtTimer->isActive());
+    QVERIFY(ui().WachtTimer->remainingTime() < 700);
 }
 
 void TestCapture::listFollowsFocusAndRadioButtons()
 {
-    w()->Flitsen1Click();
-    w()->Memo1->setPlainText(QStringLiteral("IN"));
-    w()->Memo2->setPlainText(QStringLiteral("OUT"));
-    QVERIFY(w()->RadioButton1->isChecked());
-    QVERIFY(!w()->RadioButton2->isChecked());
+    ui().Flitsen1->trigger();
+    ui().Memo1->setPlainText(QStringLiteral("IN"));
+    ui().Memo2->setPlainText(QStringLiteral("OUT"));
+    QVERIFY(ui().RadioButton1->isChecked());
+    QVERIFY(!ui().RadioButton2->isChecked());
 
-    w()->Memo2->setFocus();
-    QTRY_VERIFY(w()->RadioButton2->isChecked());
-    QVERIFY(!w()->RadioButton1->isChecked());
+    ui().Memo2->setFocus();
+    QTRY_VERIFY(ui().RadioButton2->isChecked());
+    QVERIFY(!ui().RadioButton1->isChecked());
     click(pic(), QPoint(3, 4));
-    QVERIFY(lines(w()->Memo3).last().startsWith(QLatin1String("   X_us[OUT]= 3;")));
+    QVERIFY(lines(ui().Memo3).last().startsWith(QLatin1String("   X_us[OUT]= 3;")));
 
     // Clicking "Ingangen" switches back without moving the focus into Memo1.
-    const int cursor = w()->Memo2->textCursor().position();
-    QTest::mouseClick(w()->RadioButton1, Qt::LeftButton);
-    QVERIFY(w()->RadioButton1->isChecked());
-    QVERIFY(!w()->RadioButton2->isChecked());
-    QVERIFY(!w()->Memo1->hasFocus());
-    QCOMPARE(w()->Memo2->textCursor().position(), cursor);
+    const int cursor = ui().Memo2->textCursor().position();
+    QTest::mouseClick(ui().RadioButton1, Qt::LeftButton);
+    QVERIFY(ui().RadioButton1->isChecked());
+    QVERIFY(!ui().RadioButton2->isChecked());
+    QVERIFY(!ui().Memo1->hasFocus());
+    QCOMPARE(ui().Memo2->textCursor().position(), cursor);
     click(pic(), QPoint(3, 4));
-    QVERIFY(lines(w()->Memo3).last().startsWith(QLatin1String("   X_is[IN]= 3;")));
+    QVERIFY(lines(ui().Memo3).last().startsWith(QLatin1String("   X_is[IN]= 3;")));
 
     // Clicking the selected radio button leaves it selected.
-    QTest::mouseClick(w()->RadioButton1, Qt::LeftButton);
-    QVERIFY(w()->RadioButton1->isChecked());
+    QTest::mouseClick(ui().RadioButton1, Qt::LeftButton);
+    QVERIFY(ui().RadioButton1->isChecked());
 }
 
 void TestCapture::clickedRadioButtonTakesFocus()
 {
     QVERIFY(QTest::qWaitForWindowActive(w()));
-    w()->Memo1->setFocus();
-    QTRY_VERIFY(w()->Memo1->hasFocus());
-    QTest::mouseClick(w()->RadioButton2, Qt::LeftButton);
-    QVERIFY(w()->RadioButton2->isChecked());
-    QVERIFY(w()->RadioButton2->hasFocus());
+    ui().Memo1->setFocus();
+    QTRY_VERIFY(ui().Memo1->hasFocus());
+    QTest::mouseClick(ui().RadioButton2, Qt::LeftButton);
+    QVERIFY(ui().RadioButton2->isChecked());
+    QVERIFY(ui().RadioButton2->hasFocus());
     // So a click back into the list is an entering again.
-    QTest::mouseClick(w()->Memo1->viewport(), Qt::LeftButton);
-    QTRY_VERIFY(w()->Memo1->hasFocus());
-    QVERIFY(w()->RadioButton1->isChecked());
-    QVERIFY(!w()->RadioButton2->isChecked());
+    QTest::mouseClick(ui().Memo1->viewport(), Qt::LeftButton);
+    QTRY_VERIFY(ui().Memo1->hasFocus());
+    QVERIFY(ui().RadioButton1->isChecked());
+    QVERIFY(!ui().RadioButton2->isChecked());
 }
 
 void TestCapture::listStaysChosenAfterRoundTrip_data()
@@ -576,12 +578,12 @@ void TestCapture::listStaysChosenAfterRoundTrip()
 {
     QFETCH(QString, trip);
     QVERIFY(QTest::qWaitForWindowActive(w()));
-    w()->Memo1->setFocus();
-    QTRY_VERIFY(w()->Memo1->hasFocus());
+    ui().Memo1->setFocus();
+    QTRY_VERIFY(ui().Memo1->hasFocus());
     // "Uitgangen" chosen while the focus stays in Memo1.
-    w()->RadioButton2->click();
-    w()->Memo1->setFocus();
-    QVERIFY(w()->RadioButton2->isChecked());
+    ui().RadioButton2->click();
+    ui().Memo1->setFocus();
+    QVERIFY(ui().RadioButton2->isChecked());
 
     QWidget other;
     if (trip == QLatin1String("settings")) {
@@ -595,92 +597,92 @@ void TestCapture::listStaysChosenAfterRoundTrip()
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
     } else {
-        QTimer::singleShot(100, w()->Bestand1, &QMenu::close);
-        w()->Bestand1->exec(w()->mapToGlobal(QPoint(10, 10)));
+        QTimer::singleShot(100, ui().Bestand1, &QMenu::close);
+        ui().Bestand1->exec(w()->mapToGlobal(QPoint(10, 10)));
     }
     // The desktop hands the window back its activation.
     w()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w()));
-    QTRY_VERIFY(w()->Memo1->hasFocus());
-    QVERIFY(w()->RadioButton2->isChecked());
-    QVERIFY(!w()->RadioButton1->isChecked());
+    QTRY_VERIFY(ui().Memo1->hasFocus());
+    QVERIFY(ui().RadioButton2->isChecked());
+    QVERIFY(!ui().RadioButton1->isChecked());
 }
 
 void TestCapture::multiLineSelectionUsesItsEnd()
 {
-    w()->Flitsen1Click();
-    w()->Memo1->setPlainText(QStringLiteral("first\nsecond\nthird"));
-    QTextCursor cursor = w()->Memo1->textCursor();
+    ui().Flitsen1->trigger();
+    ui().Memo1->setPlainText(QStringLiteral("first\nsecond\nthird"));
+    QTextCursor cursor = ui().Memo1->textCursor();
     cursor.setPosition(2);
-    cursor.setPosition(w()->Memo1->document()->findBlockByNumber(2).position() + 1, QTextCursor::KeepAnchor);
-    w()->Memo1->setTextCursor(cursor);
-    QCOMPARE(THoofdForm::caretLine(w()->Memo1), QStringLiteral("third"));
+    cursor.setPosition(ui().Memo1->document()->findBlockByNumber(2).position() + 1, QTextCursor::KeepAnchor);
+    ui().Memo1->setTextCursor(cursor);
+    QCOMPARE(THoofdForm::caretLine(ui().Memo1), QStringLiteral("third"));
     // A selection made backwards ends at the same place.
-    cursor.setPosition(w()->Memo1->document()->findBlockByNumber(2).position() + 1);
+    cursor.setPosition(ui().Memo1->document()->findBlockByNumber(2).position() + 1);
     cursor.setPosition(2, QTextCursor::KeepAnchor);
-    w()->Memo1->setTextCursor(cursor);
-    QCOMPARE(THoofdForm::caretLine(w()->Memo1), QStringLiteral("third"));
+    ui().Memo1->setTextCursor(cursor);
+    QCOMPARE(THoofdForm::caretLine(ui().Memo1), QStringLiteral("third"));
 }
 
 void TestCapture::emptyListGivesEmptyName()
 {
-    QCOMPARE(THoofdForm::caretLine(w()->Memo1), QString());
-    w()->Memo1->setPlainText(QStringLiteral("S1\n"));
-    w()->Memo1->moveCursor(QTextCursor::End);
-    QCOMPARE(THoofdForm::caretLine(w()->Memo1), QString());
+    QCOMPARE(THoofdForm::caretLine(ui().Memo1), QString());
+    ui().Memo1->setPlainText(QStringLiteral("S1\n"));
+    ui().Memo1->moveCursor(QTextCursor::End);
+    QCOMPARE(THoofdForm::caretLine(ui().Memo1), QString());
 }
 
 void TestCapture::appendingLineBreakRules()
 {
-    THoofdForm::appendLine(w()->Memo3, QStringLiteral("a"));
-    THoofdForm::appendLine(w()->Memo3, QStringLiteral("b"));
-    QCOMPARE(w()->Memo3->toPlainText(), QStringLiteral("a\nb\n"));
+    THoofdForm::appendLine(ui().Memo3, QStringLiteral("a"));
+    THoofdForm::appendLine(ui().Memo3, QStringLiteral("b"));
+    QCOMPARE(ui().Memo3->toPlainText(), QStringLiteral("a\nb\n"));
     // Typed text without a final line break gets one in front of the line.
-    w()->Memo3->setPlainText(QStringLiteral("typed"));
-    THoofdForm::appendLine(w()->Memo3, QStringLiteral("c"));
-    QCOMPARE(w()->Memo3->toPlainText(), QStringLiteral("typed\nc"));
-    THoofdForm::appendLine(w()->Memo3, QStringLiteral("d"));
-    QCOMPARE(w()->Memo3->toPlainText(), QStringLiteral("typed\nc\nd"));
-    QCOMPARE(w()->Memo3->textCursor().position(), w()->Memo3->toPlainText().size());
+    ui().Memo3->setPlainText(QStringLiteral("typed"));
+    THoofdForm::appendLine(ui().Memo3, QStringLiteral("c"));
+    QCOMPARE(ui().Memo3->toPlainText(), QStringLiteral("typed\nc"));
+    THoofdForm::appendLine(ui().Memo3, QStringLiteral("d"));
+    QCOMPARE(ui().Memo3->toPlainText(), QStringLiteral("typed\nc\nd"));
+    QCOMPARE(ui().Memo3->textCursor().position(), ui().Memo3->toPlainText().size());
 }
 
 void TestCapture::longNameIsCut()
 {
-    w()->Memo1->setPlainText(QString(5000, QLatin1Char('n')));
-    QCOMPARE(THoofdForm::caretLine(w()->Memo1).size(), 4096);
+    ui().Memo1->setPlainText(QString(5000, QLatin1Char('n')));
+    QCOMPARE(THoofdForm::caretLine(ui().Memo1).size(), 4096);
 }
 
 void TestCapture::blankAreaBeforeAnyPicture()
 {
     QCOMPARE(pic()->size(), QSize(216, 31));
-    QVERIFY(!w()->ImagePic->hasPicture());
+    QVERIFY(!ui().ImagePic->hasPicture());
     click(pic(), QPoint(100, 20));
-    QCOMPARE(w()->StatusPanel0->text(), QStringLiteral("  X=100 , Y=20"));
-    QCOMPARE(lines(w()->Memo3).size(), 1);
-    QVERIFY(w()->ImagePic->picture().isBitmap());
-    QCOMPARE(w()->ImagePic->picture().size(), QSize(216, 31));
+    QCOMPARE(ui().StatusPanel0->text(), QStringLiteral("  X=100 , Y=20"));
+    QCOMPARE(lines(ui().Memo3).size(), 1);
+    QVERIFY(ui().ImagePic->picture().isBitmap());
+    QCOMPARE(ui().ImagePic->picture().size(), QSize(216, 31));
     QTRY_VERIFY(!w()->isFlashing());
-    QCOMPARE(w()->ImagePic->picture().image().pixel(100, 20), White);
-    QCOMPARE(w()->ImagePic->picture().image().pixel(0, 0), White);
+    QCOMPARE(ui().ImagePic->picture().image().pixel(100, 20), White);
+    QCOMPARE(ui().ImagePic->picture().image().pixel(0, 0), White);
 }
 
 void TestCapture::zoomWithoutPicture()
 {
-    w()->Vergroten1Click();
+    ui().Vergroten1->trigger();
     QCOMPARE(pic()->size(), QSize(0, 0));
-    w()->Vergroten1Click();
+    ui().Vergroten1->trigger();
     QCOMPARE(pic()->size(), QSize(0, 0));
 }
 
 void TestCapture::openingTurnsZoomOff()
 {
-    w()->Vergroten1Click();
-    QVERIFY(w()->Vergroten1->isChecked());
+    ui().Vergroten1->trigger();
+    QVERIFY(ui().Vergroten1->isChecked());
     QImage image(30, 10, QImage::Format_RGB32);
     image.fill(White);
     openAndWait(writeBitmap(QStringLiteral("o.bmp"), image));
-    QVERIFY(!w()->Vergroten1->isChecked());
-    QVERIFY(!w()->SpeedButton5->isChecked());
+    QVERIFY(!ui().Vergroten1->isChecked());
+    QVERIFY(!ui().SpeedButton5->isChecked());
     QCOMPARE(pic()->size(), QSize(30, 10));
 }
 
@@ -701,13 +703,13 @@ void TestCapture::flashOnIconOrMetafileReports()
     QFETCH(bool, reports);
     openReady(QStringLiteral(":/icons/vantrix.ico"));
     if (!flash)
-        w()->Flitsen1Click();
+        ui().Flitsen1->trigger();
     QString text;
     int linesWhenShown = -1;
     if (reports) {
         whenModal([&](QWidget *box) {
             text = qobject_cast<QMessageBox *>(box)->text();
-            linesWhenShown = int(lines(w()->Memo3).size());
+            linesWhenShown = int(lines(ui().Memo3).size());
             qobject_cast<QMessageBox *>(box)->buttons().front()->click();
         });
     }
@@ -719,7 +721,7 @@ void TestCapture::flashOnIconOrMetafileReports()
         QTest::qWait(50);
         QVERIFY(text.isEmpty());
     }
-    QCOMPARE(lines(w()->Memo3).size(), 1);
+    QCOMPARE(lines(ui().Memo3).size(), 1);
 }
 
 void TestCapture::failedOpeningChangesNothing()
@@ -727,7 +729,7 @@ void TestCapture::failedOpeningChangesNothing()
     QImage image(30, 10, QImage::Format_RGB32);
     image.fill(White);
     openReady(writeBitmap(QStringLiteral("ok.bmp"), image));
-    w()->Vergroten1Click();
+    ui().Vergroten1->trigger();
     const QString broken = m_dir.filePath(QStringLiteral("broken.bmp"));
     QFile file(broken);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -740,12 +742,12 @@ void TestCapture::failedOpeningChangesNothing()
     });
     openAndWait(broken);
     QTRY_COMPARE(told, QStringLiteral("Bitmap image is not valid."));
-    QVERIFY(w()->Vergroten1->isChecked());
+    QVERIFY(ui().Vergroten1->isChecked());
     QCOMPARE(pic()->size(), QSize(60, 20));
-    QVERIFY(!w()->WachtTimer->isActive());
-    w()->Flitsen1Click();
+    QVERIFY(!ui().WachtTimer->isActive());
+    ui().Flitsen1->trigger();
     click(pic(), QPoint(7, 9));
-    QVERIFY(lines(w()->Memo3).last().contains(QStringLiteral("X_is[]= 3;")));
+    QVERIFY(lines(ui().Memo3).last().contains(QStringLiteral("X_is[]= 3;")));
 }
 
 void TestCapture::flashColoursAndRestores()
@@ -760,12 +762,12 @@ void TestCapture::flashColoursAndRestores()
     // What the control shows at each paint.
     QList<QRgb> seen;
     PaintProbe probe([&] {
-        const QRgb now = w()->ImagePic->picture().image().pixel(5, 5);
+        const QRgb now = ui().ImagePic->picture().image().pixel(5, 5);
         if (seen.isEmpty() || seen.last() != now)
             seen << now;
     });
     pic()->installEventFilter(&probe);
-    seen << w()->ImagePic->picture().image().pixel(5, 5);
+    seen << ui().ImagePic->picture().image().pixel(5, 5);
     // The window answers between the colours: a timer of its own runs.
     int ticks = 0;
     QTimer heartbeat;
@@ -775,12 +777,12 @@ void TestCapture::flashColoursAndRestores()
     QCOMPARE(ticks, 0);
     QTRY_VERIFY(!w()->isFlashing());
     QVERIFY(ticks >= 10);
-    seen << w()->ImagePic->picture().image().pixel(5, 5);
+    seen << ui().ImagePic->picture().image().pixel(5, 5);
     QCOMPARE(seen.first(), qRgb(200, 10, 10));
     QVERIFY(seen.contains(Blue));
     QVERIFY(seen.contains(qRgb(255, 255, 0)));
     QCOMPARE(seen.last(), qRgb(200, 10, 10));
-    QCOMPARE(w()->ImagePic->picture().image().pixel(20, 3), qRgb(200, 10, 10));
+    QCOMPARE(ui().ImagePic->picture().image().pixel(20, 3), qRgb(200, 10, 10));
 }
 
 // A second click during a flash ends the first in its area's own colour,
@@ -792,7 +794,7 @@ void TestCapture::clickDuringFlashFinishesItFirst()
     for (int y = 0; y < 20; ++y)
         image.setPixel(20, y, qRgb(0, 0, 0)); // two areas, left and right
     openReady(writeBitmap(QStringLiteral("two.bmp"), image));
-    const QImage &shown = w()->ImagePic->picture().image();
+    const QImage &shown = ui().ImagePic->picture().image();
     click(pic(), QPoint(5, 5));
     QCOMPARE(shown.pixel(5, 5), Blue);
     click(pic(), QPoint(30, 5));
@@ -800,7 +802,7 @@ void TestCapture::clickDuringFlashFinishesItFirst()
     QCOMPARE(shown.pixel(30, 5), Blue);
     QTRY_VERIFY(!w()->isFlashing());
     QCOMPARE(shown.pixel(30, 5), qRgb(200, 10, 10));
-    QCOMPARE(lines(w()->Memo3).size(), 2);
+    QCOMPARE(lines(ui().Memo3).size(), 2);
 }
 
 // From the choice of a file until its picture shows, clicks on the picture
@@ -812,16 +814,16 @@ void TestCapture::clicksWhileOpeningAreIgnored()
     w()->openPicture(writeBitmap(QStringLiteral("slow.bmp"), image));
     QVERIFY(w()->isOpening());
     QCOMPARE(pic()->cursor().shape(), Qt::BusyCursor);
-    QCOMPARE(w()->ScrollBox1->viewport()->cursor().shape(), Qt::BusyCursor);
+    QCOMPARE(ui().ScrollBox1->viewport()->cursor().shape(), Qt::BusyCursor);
     click(pic(), QPoint(10, 10));
-    QVERIFY(w()->Memo3->toPlainText().isEmpty());
+    QVERIFY(ui().Memo3->toPlainText().isEmpty());
     QTRY_VERIFY(!w()->isOpening());
     QCOMPARE(pic()->cursor().shape(), Qt::WhatsThisCursor);
-    QCOMPARE(w()->ScrollBox1->viewport()->cursor().shape(), Qt::ArrowCursor);
-    QVERIFY(w()->WachtTimer->isActive());
+    QCOMPARE(ui().ScrollBox1->viewport()->cursor().shape(), Qt::ArrowCursor);
+    QVERIFY(ui().WachtTimer->isActive());
     w()->WachtTimerTimer();
     click(pic(), QPoint(10, 10));
-    QCOMPARE(lines(w()->Memo3).size(), 1);
+    QCOMPARE(lines(ui().Memo3).size(), 1);
 }
 
 // An opening that takes more than half a second says so over the picture
@@ -875,7 +877,7 @@ void TestCapture::newerOpeningShowsAlone()
     QTest::qWait(400); // whatever the older opening still brings
     QCOMPARE(pic()->size(), QSize(30, 20));
     QVERIFY(!sizes.contains(QSize(3000, 2000)));
-    QCOMPARE(w()->ImagePic->picture().image().pixel(5, 5), White);
+    QCOMPARE(ui().ImagePic->picture().image().pixel(5, 5), White);
 }
 
 // A picture that needs more work than a picture may take shows in part and
@@ -911,12 +913,12 @@ void TestCapture::pictureDrawnInPartSaysSo()
 
 void TestCapture::editedTemplateTakesEffect()
 {
-    w()->Flitsen1Click();
-    InstellingenForm->Edit1->setText(QStringLiteral("x(@@1)=@@2"));
-    InstellingenForm->Edit2->setText(QStringLiteral(" y=@@2"));
-    w()->Memo1->setPlainText(QStringLiteral("K"));
+    ui().Flitsen1->trigger();
+    SettingsControls(InstellingenForm).Edit1->setText(QStringLiteral("x(@@1)=@@2"));
+    SettingsControls(InstellingenForm).Edit2->setText(QStringLiteral(" y=@@2"));
+    ui().Memo1->setPlainText(QStringLiteral("K"));
     click(pic(), QPoint(9, 8));
-    QCOMPARE(lines(w()->Memo3),
+    QCOMPARE(lines(ui().Memo3),
              QStringList{QStringLiteral("x(K)=9") + QString(20, QLatin1Char(' ')) + QStringLiteral("K y=8")});
 }
 

@@ -1,6 +1,7 @@
 // The information window: texts, build message, link and closing keys.
 
 #include "AppTestSupport.h"
+#include "WindowControls.h"
 #include "capture/HoofdUnit.h"
 #include "info/OpstartInfo.h"
 #include "ui/DesktopShell.h"
@@ -45,7 +46,7 @@ void TestInfoWindow::init()
     HoofdForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(HoofdForm));
     // The user can open the window only once start-up has run Timer1.
-    QTRY_VERIFY(!OpstartInfoForm->Timer1->isActive());
+    QTRY_VERIFY(!InfoControls(OpstartInfoForm).Timer1->isActive());
     m_opened.clear();
     DesktopShell::setOpenHandler([this](const QUrl &url) {
         m_opened << url;
@@ -62,24 +63,24 @@ void TestInfoWindow::cleanup()
 void TestInfoWindow::showInfo(const std::function<void(QWidget *)> &action)
 {
     whenModal([action](QWidget *window) { action(window); });
-    HoofdForm->Info1->trigger();
+    MainControls(HoofdForm).Info1->trigger();
 }
 
 void TestInfoWindow::layoutAndCreation()
 {
-    TOpstartInfoForm *f = OpstartInfoForm;
-    QCOMPARE(f->size(), QSize(494, 284));
-    QCOMPARE(f->BackPanel->geometry(), QRect(21, 1, 454, 264));
-    QCOMPARE(f->WhitePanel->geometry(), QRect(22, 2, 452, 262));
-    QCOMPARE(f->HalfCircleImage->geometry(), QRect(426, 185, 26, 56));
-    QCOMPARE(f->LogoImage->pixmap().size(), QSize(101, 30));
-    QCOMPARE(f->Button1->geometry(), QRect(360, 20, 75, 25));
-    QCOMPARE(f->Button1->text(), QStringLiteral("&Sluiten"));
+    QCOMPARE(OpstartInfoForm->size(), QSize(494, 284));
+    const InfoControls f(OpstartInfoForm);
+    QCOMPARE(f.BackPanel->geometry(), QRect(21, 1, 454, 264));
+    QCOMPARE(f.WhitePanel->geometry(), QRect(22, 2, 452, 262));
+    QCOMPARE(f.HalfCircleImage->geometry(), QRect(426, 185, 26, 56));
+    QCOMPARE(f.LogoImage->pixmap().size(), QSize(101, 30));
+    QCOMPARE(f.Button1->geometry(), QRect(360, 20, 75, 25));
+    QCOMPARE(f.Button1->text(), QStringLiteral("&Sluiten"));
     // Hidden in the design, shown by the one tick of Timer1.
-    QTRY_VERIFY(!f->Timer1->isActive());
-    QVERIFY(!f->Button1->isHidden());
+    QTRY_VERIFY(!f.Timer1->isActive());
+    QVERIFY(!f.Button1->isHidden());
     // The card's border is a one-pixel dark-blue outline.
-    const QImage card = f->BackPanel->grab().toImage();
+    const QImage card = f.BackPanel->grab().toImage();
     QCOMPARE(card.pixel(0, 0), qRgb(0, 0, 189));
     QCOMPARE(card.pixel(453, 263), qRgb(0, 0, 189));
     QCOMPARE(card.pixel(5, 5), qRgb(255, 255, 255));
@@ -91,12 +92,12 @@ void TestInfoWindow::textsAfterInfoCommand()
     QString title = QStringLiteral("unset");
     bool underlined = false;
     showInfo([&](QWidget *window) {
-        TOpstartInfoForm *f = OpstartInfoForm;
+        const InfoControls f(OpstartInfoForm);
         title = window->windowTitle();
-        texts << f->ntLabel8->text() << f->ntLabel1->text() << f->ntLabel2->text() << f->ntLabel3->text()
-              << f->ntLabel4->text() << f->ntLabel5->text() << f->ntLabel6->text() << f->ntLabel7->text();
-        underlined = f->ntLabel3->font().underline();
-        f->Button1->click();
+        texts << f.ntLabel8->text() << f.ntLabel1->text() << f.ntLabel2->text() << f.ntLabel3->text()
+              << f.ntLabel4->text() << f.ntLabel5->text() << f.ntLabel6->text() << f.ntLabel7->text();
+        underlined = f.ntLabel3->font().underline();
+        f.Button1->click();
     });
     QCOMPARE(title, QString());
     QCOMPARE(texts, (QStringList{QStringLiteral("Vantrix"), QStringLiteral("Versie 1.3.0 build 19"), CopyrightText,
@@ -120,9 +121,9 @@ void TestInfoWindow::buildMessageOnDoubleClick()
                 buttons << b->text();
             message->buttons().front()->click();
         });
-        QTest::mouseDClick(OpstartInfoForm->ntLabel8, Qt::LeftButton);
+        QTest::mouseDClick(InfoControls(OpstartInfoForm).ntLabel8, Qt::LeftButton);
         infoStillOpen = OpstartInfoForm->isVisible();
-        OpstartInfoForm->Button1->click();
+        InfoControls(OpstartInfoForm).Button1->click();
     });
     QCOMPARE(caption, QStringLiteral("Vantrix"));
     QCOMPARE(text, QStringLiteral("Build: 11.02.2009"));
@@ -134,9 +135,9 @@ void TestInfoWindow::linkOpensAndWindowStays()
 {
     bool stillOpen = false;
     showInfo([&](QWidget *) {
-        QTest::mouseClick(OpstartInfoForm->ntLabel3, Qt::LeftButton);
+        QTest::mouseClick(InfoControls(OpstartInfoForm).ntLabel3, Qt::LeftButton);
         stillOpen = OpstartInfoForm->isVisible();
-        OpstartInfoForm->Button1->click();
+        InfoControls(OpstartInfoForm).Button1->click();
     });
     QCOMPARE(m_opened, QList<QUrl>{QUrl(WebAddress)});
     QVERIFY(stillOpen);
@@ -172,7 +173,8 @@ void TestInfoWindow::keysOnFirstAndLaterShowings()
             if (!closed)
                 QTest::keyClick(window, Qt::Key_Escape);
         });
-        QCOMPARE(focus, first ? static_cast<QWidget *>(OpstartInfoForm->Button1) : OpstartInfoForm->WhitePanel);
+        QCOMPARE(focus, first ? static_cast<QWidget *>(InfoControls(OpstartInfoForm).Button1)
+                              : InfoControls(OpstartInfoForm).WhitePanel);
         QCOMPARE(closed, first ? closesFirst : closesLater);
     }
 }
@@ -208,7 +210,7 @@ void TestInfoWindow::doubleClickOnLinkOpensOnce()
                                      QEvent::MouseButtonRelease};
     QList<qsizetype> opened;
     showInfo([&](QWidget *) {
-        QLabel *link = OpstartInfoForm->ntLabel3;
+        QLabel *link = InfoControls(OpstartInfoForm).ntLabel3;
         for (const QEvent::Type type : events) {
             const QPointF at(3, 3);
             const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
@@ -216,7 +218,7 @@ void TestInfoWindow::doubleClickOnLinkOpensOnce()
             QApplication::sendEvent(link, &event);
             opened << m_opened.size();
         }
-        OpstartInfoForm->Button1->click();
+        InfoControls(OpstartInfoForm).Button1->click();
     });
     QCOMPARE(opened, (QList<qsizetype>{0, 1, 1, 1, 1, 1, 2}));
 }

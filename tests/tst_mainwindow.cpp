@@ -1,6 +1,7 @@
 // The main window's layout, menu bar, tool buttons and commands.
 
 #include "AppTestSupport.h"
+#include "WindowControls.h"
 #include "capture/HoofdUnit.h"
 #include "capture/ImagePic.h"
 #include "capture/PictureDialog.h"
@@ -89,6 +90,7 @@ private slots:
 
 private:
     THoofdForm *w() { return HoofdForm; }
+    MainControls ui() { return MainControls(HoofdForm); }
     QWidget *client() { return w()->centralWidget(); }
     std::unique_ptr<TemporaryAppPath> m_appPath;
     QList<QUrl> m_opened;
@@ -172,9 +174,9 @@ void TestMainWindow::resizeRule()
     QFETCH(int, lower);
     const int chrome = w()->height() - client()->height();
     w()->resize(614, column + 32 + 19 + chrome);
-    QTRY_COMPARE(w()->Panel10->height(), column);
-    QTRY_COMPARE(w()->Panel11->height(), upper);
-    QTRY_COMPARE(w()->Panel7->height(), lower);
+    QTRY_COMPARE(ui().Panel10->height(), column);
+    QTRY_COMPARE(ui().Panel11->height(), upper);
+    QTRY_COMPARE(ui().Panel7->height(), lower);
 }
 
 void TestMainWindow::menuTable_data()
@@ -227,15 +229,15 @@ void TestMainWindow::menuTable()
     QCOMPARE(action->isChecked(), checked);
 
     // The menus and their order on the bar, Weblink1 directly on it.
-    const QList<QAction *> bar = w()->MainMenu1->actions();
+    const QList<QAction *> bar = ui().MainMenu1->actions();
     QCOMPARE(bar.size(), 3);
     QCOMPARE(bar[0]->text(), QStringLiteral("&Bestand"));
     QCOMPARE(bar[1]->text(), QStringLiteral("&Help"));
-    QCOMPARE(bar[2], w()->Weblink1);
-    QCOMPARE(w()->Weblink1->text(), WebAddress);
-    QCOMPARE(w()->Bestand1->actions().size(), 7);
-    QVERIFY(w()->Bestand1->actions()[3]->isSeparator());
-    QVERIFY(w()->Bestand1->actions()[5]->isSeparator());
+    QCOMPARE(bar[2], ui().Weblink1);
+    QCOMPARE(ui().Weblink1->text(), WebAddress);
+    QCOMPARE(ui().Bestand1->actions().size(), 7);
+    QVERIFY(ui().Bestand1->actions()[3]->isSeparator());
+    QVERIFY(ui().Bestand1->actions()[5]->isSeparator());
 }
 
 void TestMainWindow::togglesStayInStep_data()
@@ -266,8 +268,8 @@ void TestMainWindow::togglesStayInStep()
     QTest::mouseClick(tool, Qt::LeftButton);
     QCOMPARE(action->isChecked(), start);
     QCOMPARE(tool->isChecked(), start);
-    QCOMPARE(w()->zoomOn(), w()->Vergroten1->isChecked());
-    QCOMPARE(w()->flashOn(), w()->Flitsen1->isChecked());
+    QCOMPARE(w()->zoomOn(), ui().Vergroten1->isChecked());
+    QCOMPARE(w()->flashOn(), ui().Flitsen1->isChecked());
 }
 
 void TestMainWindow::toolButtons_data()
@@ -296,6 +298,9 @@ void TestMainWindow::toolButtons()
     QFETCH(QRect, geometry);
     auto *button = w()->findChild<QToolButton *>(name);
     QVERIFY(button);
+    // The button shows its command's action, hint and all.
+    QVERIFY(button->defaultAction());
+    QCOMPARE(button->defaultAction()->toolTip(), hint);
     QCOMPARE(button->toolTip(), hint);
     QCOMPARE(button->geometry(), geometry);
     QVERIFY(button->autoRaise());
@@ -321,9 +326,9 @@ void TestMainWindow::ctrlOOpensThePictureDialog()
         shown = dialog == w()->pictureDialog();
         qobject_cast<QDialog *>(dialog)->reject();
     });
-    QTest::keyClick(w()->Memo1, Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(ui().Memo1, Qt::Key_O, Qt::ControlModifier);
     QTRY_VERIFY(shown);
-    QVERIFY(!w()->ImagePic->hasPicture());
+    QVERIFY(!ui().ImagePic->hasPicture());
 }
 
 // Opened again, the dialog stands over the main window with the last file
@@ -418,11 +423,11 @@ void TestMainWindow::pictureDialogListsByPattern()
 void TestMainWindow::altF4ClosesOnceWithCloseSteps()
 {
     const QString ini = m_appPath->file(QStringLiteral("Vantrix.ini"));
-    InstellingenForm->Edit4->setText(QStringLiteral("edited"));
-    QTest::keyClick(w()->Memo1, Qt::Key_F4, Qt::AltModifier);
+    SettingsControls(InstellingenForm).Edit4->setText(QStringLiteral("edited"));
+    QTest::keyClick(ui().Memo1, Qt::Key_F4, Qt::AltModifier);
     QTRY_VERIFY(!w()->isVisible());
     QVERIFY(QFile::exists(ini));
-    QVERIFY(!w()->VersionInfo);
+    QVERIFY(!w()->versionInfo());
     QFile file(ini);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().endsWith("OutY=edited\r\n"));
@@ -436,9 +441,9 @@ void TestMainWindow::altF4ClosesOnceWithCloseSteps()
 void TestMainWindow::focusOrder()
 {
     // Memo2, Memo1, the selected radio button after Memo1, Memo3.
-    w()->Memo2->setFocus();
-    QTRY_VERIFY(w()->Memo2->hasFocus());
-    QVERIFY(w()->RadioButton2->isChecked());
+    ui().Memo2->setFocus();
+    QTRY_VERIFY(ui().Memo2->hasFocus());
+    QVERIFY(ui().RadioButton2->isChecked());
     // Entering Memo1 selects "Ingangen", which then follows Memo1; the
     // unselected "Uitgangen" is skipped.
     QList<QWidget *> visited;
@@ -446,15 +451,15 @@ void TestMainWindow::focusOrder()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited << QApplication::focusWidget();
     }
-    QCOMPARE(visited, (QList<QWidget *>{w()->Memo1, w()->RadioButton1, w()->Memo3, w()->Memo2, w()->Memo1,
-                                        w()->RadioButton1, w()->Memo3}));
+    QCOMPARE(visited, (QList<QWidget *>{ui().Memo1, ui().RadioButton1, ui().Memo3, ui().Memo2, ui().Memo1,
+                                        ui().RadioButton1, ui().Memo3}));
     // With "Uitgangen" selected it stands before Memo2.
-    w()->Memo2->setFocus();
-    QTRY_VERIFY(w()->RadioButton2->isChecked());
-    QTest::keyClick(w()->Memo2, Qt::Key_Backtab, Qt::ShiftModifier);
-    QCOMPARE(QApplication::focusWidget(), w()->RadioButton2);
+    ui().Memo2->setFocus();
+    QTRY_VERIFY(ui().RadioButton2->isChecked());
+    QTest::keyClick(ui().Memo2, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), ui().RadioButton2);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-    QCOMPARE(QApplication::focusWidget(), w()->Memo3);
+    QCOMPARE(QApplication::focusWidget(), ui().Memo3);
 }
 
 // Alt with a letter that no menu or button takes types nothing, in the
@@ -462,13 +467,13 @@ void TestMainWindow::focusOrder()
 void TestMainWindow::altLettersNeverType()
 {
     const QList<QPair<QWidget *, QString>> fields = {
-        {w()->Memo1, QStringLiteral("bh")},
-        {w()->Memo2, QStringLiteral("bh")},
-        {w()->Memo3, QStringLiteral("bh")},
-        {InstellingenForm->Edit1, QStringLiteral("s")},
-        {InstellingenForm->Edit2, QStringLiteral("s")},
-        {InstellingenForm->Edit3, QStringLiteral("s")},
-        {InstellingenForm->Edit4, QStringLiteral("s")},
+        {ui().Memo1, QStringLiteral("bh")},
+        {ui().Memo2, QStringLiteral("bh")},
+        {ui().Memo3, QStringLiteral("bh")},
+        {SettingsControls(InstellingenForm).Edit1, QStringLiteral("s")},
+        {SettingsControls(InstellingenForm).Edit2, QStringLiteral("s")},
+        {SettingsControls(InstellingenForm).Edit3, QStringLiteral("s")},
+        {SettingsControls(InstellingenForm).Edit4, QStringLiteral("s")},
     };
     for (const auto &[field, taken] : fields) {
         const QString before = field->property(field->inherits("QLineEdit") ? "text" : "plainText").toString();
@@ -484,13 +489,13 @@ void TestMainWindow::altLettersNeverType()
 void TestMainWindow::copyOutput()
 {
     const QString text = QStringLiteral("   X_is[S1]= 1;                   Y_is[S1]= 2;\nline two\n");
-    w()->Memo3->setPlainText(text);
+    ui().Memo3->setPlainText(text);
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
-    QTest::mouseClick(w()->SpeedButton4, Qt::LeftButton);
+    QTest::mouseClick(ui().SpeedButton4, Qt::LeftButton);
     QCOMPARE(QGuiApplication::clipboard()->text(), text);
-    QCOMPARE(w()->Memo3->toPlainText(), text);
-    QCOMPARE(w()->Memo3->textCursor().selectedText().size(), text.size());
-    QCOMPARE(QApplication::focusWidget(), w()->Memo3);
+    QCOMPARE(ui().Memo3->toPlainText(), text);
+    QCOMPARE(ui().Memo3->textCursor().selectedText().size(), text.size());
+    QCOMPARE(QApplication::focusWidget(), ui().Memo3);
 }
 
 void TestMainWindow::readMeOpensThroughTheShell()
@@ -498,14 +503,14 @@ void TestMainWindow::readMeOpensThroughTheShell()
     QFile readMe(m_appPath->file(QStringLiteral("LeesMij.txt")));
     QVERIFY(readMe.open(QIODevice::WriteOnly));
     readMe.close();
-    w()->SpeedButton3->click();
+    ui().SpeedButton3->click();
     QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(m_appPath->file(QStringLiteral("LeesMij.txt")))});
     QVERIFY(m_started.isEmpty());
 
     // A shell that fails leads to the editor.
     m_openResult = false;
     qputenv("VISUAL", "my-editor");
-    w()->LeesMijtxt1->trigger();
+    ui().LeesMijtxt1->trigger();
     qunsetenv("VISUAL");
     QCOMPARE(m_started, QList<QStringList>{(
                             QStringList{QStringLiteral("my-editor"), m_appPath->file(QStringLiteral("LeesMij.txt"))})});
@@ -521,7 +526,7 @@ void TestMainWindow::readMeNamesWhatTheProgramShows()
     const QString text = utf8(bytes);
     QVERIFY(!utf8.hasError());
     for (const QToolButton *button :
-         {w()->SpeedButton1, w()->SpeedButton5, w()->SpeedButton6, w()->SpeedButton2, w()->SpeedButton4})
+         {ui().SpeedButton1, ui().SpeedButton5, ui().SpeedButton6, ui().SpeedButton2, ui().SpeedButton4})
         QVERIFY2(text.contains(QLatin1Char('"') + button->toolTip() + QLatin1Char('"')), qPrintable(button->toolTip()));
     QVERIFY(text.contains(QStringLiteral("~/.config/vantrix/Vantrix.ini")));
 }
@@ -565,7 +570,7 @@ void TestMainWindow::readMeFallbackPassesPathAsOneArgument()
 
 void TestMainWindow::webLink()
 {
-    w()->Weblink1->trigger();
+    ui().Weblink1->trigger();
     QCOMPARE(m_opened, QList<QUrl>{QUrl(WebAddress)});
 }
 
@@ -625,7 +630,7 @@ void TestMainWindow::dropOpensTheFirstLocalFile()
     if (!text.isEmpty())
         data.setText(text);
 
-    w()->Vergroten1->trigger(); // a drop turns the zoom off, as opening does
+    ui().Vergroten1->trigger(); // a drop turns the zoom off, as opening does
     QVERIFY(w()->zoomOn());
     auto *memo = on.isEmpty() ? nullptr : w()->findChild<QPlainTextEdit *>(on);
     if (memo)
@@ -635,15 +640,15 @@ void TestMainWindow::dropOpensTheFirstLocalFile()
     if (memo)
         QCOMPARE(memo->toPlainText(), QStringLiteral("S3"));
     if (opened < 0) {
-        QVERIFY(!w()->ImagePic->hasPicture());
+        QVERIFY(!ui().ImagePic->hasPicture());
         QVERIFY(w()->zoomOn());
-        QVERIFY(!w()->WachtTimer->isActive());
+        QVERIFY(!ui().WachtTimer->isActive());
         return;
     }
-    QTRY_VERIFY(w()->ImagePic->hasPicture());
-    QCOMPARE(w()->ImagePic->size(), sizes[opened]);
+    QTRY_VERIFY(ui().ImagePic->hasPicture());
+    QCOMPARE(ui().ImagePic->size(), sizes[opened]);
     QVERIFY(!w()->zoomOn());
-    QVERIFY(w()->WachtTimer->isActive()); // clicks in the first second are ignored
+    QVERIFY(ui().WachtTimer->isActive()); // clicks in the first second are ignored
     // The picture dialog starts from the dropped file next time.
     QCOMPARE(w()->pictureDialog()->selectedFiles().value(0), files[opened]);
 }
@@ -653,9 +658,9 @@ void TestMainWindow::textDropOnAListIsText()
 {
     QMimeData data;
     data.setText(QStringLiteral("S7"));
-    QVERIFY(drop(w()->Memo2->viewport(), data));
-    QCOMPARE(w()->Memo2->toPlainText(), QStringLiteral("S7"));
-    QVERIFY(!w()->ImagePic->hasPicture());
+    QVERIFY(drop(ui().Memo2->viewport(), data));
+    QCOMPARE(ui().Memo2->toPlainText(), QStringLiteral("S7"));
+    QVERIFY(!ui().ImagePic->hasPicture());
 }
 
 void TestMainWindow::dropOfABrokenPictureShowsItsMessage()
@@ -670,9 +675,9 @@ void TestMainWindow::dropOfABrokenPictureShowsItsMessage()
     });
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(broken)});
-    QVERIFY(drop(w()->ScrollBox1, data));
+    QVERIFY(drop(ui().ScrollBox1, data));
     QTRY_VERIFY(boxShown);
-    QVERIFY(!w()->ImagePic->hasPicture());
+    QVERIFY(!ui().ImagePic->hasPicture());
     QCOMPARE(w()->pictureDialog()->selectedFiles().value(0), broken);
 }
 

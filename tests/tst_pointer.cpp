@@ -155,7 +155,6 @@ void TestPointer::firstEventAfterEnteringNamesShownPixel()
 
     QPoint named(-1000, -1000);
     connect(pic, &ImagePicWidget::mouseMoved, this, [&named](QPoint position) { named = position; });
-    const int factor = doubled ? 2 : 1;
     std::uint32_t time = 1000;
     int clicks = 0;
     for (int d = 0; d < screen.height(); ++d) {
@@ -188,14 +187,14 @@ void TestPointer::firstEventAfterEnteringNamesShownPixel()
             feedInput(XCB_INPUT_BUTTON_RELEASE, ++time, window, at);
             send<QMouseEvent>(pic, QEvent::MouseButtonRelease, places.roundedGlobal, places.windowLogical, time);
             const QPoint expected(qRed(shown), qGreen(shown));
-            if (QPoint(named.x() / factor, named.y() / factor) != expected || named.x() < 0 || named.y() < 0)
+            if (named != expected)
                 QFAIL(qPrintable(QStringLiteral("device pixel %1,%2 shows %3,%4, the click names %5,%6")
                                      .arg(c)
                                      .arg(d)
                                      .arg(expected.x())
                                      .arg(expected.y())
-                                     .arg(named.x() / factor)
-                                     .arg(named.y() / factor)));
+                                     .arg(named.x())
+                                     .arg(named.y())));
             ++clicks;
         }
     }

@@ -1,6 +1,7 @@
 // The settings dialog and the settings file on disk.
 
 #include "AppTestSupport.h"
+#include "WindowControls.h"
 
 #include "capture/HoofdUnit.h"
 #include "settings/InstellingenUnit.h"
@@ -82,11 +83,11 @@ void TestSettingsDialog::cleanup()
 
 void TestSettingsDialog::defaultsExactly()
 {
-    QCOMPARE(form()->Edit1->text(), QStringLiteral("   X_is[@@1]= @@2;"));
-    QCOMPARE(form()->Edit2->text(), QStringLiteral("Y_is[@@1]= @@2;"));
-    QCOMPARE(form()->Edit3->text(), QStringLiteral("   X_us[@@1]= @@2;"));
-    QCOMPARE(form()->Edit4->text(), QStringLiteral("Y_us[@@1]= @@2;"));
-    QCOMPARE(form()->Edit1->text().size(), 18);
+    QCOMPARE(SettingsControls(form()).Edit1->text(), QStringLiteral("   X_is[@@1]= @@2;"));
+    QCOMPARE(SettingsControls(form()).Edit2->text(), QStringLiteral("Y_is[@@1]= @@2;"));
+    QCOMPARE(SettingsControls(form()).Edit3->text(), QStringLiteral("   X_us[@@1]= @@2;"));
+    QCOMPARE(SettingsControls(form()).Edit4->text(), QStringLiteral("Y_us[@@1]= @@2;"));
+    QCOMPARE(SettingsControls(form()).Edit1->text().size(), 18);
     QCOMPARE(form()->windowTitle(), QStringLiteral("Instellingen"));
     QCOMPARE(IniFileName, QStringLiteral("Vantrix.ini"));
 }
@@ -94,7 +95,7 @@ void TestSettingsDialog::defaultsExactly()
 void TestSettingsDialog::noFileKeepsDefaultsAndCloseWritesEightLines()
 {
     form()->LeesInstellingen();
-    QCOMPARE(form()->Edit1->text(), QStringLiteral("   X_is[@@1]= @@2;"));
+    QCOMPARE(SettingsControls(form()).Edit1->text(), QStringLiteral("   X_is[@@1]= @@2;"));
     QVERIFY(form()->SchrijfInstellingen());
     const QByteArray bytes = readWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")));
     const QList<QByteArray> lines = bytes.split('\n');
@@ -108,30 +109,30 @@ void TestSettingsDialog::loadsFromFile()
 {
     QVERIFY(writeWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), "OUTY=abc\r\nInX=  a=b  \r\n"));
     form()->LeesInstellingen();
-    QCOMPARE(form()->Edit4->text(), QStringLiteral("abc"));
-    QCOMPARE(form()->Edit1->text(), QStringLiteral("  a=b  "));
-    QCOMPARE(form()->Edit2->text(), QStringLiteral("Y_is[@@1]= @@2;"));
-    QCOMPARE(form()->Edit3->text(), QStringLiteral("   X_us[@@1]= @@2;"));
+    QCOMPARE(SettingsControls(form()).Edit4->text(), QStringLiteral("abc"));
+    QCOMPARE(SettingsControls(form()).Edit1->text(), QStringLiteral("  a=b  "));
+    QCOMPARE(SettingsControls(form()).Edit2->text(), QStringLiteral("Y_is[@@1]= @@2;"));
+    QCOMPARE(SettingsControls(form()).Edit3->text(), QStringLiteral("   X_us[@@1]= @@2;"));
 }
 
 void TestSettingsDialog::emptyFileChangesNothing()
 {
     QVERIFY(writeWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini")), QByteArray()));
-    form()->Edit2->setText(QStringLiteral("typed"));
+    SettingsControls(form()).Edit2->setText(QStringLiteral("typed"));
     form()->LeesInstellingen();
-    QCOMPARE(form()->Edit2->text(), QStringLiteral("typed"));
+    QCOMPARE(SettingsControls(form()).Edit2->text(), QStringLiteral("typed"));
 }
 
 void TestSettingsDialog::writtenFileLoadsBack()
 {
-    form()->Edit1->setText(QString());
-    form()->Edit3->setText(QString::fromUtf8("€ [@@1] @@2 ë"));
+    SettingsControls(form()).Edit1->setText(QString());
+    SettingsControls(form()).Edit3->setText(QString::fromUtf8("€ [@@1] @@2 ë"));
     QVERIFY(form()->SchrijfInstellingen());
     QVERIFY(readWholeFile(m_appPath->file(QStringLiteral("Vantrix.ini"))).contains("\r\nInX=\r\n"));
     form()->setTemplates(TInstellingenForm::DefaultTemplates);
     form()->LeesInstellingen();
-    QCOMPARE(form()->Edit1->text(), QString());
-    QCOMPARE(form()->Edit3->text(), QString::fromUtf8("€ [@@1] @@2 ë"));
+    QCOMPARE(SettingsControls(form()).Edit1->text(), QString());
+    QCOMPARE(SettingsControls(form()).Edit3->text(), QString::fromUtf8("€ [@@1] @@2 ë"));
 }
 
 void TestSettingsDialog::unwritableFolderWritesUsersCopy()
@@ -140,13 +141,13 @@ void TestSettingsDialog::unwritableFolderWritesUsersCopy()
     const QString blocker = m_appPath->file(QStringLiteral("plain-file"));
     QVERIFY(writeWholeFile(blocker, "x"));
     AppPath = blocker + QStringLiteral("/sub/");
-    form()->Edit2->setText(QStringLiteral("own"));
+    SettingsControls(form()).Edit2->setText(QStringLiteral("own"));
     QVERIFY(form()->SchrijfInstellingen());
     const QString own = m_appPath->configHome() + QStringLiteral("/vantrix/Vantrix.ini");
     QVERIFY(readWholeFile(own).contains("\r\nInY=own\r\n"));
     form()->setTemplates(TInstellingenForm::DefaultTemplates);
     form()->LeesInstellingen();
-    QCOMPARE(form()->Edit2->text(), QStringLiteral("own"));
+    QCOMPARE(SettingsControls(form()).Edit2->text(), QStringLiteral("own"));
 }
 
 void TestSettingsDialog::unwritableFolderAndCopyShowBoxAndProgramEnds()
@@ -173,7 +174,7 @@ void TestSettingsDialog::readOnlyFolderWritableFileIsRewritten()
     const QString path = m_appPath->file(QStringLiteral("Vantrix.ini"));
     QVERIFY(writeWholeFile(path, "InX=old\r\n"));
     QFile::setPermissions(m_appPath->path(), QFile::ReadOwner | QFile::ExeOwner);
-    form()->Edit1->setText(QStringLiteral("new"));
+    SettingsControls(form()).Edit1->setText(QStringLiteral("new"));
     const bool written = form()->SchrijfInstellingen();
     QFile::setPermissions(m_appPath->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(written);
@@ -186,7 +187,7 @@ void TestSettingsDialog::failureWhileWritingKeepsOldFile()
     const QByteArray old = "[Vantrix settings]\r\n\r\n[**General variables**]\r\nSettingsfileversion=100\r\n"
                            "InX=old\r\nInY=old\r\nOutX=old\r\nOutY=old\r\n";
     QVERIFY(writeWholeFile(path, old));
-    form()->Edit1->setText(QString(400, QLatin1Char('n')));
+    SettingsControls(form()).Edit1->setText(QString(400, QLatin1Char('n')));
 
     // Let the writing fail half-way: no file may grow beyond 64 bytes.
     struct rlimit saved;
@@ -227,7 +228,7 @@ void TestSettingsDialog::escapeDoesNothingAndTypedTextStays()
 {
     bool stillOpenAfterEscape = false;
     whenModal([&](QWidget *dialog) {
-        QTest::keyClicks(form()->Edit2, QStringLiteral("X"));
+        QTest::keyClicks(SettingsControls(form()).Edit2, QStringLiteral("X"));
         QTest::keyClick(dialog, Qt::Key_Escape);
         stillOpenAfterEscape = dialog->isVisible();
         dialog->close(); // the title-bar close box
@@ -235,7 +236,7 @@ void TestSettingsDialog::escapeDoesNothingAndTypedTextStays()
     HoofdForm->SpeedButton2Click();
     QVERIFY(stillOpenAfterEscape);
     QVERIFY(!form()->isVisible());
-    QCOMPARE(form()->Edit2->text(), QStringLiteral("Y_is[@@1]= @@2;X"));
+    QCOMPARE(SettingsControls(form()).Edit2->text(), QStringLiteral("Y_is[@@1]= @@2;X"));
 }
 
 void TestSettingsDialog::focusFirstAndLaterShowings()
@@ -245,34 +246,34 @@ void TestSettingsDialog::focusFirstAndLaterShowings()
     whenModal([&](QWidget *dialog) {
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         first = dialog->focusWidget();
-        form()->Edit4->setFocus();
-        QTRY_VERIFY(form()->Edit4->hasFocus());
-        QTest::keyClick(form()->Edit4, Qt::Key_Return); // Enter presses the default button
+        SettingsControls(form()).Edit4->setFocus();
+        QTRY_VERIFY(SettingsControls(form()).Edit4->hasFocus());
+        QTest::keyClick(SettingsControls(form()).Edit4, Qt::Key_Return); // Enter presses the default button
         closedByEnter = !dialog->isVisible();
     });
     form()->exec();
-    QCOMPARE(first, form()->Edit1);
+    QCOMPARE(first, SettingsControls(form()).Edit1);
     QVERIFY(closedByEnter);
 
     QWidget *second = nullptr;
     whenModal([&](QWidget *dialog) {
         QVERIFY(QTest::qWaitForWindowActive(dialog));
         second = dialog->focusWidget();
-        form()->BitBtn1->click();
+        SettingsControls(form()).BitBtn1->click();
     });
     form()->exec();
-    QCOMPARE(second, form()->Edit4);
+    QCOMPARE(second, SettingsControls(form()).Edit4);
 }
 
 void TestSettingsDialog::geometry()
 {
     QCOMPARE(form()->size(), QSize(410, 123));
-    QCOMPARE(form()->GroupBox1->geometry(), QRect(5, 5, 400, 71));
-    QCOMPARE(form()->Edit1->geometry(), QRect(70, 15, 156, 21));
-    QCOMPARE(form()->Edit4->geometry(), QRect(235, 40, 156, 21));
-    QCOMPARE(form()->BitBtn1->geometry(), QRect(320, 90, 85, 25));
-    QCOMPARE(form()->BitBtn1->text(), QStringLiteral("&Sluiten"));
-    QVERIFY(form()->BitBtn1->isDefault());
+    QCOMPARE(SettingsControls(form()).GroupBox1->geometry(), QRect(5, 5, 400, 71));
+    QCOMPARE(SettingsControls(form()).Edit1->geometry(), QRect(70, 15, 156, 21));
+    QCOMPARE(SettingsControls(form()).Edit4->geometry(), QRect(235, 40, 156, 21));
+    QCOMPARE(SettingsControls(form()).BitBtn1->geometry(), QRect(320, 90, 85, 25));
+    QCOMPARE(SettingsControls(form()).BitBtn1->text(), QStringLiteral("&Sluiten"));
+    QVERIFY(SettingsControls(form()).BitBtn1->isDefault());
 }
 
 VANTRIX_TEST_MAIN(TestSettingsDialog)

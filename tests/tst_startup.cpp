@@ -2,6 +2,7 @@
 // first activation, the failure box and the exit code.
 
 #include "AppTestSupport.h"
+#include "WindowControls.h"
 #include "base/Failure.h"
 #include "capture/HoofdUnit.h"
 #include "info/OpstartInfo.h"
@@ -86,8 +87,8 @@ void TestStartUp::windowsExistWithTheirNames()
     QCOMPARE(OpstartInfoForm->objectName(), QStringLiteral("OpstartInfoForm"));
     QVERIFY(!InstellingenForm->isVisible());
     QVERIFY(!OpstartInfoForm->isVisible());
-    QVERIFY(HoofdForm->VersionInfo);
-    QCOMPARE(HoofdForm->VersionInfo->parent(), HoofdForm);
+    QVERIFY(HoofdForm->versionInfo());
+    QCOMPARE(HoofdForm->versionInfo()->parent(), HoofdForm);
 }
 
 void TestStartUp::identityAndTitle()
@@ -95,13 +96,13 @@ void TestStartUp::identityAndTitle()
     QCOMPARE(ProgramName, QStringLiteral("Vantrix"));
     QCOMPARE(ApplicationTitle, QStringLiteral("Vantrix 1.3.0"));
     QCOMPARE(HoofdForm->windowTitle(), ApplicationTitle);
-    QCOMPARE(HoofdForm->Weblink1->text(), WebAddress);
+    QCOMPARE(MainControls(HoofdForm).Weblink1->text(), WebAddress);
     QVERIFY(WebAddress.startsWith(QLatin1String("https://")));
     QVERIFY(!CopyrightText.isEmpty());
     QCOMPARE(IniFileName, QStringLiteral("Vantrix.ini"));
     HoofdForm->show();
     QVERIFY(QTest::qWaitForWindowActive(HoofdForm));
-    QCOMPARE(QApplication::focusWidget(), HoofdForm->Memo1);
+    QCOMPARE(QApplication::focusWidget(), MainControls(HoofdForm).Memo1);
 }
 
 void TestStartUp::identityTextsAreNotPlainInTheBinary()
@@ -135,18 +136,18 @@ void TestStartUp::activationStepsRunOnce()
     HoofdForm->show();
     QVERIFY(QTest::qWaitForWindowActive(HoofdForm));
     QCOMPARE(HoofdForm->activationCount(), 1);
-    QCOMPARE(InstellingenForm->Edit1->text(), QStringLiteral("from file"));
+    QCOMPARE(SettingsControls(InstellingenForm).Edit1->text(), QStringLiteral("from file"));
 
     // Returning from the modal settings dialog does not load the file again.
     whenModal([](QWidget *dialog) {
-        InstellingenForm->Edit1->setText(QStringLiteral("typed"));
+        SettingsControls(InstellingenForm).Edit1->setText(QStringLiteral("typed"));
         dialog->close();
     });
     HoofdForm->SpeedButton2Click();
     HoofdForm->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(HoofdForm));
     QCOMPARE(HoofdForm->activationCount(), 1);
-    QCOMPARE(InstellingenForm->Edit1->text(), QStringLiteral("typed"));
+    QCOMPARE(SettingsControls(InstellingenForm).Edit1->text(), QStringLiteral("typed"));
 
     // Nor does switching to another window and back.
     QWidget other;

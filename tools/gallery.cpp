@@ -11,6 +11,7 @@
 #include "capture/ImagePic.h"
 #include "info/OpstartInfo.h"
 #include "settings/InstellingenUnit.h"
+#include "tests/WindowControls.h"
 #include "ui/MessageBoxes.h"
 
 #include <QDir>
@@ -64,8 +65,8 @@ int main(int argc, char **argv)
     HoofdForm->show();
     app.processEvents();
     QTimer::singleShot(200, [&] {
-        HoofdForm->Memo1->setPlainText(QStringLiteral("S1\nS2"));
-        HoofdForm->Memo2->setPlainText(QStringLiteral("Q4"));
+        MainControls(HoofdForm).Memo1->setPlainText(QStringLiteral("S1\nS2"));
+        MainControls(HoofdForm).Memo2->setPlainText(QStringLiteral("Q4"));
         for (int i = 2; i < argc; ++i) {
             const QString file = QString::fromLocal8Bit(argv[i]);
             HoofdForm->openPicture(file);
@@ -75,7 +76,7 @@ int main(int argc, char **argv)
             const QString base = QStringLiteral("main-") + QFileInfo(file).fileName();
             app.processEvents();
             save(HoofdForm, base);
-            HoofdForm->Vergroten1Click();
+            MainControls(HoofdForm).Vergroten1->trigger();
             app.processEvents();
             save(HoofdForm, base + QStringLiteral("-doubled"));
         }
