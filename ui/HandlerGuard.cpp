@@ -2,10 +2,7 @@
 
 #include "base/Environment.h"
 #include "base/Failure.h"
-
-#include <QApplication>
-#include <QMessageBox>
-#include <QWidget>
+#include "ui/MessageBoxes.h"
 
 QString failureMessage(const std::exception &failure)
 {
@@ -23,11 +20,7 @@ QString failureText(const QString &message)
 
 void showFailure(const QString &message)
 {
-    // A grab in progress would keep the pointer from reaching the box.
-    if (QWidget *grabber = QWidget::mouseGrabber())
-        grabber->releaseMouse();
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle, failureText(message), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.setObjectName(QStringLiteral("FailureBox"));
-    box.exec();
+    showMessage(
+        MessageOptions::oneButton(ApplicationTitle, QString(), failureText(message), MessageType::Error, QString()),
+        MessageDialog::Failure);
 }

@@ -316,17 +316,6 @@ private:
     bool m_cancelled = false;
 };
 
-int showStandard(MessageType type, const QString &Caption, const QString &Title, const QString &Text,
-                 const QString &OKCaption)
-{
-    if (UseTaskDialogs()) {
-        return CustomTaskDialog(Caption, Title, Text, type, {DialogButton::OK}, DialogButton::OK, QString(), QString(),
-                                OKCaption, QString());
-    }
-    return CustomMessageDialog(Caption, Title, Text, type, {DialogButton::OK}, DialogButton::OK, QString(), QString(),
-                               OKCaption);
-}
-
 } // namespace
 
 int resultCode(DialogButton button)
@@ -336,21 +325,21 @@ int resultCode(DialogButton button)
 
 int ShowInfoMessage(const QString &Caption, const QString &Title, const QString &Text, const QString &OKCaption)
 {
-    return showStandard(MessageType::Information, Caption, Title, Text, OKCaption);
+    return showMessage(MessageOptions::oneButton(Caption, Title, Text, MessageType::Information, OKCaption));
 }
 
 int ShowErrorMessage(const QString &Caption, const QString &Title, const QString &Text, const QString &OKCaption)
 {
-    return showStandard(MessageType::Error, Caption, Title, Text, OKCaption);
+    return showMessage(MessageOptions::oneButton(Caption, Title, Text, MessageType::Error, OKCaption));
 }
 
 namespace {
 
 // Puts the caller's captions on the buttons that have one.
-void applyGivenCaptions(const ClassicMessageDialog &dialog, const std::array<const QString *, 11> &given)
+void applyGivenCaptions(const ClassicMessageDialog &dialog, const MessageOptions &options)
 {
     for (const auto &entry : dialog.buttons()) {
-        const QString &caption = *given[std::size_t(entry.kind)];
+        const QString &caption = options.captionOf(entry.kind);
         if (!caption.isEmpty())
             entry.button->setText(caption);
     }
@@ -407,6 +396,97 @@ void layOutButtonRow(ClassicMessageDialog &dialog)
 
 } // namespace
 
+namespace {
+
+int showClassic(const MessageOptions &options)
+{
+    const QString message =
+        options.title.isEmpty() ? options.text : options.title + QStringLiteral("\r\n\r\n") + options.text;
+    ClassicMessageDialog dialog(message, options.type, options.buttons, options.defaultButton, ownerWindow());
+    applyGivenCaptions(dialog, options);
+    QWidget *focused = QApplication::focusWidget();
+    layOutButtonRow(dialog);
+    if (focused && dialog.isAncestorOf(focused))
+        focused->setFocus();
+    for (const auto &entry : dialog.buttons()) {
+        if (entry.kind == options.defaultButton)
+            entry.button->setFocus();
+    }
+    dialog.setWindowTitle(options.caption);
+    dialog.setFixedSize(dialog.size());
+    centreOnScreen(&dialog);
+    return dialog.exec();
+}
+
+QMessageBox::Icon taskIcon(MessageType type)
+{
+    switch (type) {
+    case MessageType::Warning:
+        return QMessageBox::Warning;
+    case MessageType::Error:
+        return QMessageBox::Critical;
+    default:
+        return QMessageBox::Information;
+    }
+}
+
+int showTask(const MessageOptions &options)
+{
+    if (!QGuiApplication::primaryScreen())
+        return DialogResult::None; // nowhere to show it
+    TaskDialog dialog(ownerWindow());
+    dialog.setWindowTitle(options.caption);
+    if (options.title.isEmpty()) {
+        dialog.setText(options.text);
+    } else {
+        dialog.setText(QStringLiteral("<span style='font-size:large; color:#003399'>%1</span>")
+                           .arg(options.title.toHtmlEscaped()));
+        dialog.setInformativeText(options.text);
+    }
+    dialog.setIcon(taskIcon(options.type));
+    for (const ButtonFacts &facts : ButtonTable) {
+        if (!facts.taskCaption || !options.buttons.contains(facts.kind))
+            continue;
+        const QString &caption = options.captionOf(facts.kind);
+        dialog.addCodedButton(caption.isEmpty() ? QString::fromLatin1(facts.taskCaption) : caption, facts.result,
+                              facts.kind == options.defaultButton);
+    }
+    dialog.adjustSize();
+    centreOnScreen(&dialog);
+    dialog.exec();
+    return dialog.resultCode();
+}
+
+// The box the toolkit itself shows a failure in.
+int showFailureBox(const MessageOptions &options)
+{
+    // A grab in progress would keep the pointer from reaching the box.
+    if (QWidget *grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
+    QMessageBox box(QMessageBox::Critical, options.caption, options.text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("FailureBox"));
+    box.exec();
+    return DialogResult::OK;
+}
+
+} // namespace
+
+int showMessage(const MessageOptions &options, MessageDialog dialog)
+{
+    switch (dialog) {
+    case MessageDialog::Chosen:
+        return UseTaskDialogs() ? showTask(options) : showClassic(options);
+    case MessageDialog::Classic:
+        return showClassic(options);
+    case MessageDialog::Task:
+        return showTask(options);
+    case MessageDialog::Failure:
+        break;
+    }
+    return showFailureBox(options);
+}
+
 int CustomMessageDialog(const QString &Caption, const QString &Title, const QString &Text, MessageType Type,
                         DialogButtons Buttons, DialogButton DefaultButton, const QString &YesCaption,
                         const QString &NoCaption, const QString &OKCaption, const QString &CancelCaption,
@@ -414,64 +494,25 @@ int CustomMessageDialog(const QString &Caption, const QString &Title, const QStr
                         const QString &AllCaption, const QString &NoToAllCaption, const QString &YesToAllCaption,
                         const QString &HelpCaption)
 {
-    const QString message = Title.isEmpty() ? Text : Title + QStringLiteral("\r\n\r\n") + Text;
-    ClassicMessageDialog dialog(message, Type, Buttons, DefaultButton, ownerWindow());
     // In the order of DialogButton.
-    applyGivenCaptions(dialog, {&YesCaption, &NoCaption, &OKCaption, &CancelCaption, &AbortCaption, &RetryCaption,
-                                &IgnoreCaption, &AllCaption, &NoToAllCaption, &YesToAllCaption, &HelpCaption});
-    QWidget *focused = QApplication::focusWidget();
-    layOutButtonRow(dialog);
-    if (focused && dialog.isAncestorOf(focused))
-        focused->setFocus();
-    for (const auto &entry : dialog.buttons()) {
-        if (entry.kind == DefaultButton)
-            entry.button->setFocus();
-    }
-    dialog.setWindowTitle(Caption);
-    dialog.setFixedSize(dialog.size());
-    centreOnScreen(&dialog);
-    return dialog.exec();
+    const MessageOptions options{Caption,
+                                 Title,
+                                 Text,
+                                 Type,
+                                 Buttons,
+                                 DefaultButton,
+                                 {YesCaption, NoCaption, OKCaption, CancelCaption, AbortCaption, RetryCaption,
+                                  IgnoreCaption, AllCaption, NoToAllCaption, YesToAllCaption, HelpCaption}};
+    return showMessage(options, MessageDialog::Classic);
 }
 
 int CustomTaskDialog(const QString &Caption, const QString &Title, const QString &Text, MessageType Type,
                      DialogButtons Buttons, DialogButton DefaultButton, const QString &YesCaption,
                      const QString &NoCaption, const QString &OKCaption, const QString &CancelCaption)
 {
-    if (!QGuiApplication::primaryScreen())
-        return DialogResult::None; // nowhere to show it
-    TaskDialog dialog(ownerWindow());
-    dialog.setWindowTitle(Caption);
-    if (Title.isEmpty()) {
-        dialog.setText(Text);
-    } else {
-        dialog.setText(
-            QStringLiteral("<span style='font-size:large; color:#003399'>%1</span>").arg(Title.toHtmlEscaped()));
-        dialog.setInformativeText(Text);
-    }
-    switch (Type) {
-    case MessageType::Warning:
-        dialog.setIcon(QMessageBox::Warning);
-        break;
-    case MessageType::Error:
-        dialog.setIcon(QMessageBox::Critical);
-        break;
-    default:
-        dialog.setIcon(QMessageBox::Information);
-        break;
-    }
-    // The captions given for the buttons the task dialog offers, in their order.
-    const std::array<const QString *, 4> given = {&YesCaption, &NoCaption, &OKCaption, &CancelCaption};
-    for (const ButtonFacts &facts : ButtonTable) {
-        if (!facts.taskCaption || !Buttons.contains(facts.kind))
-            continue;
-        const QString &caption = *given[std::size_t(facts.kind)];
-        dialog.addCodedButton(caption.isEmpty() ? QString::fromLatin1(facts.taskCaption) : caption, facts.result,
-                              facts.kind == DefaultButton);
-    }
-    dialog.adjustSize();
-    centreOnScreen(&dialog);
-    dialog.exec();
-    return dialog.resultCode();
+    const MessageOptions options{
+        Caption, Title, Text, Type, Buttons, DefaultButton, {YesCaption, NoCaption, OKCaption, CancelCaption}};
+    return showMessage(options, MessageDialog::Task);
 }
 
 bool UseTaskDialogs()

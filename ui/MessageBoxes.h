@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <array>
+#include <cstddef>
 #include <initializer_list>
 
 enum class MessageType { Warning, Error, Information, Confirmation, Custom };
@@ -46,6 +48,46 @@ constexpr int YesToAll = 10;
 
 // The code a button closes its dialog with; None for Help.
 int resultCode(DialogButton button);
+
+constexpr std::size_t DialogButtonCount = 11;
+
+// What a message box shows and offers.
+struct MessageOptions {
+    QString caption; // the window title
+    QString title;   // the main instruction, may be empty
+    QString text;
+    MessageType type = MessageType::Information;
+    DialogButtons buttons{DialogButton::OK};
+    DialogButton defaultButton = DialogButton::OK;
+    // Captions in place of the standard ones, in the order of DialogButton;
+    // empty keeps the standard caption.
+    std::array<QString, DialogButtonCount> captions;
+
+    // One OK button, with OKCaption in place of its standard caption.
+    static MessageOptions oneButton(const QString &caption, const QString &title, const QString &text, MessageType type,
+                                    const QString &okCaption)
+    {
+        MessageOptions options;
+        options.caption = caption;
+        options.title = title;
+        options.text = text;
+        options.type = type;
+        options.captionOf(DialogButton::OK) = okCaption;
+        return options;
+    }
+
+    QString &captionOf(DialogButton button) { return captions[std::size_t(button)]; }
+    const QString &captionOf(DialogButton button) const { return captions[std::size_t(button)]; }
+};
+
+// Which dialog shows a message: the task dialog where UseTaskDialogs() says
+// so and the classic one otherwise, either of them, or the failure box (the
+// error icon and one OK button, whatever else the options say).
+enum class MessageDialog { Chosen, Classic, Task, Failure };
+
+// The one way to a message box: modal, owned by the program's active window;
+// returns the result code of the button that closed it.
+int showMessage(const MessageOptions &options, MessageDialog dialog = MessageDialog::Chosen);
 
 int ShowInfoMessage(const QString &Caption, const QString &Title, const QString &Text, const QString &OKCaption);
 int ShowErrorMessage(const QString &Caption, const QString &Title, const QString &Text, const QString &OKCaption);
