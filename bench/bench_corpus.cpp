@@ -5,7 +5,8 @@
 // display scales 1 and 2; and the work one playback counts against the
 // bounds on drawing, clipping and decoding.
 // Per file, then median and worst. The corpus lies at ../shared/corpus or
-// where VANTRIX_CORPUS points.
+// where VANTRIX_CORPUS points. With --dump DIR, only writes each metafile as
+// drawn whole at 1x and 2x into DIR, for comparing two builds pixel for pixel.
 
 #include "BenchSupport.h"
 #include "metafile/Metafile.h"
@@ -91,6 +92,29 @@ PlaybackBudget workOf(const QString &path, int zoom = 1)
     return budget;
 }
 
+// Each metafile drawn whole on white at 1x and 2x, as PNG files in Dir.
+int dumpDrawings(const QDir &metafiles, const QString &dir)
+{
+    QDir().mkpath(dir);
+    for (const QFileInfo &file : metafiles.entryInfoList({QStringLiteral("*.emf"), QStringLiteral("*.wmf")})) {
+        std::optional<Picture> picture;
+        try {
+            picture = Picture::load(file.filePath());
+        } catch (...) {
+            continue;
+        }
+        for (const int zoom : {1, 2}) {
+            QImage target((picture->size() * zoom).boundedTo(QSize(8192, 8192)), QImage::Format_RGB32);
+            target.fill(Qt::white);
+            QPainter painter(&target);
+            picture->drawScaled(painter, QRectF(QPointF(0, 0), QSizeF(picture->size() * zoom)));
+            painter.end();
+            target.save(QStringLiteral("%1/%2-%3x.png").arg(dir, file.fileName()).arg(zoom));
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -104,6 +128,9 @@ int main(int argc, char **argv)
         std::printf("The picture corpus is absent (%s).\n", qPrintable(metafiles.path()));
         return 0;
     }
+    const qsizetype dump = app.arguments().indexOf(QStringLiteral("--dump"));
+    if (dump > 0 && dump + 1 < app.arguments().size())
+        return dumpDrawings(metafiles, app.arguments().at(dump + 1));
     std::map<QString, Series> series;
     qint64 cacheBytes = 0;
     Series elements, boolean, decoded;
