@@ -238,16 +238,14 @@ bool EmfPlayer::validate(const QByteArray &bytes)
            WalkEnd::EndOfFile;
 }
 
-EmfPlayer::EmfPlayer(const QByteArray &bytes, const EmfHeader &header, QPainter &painter, const QRectF &target,
-                     double zoom, const OpenNestedMetafile &openNested, PlaybackBudget &budget)
-    : m_bytes(bytes), m_b(bytes), m_budget(budget)
+EmfPlayer::EmfPlayer(const QByteArray &bytes, const EmfHeader &header, const Playback &playback)
+    : m_bytes(bytes), m_b(bytes), m_budget(playback.budget)
 {
-    m_canvas = std::make_unique<GdiCanvas>(painter, target, header.frameDevice, header.pixelsPerMm, zoom, budget);
+    m_canvas = std::make_unique<GdiCanvas>(playback);
     m_objects = std::make_unique<GdiObjectTable>(header.handles);
     // EMF+ records are drawn in place of the GDI copy beside them.
-    if (openNested)
-        m_plus = std::make_unique<EmfPlusPlayer>(painter, m_canvas->deviceToTarget(), m_canvas->target(), zoom,
-                                                 openNested, budget);
+    if (playback.mode == Playback::Mode::EmfPlus)
+        m_plus = std::make_unique<EmfPlusPlayer>(playback);
 }
 
 EmfPlayer::~EmfPlayer() = default;

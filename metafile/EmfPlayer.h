@@ -6,8 +6,7 @@
 
 #include "base/ByteReader.h"
 #include "metafile/EmfHeader.h"
-#include "metafile/NestedMetafile.h"
-#include "metafile/PlaybackBudget.h"
+#include "metafile/Playback.h"
 #include "metafile/RecordHandling.h"
 #include "metafile/RecordWalk.h"
 
@@ -34,12 +33,9 @@ public:
     // How the player handles a record type.
     static RecordHandling handling(std::uint32_t type);
 
-    // Header: the file's own, read when it opened. OpenNested, when set,
-    // draws the file from its EMF+ records (as EmfPlusPlayer::drawsFile
-    // decides once the file is open) and opens the metafiles their images
-    // hold.
-    EmfPlayer(const QByteArray &bytes, const EmfHeader &header, QPainter &painter, const QRectF &target, double zoom,
-              const OpenNestedMetafile &openNested, PlaybackBudget &budget);
+    // Header: the file's own, read when it opened. Playback's mode says
+    // whether its GDI or its EMF+ records draw it.
+    EmfPlayer(const QByteArray &bytes, const EmfHeader &header, const Playback &playback);
     ~EmfPlayer();
     void play();
 

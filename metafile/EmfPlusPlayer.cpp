@@ -244,10 +244,9 @@ bool EmfPlusPlayer::isSound(const ByteReader &bytes)
 // ---------------------------------------------------------------------------
 // Playing.
 
-EmfPlusPlayer::EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target, double zoom,
-                             OpenNestedMetafile openNested, PlaybackBudget &budget)
-    : m_painter(painter), m_budget(budget), m_openNested(std::move(openNested)), m_deviceToTarget(deviceToTarget),
-      m_target(target), m_zoom(zoom)
+EmfPlusPlayer::EmfPlusPlayer(const Playback &playback)
+    : m_painter(playback.painter), m_budget(playback.budget), m_openNested(playback.openNested),
+      m_deviceToTarget(playback.deviceToTarget()), m_target(playback.target), m_zoom(playback.zoom)
 {}
 
 EmfPlusPlayer::~EmfPlusPlayer() = default;

@@ -7,8 +7,7 @@
 
 #include "metafile/Clip.h"
 #include "metafile/EmfPlusObjects.h"
-#include "metafile/NestedMetafile.h"
-#include "metafile/PlaybackBudget.h"
+#include "metafile/Playback.h"
 #include "metafile/RecordHandling.h"
 #include "metafile/RecordWalk.h"
 
@@ -42,12 +41,9 @@ public:
     // fit it.
     template <typename Visit> static bool forEachRecord(const RecordView &comment, Visit &&visit);
 
-    // DeviceToTarget maps the reference device's pixels onto the painter,
-    // whose drawing stays inside Target.
-    // Zoom: target units per natural-size pixel.
-    // OpenNested opens the metafiles that images hold.
-    EmfPlusPlayer(QPainter &painter, const QTransform &deviceToTarget, const QRectF &target, double zoom,
-                  OpenNestedMetafile openNested, PlaybackBudget &budget);
+    // Draws as Playback says, the EMF+ records' device being the GDI
+    // records' reference device.
+    explicit EmfPlusPlayer(const Playback &playback);
     ~EmfPlusPlayer();
 
     // Plays the EMF+ records of one EMR_COMMENT.

@@ -20,15 +20,12 @@ constexpr int MaxPaletteEntries = 65536;
 
 } // namespace
 
-GdiCanvas::GdiCanvas(QPainter &painter, const QRectF &target, const QRectF &deviceFrame, double devicePixelsPerMm,
-                     double zoom, PlaybackBudget &budget)
-    : m_painter(painter), m_budget(budget), m_target(target),
-      m_pixelsPerMm(devicePixelsPerMm > 0 ? devicePixelsPerMm : 96 / 25.4), m_zoom(zoom > 0 ? zoom : 1)
+GdiCanvas::GdiCanvas(const Playback &playback)
+    : m_painter(playback.painter), m_budget(playback.budget), m_target(playback.target),
+      m_deviceToTarget(playback.deviceToTarget()),
+      m_pixelsPerMm(playback.devicePixelsPerMm > 0 ? playback.devicePixelsPerMm : 96 / 25.4),
+      m_zoom(playback.zoom > 0 ? playback.zoom : 1)
 {
-    const double sx = deviceFrame.width() != 0 ? target.width() / deviceFrame.width() : 1;
-    const double sy = deviceFrame.height() != 0 ? target.height() / deviceFrame.height() : 1;
-    m_deviceToTarget = QTransform::fromTranslate(-deviceFrame.left(), -deviceFrame.top()) *
-                       QTransform::fromScale(sx, sy) * QTransform::fromTranslate(target.left(), target.top());
     // A line at a whole device coordinate lights the pixel to its right and
     // below, as the reference device draws it: strokes sit half a device
     // pixel further on.

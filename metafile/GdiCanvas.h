@@ -12,6 +12,7 @@
 #include "metafile/GdiConstants.h"
 #include "metafile/GdiMapping.h"
 #include "metafile/GdiObjects.h"
+#include "metafile/Playback.h"
 #include "metafile/PlaybackBudget.h"
 
 #include <QColor>
@@ -34,12 +35,9 @@ class QFontMetricsF;
 class GdiCanvas
 {
 public:
-    // Target: where the picture goes on the painter. DeviceFrame: the
-    // picture's frame in reference-device pixels, mapped onto Target.
-    // Zoom: target pixels per natural-size pixel.
-    // Budget: the playback's, charged with the shapes drawn and combined.
-    GdiCanvas(QPainter &painter, const QRectF &target, const QRectF &deviceFrame, double devicePixelsPerMm, double zoom,
-              PlaybackBudget &budget);
+    // Draws as Playback says; its budget is charged with the shapes drawn
+    // and combined.
+    explicit GdiCanvas(const Playback &playback);
     ~GdiCanvas();
 
     // The mapping of logical coordinates, which records set and the state
@@ -67,9 +65,6 @@ public:
     QColor bkColor() const { return m_s.bkColor; }
     const GdiBrush &brush() const { return m_s.brush; }
     const GdiFont &font() const { return m_s.font; }
-    // The reference device's pixels onto the painter's target.
-    QTransform deviceToTarget() const { return m_deviceToTarget; }
-    QRectF target() const { return m_target; }
 
     // Palettes: a colour reference whose high byte is 1 names an entry of
     // the palette selected now; other colour references are plain RGB.

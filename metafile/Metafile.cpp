@@ -160,12 +160,25 @@ void Metafile::draw(QPainter &painter, const QRectF &target, PlaybackBudget &bud
     if (budget.deviceFrame.isEmpty())
         budget.deviceFrame = toDevice.mapRect(target.normalized());
     budget.frame = toDevice.isInvertible() ? toDevice.inverted().mapRect(budget.deviceFrame) : target.normalized();
-    const double zoom = m_size.width() > 0 ? target.width() / m_size.width() : 1;
-    if (m_emfHeader)
-        EmfPlayer(m_bytes, *m_emfHeader, painter, target, zoom, m_emfPlus ? openNested : OpenNestedMetafile(), budget)
-            .play();
-    else
-        WmfPlayer(m_bytes, m_firstRecord, m_frame, QSizeF(m_size), painter, target, zoom, budget).play();
+    Playback playback{painter,
+                      target,
+                      QRectF(QPointF(0, 0), QSizeF(m_size)),
+                      ScreenDpi / 25.4,
+                      m_size.width() > 0 ? target.width() / m_size.width() : 1,
+                      budget,
+                      Playback::Mode::Gdi,
+                      {}};
+    if (m_emfHeader) {
+        playback.deviceFrame = m_emfHeader->frameDevice;
+        playback.devicePixelsPerMm = m_emfHeader->pixelsPerMm;
+        if (m_emfPlus) {
+            playback.mode = Playback::Mode::EmfPlus;
+            playback.openNested = openNested;
+        }
+        EmfPlayer(m_bytes, *m_emfHeader, playback).play();
+    } else {
+        WmfPlayer(m_bytes, m_firstRecord, m_frame, playback).play();
+    }
     budget.frame = outerFrame;
     painter.restore();
 }

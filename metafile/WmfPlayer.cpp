@@ -230,14 +230,13 @@ std::optional<WmfPlayer::Survey> WmfPlayer::survey(const QByteArray &bytes, qsiz
     return Survey{QRectF(origin.value_or(QPointF(0, 0)), extent.value_or(QSizeF(0, 0))), drawn};
 }
 
-WmfPlayer::WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRectF &frame, QSizeF naturalSize,
-                     QPainter &painter, const QRectF &target, double zoom, PlaybackBudget &budget)
-    : m_bytes(bytes), m_b(bytes), m_budget(budget), m_firstRecord(firstRecord)
+WmfPlayer::WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRectF &frame, const Playback &playback)
+    : m_bytes(bytes), m_b(bytes), m_budget(playback.budget), m_firstRecord(firstRecord)
 {
     // The reference device is the picture at its natural size; the window
     // maps onto it, and the picture's own window records move it.
-    const QRectF device(QPointF(0, 0), naturalSize);
-    m_canvas = std::make_unique<GdiCanvas>(painter, target, device, 96 / 25.4, zoom, budget);
+    const QRectF device = playback.deviceFrame;
+    m_canvas = std::make_unique<GdiCanvas>(playback);
     m_canvas->mapping().setMapMode(MapMode::Anisotropic);
     m_canvas->mapping().setViewportOrg(device.topLeft());
     m_canvas->mapping().setViewportExt(device.size());

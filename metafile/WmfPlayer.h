@@ -5,7 +5,7 @@
 // handler here. Records the table does not name are skipped.
 
 #include "base/ByteReader.h"
-#include "metafile/PlaybackBudget.h"
+#include "metafile/Playback.h"
 #include "metafile/RecordHandling.h"
 #include "metafile/RecordWalk.h"
 
@@ -40,8 +40,7 @@ public:
     static RecordHandling handling(std::uint16_t function);
 
     // Frame: the logical window that maps onto the natural size.
-    WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRectF &frame, QSizeF naturalSize,
-              QPainter &painter, const QRectF &target, double zoom, PlaybackBudget &budget);
+    WmfPlayer(const QByteArray &bytes, qsizetype firstRecord, const QRectF &frame, const Playback &playback);
     ~WmfPlayer();
     void play();
 
