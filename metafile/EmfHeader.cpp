@@ -14,6 +14,46 @@ constexpr qsizetype DeviceAt = 72;  // SizeL, pixels
 constexpr qsizetype MillimetresAt = 80;
 constexpr double HundredthsPerMm = 100;
 
+// [MS-EMFPLUS] 2.3.3.3 EmfPlusHeader: flag D, the GDI records draw the same picture.
+constexpr std::uint16_t EmfPlusDualFlag = 0x0001;
+
+// The EMF+ records a file begins with: none, beside a GDI copy, or alone.
+enum class Presence { None, Dual, Only };
+
+Presence presenceIn(const ByteReader &bytes)
+{
+    constexpr qsizetype HeaderSizeAt = 4;
+    const qsizetype first = bytes.u32(HeaderSizeAt).value_or(0);
+    const auto type = bytes.u32(first);
+    const auto size = bytes.u32(first + 4);
+    if (!type || !size || EmfRecord(*type) != EmfRecord::Comment || !bytes.has(first, *size))
+        return Presence::None;
+    Presence presence = Presence::None;
+    bool seen = false;
+    forEachEmfPlusRecord(RecordView(bytes, first, *size),
+                         [&](std::uint16_t plusType, std::uint16_t flags, qsizetype, qsizetype) {
+                             if (!seen && EmfPlusRecord(plusType) == EmfPlusRecord::Header)
+                                 presence = (flags & EmfPlusDualFlag) ? Presence::Dual : Presence::Only;
+                             seen = true;
+                         });
+    return presence;
+}
+
+// Every EMF+ comment holds whole records, and an end-of-file record comes.
+bool isSound(const ByteReader &bytes)
+{
+    bool whole = true;
+    bool ended = false;
+    walkEmfRecords(bytes, [&](std::uint32_t type, const RecordView &r) {
+        if (EmfRecord(type) == EmfRecord::Comment)
+            whole = forEachEmfPlusRecord(r, [&](std::uint16_t plusType, std::uint16_t, qsizetype, qsizetype) {
+                ended = ended || EmfPlusRecord(plusType) == EmfPlusRecord::EndOfFile;
+            });
+        return whole;
+    });
+    return whole && ended;
+}
+
 double ratio(double device, double millimetres, double fallback)
 {
     return millimetres > 0 && device > 0 ? device / millimetres : fallback;
@@ -37,5 +77,12 @@ std::optional<EmfHeader> EmfHeader::read(const ByteReader &bytes)
                            h.frame.width() * pxPerMmX / HundredthsPerMm, h.frame.height() * pxPerMmY / HundredthsPerMm);
     h.pixelsPerMm = (pxPerMmX + pxPerMmY) / 2;
     h.handles = std::max<std::uint32_t>(r.u16(HandlesAt), 1);
+    h.drawnFromEmfPlus = drawsFromEmfPlus(bytes);
     return h;
+}
+
+bool EmfHeader::drawsFromEmfPlus(const ByteReader &bytes)
+{
+    const Presence presence = presenceIn(bytes);
+    return presence == Presence::Only || (presence == Presence::Dual && isSound(bytes));
 }

@@ -18,68 +18,6 @@ namespace {
 using PlusObjects::argb;
 using PlusObjects::matrixAt;
 
-// [MS-EMFPLUS] 2.1.1.1 RecordType.
-namespace PlusRecord {
-constexpr std::uint16_t Header = 0x4001;
-constexpr std::uint16_t EndOfFile = 0x4002;
-constexpr std::uint16_t Comment = 0x4003;
-constexpr std::uint16_t GetDc = 0x4004;
-constexpr std::uint16_t MultiFormatStart = 0x4005;
-constexpr std::uint16_t MultiFormatSection = 0x4006;
-constexpr std::uint16_t MultiFormatEnd = 0x4007;
-constexpr std::uint16_t Object = 0x4008;
-constexpr std::uint16_t Clear = 0x4009;
-constexpr std::uint16_t FillRects = 0x400A;
-constexpr std::uint16_t DrawRects = 0x400B;
-constexpr std::uint16_t FillPolygon = 0x400C;
-constexpr std::uint16_t DrawLines = 0x400D;
-constexpr std::uint16_t FillEllipse = 0x400E;
-constexpr std::uint16_t DrawEllipse = 0x400F;
-constexpr std::uint16_t FillPie = 0x4010;
-constexpr std::uint16_t DrawPie = 0x4011;
-constexpr std::uint16_t DrawArc = 0x4012;
-constexpr std::uint16_t FillRegion = 0x4013;
-constexpr std::uint16_t FillPath = 0x4014;
-constexpr std::uint16_t DrawPath = 0x4015;
-constexpr std::uint16_t FillClosedCurve = 0x4016;
-constexpr std::uint16_t DrawClosedCurve = 0x4017;
-constexpr std::uint16_t DrawCurve = 0x4018;
-constexpr std::uint16_t DrawBeziers = 0x4019;
-constexpr std::uint16_t DrawImage = 0x401A;
-constexpr std::uint16_t DrawImagePoints = 0x401B;
-constexpr std::uint16_t DrawString = 0x401C;
-constexpr std::uint16_t SetRenderingOrigin = 0x401D;
-constexpr std::uint16_t SetAntiAliasMode = 0x401E;
-constexpr std::uint16_t SetTextRenderingHint = 0x401F;
-constexpr std::uint16_t SetTextContrast = 0x4020;
-constexpr std::uint16_t SetInterpolationMode = 0x4021;
-constexpr std::uint16_t SetPixelOffsetMode = 0x4022;
-constexpr std::uint16_t SetCompositingMode = 0x4023;
-constexpr std::uint16_t SetCompositingQuality = 0x4024;
-constexpr std::uint16_t Save = 0x4025;
-constexpr std::uint16_t Restore = 0x4026;
-constexpr std::uint16_t BeginContainer = 0x4027;
-constexpr std::uint16_t BeginContainerNoParams = 0x4028;
-constexpr std::uint16_t EndContainer = 0x4029;
-constexpr std::uint16_t SetWorldTransform = 0x402A;
-constexpr std::uint16_t ResetWorldTransform = 0x402B;
-constexpr std::uint16_t MultiplyWorldTransform = 0x402C;
-constexpr std::uint16_t TranslateWorldTransform = 0x402D;
-constexpr std::uint16_t ScaleWorldTransform = 0x402E;
-constexpr std::uint16_t RotateWorldTransform = 0x402F;
-constexpr std::uint16_t SetPageTransform = 0x4030;
-constexpr std::uint16_t ResetClip = 0x4031;
-constexpr std::uint16_t SetClipRect = 0x4032;
-constexpr std::uint16_t SetClipPath = 0x4033;
-constexpr std::uint16_t SetClipRegion = 0x4034;
-constexpr std::uint16_t OffsetClip = 0x4035;
-constexpr std::uint16_t DrawDriverString = 0x4036;
-constexpr std::uint16_t StrokeFillPath = 0x4037;
-constexpr std::uint16_t SerializableObject = 0x4038;
-constexpr std::uint16_t SetTsGraphics = 0x4039;
-constexpr std::uint16_t SetTsClip = 0x403A;
-} // namespace PlusRecord
-
 // Record flags ([MS-EMFPLUS] 2.3).
 constexpr std::uint16_t ObjectIdMask = 0x00FF;
 constexpr std::uint16_t ObjectContinued = 0x8000;
@@ -88,7 +26,6 @@ constexpr std::uint16_t ColorGiven = 0x8000;   // S: the brush is a colour
 constexpr std::uint16_t Compressed = 0x4000;   // C: 16-bit integer coordinates
 constexpr std::uint16_t ClosedOrWind = 0x2000; // L in DrawLines, W in fills
 constexpr std::uint16_t Appended = 0x2000;     // A in transform records
-constexpr std::uint16_t DualFlag = 0x0001;     // D in the header
 constexpr std::uint16_t SmoothingOn = 0x0001;  // in EmfPlusSetAntiAliasMode
 constexpr int CombineShift = 8;                // CM, bits 8 to 11 of clip records
 constexpr std::uint16_t CombineMask = 0x0F;
@@ -129,7 +66,7 @@ bool drawable(const QPainterPath &path)
 const EmfPlusPlayer::Entry *EmfPlusPlayer::entryFor(std::uint16_t type)
 {
     using P = EmfPlusPlayer;
-    namespace R = PlusRecord;
+    using R = EmfPlusRecord;
     static const Entry entries[] = {
         {R::Header, "EmfPlusHeader", &P::header, nullptr},
         {R::EndOfFile, "EmfPlusEndOfFile", nullptr, "ends the EMF+ records; the EMF walk goes on to its end"},
@@ -202,45 +139,6 @@ RecordHandling EmfPlusPlayer::handling(std::uint16_t type)
     return handlingOf(entryFor(type));
 }
 
-EmfPlusPlayer::Presence EmfPlusPlayer::presenceIn(const ByteReader &bytes)
-{
-    constexpr qsizetype HeaderSizeAt = 4;
-    const qsizetype first = bytes.u32(HeaderSizeAt).value_or(0);
-    const auto type = bytes.u32(first);
-    const auto size = bytes.u32(first + 4);
-    if (!type || !size || EmfRecord(*type) != EmfRecord::Comment || !bytes.has(first, *size))
-        return Presence::None;
-    Presence presence = Presence::None;
-    bool seen = false;
-    forEachRecord(RecordView(bytes, first, *size),
-                  [&](std::uint16_t plusType, std::uint16_t flags, qsizetype, qsizetype) {
-                      if (!seen && plusType == PlusRecord::Header)
-                          presence = (flags & DualFlag) ? Presence::Dual : Presence::Only;
-                      seen = true;
-                  });
-    return presence;
-}
-
-bool EmfPlusPlayer::drawsFile(const ByteReader &bytes)
-{
-    const Presence presence = presenceIn(bytes);
-    return presence == Presence::Only || (presence == Presence::Dual && isSound(bytes));
-}
-
-bool EmfPlusPlayer::isSound(const ByteReader &bytes)
-{
-    bool whole = true;
-    bool ended = false;
-    walkEmfRecords(bytes, [&](std::uint32_t type, const RecordView &r) {
-        if (EmfRecord(type) == EmfRecord::Comment)
-            whole = forEachRecord(r, [&](std::uint16_t plusType, std::uint16_t, qsizetype, qsizetype) {
-                ended = ended || plusType == PlusRecord::EndOfFile;
-            });
-        return whole;
-    });
-    return whole && ended;
-}
-
 // ---------------------------------------------------------------------------
 // Playing.
 
@@ -253,7 +151,7 @@ EmfPlusPlayer::~EmfPlusPlayer() = default;
 
 void EmfPlusPlayer::playComment(const RecordView &comment)
 {
-    forEachRecord(comment, [&](std::uint16_t type, std::uint16_t flags, qsizetype at, qsizetype size) {
+    forEachEmfPlusRecord(comment, [&](std::uint16_t type, std::uint16_t flags, qsizetype at, qsizetype size) {
         if (!m_budget.exhausted && !workAbandoned())
             playRecord(Record(comment, at, size, flags), type);
     });

@@ -25,21 +25,8 @@ class QPainter;
 class EmfPlusPlayer
 {
 public:
-    // The comment identifier of EMF+ records, "EMF+".
-    static constexpr std::uint32_t CommentIdentifier = 0x2B464D45;
-
-    // Whether a file is drawn from its EMF+ records: it has them when its
-    // first record after the header is an EMF+ header. A file of EMF+
-    // records only is; a dual one, whose GDI records are a copy of the same
-    // picture, only while every EMF+ comment holds whole records ending
-    // with an end-of-file record.
-    static bool drawsFile(const ByteReader &bytes);
     // How the player handles an EMF+ record type.
     static RecordHandling handling(std::uint16_t type);
-    // Calls Visit(type, flags, at, size) for each EMF+ record in an
-    // EMR_COMMENT. False when the comment holds EMF+ records that do not
-    // fit it.
-    template <typename Visit> static bool forEachRecord(const RecordView &comment, Visit &&visit);
 
     // Draws as Playback says, the EMF+ records' device being the GDI
     // records' reference device.
@@ -55,11 +42,8 @@ public:
 
 private:
     using Handler = void (EmfPlusPlayer::*)(const Record &);
-    using Entry = RecordEntry<std::uint16_t, Handler>;
+    using Entry = RecordEntry<EmfPlusRecord, Handler>;
     static const Entry *entryFor(std::uint16_t type);
-    enum class Presence { None, Dual, Only };
-    static Presence presenceIn(const ByteReader &bytes);
-    static bool isSound(const ByteReader &bytes);
     void playRecord(const Record &r, std::uint16_t type);
 
     void header(const Record &r);
@@ -165,26 +149,3 @@ private:
     bool m_gdiAllowed = false;
     bool m_clipChanged = false;
 };
-
-template <typename Visit> bool EmfPlusPlayer::forEachRecord(const RecordView &comment, Visit &&visit)
-{
-    // [MS-EMF] 2.3.3.2 EMR_COMMENT_EMFPLUS: DataSize at 8, the identifier at 12,
-    // the records from 16; each EMF+ record: Type, Flags, Size, DataSize.
-    constexpr qsizetype RecordsAt = 16;
-    constexpr qsizetype RecordHead = 12;
-    const qsizetype end = std::min<qsizetype>(comment.size(), 12 + qsizetype(comment.u32(8)));
-    if (comment.u32(12) != CommentIdentifier)
-        return true;
-    qsizetype at = RecordsAt;
-    while (at + RecordHead <= end) {
-        const std::uint16_t type = comment.u16(at);
-        const std::uint16_t flags = comment.u16(at + 2);
-        const qsizetype size = comment.u32(at + 4);
-        const qsizetype dataSize = comment.u32(at + 8);
-        if (size < RecordHead || size > end - at || dataSize > size - RecordHead)
-            return false;
-        visit(type, flags, at + RecordHead, dataSize);
-        at += size;
-    }
-    return at == end;
-}

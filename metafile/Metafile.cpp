@@ -1,7 +1,6 @@
 #include "metafile/Metafile.h"
 
 #include "metafile/EmfPlayer.h"
-#include "metafile/EmfPlusPlayer.h"
 #include "metafile/WmfPlayer.h"
 
 #include <QLoggingCategory>
@@ -66,7 +65,6 @@ std::optional<Metafile> Metafile::fromEnhanced(const QByteArray &bytes)
     Metafile meta;
     meta.m_bytes = bytes;
     meta.m_emfHeader = *header;
-    meta.m_emfPlus = EmfPlusPlayer::drawsFile(b);
     meta.m_size = QSize(int(w), int(h));
     return meta;
 }
@@ -171,7 +169,7 @@ void Metafile::draw(QPainter &painter, const QRectF &target, PlaybackBudget &bud
     if (m_emfHeader) {
         playback.deviceFrame = m_emfHeader->frameDevice;
         playback.devicePixelsPerMm = m_emfHeader->pixelsPerMm;
-        if (m_emfPlus) {
+        if (m_emfHeader->drawnFromEmfPlus) {
             playback.mode = Playback::Mode::EmfPlus;
             playback.openNested = openNested;
         }

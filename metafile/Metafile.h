@@ -55,7 +55,6 @@ private:
     // An enhanced metafile's header, read once when it opens.
     std::optional<EmfHeader> m_emfHeader;
     // Drawn from its EMF+ records, decided once when the file opens.
-    bool m_emfPlus = false;
     // WMF: the logical frame that maps onto the natural size.
     QRectF m_frame;
     // Offset of the first record.

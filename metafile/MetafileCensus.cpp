@@ -20,7 +20,7 @@ void MetafileCensus::add(const QByteArray &bytes)
     if (FileHeader::isEnhanced(b)) {
         walkEmfRecords(b, [&](std::uint32_t type, const RecordView &r) {
             if (EmfRecord(type) == EmfRecord::Comment) {
-                EmfPlusPlayer::forEachRecord(r, [&](std::uint16_t plusType, std::uint16_t, qsizetype, qsizetype) {
+                forEachEmfPlusRecord(r, [&](std::uint16_t plusType, std::uint16_t, qsizetype, qsizetype) {
                     count(Format::EmfPlus, plusType);
                 });
             }

@@ -130,3 +130,31 @@ template <typename Visit> WalkEnd walkWmfRecords(const ByteReader &b, qsizetype 
     }
     return WalkEnd::Damaged;
 }
+
+// The comment identifier of EMF+ records, "EMF+".
+constexpr std::uint32_t EmfPlusCommentIdentifier = 0x2B464D45;
+
+// Calls Visit(type, flags, at, size) for each EMF+ record in an EMR_COMMENT.
+// False when the comment holds EMF+ records that do not fit it.
+template <typename Visit> bool forEachEmfPlusRecord(const RecordView &comment, Visit &&visit)
+{
+    // [MS-EMF] 2.3.3.2 EMR_COMMENT_EMFPLUS: DataSize at 8, the identifier at 12,
+    // the records from 16; each EMF+ record: Type, Flags, Size, DataSize.
+    constexpr qsizetype RecordsAt = 16;
+    constexpr qsizetype RecordHead = 12;
+    const qsizetype end = std::min<qsizetype>(comment.size(), 12 + qsizetype(comment.u32(8)));
+    if (comment.u32(12) != EmfPlusCommentIdentifier)
+        return true;
+    qsizetype at = RecordsAt;
+    while (at + RecordHead <= end) {
+        const std::uint16_t type = comment.u16(at);
+        const std::uint16_t flags = comment.u16(at + 2);
+        const qsizetype size = comment.u32(at + 4);
+        const qsizetype dataSize = comment.u32(at + 8);
+        if (size < RecordHead || size > end - at || dataSize > size - RecordHead)
+            return false;
+        visit(type, flags, at + RecordHead, dataSize);
+        at += size;
+    }
+    return at == end;
+}

@@ -1,7 +1,7 @@
 #pragma once
-// The record types of the two metafile formats, as their published
-// documents number them: [MS-EMF] 2.1.1 RecordType and [MS-WMF] 2.1.1.1
-// RecordType.
+// The record types of the metafile formats, as their published documents
+// number them: [MS-EMF] 2.1.1 RecordType, [MS-EMFPLUS] 2.1.1.1 RecordType
+// and [MS-WMF] 2.1.1.1 RecordType.
 
 #include <cstdint>
 
@@ -126,6 +126,68 @@ enum class EmfRecord : std::uint32_t {
     SetTextJustification = 0x78,
     ColorMatchToTargetW = 0x79,
     CreateColorSpaceW = 0x7A,
+};
+
+// [MS-EMFPLUS] 2.1.1.1 RecordType enumeration.
+enum class EmfPlusRecord : std::uint16_t {
+    Header = 0x4001,
+    EndOfFile = 0x4002,
+    Comment = 0x4003,
+    GetDc = 0x4004,
+    MultiFormatStart = 0x4005,
+    MultiFormatSection = 0x4006,
+    MultiFormatEnd = 0x4007,
+    Object = 0x4008,
+    Clear = 0x4009,
+    FillRects = 0x400A,
+    DrawRects = 0x400B,
+    FillPolygon = 0x400C,
+    DrawLines = 0x400D,
+    FillEllipse = 0x400E,
+    DrawEllipse = 0x400F,
+    FillPie = 0x4010,
+    DrawPie = 0x4011,
+    DrawArc = 0x4012,
+    FillRegion = 0x4013,
+    FillPath = 0x4014,
+    DrawPath = 0x4015,
+    FillClosedCurve = 0x4016,
+    DrawClosedCurve = 0x4017,
+    DrawCurve = 0x4018,
+    DrawBeziers = 0x4019,
+    DrawImage = 0x401A,
+    DrawImagePoints = 0x401B,
+    DrawString = 0x401C,
+    SetRenderingOrigin = 0x401D,
+    SetAntiAliasMode = 0x401E,
+    SetTextRenderingHint = 0x401F,
+    SetTextContrast = 0x4020,
+    SetInterpolationMode = 0x4021,
+    SetPixelOffsetMode = 0x4022,
+    SetCompositingMode = 0x4023,
+    SetCompositingQuality = 0x4024,
+    Save = 0x4025,
+    Restore = 0x4026,
+    BeginContainer = 0x4027,
+    BeginContainerNoParams = 0x4028,
+    EndContainer = 0x4029,
+    SetWorldTransform = 0x402A,
+    ResetWorldTransform = 0x402B,
+    MultiplyWorldTransform = 0x402C,
+    TranslateWorldTransform = 0x402D,
+    ScaleWorldTransform = 0x402E,
+    RotateWorldTransform = 0x402F,
+    SetPageTransform = 0x4030,
+    ResetClip = 0x4031,
+    SetClipRect = 0x4032,
+    SetClipPath = 0x4033,
+    SetClipRegion = 0x4034,
+    OffsetClip = 0x4035,
+    DrawDriverString = 0x4036,
+    StrokeFillPath = 0x4037,
+    SerializableObject = 0x4038,
+    SetTsGraphics = 0x4039,
+    SetTsClip = 0x403A,
 };
 
 // [MS-WMF] 2.1.1.1 RecordType enumeration.

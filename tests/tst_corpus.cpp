@@ -206,7 +206,7 @@ constexpr std::uint32_t CommentType = 70;
 // Whether a record is an EMR_COMMENT of EMF+ records.
 bool isEmfPlus(std::uint32_t type, const RecordView &r)
 {
-    return type == CommentType && r.u32(12) == EmfPlusPlayer::CommentIdentifier;
+    return type == CommentType && r.u32(12) == EmfPlusCommentIdentifier;
 }
 
 // An enhanced metafile without its EMF+ comments: the GDI copy of a dual
