@@ -1,4 +1,5 @@
 #include "metafile/DashBound.h"
+#include "metafile/Limits.h"
 
 #include <cmath>
 
@@ -13,7 +14,7 @@ QPen withBoundedDashes(QPen pen, const QPainterPath &path)
         period += length;
     period *= std::max(pen.widthF(), 1.0);
     const double length = path.length();
-    if (!(period > 0) || !std::isfinite(length) || length / period > MaxDashesPerStroke)
+    if (!(period > 0) || !std::isfinite(length) || length / period > Limits::MaxDashesPerStroke)
         pen.setStyle(Qt::SolidLine);
     return pen;
 }

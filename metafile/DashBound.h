@@ -10,11 +10,6 @@
 
 #include <cstdint>
 
-// No picture of the corpus draws more than a few thousand dashes in one
-// stroke; a dashed line around a 16 384-pixel square at one dash a pixel
-// takes 65 536.
-inline constexpr double MaxDashesPerStroke = 1e6;
-
 // Pen, or Pen drawn solid where its dashes along Path (in the same units)
 // would number more than the bound.
 QPen withBoundedDashes(QPen pen, const QPainterPath &path);

@@ -4,6 +4,7 @@
 #include "metafile/EmfPlusPlayer.h"
 #include "metafile/GdiCanvas.h"
 #include "metafile/GlyphText.h"
+#include "metafile/Limits.h"
 #include "metafile/PlayerSupport.h"
 #include "raster/Dib.h"
 
@@ -12,9 +13,6 @@
 using namespace PlayerSupport;
 
 namespace {
-
-// Most rectangles one region may hold, and most vertices of a gradient.
-constexpr qsizetype MaxRegionRects = 1'000'000;
 
 // [MS-EMF] 2.1.26 Point enumeration, the types of EMR_POLYDRAW.
 constexpr std::uint8_t PointCloseFigure = 0x01;
@@ -277,7 +275,7 @@ QPolygonF EmfPlayer::points(const RecordView &r, bool small) const
     QPolygonF polygon;
     const qsizetype count = r.u32(CountAt);
     const qsizetype each = small ? 4 : 8;
-    if (count <= 0 || count > MaxItems || !r.has(PointsAt, count * each))
+    if (count <= 0 || count > Limits::MaxItems || !r.has(PointsAt, count * each))
         return polygon;
     polygon.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
@@ -298,8 +296,8 @@ std::vector<QPolygonF> EmfPlayer::polyPoints(const RecordView &r, bool small) co
     const qsizetype polys = r.u32(PolysAt);
     const qsizetype total = r.u32(TotalAt);
     const qsizetype each = small ? 4 : 8;
-    if (polys <= 0 || polys > MaxItems || total <= 0 || total > MaxItems || !r.has(CountsAt, polys * 4) ||
-        !r.has(CountsAt + polys * 4, total * each))
+    if (polys <= 0 || polys > Limits::MaxItems || total <= 0 || total > Limits::MaxItems ||
+        !r.has(CountsAt, polys * 4) || !r.has(CountsAt + polys * 4, total * each))
         return result;
     qsizetype next = CountsAt + polys * 4;
     qsizetype used = 0;
@@ -342,7 +340,7 @@ std::vector<QRectF> EmfPlayer::regionRects(const RecordView &r, qsizetype at, qs
     if (size < RegionHeaderSize || !r.has(at, size))
         return rects;
     const qsizetype count = r.u32(at + CountAt);
-    if (count <= 0 || count > MaxRegionRects || !r.has(at + RegionHeaderSize, count * 16))
+    if (count <= 0 || count > Limits::MaxRegionRects || !r.has(at + RegionHeaderSize, count * 16))
         return rects;
     rects.reserve(count);
     for (qsizetype i = 0; i < count; ++i)
@@ -685,7 +683,7 @@ void EmfPlayer::gradientFill(const RecordView &r)
     const std::uint32_t mode = r.u32(32);
     const qsizetype indices = mode == GradientFillTriangle ? 3 : 2;
     const qsizetype objectsAt = VerticesAt + vertices * VertexSize;
-    if (vertices <= 0 || vertices > MaxItems || objects <= 0 || objects > MaxItems ||
+    if (vertices <= 0 || vertices > Limits::MaxItems || objects <= 0 || objects > Limits::MaxItems ||
         !r.has(VerticesAt, vertices * VertexSize) || !r.has(objectsAt, objects * indices * 4))
         return;
     auto point = [&](qsizetype i) { return r.pointl(VerticesAt + i * VertexSize); };
@@ -745,7 +743,7 @@ void EmfPlayer::textOut(const RecordView &r, qsizetype emrTextAt, bool wide)
     const std::uint32_t options = r.u32(emrTextAt + 16);
     const QRectF rect = r.rectl(emrTextAt + 20);
     const qsizetype offDx = r.u32(emrTextAt + 36);
-    if (chars > MaxChars)
+    if (chars > Limits::MaxChars)
         return;
     if (chars <= 0 || !r.has(offString, chars * (wide ? 2 : 1)))
         return;

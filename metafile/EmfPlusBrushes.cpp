@@ -1,4 +1,5 @@
 #include "metafile/EmfPlusObjects.h"
+#include "metafile/Limits.h"
 
 #include <QLinearGradient>
 #include <QRadialGradient>
@@ -75,9 +76,8 @@ QGradient::Spread spreadOf(std::uint32_t wrap)
 // Reversed for path gradients, whose positions run from the boundary in.
 bool addBlend(QGradient &gradient, const PlusData &d, std::uint32_t flags, QColor from, QColor to, bool reversed)
 {
-    constexpr qsizetype MaxStops = 4096;
     const qsizetype count = d.u32(0);
-    if (!(flags & (BrushDataPresetColors | BrushDataBlendFactorsH)) || count < 2 || count > MaxStops ||
+    if (!(flags & (BrushDataPresetColors | BrushDataBlendFactorsH)) || count < 2 || count > Limits::MaxGradientStops ||
         !d.has(4, count * 8))
         return false;
     QGradientStops stops;
@@ -130,7 +130,7 @@ std::optional<QBrush> pathGradient(const PlusData &d)
     const std::uint32_t flags = d.u32(0);
     const QPointF centre(d.f32(12), d.f32(16));
     const qsizetype colours = d.u32(20);
-    if (colours < 1 || colours > PlusObjects::MaxPoints || !d.has(24, colours * 4))
+    if (colours < 1 || colours > Limits::MaxPoints || !d.has(24, colours * 4))
         return std::nullopt;
     qsizetype at = 24 + colours * 4;
     QPainterPath boundary;

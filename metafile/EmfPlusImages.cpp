@@ -1,4 +1,5 @@
 #include "metafile/EmfPlusObjects.h"
+#include "metafile/Limits.h"
 
 #include "raster/Dib.h"
 
@@ -39,7 +40,6 @@ enum PixelFormat : std::uint32_t {
     Pargb64 = 0x001A400E,
 };
 constexpr std::uint32_t PixelFormatIndexed = 0x00010000; // the I flag
-constexpr int MaxSide = 65535;
 
 int bitsPerPixel(std::uint32_t format)
 {
@@ -110,7 +110,7 @@ QImage pixelBitmap(const PlusData &d, int width, int height, qsizetype stride, s
     static const std::uint32_t known[] = {Indexed1, Indexed4, Indexed8, Gray16,  Rgb555, Rgb565, Argb1555,
                                           Rgb24,    Rgb32,    Argb32,   Pargb32, Rgb48,  Argb64, Pargb64};
     if (std::find(std::begin(known), std::end(known), format) == std::end(known) || width <= 0 || height <= 0 ||
-        width > MaxSide || height > MaxSide || qint64(width) * height > Dib::MaxPixels ||
+        width > Limits::MaxBitmapSide || height > Limits::MaxBitmapSide || qint64(width) * height > Dib::MaxPixels ||
         stride < (qint64(width) * bitsPerPixel(format) + 7) / 8)
         return QImage();
     qsizetype paletteSize = 0;
@@ -182,7 +182,7 @@ QImage decodeCompressed(const QByteArray &bytes, qint64 allowance)
 {
     const char *format = compressedFormat(bytes);
     const int scans = qstrcmp(format, "jpeg") == 0 ? jpegScans(bytes) : 1;
-    if (!format || scans > PlusObjects::MaxJpegScans)
+    if (!format || scans > Limits::MaxJpegScans)
         return QImage();
     QBuffer buffer;
     buffer.setData(bytes);
@@ -192,7 +192,7 @@ QImage decodeCompressed(const QByteArray &bytes, qint64 allowance)
     const QSize size = reader.size();
     const qint64 pixels = qint64(size.width()) * size.height();
     if (!size.isValid() || pixels > Dib::MaxPixels || pixels * 4 > allowance ||
-        pixels * scans > PlusObjects::MaxJpegScanPixels)
+        pixels * scans > Limits::MaxJpegScanPixels)
         return QImage();
     return reader.read();
 }

@@ -1,4 +1,5 @@
 #include "metafile/EmfPlusObjects.h"
+#include "metafile/Limits.h"
 
 #include <utility>
 
@@ -76,8 +77,6 @@ std::optional<PlusObject> PlusObjects::read(int objectType, const PlusData &d, d
 
 std::optional<QByteArray> PlusObjectAssembler::add(const PlusData &part, bool continued, int objectId)
 {
-    // No object is larger than the file it comes in; the file is bounded.
-    constexpr qsizetype MaxObject = qsizetype(1) << 30;
     if (objectId != m_id) {
         m_data.clear();
         m_total = 0;
@@ -89,7 +88,7 @@ std::optional<QByteArray> PlusObjectAssembler::add(const PlusData &part, bool co
         m_data += part.slice(0, part.size());
     } else {
         const qsizetype total = part.u32(0);
-        if (total <= 0 || total > MaxObject || total > part.bytes().size() * 2)
+        if (total <= 0 || total > Limits::MaxObjectBytes || total > part.bytes().size() * 2)
             return std::nullopt;
         m_id = objectId;
         m_total = total;

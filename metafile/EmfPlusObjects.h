@@ -5,6 +5,7 @@
 // Each family is read in a file of its own (EmfPlusBrushes.cpp, ...).
 
 #include "metafile/Geometry.h"
+#include "metafile/Limits.h"
 #include "metafile/PlaybackBudget.h"
 #include "metafile/RecordWalk.h"
 
@@ -93,15 +94,6 @@ inline QTransform matrixAt(const PlusData &d, qsizetype at)
     return QTransform(d.f32(at), d.f32(at + 4), d.f32(at + 8), d.f32(at + 12), d.f32(at + 16), d.f32(at + 20));
 }
 
-// Decoded images one picture's object table may hold at once. The corpus's
-// largest is a photo of 3.9 MiB decoded; the table holds 64 objects.
-constexpr qint64 MaxImageBytes = qint64(256) << 20;
-// Scans of a progressive JPEG: its decoder goes over the whole picture for
-// each. Writers make about ten.
-constexpr int MaxJpegScans = 100;
-// Nor more pixels times scans: each costs about 4 ns, so that a photograph
-// of 40 megapixels in ten scans still decodes within two seconds.
-constexpr qint64 MaxJpegScanPixels = 400'000'000;
 // The memory a decoded image takes.
 qint64 imageBytes(const PlusObject &object);
 
@@ -110,9 +102,9 @@ qint64 imageBytes(const PlusObject &object);
 // bytes decoded.
 // Budget: the playback's, charged with the boolean operations a region takes.
 std::optional<PlusObject> read(int objectType, const PlusData &data, double dpi, PlaybackBudget &budget,
-                               qint64 allowance = MaxImageBytes);
-std::optional<PlusObject> readBrush(const PlusData &data, qint64 allowance = MaxImageBytes);
-std::optional<PlusObject> readImage(const PlusData &data, qint64 allowance = MaxImageBytes);
+                               qint64 allowance = Limits::MaxImageBytes);
+std::optional<PlusObject> readBrush(const PlusData &data, qint64 allowance = Limits::MaxImageBytes);
+std::optional<PlusObject> readImage(const PlusData &data, qint64 allowance = Limits::MaxImageBytes);
 std::optional<QPainterPath> readPath(const PlusData &data);
 // Each region node a boolean operation charged to Budget.
 std::optional<PlusObject> readRegion(const PlusData &data, PlaybackBudget &budget);
@@ -127,10 +119,6 @@ constexpr std::uint16_t CompressedPoints = 0x4000; // C
 constexpr std::uint16_t RelativePoints = 0x0800;   // P
 std::optional<QPolygonF> readPoints(const PlusData &data, qsizetype at, qsizetype count, std::uint16_t form,
                                     qsizetype *end = nullptr);
-constexpr qsizetype MaxPoints = 1'000'000;
-// Boolean operations on paths grow costly with their elements: past this,
-// regions and clips take a path by its bounds.
-constexpr int MaxBooleanElements = 10000;
 QPainterPath boundedForBoolean(const QPainterPath &path);
 } // namespace PlusObjects
 

@@ -1,4 +1,5 @@
 #include "metafile/EmfPlusObjects.h"
+#include "metafile/Limits.h"
 
 #include <cmath>
 
@@ -79,7 +80,7 @@ std::optional<QPolygonF> PlusObjects::readPoints(const PlusData &d, qsizetype at
                                                  qsizetype *end)
 {
     qsizetype ignored = 0;
-    if (count < 0 || count > MaxPoints)
+    if (count < 0 || count > Limits::MaxPoints)
         return std::nullopt;
     if (form & RelativePoints)
         return relativePoints(d, at, count, end ? end : &ignored);

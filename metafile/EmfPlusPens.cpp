@@ -1,6 +1,7 @@
 #include "metafile/EmfPlusObjects.h"
 
 #include "metafile/DashBound.h"
+#include "metafile/Limits.h"
 
 #include <cmath>
 
@@ -82,7 +83,6 @@ std::optional<PlusObject::Cap> readCap(const PlusData &d)
 bool readPenOptions(const PlusData &d, std::uint32_t flags, qsizetype &at, PlusObject &o)
 {
     QPen &pen = o.pen;
-    constexpr qsizetype MaxDashes = 1024;
     for (std::uint32_t bit = PenTransform; bit <= PenCustomEndCap; bit <<= 1) {
         if (!(flags & bit))
             continue;
@@ -90,7 +90,7 @@ bool readPenOptions(const PlusData &d, std::uint32_t flags, qsizetype &at, PlusO
             at += 24;
         } else if (bit == PenDashedLine || bit == PenCompoundLine) {
             const qsizetype count = d.u32(at);
-            if (count > MaxDashes || !d.has(at + 4, count * 4))
+            if (count > Limits::MaxPenDashes || !d.has(at + 4, count * 4))
                 return false;
             QList<qreal> dashes;
             for (qsizetype i = 0; bit == PenDashedLine && i < count; ++i)

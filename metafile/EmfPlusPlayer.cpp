@@ -4,6 +4,7 @@
 #include "metafile/Clip.h"
 #include "metafile/DashBound.h"
 #include "metafile/GlyphText.h"
+#include "metafile/Limits.h"
 #include "metafile/PlayerSupport.h"
 #include "metafile/SymbolFonts.h"
 
@@ -33,29 +34,13 @@ constexpr std::uint16_t CombineMask = 0x0F;
 // [MS-EMFPLUS] 2.1.1.4 CombineMode.
 enum Combine { Replace, Intersect, Union, Xor, Exclude, Complement };
 
-constexpr double MaxCoordinate = 1e7;
-// Coordinates, pen widths and font sizes past these, in target pixels, are
-// no drawing anyone made; they are skipped rather than rasterized.
-constexpr double MaxPenWidth = 1e5;
-constexpr double MaxEmSize = 4000;
-// Text stretched one way more than this times the other is drawn as outlines.
-constexpr double MaxTextAspect = 8;
-constexpr std::size_t MaxSaves = 1024;
-// Metafile images inside metafile images: how deep, and how many bytes of
-// them one picture may play in all.
-constexpr int MaxNesting = 4;
-// Plays of metafile images in all: each costs a playback of its own. The
-// corpus's pictures play at most a handful.
-constexpr int MaxNestedPlays = 256;
-constexpr qint64 NestedBytesBudget = qint64(256) * 1024 * 1024;
-
 bool drawable(const QPainterPath &path)
 {
     const QRectF bounds = path.boundingRect();
     return std::isfinite(bounds.left()) && std::isfinite(bounds.top()) && std::isfinite(bounds.right()) &&
-           std::isfinite(bounds.bottom()) && std::abs(bounds.left()) < MaxCoordinate &&
-           std::abs(bounds.right()) < MaxCoordinate && std::abs(bounds.top()) < MaxCoordinate &&
-           std::abs(bounds.bottom()) < MaxCoordinate;
+           std::isfinite(bounds.bottom()) && std::abs(bounds.left()) < Limits::MaxCoordinate &&
+           std::abs(bounds.right()) < Limits::MaxCoordinate && std::abs(bounds.top()) < Limits::MaxCoordinate &&
+           std::abs(bounds.bottom()) < Limits::MaxCoordinate;
 }
 
 } // namespace
@@ -235,7 +220,7 @@ void EmfPlusPlayer::object(const Record &r)
     qint64 held = 0;
     for (const PlusObject &other : m_objects)
         held += PlusObjects::imageBytes(other);
-    const qint64 allowance = std::min(PlusObjects::MaxImageBytes - held, MaxDecodedBytes - m_budget.decodedBytes);
+    const qint64 allowance = std::min(Limits::MaxImageBytes - held, MaxDecodedBytes - m_budget.decodedBytes);
     m_objects[id] =
         PlusObjects::read((r.flags & ObjectTypeMask) >> 8, data, m_dpi, m_budget, allowance).value_or(PlusObject());
     m_budget.decodedBytes += PlusObjects::imageBytes(m_objects[id]);
@@ -366,7 +351,8 @@ void EmfPlusPlayer::stroke(const QPainterPath &original, std::uint32_t penId)
     const double onePixel = std::sqrt(std::abs(m_deviceToTarget.determinant()));
     const double width = pen->penWidth * scale;
     const QPainterPath target = t.map(path);
-    if (!std::isfinite(width) || width > MaxPenWidth || !m_budget.draws(target, m_zoom, 2, width) || !drawable(target))
+    if (!std::isfinite(width) || width > Limits::MaxPenWidth || !m_budget.draws(target, m_zoom, 2, width) ||
+        !drawable(target))
         return;
     QBrush brush = qtPen.brush();
     brush.setTransform(brush.transform() * t);
@@ -388,7 +374,7 @@ QPainterPath EmfPlusPlayer::rects(const Record &r, qsizetype countAt) const
     QPainterPath path;
     const qsizetype count = r.u32(countAt);
     const qsizetype each = (r.flags & Compressed) ? 8 : 16;
-    if (count <= 0 || count > PlusObjects::MaxPoints || !r.has(countAt + 4, count * each))
+    if (count <= 0 || count > Limits::MaxPoints || !r.has(countAt + 4, count * each))
         return path;
     for (qsizetype i = 0; i < count; ++i)
         path.addRect(rectAt(r, countAt + 4 + i * each));
@@ -571,8 +557,9 @@ void EmfPlusPlayer::paintImage(const PlusObject &image, const QRectF &source, co
 {
     const QRectF whole = image.image.isNull() ? QRectF() : QRectF(image.image.rect());
     std::optional<NestedMetafile> metafile;
-    if (image.image.isNull() && m_budget.nesting < MaxNesting && m_budget.nestedPlays < MaxNestedPlays &&
-        m_budget.nestedBytes + image.metafile.size() <= NestedBytesBudget) {
+    if (image.image.isNull() && m_budget.nesting < Limits::MaxNesting &&
+        m_budget.nestedPlays < Limits::MaxNestedPlays &&
+        m_budget.nestedBytes + image.metafile.size() <= Limits::NestedBytesBudget) {
         m_budget.nestedBytes += image.metafile.size();
         ++m_budget.nestedPlays;
         metafile = m_openNested(image.metafile);
@@ -620,10 +607,11 @@ void EmfPlusPlayer::paintText(const PlusObject &font, const QBrush &brush, const
     const double xScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(1, 0))).length();
     const double yScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(0, 1))).length();
     const double stretch = std::max(xScale, yScale);
-    if (!(font.emSize > 0 && font.emSize * stretch < MaxEmSize) || !drawable(t.map(QPainterPath(layout.topLeft()))))
+    if (!(font.emSize > 0 && font.emSize * stretch < Limits::MaxEmSize) ||
+        !drawable(t.map(QPainterPath(layout.topLeft()))))
         return;
     QFont qtFont = font.font;
-    qtFont.setPixelSize(std::clamp(int(std::lround(font.emSize)), 1, int(MaxEmSize)));
+    qtFont.setPixelSize(std::clamp(int(std::lround(font.emSize)), 1, int(Limits::MaxEmSize)));
     const double fineScale = font.emSize / qtFont.pixelSize();
     applyRenderHints();
     m_painter.save();
@@ -632,7 +620,7 @@ void EmfPlusPlayer::paintText(const PlusObject &font, const QBrush &brush, const
     m_painter.setPen(QPen(brush, 0));
     const QRectF box(layout.topLeft() / fineScale, layout.size() / fineScale);
     const double ascent = QFontMetricsF(qtFont).ascent();
-    if (std::min(xScale, yScale) * MaxTextAspect < stretch) {
+    if (std::min(xScale, yScale) * Limits::MaxTextAspect < stretch) {
         // Glyphs squeezed far more one way than the other are drawn as
         // outlines: the glyph cache fails on such shapes.
         QPainterPath glyphs;
@@ -654,7 +642,7 @@ void EmfPlusPlayer::drawString(const Record &r)
 {
     const PlusObject *font = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Font);
     const qsizetype length = r.u32(8);
-    if (!font || length <= 0 || length > PlayerSupport::MaxChars || !r.has(28, length * 2))
+    if (!font || length <= 0 || length > Limits::MaxChars || !r.has(28, length * 2))
         return;
     const QString text = PlayerSupport::utf16At(r, 28, length);
     QRectF layout(r.f32(12), r.f32(16), r.f32(20), r.f32(24));
@@ -686,7 +674,7 @@ void EmfPlusPlayer::drawDriverString(const Record &r)
     const std::uint32_t options = r.u32(4);
     const qsizetype count = r.u32(12);
     const qsizetype positionsAt = 16 + count * 2;
-    if (!font || count <= 0 || count > PlayerSupport::MaxChars || !r.has(positionsAt, count * 8))
+    if (!font || count <= 0 || count > Limits::MaxChars || !r.has(positionsAt, count * 8))
         return;
     QString text = PlayerSupport::utf16At(r, 16, count);
     if (!(options & CmapLookup))
@@ -757,7 +745,7 @@ void EmfPlusPlayer::clearUnder(const QPainterPath &area)
 
 void EmfPlusPlayer::pushState(std::uint32_t index, const QTransform &containerTransform)
 {
-    if (m_saved.size() >= MaxSaves)
+    if (m_saved.size() >= Limits::MaxSavedStates)
         return;
     m_saved.emplace_back(index, m_state);
     m_state.base = containerTransform * m_state.world;

@@ -1,10 +1,11 @@
 #include "metafile/EmfPlusObjects.h"
+#include "metafile/Limits.h"
 
 using namespace PlusObjects;
 
 QPainterPath PlusObjects::boundedForBoolean(const QPainterPath &path)
 {
-    return path.elementCount() <= MaxBooleanElements ? path : rectPath(path.boundingRect());
+    return path.elementCount() <= Limits::MaxBooleanElements ? path : rectPath(path.boundingRect());
 }
 
 namespace {
@@ -13,10 +14,6 @@ namespace {
 constexpr std::uint32_t RegionAnd = 1, RegionOr = 2, RegionXor = 3, RegionExclude = 4, RegionComplement = 5;
 constexpr std::uint32_t RegionRect = 0x10000000, RegionPath = 0x10000001, RegionEmpty = 0x10000002,
                         RegionInfinite = 0x10000003;
-// Region trees deeper or larger than this are no drawing anyone made; each
-// node costs a boolean operation on paths.
-constexpr int MaxRegionDepth = 64;
-constexpr int MaxRegionNodes = 1024;
 
 // A region's stand-in for "everything", in world units.
 constexpr double Everywhere = 1e7;
@@ -59,7 +56,7 @@ RegionNode combined(std::uint32_t op, const RegionNode &left, const RegionNode &
 // path with its length, or two child nodes one after the other.
 std::optional<RegionNode> regionNode(const PlusData &d, int depth, int &nodesLeft, PlaybackBudget &budget)
 {
-    if (depth > MaxRegionDepth || --nodesLeft < 0 || !d.has(0, 4))
+    if (depth > Limits::MaxRegionDepth || --nodesLeft < 0 || !d.has(0, 4))
         return std::nullopt;
     const std::uint32_t type = d.u32(0);
     RegionNode node;
@@ -94,7 +91,7 @@ std::optional<RegionNode> regionNode(const PlusData &d, int depth, int &nodesLef
 // [MS-EMFPLUS] 2.2.1.8 EmfPlusRegion: version, node count, the root node.
 std::optional<PlusObject> PlusObjects::readRegion(const PlusData &d, PlaybackBudget &budget)
 {
-    int nodesLeft = MaxRegionNodes;
+    int nodesLeft = Limits::MaxRegionNodes;
     const std::optional<RegionNode> root = regionNode(d.from(8), 0, nodesLeft, budget);
     if (!root)
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include "metafile/Clip.h"
 #include "metafile/DashBound.h"
 #include "metafile/Geometry.h"
+#include "metafile/Limits.h"
 
 #include <QPaintDevice>
 #include <QPainter>
@@ -11,14 +12,7 @@
 #include <cmath>
 #include <utility>
 
-namespace {
-
-constexpr std::size_t MaxSavedStates = 1024;
-
-// Most palette entries a logical palette may have ([MS-WMF] 2.2.1.3).
-constexpr int MaxPaletteEntries = 65536;
-
-} // namespace
+namespace {} // namespace
 
 GdiCanvas::GdiCanvas(const Playback &playback)
     : m_painter(playback.painter), m_budget(playback.budget), m_target(playback.target),
@@ -149,7 +143,7 @@ void GdiCanvas::selectStockObject(std::uint32_t index)
 
 void GdiCanvas::saveDC()
 {
-    if (m_saved.size() < MaxSavedStates)
+    if (m_saved.size() < Limits::MaxSavedStates)
         m_saved.push_back(m_s);
 }
 
@@ -635,9 +629,9 @@ void GdiCanvas::widenPath()
 
 void GdiCanvas::setPaletteEntries(int start, const QVector<QRgb> &entries)
 {
-    if (start < 0 || start >= MaxPaletteEntries)
+    if (start < 0 || start >= Limits::MaxPaletteEntries)
         return;
-    const qsizetype end = std::min<qsizetype>(start + entries.size(), MaxPaletteEntries);
+    const qsizetype end = std::min<qsizetype>(start + entries.size(), Limits::MaxPaletteEntries);
     if (m_s.palette.size() < end)
         m_s.palette.resize(end);
     for (qsizetype i = start; i < end; ++i)

@@ -2,6 +2,7 @@
 
 #include "metafile/Clip.h"
 #include "metafile/Geometry.h"
+#include "metafile/Limits.h"
 
 #include <QPainter>
 
@@ -49,13 +50,6 @@ QRegion unionOf(const std::vector<QRect> &rects)
     }
     return regions.empty() ? QRegion() : regions.front();
 }
-
-// No picture clips with more rectangles, counted at natural size; a
-// million crossing strips would.
-constexpr int MaxClipRects = 100'000;
-// The most a region clip may take in Qt's raster engine: its height in
-// pixels times its rectangles.
-constexpr qint64 MaxRegionSpans = qint64(1) << 22;
 
 bool knownMode(int mode)
 {
@@ -151,7 +145,7 @@ void GdiCanvas::applyClip()
     const QPainterPath *path = m_s.clip.path();
     const QRegion *naturalPixels = m_s.naturalClip.pixels();
     const QPainterPath *naturalPath = m_s.naturalClip.path();
-    if (naturalPixels && naturalPixels->rectCount() > MaxClipRects)
+    if (naturalPixels && naturalPixels->rectCount() > Limits::MaxClipRects)
         m_budget.exhausted = true; // no picture clips with so many
     if (naturalPixels ? !m_budget.draws(naturalPixels->rectCount())
                       : naturalPath && !(m_budget.clips(*naturalPath, 1) &&
@@ -177,7 +171,7 @@ void GdiCanvas::setPainterClip(const QRegion &pixels)
         const QRectF shown(0, 0, device->width() / ratio, device->height() / ratio);
         visible = pixels.intersected(m_painter.transform().inverted().mapRect(shown).toAlignedRect());
     }
-    if (qint64(visible.rectCount()) * visible.boundingRect().height() <= MaxRegionSpans) {
+    if (qint64(visible.rectCount()) * visible.boundingRect().height() <= Limits::MaxRegionSpans) {
         m_painter.setClipRegion(visible, Qt::ReplaceClip);
         return;
     }

@@ -1,6 +1,7 @@
 #include "metafile/GdiCanvas.h"
 
 #include "metafile/Geometry.h"
+#include "metafile/Limits.h"
 #include "metafile/SymbolFonts.h"
 
 #include <QFontInfo>
@@ -16,11 +17,7 @@
 
 namespace {
 
-// The widest stretch of a font we draw; glyphs wider than no text is are
-// not rasterized.
-constexpr int MaxStretch = 800;
 constexpr int MinStretch = 12;
-constexpr double MaxGlyphPixels = 4000;
 
 // The kind of face to fall back on when the named one is missing, from the
 // family in the high nibble and the pitch in the low bits ([MS-WMF] 2.1.1.8
@@ -154,9 +151,9 @@ QFont GdiCanvas::qtFont(double xScale, double yScale, bool *visible) const
         const double average = QFontMetricsF(font, m_painter.device()).averageCharWidth();
         stretch = average > 0 ? 100 * std::abs(f.width) * xScale / average : 100;
     }
-    const double widest = std::min<double>(MaxStretch, 100 * MaxGlyphPixels / std::max(em, 1.0));
+    const double widest = std::min<double>(Limits::MaxStretch, 100 * Limits::MaxGlyphPixels / std::max(em, 1.0));
     if (*visible && std::isfinite(stretch) && std::abs(stretch - 100) >= 1)
-        font.setStretch(std::clamp(int(std::lround(std::min(stretch, widest))), MinStretch, MaxStretch));
+        font.setStretch(std::clamp(int(std::lround(std::min(stretch, widest))), MinStretch, Limits::MaxStretch));
     return font;
 }
 

@@ -3,6 +3,7 @@
 // them, and the table the records keep them in.
 
 #include "metafile/GdiConstants.h"
+#include "metafile/Limits.h"
 
 #include <QColor>
 #include <QImage>
@@ -60,9 +61,7 @@ struct GdiObject {
 class GdiObjectTable
 {
 public:
-    static constexpr std::size_t MaxObjects = 65535;
-
-    explicit GdiObjectTable(std::size_t size) : m_objects(std::min(size, MaxObjects)) {}
+    explicit GdiObjectTable(std::size_t size) : m_objects(std::min(size, std::size_t(Limits::MaxObjects))) {}
 
     // EMF: objects go to the index the record names.
     void put(std::uint32_t index, GdiObject object)

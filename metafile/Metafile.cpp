@@ -1,6 +1,7 @@
 #include "metafile/Metafile.h"
 
 #include "metafile/EmfPlayer.h"
+#include "metafile/Limits.h"
 #include "metafile/WmfPlayer.h"
 
 #include <QLoggingCategory>
@@ -27,7 +28,7 @@ constexpr double ScreenDpi = 96;
 
 bool fits(double w, double h)
 {
-    return w > 0 && h > 0 && w <= Metafile::MaxSide && h <= Metafile::MaxSide;
+    return w > 0 && h > 0 && w <= Limits::MaxSide && h <= Limits::MaxSide;
 }
 
 // Metafiles nested in EMF+ images open through the facade, as the outer one.
@@ -60,7 +61,7 @@ std::optional<Metafile> Metafile::fromEnhanced(const QByteArray &bytes)
         return std::nullopt;
     const double w = std::round(header->frame.width() * ScreenDpi / HundredthsOfMmPerInch);
     const double h = std::round(header->frame.height() * ScreenDpi / HundredthsOfMmPerInch);
-    if (!fits(w, h) || header->handles > std::uint32_t(MaxObjects) || !EmfPlayer::validate(bytes))
+    if (!fits(w, h) || header->handles > std::uint32_t(Limits::MaxObjects) || !EmfPlayer::validate(bytes))
         return std::nullopt;
     Metafile meta;
     meta.m_bytes = bytes;
@@ -79,7 +80,7 @@ std::optional<Metafile> Metafile::fromWindows(const QByteArray &bytes)
     const auto type = b.u16(header);
     const auto headerWords = b.u16(header + 2);
     if (!type || !headerWords || (*type != 1 && *type != 2) || *headerWords != WmfHeaderWords ||
-        b.u16(header + WmfObjectsAt).value_or(0) > MaxObjects)
+        b.u16(header + WmfObjectsAt).value_or(0) > Limits::MaxObjects)
         return std::nullopt;
     meta.m_firstRecord = FileHeader::firstWmfRecord(b);
     const std::optional<WmfPlayer::Survey> survey = WmfPlayer::survey(bytes, meta.m_firstRecord);

@@ -22,12 +22,6 @@ class QPainter;
 class Metafile
 {
 public:
-    // Larger natural sizes are refused: the picture is shown at twice its
-    // size too, and no window may be wider or taller than 16 777 215 pixels.
-    static constexpr int MaxSide = 16'777'215 / 2;
-    // Larger object tables are refused; real files use a few hundred.
-    static constexpr int MaxObjects = 16384;
-
     // Nothing for a malformed file.
     static std::optional<Metafile> fromBytes(const QByteArray &bytes);
 

@@ -3,6 +3,7 @@
 // palette entries, and the bounds on what one record may ask for.
 
 #include "base/Cp1252.h"
+#include "metafile/Limits.h"
 #include "metafile/RecordWalk.h"
 #include "metafile/TextDecoding.h"
 
@@ -13,16 +14,11 @@
 
 namespace PlayerSupport {
 
-// Most points, rectangles or characters one record may carry.
-constexpr qsizetype MaxItems = 4'000'000;
-// Most characters one text record may carry.
-constexpr qsizetype MaxChars = 65535;
-
 // Chars UTF-16 code units at offset At of the record; empty when they do not fit.
 inline QString utf16At(const RecordView &r, qsizetype at, qsizetype chars)
 {
     QString text;
-    if (chars <= 0 || chars > MaxChars || !r.has(at, chars * 2))
+    if (chars <= 0 || chars > Limits::MaxChars || !r.has(at, chars * 2))
         return text;
     text.reserve(chars);
     for (qsizetype i = 0; i < chars; ++i)
@@ -33,7 +29,7 @@ inline QString utf16At(const RecordView &r, qsizetype at, qsizetype chars)
 // Chars single-byte characters (code page 1252) at offset At of the record.
 inline QString bytesAt(const RecordView &r, qsizetype at, qsizetype chars)
 {
-    if (chars <= 0 || chars > MaxChars || !r.has(at, chars))
+    if (chars <= 0 || chars > Limits::MaxChars || !r.has(at, chars))
         return QString();
     return fromCp1252(r.bytes().slice(r.start() + at, chars));
 }

@@ -5,6 +5,7 @@
 // record that does not fit.
 
 #include "base/ByteReader.h"
+#include "metafile/Limits.h"
 #include "metafile/Records.h"
 
 #include <QColor>
@@ -87,9 +88,6 @@ inline qsizetype firstWmfRecord(const ByteReader &b)
 // How a walk ended.
 enum class WalkEnd { EndOfFile, Damaged };
 
-// Most records one file may have.
-constexpr qsizetype MaxRecords = 4'000'000;
-
 // [MS-EMF] 2.3 records: Type and Size (bytes, a multiple of four, at least
 // eight), from the header on. Visit(type, view) sees every record before
 // EMR_EOF; it returns false to stop the walk early.
@@ -97,7 +95,7 @@ template <typename Visit> WalkEnd walkEmfRecords(const ByteReader &b, Visit &&vi
 {
     constexpr qsizetype RecordHead = 8;
     qsizetype at = 0;
-    for (qsizetype n = 0; n < MaxRecords; ++n) {
+    for (qsizetype n = 0; n < Limits::MaxRecords; ++n) {
         const auto type = b.u32(at);
         const auto size = b.u32(at + 4);
         if (!type || !size || *size < RecordHead || *size % 4 != 0 || !b.has(at, *size))
@@ -117,7 +115,7 @@ template <typename Visit> WalkEnd walkWmfRecords(const ByteReader &b, qsizetype 
 {
     constexpr std::uint32_t RecordHeadWords = 3;
     qsizetype at = firstRecord;
-    for (qsizetype n = 0; n < MaxRecords; ++n) {
+    for (qsizetype n = 0; n < Limits::MaxRecords; ++n) {
         const auto words = b.u32(at);
         const auto function = b.u16(at + 4);
         if (!words || !function || *words < RecordHeadWords || !b.has(at, qsizetype(*words) * 2))

@@ -2,6 +2,7 @@
 
 #include "base/WorkerPool.h"
 #include "metafile/GdiCanvas.h"
+#include "metafile/Limits.h"
 #include "metafile/PlayerSupport.h"
 #include "raster/Dib.h"
 
@@ -20,7 +21,6 @@ constexpr qsizetype HeaderObjectsAt = 10;
 // [MS-WMF] 2.2.1.5 Region object: the scan count at 10, the scans at 22.
 constexpr qsizetype RegionScanCountAt = 10;
 constexpr qsizetype RegionScansAt = 22;
-constexpr qsizetype MaxRegionScans = 1'000'000;
 
 // [MS-WMF] 2.3.1: a blit record without a bitmap has as many words as the
 // high byte of its function plus three.
@@ -503,7 +503,7 @@ void WmfPlayer::createRegion(const RecordView &r)
     object.kind = GdiObject::Kind::Region;
     const qsizetype scans = r.u16(ParamsAt + RegionScanCountAt);
     qsizetype at = ParamsAt + RegionScansAt;
-    for (qsizetype s = 0; s < scans && s < MaxRegionScans && r.has(at, 6); ++s) {
+    for (qsizetype s = 0; s < scans && s < Limits::MaxRegionScans && r.has(at, 6); ++s) {
         const qsizetype count = r.u16(at);
         const double top = r.i16(at + 2);
         const double bottom = r.i16(at + 4);
