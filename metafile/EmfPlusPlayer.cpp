@@ -1,16 +1,9 @@
 #include "metafile/EmfPlusPlayer.h"
 
 #include "base/WorkerPool.h"
-#include "metafile/Clip.h"
-#include "metafile/DashBound.h"
 #include "metafile/GlyphText.h"
 #include "metafile/Limits.h"
 #include "metafile/PlayerSupport.h"
-#include "metafile/SymbolFonts.h"
-
-#include <QFontMetricsF>
-#include <QPainter>
-#include <QtMath>
 
 #include <cmath>
 
@@ -30,18 +23,6 @@ constexpr std::uint16_t Appended = 0x2000;     // A in transform records
 constexpr std::uint16_t SmoothingOn = 0x0001;  // in EmfPlusSetAntiAliasMode
 constexpr int CombineShift = 8;                // CM, bits 8 to 11 of clip records
 constexpr std::uint16_t CombineMask = 0x0F;
-
-// [MS-EMFPLUS] 2.1.1.4 CombineMode.
-enum Combine { Replace, Intersect, Union, Xor, Exclude, Complement };
-
-bool drawable(const QPainterPath &path)
-{
-    const QRectF bounds = path.boundingRect();
-    return std::isfinite(bounds.left()) && std::isfinite(bounds.top()) && std::isfinite(bounds.right()) &&
-           std::isfinite(bounds.bottom()) && std::abs(bounds.left()) < Limits::MaxCoordinate &&
-           std::abs(bounds.right()) < Limits::MaxCoordinate && std::abs(bounds.top()) < Limits::MaxCoordinate &&
-           std::abs(bounds.bottom()) < Limits::MaxCoordinate;
-}
 
 } // namespace
 
@@ -127,10 +108,7 @@ RecordHandling EmfPlusPlayer::handling(std::uint16_t type)
 // ---------------------------------------------------------------------------
 // Playing.
 
-EmfPlusPlayer::EmfPlusPlayer(const Playback &playback)
-    : m_painter(playback.painter), m_budget(playback.budget), m_openNested(playback.openNested),
-      m_deviceToTarget(playback.deviceToTarget()), m_target(playback.target), m_zoom(playback.zoom)
-{}
+EmfPlusPlayer::EmfPlusPlayer(const Playback &playback) : m_budget(playback.budget), m_canvas(playback) {}
 
 EmfPlusPlayer::~EmfPlusPlayer() = default;
 
@@ -148,7 +126,7 @@ void EmfPlusPlayer::playRecord(const Record &r, std::uint16_t type)
     // have changed the clip.
     if (m_gdiAllowed) {
         m_gdiAllowed = false;
-        applyClip();
+        m_canvas.leaveGdi();
     }
     const Entry *entry = entryFor(type);
     if (entry && entry->play)
@@ -167,18 +145,8 @@ void EmfPlusPlayer::header(const Record &r)
 // record are drawn, as the GDI player draws them: shapes unsmoothed.
 void EmfPlusPlayer::getDc(const Record &)
 {
-    clipIfChanged();
+    m_canvas.enterGdi();
     m_gdiAllowed = true;
-    m_painter.setRenderHint(QPainter::Antialiasing, false);
-    m_painter.setRenderHint(QPainter::TextAntialiasing, true);
-    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-}
-
-QTransform EmfPlusPlayer::toTarget() const
-{
-    const double toDevice = m_state.pageScale;
-    return m_state.world * QTransform::fromScale(toDevice, toDevice) *
-           QTransform::fromTranslate(m_state.pixelOffset, m_state.pixelOffset) * m_deviceToTarget;
 }
 
 // ---------------------------------------------------------------------------
@@ -226,6 +194,17 @@ void EmfPlusPlayer::object(const Record &r)
     m_budget.decodedBytes += PlusObjects::imageBytes(m_objects[id]);
 }
 
+void EmfPlusPlayer::stroke(const QPainterPath &path, std::uint32_t penId)
+{
+    if (const PlusObject *pen = objectOf(penId, PlusObject::Kind::Pen))
+        m_canvas.stroke(path, *pen);
+}
+
+void EmfPlusPlayer::fill(const QPainterPath &path, const QBrush &brush)
+{
+    m_canvas.fill(path, brush);
+}
+
 // ---------------------------------------------------------------------------
 // Geometry.
 
@@ -271,101 +250,10 @@ QPainterPath EmfPlusPlayer::curve(const QPolygonF &pts, double tension, bool clo
     return path;
 }
 
-void EmfPlusPlayer::applyRenderHints()
-{
-    clipIfChanged();
-    m_painter.setRenderHint(QPainter::Antialiasing, m_state.smooth);
-    m_painter.setRenderHint(QPainter::TextAntialiasing, m_state.smoothText);
-    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, m_state.smoothImages);
-}
-
-void EmfPlusPlayer::fill(const QPainterPath &path, const QBrush &brush)
-{
-    if (brush.style() == Qt::NoBrush)
-        return;
-    const QTransform t = toTarget();
-    const QPainterPath target = t.map(path);
-    if (!m_budget.draws(target, m_zoom) || !drawable(target))
-        return;
-    QBrush mapped = brush;
-    mapped.setTransform(brush.transform() * t);
-    applyRenderHints();
-    clearUnder(target);
-    m_painter.fillPath(target, mapped);
-}
-
-namespace {
-
-// The unit direction in which a path leaves its end, or its start.
-std::optional<QPointF> leaving(const QPainterPath &path, bool atEnd)
-{
-    const int n = path.elementCount();
-    const int tip = atEnd ? n - 1 : 0;
-    for (int i = atEnd ? n - 2 : 1; i >= 0 && i < n; i += atEnd ? -1 : 1) {
-        const QPointF d = QPointF(path.elementAt(tip)) - QPointF(path.elementAt(i));
-        const double length = std::hypot(d.x(), d.y());
-        if (length > 0)
-            return d / length;
-    }
-    return std::nullopt;
-}
-
-// Puts a cap at one end of an open path: turned along the line, scaled by
-// the pen's width, the line cut short by its inset.
-void addCap(QPainterPath &path, QPainterPath &caps, const PlusObject::Cap &cap, bool atEnd, double width)
-{
-    const std::optional<QPointF> out = leaving(path, atEnd);
-    const int tip = atEnd ? path.elementCount() - 1 : 0;
-    if (!out)
-        return;
-    const QPointF at = path.elementAt(tip);
-    const QPointF across(-out->y(), out->x());
-    caps.addPath(QTransform(across.x() * width, across.y() * width, out->x() * width, out->y() * width, at.x(), at.y())
-                     .map(cap.shape));
-    const QPointF cut = at - *out * cap.inset * width;
-    path.setElementPositionAt(tip, cut.x(), cut.y());
-}
-
-} // namespace
-
-void EmfPlusPlayer::stroke(const QPainterPath &original, std::uint32_t penId)
-{
-    const PlusObject *pen = objectOf(penId, PlusObject::Kind::Pen);
-    if (!pen)
-        return;
-    QPainterPath path = original;
-    QPainterPath caps;
-    const bool open =
-        path.elementCount() > 1 && QPointF(path.elementAt(0)) != QPointF(path.elementAt(path.elementCount() - 1));
-    if (open && pen->penWidth > 0) {
-        if (pen->startCap)
-            addCap(path, caps, *pen->startCap, false, pen->penWidth);
-        if (pen->endCap)
-            addCap(path, caps, *pen->endCap, true, pen->penWidth);
-    }
-    if (!caps.isEmpty())
-        fill(caps, pen->pen.brush());
-    const QTransform t = toTarget();
-    QPen qtPen = pen->pen;
-    const double scale = std::sqrt(std::abs(t.determinant()));
-    const double onePixel = std::sqrt(std::abs(m_deviceToTarget.determinant()));
-    const double width = pen->penWidth * scale;
-    const QPainterPath target = t.map(path);
-    if (!std::isfinite(width) || width > Limits::MaxPenWidth || !m_budget.draws(target, m_zoom, 2, width) ||
-        !drawable(target))
-        return;
-    QBrush brush = qtPen.brush();
-    brush.setTransform(brush.transform() * t);
-    qtPen.setBrush(brush);
-    qtPen.setWidthF(std::max(width, onePixel));
-    applyRenderHints();
-    m_painter.strokePath(target, withBoundedDashes(qtPen, target));
-}
 // [MS-EMFPLUS] 2.3.4.1 EmfPlusClear: a colour over everything inside the clip.
 void EmfPlusPlayer::clear(const Record &r)
 {
-    clipIfChanged();
-    m_painter.fillRect(m_target, argb(r.u32(0)));
+    m_canvas.clear(argb(r.u32(0)));
 }
 
 // A count at CountAt and that many rectangles after it, as one path.
@@ -464,18 +352,8 @@ void EmfPlusPlayer::drawArc(const Record &r)
 // [MS-EMFPLUS] 2.3.4.13 EmfPlusFillRegion: the region in the flags, the brush.
 void EmfPlusPlayer::fillRegion(const Record &r)
 {
-    const PlusObject *region = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Region);
-    bool invertible = false;
-    const QTransform fromTarget = toTarget().inverted(&invertible);
-    if (!region || !invertible)
-        return;
-    // Regions may reach past any picture; what is filled is what shows.
-    const QPainterPath visible = fromTarget.map(rectPath(m_target));
-    const QBrush brush = brushOf(r, r.u32(0));
-    if (region->infinite)
-        fill(visible, brush);
-    else
-        fill(drawable(toTarget().map(region->path)) ? region->path : region->path.intersected(visible), brush);
+    if (const PlusObject *region = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Region))
+        m_canvas.fillRegion(*region, brushOf(r, r.u32(0)));
 }
 
 // [MS-EMFPLUS] 2.3.4.12 EmfPlusFillPath: the path in the flags, the brush.
@@ -535,8 +413,8 @@ void EmfPlusPlayer::drawImage(const Record &r)
     const PlusObject *image = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Image);
     const QRectF target = rectAt(r, 24);
     if (image)
-        paintImage(*image, QRectF(r.f32(8), r.f32(12), r.f32(16), r.f32(20)),
-                   QPolygonF{target.topLeft(), target.topRight(), target.bottomLeft()});
+        m_canvas.paintImage(*image, QRectF(r.f32(8), r.f32(12), r.f32(16), r.f32(20)),
+                            QPolygonF{target.topLeft(), target.topRight(), target.bottomLeft()});
 }
 
 // [MS-EMFPLUS] 2.3.4.16 EmfPlusDrawImagePoints: attributes, source unit
@@ -548,93 +426,11 @@ void EmfPlusPlayer::drawImagePoints(const Record &r)
     const PlusObject *image = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Image);
     const QPolygonF corners = points(r, 24, 28);
     if (image && corners.size() == Corners)
-        paintImage(*image, QRectF(r.f32(8), r.f32(12), r.f32(16), r.f32(20)), corners);
-}
-
-// Draws the Source part of a bitmap, or a whole metafile, onto the
-// parallelogram of the three Corners.
-void EmfPlusPlayer::paintImage(const PlusObject &image, const QRectF &source, const QPolygonF &corners)
-{
-    const QRectF whole = image.image.isNull() ? QRectF() : QRectF(image.image.rect());
-    std::optional<NestedMetafile> metafile;
-    if (image.image.isNull() && m_budget.nesting < Limits::MaxNesting &&
-        m_budget.nestedPlays < Limits::MaxNestedPlays &&
-        m_budget.nestedBytes + image.metafile.size() <= Limits::NestedBytesBudget) {
-        m_budget.nestedBytes += image.metafile.size();
-        ++m_budget.nestedPlays;
-        metafile = m_openNested(image.metafile);
-    }
-    const QRectF from = metafile ? QRectF(QPointF(0, 0), metafile->size) : source;
-    if (from.width() <= 0 || from.height() <= 0 || (!metafile && whole.isEmpty()))
-        return;
-    const QPointF across = (corners[1] - corners[0]) / from.width();
-    const QPointF down = (corners[2] - corners[0]) / from.height();
-    const QTransform onto(across.x(), across.y(), down.x(), down.y(),
-                          corners[0].x() - from.left() * across.x() - from.top() * down.x(),
-                          corners[0].y() - from.left() * across.y() - from.top() * down.y());
-    const QTransform t = onto * toTarget();
-    if (!t.isInvertible() || !drawable(t.map(rectPath(from))))
-        return;
-    applyRenderHints();
-    clearUnder(t.map(rectPath(metafile ? from : from.intersected(whole))));
-    m_painter.save();
-    m_painter.setTransform(t, true);
-    if (metafile) {
-        ++m_budget.nesting;
-        metafile->draw(m_painter, from, m_budget);
-        --m_budget.nesting;
-    } else {
-        const QRectF shown = from.intersected(whole);
-        m_painter.drawImage(shown, image.image, shown);
-    }
-    m_painter.restore();
+        m_canvas.paintImage(*image, QRectF(r.f32(8), r.f32(12), r.f32(16), r.f32(20)), corners);
 }
 
 // ---------------------------------------------------------------------------
 // Text.
-
-// Draws Text in Font, the em size as given in world units, through the
-// whole transform. Alignment < 0 puts the first baseline at Layout's top
-// left; otherwise Layout is the box the text is aligned and wrapped in.
-void EmfPlusPlayer::paintText(const PlusObject &font, const QBrush &brush, const QRectF &layout, const QString &written,
-                              int alignment)
-{
-    if (!m_budget.draws(written.size() * CharacterWork))
-        return;
-    const QString text = SymbolFonts::readable(font.font.family(), 0, written);
-    // Glyphs as large as no text is, along either axis, are not drawn.
-    const QTransform t = toTarget();
-    const double xScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(1, 0))).length();
-    const double yScale = QLineF(t.map(QPointF(0, 0)), t.map(QPointF(0, 1))).length();
-    const double stretch = std::max(xScale, yScale);
-    if (!(font.emSize > 0 && font.emSize * stretch < Limits::MaxEmSize) ||
-        !drawable(t.map(QPainterPath(layout.topLeft()))))
-        return;
-    QFont qtFont = font.font;
-    qtFont.setPixelSize(std::clamp(int(std::lround(font.emSize)), 1, int(Limits::MaxEmSize)));
-    const double fineScale = font.emSize / qtFont.pixelSize();
-    applyRenderHints();
-    m_painter.save();
-    m_painter.setTransform(QTransform::fromScale(fineScale, fineScale) * t, true);
-    m_painter.setFont(qtFont);
-    m_painter.setPen(QPen(brush, 0));
-    const QRectF box(layout.topLeft() / fineScale, layout.size() / fineScale);
-    const double ascent = QFontMetricsF(qtFont).ascent();
-    if (std::min(xScale, yScale) * Limits::MaxTextAspect < stretch) {
-        // Glyphs squeezed far more one way than the other are drawn as
-        // outlines: the glyph cache fails on such shapes.
-        QPainterPath glyphs;
-        glyphs.addText(box.topLeft() + QPointF(0, alignment < 0 ? 0 : ascent), qtFont, text);
-        m_painter.fillPath(glyphs, brush);
-    } else if (alignment < 0) {
-        m_painter.drawText(box.topLeft(), text);
-    } else if (layout.width() > 0 && layout.height() > 0) {
-        m_painter.drawText(box, alignment | Qt::TextWordWrap, text);
-    } else {
-        m_painter.drawText(QRectF(box.topLeft(), QSizeF(1e6, 1e6)), int(Qt::AlignLeft | Qt::AlignTop), text);
-    }
-    m_painter.restore();
-}
 
 // [MS-EMFPLUS] 2.3.4.14 EmfPlusDrawString: the font in the flags; brush,
 // string format, length, layout rectangle, the characters.
@@ -660,7 +456,7 @@ void EmfPlusPlayer::drawString(const Record &r)
     if (format && format->alignment >= 0 && format->alignment < 3 && format->lineAlignment >= 0 &&
         format->lineAlignment < 3)
         alignment = across[format->alignment] | down[format->lineAlignment];
-    paintText(*font, brushOf(r, r.u32(0)), layout, text, int(alignment));
+    m_canvas.paintText(*font, brushOf(r, r.u32(0)), layout, text, int(alignment));
 }
 
 // [MS-EMFPLUS] 2.3.4.6 EmfPlusDrawDriverString: the font in the flags;
@@ -679,17 +475,17 @@ void EmfPlusPlayer::drawDriverString(const Record &r)
     QString text = PlayerSupport::utf16At(r, 16, count);
     if (!(options & CmapLookup))
         text = GlyphText::charactersOf(font->font.family(), text);
-    const QTransform world = m_state.world;
+    const QTransform world = m_canvas.world();
     const QTransform matrix = r.u32(8) ? matrixAt(r, positionsAt + count * 8) : QTransform();
     if (matrix.isInvertible())
-        m_state.world = matrix * world;
+        m_canvas.setWorld(matrix * world);
     const QBrush brush = brushOf(r, r.u32(0));
     const qsizetype drawn = (options & RealizedAdvance) ? 1 : count;
     for (qsizetype i = 0; i < drawn; ++i) {
         const QPointF origin(r.f32(positionsAt + i * 8), r.f32(positionsAt + i * 8 + 4));
-        paintText(*font, brush, QRectF(origin, QSizeF()), drawn == 1 ? text : text.mid(i, 1), -1);
+        m_canvas.paintText(*font, brush, QRectF(origin, QSizeF()), drawn == 1 ? text : text.mid(i, 1), -1);
     }
-    m_state.world = world;
+    m_canvas.setWorld(world);
 }
 
 // ---------------------------------------------------------------------------
@@ -698,7 +494,7 @@ void EmfPlusPlayer::drawDriverString(const Record &r)
 // [MS-EMFPLUS] 2.3.6.1 EmfPlusSetAntiAliasMode: the S flag smooths.
 void EmfPlusPlayer::setAntiAliasMode(const Record &r)
 {
-    m_state.smooth = r.flags & SmoothingOn;
+    m_canvas.setSmooth(r.flags & SmoothingOn);
 }
 
 // [MS-EMFPLUS] 2.3.6.7 and 2.1.1.32 TextRenderingHint: the two single bit
@@ -707,7 +503,7 @@ void EmfPlusPlayer::setTextRenderingHint(const Record &r)
 {
     enum { SingleBitPerPixelGridFit = 1, SingleBitPerPixel = 2 };
     const int hint = r.flags & 0xFF;
-    m_state.smoothText = hint != SingleBitPerPixelGridFit && hint != SingleBitPerPixel;
+    m_canvas.setSmoothText(hint != SingleBitPerPixelGridFit && hint != SingleBitPerPixel);
 }
 
 // [MS-EMFPLUS] 2.3.6.4 and 2.1.1.16 InterpolationMode: nearest neighbour
@@ -715,7 +511,7 @@ void EmfPlusPlayer::setTextRenderingHint(const Record &r)
 void EmfPlusPlayer::setInterpolationMode(const Record &r)
 {
     constexpr int NearestNeighbor = 5;
-    m_state.smoothImages = (r.flags & 0xFF) != NearestNeighbor;
+    m_canvas.setSmoothImages((r.flags & 0xFF) != NearestNeighbor);
 }
 
 // [MS-EMFPLUS] 2.3.6.5 and 2.1.1.25 PixelOffsetMode: half and high quality
@@ -724,59 +520,28 @@ void EmfPlusPlayer::setPixelOffsetMode(const Record &r)
 {
     enum { HighQuality = 2, Half = 4 };
     const int mode = r.flags & 0xFF;
-    m_state.pixelOffset = mode == HighQuality || mode == Half ? 0 : 0.5;
+    m_canvas.setPixelOffset(mode == HighQuality || mode == Half ? 0 : 0.5);
 }
 
 // [MS-EMFPLUS] 2.3.6.2 EmfPlusSetCompositingMode: source over, or copy.
 void EmfPlusPlayer::setCompositingMode(const Record &r)
 {
     constexpr int SourceCopy = 1;
-    m_state.copy = (r.flags & 0xFF) == SourceCopy;
-}
-
-void EmfPlusPlayer::clearUnder(const QPainterPath &area)
-{
-    if (m_state.copy)
-        m_painter.fillPath(area, Qt::white);
+    m_canvas.setSourceCopy((r.flags & 0xFF) == SourceCopy);
 }
 
 // ---------------------------------------------------------------------------
 // Saved states and containers, under the stack index in their data.
 
-void EmfPlusPlayer::pushState(std::uint32_t index, const QTransform &containerTransform)
-{
-    if (m_saved.size() >= Limits::MaxSavedStates)
-        return;
-    m_saved.emplace_back(index, m_state);
-    m_state.base = containerTransform * m_state.world;
-    m_state.world = m_state.base;
-}
-
-// Back to the state saved under Index, dropping those saved after it.
-void EmfPlusPlayer::popState(std::uint32_t index)
-{
-    const auto found =
-        std::find_if(m_saved.rbegin(), m_saved.rend(), [index](const auto &saved) { return saved.first == index; });
-    if (found == m_saved.rend())
-        return;
-    m_state = found->second;
-    m_saved.erase(std::prev(found.base()), m_saved.end());
-    applyClip();
-}
-
 // [MS-EMFPLUS] 2.3.7.6 EmfPlusSave and 2.3.7.5 EmfPlusRestore: the stack index.
 void EmfPlusPlayer::save(const Record &r)
 {
-    const QTransform world = m_state.world, base = m_state.base;
-    pushState(r.u32(0), QTransform());
-    // A save keeps the transforms as they are.
-    m_state.world = world;
-    m_state.base = base;
+    m_canvas.save(r.u32(0));
 }
 
 void EmfPlusPlayer::restore(const Record &r)
 {
-    popState(r.u32(0));
+    m_canvas.restore(r.u32(0));
 }
 
 // [MS-EMFPLUS] 2.3.7.1 EmfPlusBeginContainer: the unit of the source in
@@ -793,19 +558,19 @@ void EmfPlusPlayer::beginContainer(const Record &r)
         onto = QTransform::fromTranslate(-source.left(), -source.top()) *
                QTransform::fromScale(target.width() / source.width(), target.height() / source.height()) *
                QTransform::fromTranslate(target.left(), target.top());
-    pushState(r.u32(32), onto.isInvertible() ? onto : QTransform());
+    m_canvas.beginContainer(r.u32(32), onto.isInvertible() ? onto : QTransform());
 }
 
 // [MS-EMFPLUS] 2.3.7.2 EmfPlusBeginContainerNoParams: the stack index.
 void EmfPlusPlayer::beginContainerNoParams(const Record &r)
 {
-    pushState(r.u32(0), QTransform());
+    m_canvas.beginContainer(r.u32(0), QTransform());
 }
 
 // [MS-EMFPLUS] 2.3.7.3 EmfPlusEndContainer: the stack index.
 void EmfPlusPlayer::endContainer(const Record &r)
 {
-    popState(r.u32(0));
+    m_canvas.restore(r.u32(0));
 }
 
 // ---------------------------------------------------------------------------
@@ -816,40 +581,34 @@ void EmfPlusPlayer::setWorldTransform(const Record &r)
 {
     const QTransform m = matrixAt(r, 0);
     if (m.isInvertible())
-        m_state.world = m * m_state.base;
+        m_canvas.setWorldFromBase(m);
 }
 
 void EmfPlusPlayer::resetWorldTransform(const Record &)
 {
-    m_state.world = m_state.base;
-}
-
-void EmfPlusPlayer::multiplyWorld(const Record &r, const QTransform &m)
-{
-    if (m.isInvertible())
-        m_state.world = (r.flags & Appended) ? m_state.world * m : m * m_state.world;
+    m_canvas.resetWorld();
 }
 
 void EmfPlusPlayer::multiplyWorldTransform(const Record &r)
 {
-    multiplyWorld(r, matrixAt(r, 0));
+    m_canvas.multiplyWorld(matrixAt(r, 0), r.flags & Appended);
 }
 
 void EmfPlusPlayer::translateWorldTransform(const Record &r)
 {
-    multiplyWorld(r, QTransform::fromTranslate(r.f32(0), r.f32(4)));
+    m_canvas.multiplyWorld(QTransform::fromTranslate(r.f32(0), r.f32(4)), r.flags & Appended);
 }
 
 void EmfPlusPlayer::scaleWorldTransform(const Record &r)
 {
-    multiplyWorld(r, QTransform::fromScale(r.f32(0), r.f32(4)));
+    m_canvas.multiplyWorld(QTransform::fromScale(r.f32(0), r.f32(4)), r.flags & Appended);
 }
 
 void EmfPlusPlayer::rotateWorldTransform(const Record &r)
 {
     QTransform m;
     m.rotate(r.f32(0));
-    multiplyWorld(r, m);
+    m_canvas.multiplyWorld(m, r.flags & Appended);
 }
 
 // [MS-EMFPLUS] 2.3.9.7 EmfPlusSetPageTransform: the unit in the flags, a scale.
@@ -857,80 +616,30 @@ void EmfPlusPlayer::setPageTransform(const Record &r)
 {
     const double scale = double(r.f32(0)) * plusUnitScale(r.flags & 0xFF, m_dpi);
     if (scale > 0 && std::isfinite(scale))
-        m_state.pageScale = scale;
+        m_canvas.setPageScale(scale);
 }
 
 // ---------------------------------------------------------------------------
 // Clipping ([MS-EMFPLUS] 2.3.1): the combine mode in bits 8 to 11.
 
-void EmfPlusPlayer::combineClip(int mode, const std::optional<QPainterPath> &shape)
-{
-    const auto bounded = PlusObjects::boundedForBoolean;
-    const QPainterPath everywhere = rectPath(m_target);
-    std::optional<QPainterPath> mapped;
-    if (shape) {
-        mapped = bounded(toTarget().map(*shape));
-        if (!drawable(*mapped))
-            mapped = mapped->boundingRect().isValid() ? std::optional(everywhere) : QPainterPath();
-    }
-    const QPainterPath now = bounded(m_state.clip.asPath(everywhere));
-    const QPainterPath with = mapped.value_or(everywhere);
-    if (mode != Replace && !m_budget.combines(now, with))
-        return;
-    // In CombineMode's order.
-    static constexpr ClipOp ops[] = {ClipOp::Replace, ClipOp::Intersect, ClipOp::Unite,
-                                     ClipOp::Xor,     ClipOp::Subtract,  ClipOp::SubtractFrom};
-    if (mode == Replace && !mapped)
-        m_state.clip.reset();
-    else if (mode >= Replace && mode <= Complement)
-        m_state.clip.setPath(combinedClip(now, with, ops[mode]));
-    else
-        return;
-    applyClip();
-}
-
-// Offsets and restores come by the thousand between two drawings: the
-// painter's clip follows only when something is drawn.
-void EmfPlusPlayer::applyClip()
-{
-    m_clipChanged = true;
-}
-
-void EmfPlusPlayer::clipIfChanged()
-{
-    if (!m_clipChanged)
-        return;
-    m_clipChanged = false;
-    m_painter.setClipRect(m_target, Qt::ReplaceClip);
-    const QPainterPath *clip = m_state.clip.path();
-    if (!clip)
-        return;
-    // The painter intersects by its spans; a boolean operation on the path
-    // would cost as much as the path crosses itself.
-    if (m_budget.clips(*clip, m_zoom))
-        m_painter.setClipPath(*clip, Qt::IntersectClip);
-    else
-        m_painter.setClipRect(QRectF(), Qt::ReplaceClip); // the playback ends here
-}
-
 // [MS-EMFPLUS] 2.3.1.1 EmfPlusResetClip.
 void EmfPlusPlayer::resetClip(const Record &)
 {
-    m_state.clip.reset();
-    applyClip();
+    m_canvas.resetClip();
 }
 
 // [MS-EMFPLUS] 2.3.1.4 EmfPlusSetClipRect: a rectangle.
 void EmfPlusPlayer::setClipRect(const Record &r)
 {
-    combineClip((r.flags >> CombineShift) & CombineMask, rectPath(QRectF(r.f32(0), r.f32(4), r.f32(8), r.f32(12))));
+    m_canvas.combineClip((r.flags >> CombineShift) & CombineMask,
+                         rectPath(QRectF(r.f32(0), r.f32(4), r.f32(8), r.f32(12))));
 }
 
 // [MS-EMFPLUS] 2.3.1.3 EmfPlusSetClipPath: the path in the flags.
 void EmfPlusPlayer::setClipPath(const Record &r)
 {
     if (const PlusObject *path = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Path))
-        combineClip((r.flags >> CombineShift) & CombineMask, path->path);
+        m_canvas.combineClip((r.flags >> CombineShift) & CombineMask, path->path);
 }
 
 // [MS-EMFPLUS] 2.3.1.5 EmfPlusSetClipRegion: the region in the flags.
@@ -939,18 +648,12 @@ void EmfPlusPlayer::setClipRegion(const Record &r)
     const PlusObject *region = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Region);
     if (!region)
         return;
-    combineClip((r.flags >> CombineShift) & CombineMask, region->infinite ? std::nullopt : std::optional(region->path));
+    m_canvas.combineClip((r.flags >> CombineShift) & CombineMask,
+                         region->infinite ? std::nullopt : std::optional(region->path));
 }
 
 // [MS-EMFPLUS] 2.3.1.2 EmfPlusOffsetClip: a move in world units.
 void EmfPlusPlayer::offsetClip(const Record &r)
 {
-    if (m_state.clip.isEverywhere())
-        return;
-    const QTransform t = toTarget();
-    const QPointF delta = t.map(QPointF(r.f32(0), r.f32(4))) - t.map(QPointF(0, 0));
-    if (!std::isfinite(delta.x()) || !std::isfinite(delta.y()))
-        return;
-    m_state.clip.translate(delta);
-    applyClip();
+    m_canvas.offsetClip(QPointF(r.f32(0), r.f32(4)));
 }

@@ -1,11 +1,11 @@
 #pragma once
 // Playback of EMF+ records ([MS-EMFPLUS]), which travel inside enhanced
-// metafile comments, onto a QPainter. Each record type has one small
-// handler found through a table; what the table does not name is skipped.
-// Objects are kept by their identifiers, every count and size is checked
-// before use.
+// metafile comments. Each record type has one small handler found through
+// a table; what the table does not name is skipped. The player reads the
+// records and keeps the object table, every count and size checked before
+// use; its canvas keeps the drawing state and draws.
 
-#include "metafile/Clip.h"
+#include "metafile/EmfPlusCanvas.h"
 #include "metafile/EmfPlusObjects.h"
 #include "metafile/Playback.h"
 #include "metafile/RecordHandling.h"
@@ -19,8 +19,6 @@
 #include <cstdint>
 #include <optional>
 #include <vector>
-
-class QPainter;
 
 class EmfPlusPlayer
 {
@@ -100,52 +98,13 @@ private:
     QPainterPath rects(const Record &r, qsizetype countAt) const;
     QPainterPath curve(const QPolygonF &points, double tension, bool closed, qsizetype first = 0,
                        qsizetype count = -1) const;
-    QTransform toTarget() const;
-    void multiplyWorld(const Record &r, const QTransform &m);
-    void applyRenderHints();
-    // In source copy, clears the target Area to the transparent picture
-    // ground, which shows white, before drawing over it.
-    void clearUnder(const QPainterPath &area);
     void fill(const QPainterPath &path, const QBrush &brush);
-    void stroke(const QPainterPath &original, std::uint32_t penId);
-    void paintImage(const PlusObject &image, const QRectF &source, const QPolygonF &corners);
-    void paintText(const PlusObject &font, const QBrush &brush, const QRectF &layout, const QString &text,
-                   int alignment);
-    void pushState(std::uint32_t index, const QTransform &containerTransform);
-    void popState(std::uint32_t index);
-    // Combines the clip with Shape, in world units; no shape is everywhere.
-    void combineClip(int mode, const std::optional<QPainterPath> &shape);
-    // Marks the clip changed; the painter takes it before the next drawing.
-    void applyClip();
-    void clipIfChanged();
+    void stroke(const QPainterPath &path, std::uint32_t penId);
 
-    // What saving and containers keep: the transforms, the clip and the
-    // render settings.
-    struct State {
-        QTransform base;  // the world transform a reset returns to
-        QTransform world; // the world transform
-        double pageScale = 1;
-        Clip clip;
-        bool smooth = true;
-        bool smoothText = true;
-        bool smoothImages = true;
-        // Source copy: what is drawn replaces what lies under it.
-        bool copy = false;
-        // GDI+ puts pixel centres on whole coordinates unless told otherwise.
-        double pixelOffset = 0.5;
-    };
-
-    QPainter &m_painter;
     PlaybackBudget &m_budget;
-    OpenNestedMetafile m_openNested;
-    QTransform m_deviceToTarget;
-    QRectF m_target;
-    double m_zoom;
+    EmfPlusCanvas m_canvas;
     double m_dpi = 96;
-    State m_state;
-    std::vector<std::pair<std::uint32_t, State>> m_saved;
     std::array<PlusObject, 64> m_objects{};
     PlusObjectAssembler m_assembler;
     bool m_gdiAllowed = false;
-    bool m_clipChanged = false;
 };
