@@ -176,7 +176,7 @@ std::optional<QBrush> textureBrush(const PlusData &d, qint64 allowance)
     const std::uint32_t flags = d.u32(0);
     qsizetype at = 8;
     const QTransform transform = brushTransform(d, flags, at);
-    const std::optional<PlusObject> image = PlusObjects::readImage(d.from(at), allowance);
+    const std::optional<PlusImage> image = PlusObjects::readImage(d.from(at), allowance);
     if (!image || image->image.isNull())
         return std::nullopt;
     QBrush brush(image->image);
@@ -187,7 +187,7 @@ std::optional<QBrush> textureBrush(const PlusData &d, qint64 allowance)
 } // namespace
 
 // [MS-EMFPLUS] 2.2.1.1 EmfPlusBrush: version, type, then the type's data.
-std::optional<PlusObject> PlusObjects::readBrush(const PlusData &d, qint64 allowance)
+std::optional<PlusBrush> PlusObjects::readBrush(const PlusData &d, qint64 allowance)
 {
     const PlusData data = d.from(8);
     std::optional<QBrush> brush;
@@ -212,7 +212,5 @@ std::optional<PlusObject> PlusObjects::readBrush(const PlusData &d, qint64 allow
     }
     if (!brush)
         return std::nullopt;
-    PlusObject o = made(PlusObject::Kind::Brush);
-    o.brush = *brush;
-    return o;
+    return PlusBrush{*brush};
 }

@@ -83,7 +83,7 @@ std::optional<QPointF> leaving(const QPainterPath &path, bool atEnd)
 
 // Puts a cap at one end of an open path: turned along the line, scaled by
 // the pen's width, the line cut short by its inset.
-void addCap(QPainterPath &path, QPainterPath &caps, const PlusObject::Cap &cap, bool atEnd, double width)
+void addCap(QPainterPath &path, QPainterPath &caps, const PlusPen::Cap &cap, bool atEnd, double width)
 {
     const std::optional<QPointF> out = leaving(path, atEnd);
     const int tip = atEnd ? path.elementCount() - 1 : 0;
@@ -99,18 +99,18 @@ void addCap(QPainterPath &path, QPainterPath &caps, const PlusObject::Cap &cap, 
 
 } // namespace
 
-void EmfPlusCanvas::stroke(const QPainterPath &original, const PlusObject &penObject)
+void EmfPlusCanvas::stroke(const QPainterPath &original, const PlusPen &penObject)
 {
-    const PlusObject *pen = &penObject;
+    const PlusPen *pen = &penObject;
     QPainterPath path = original;
     QPainterPath caps;
     const bool open =
         path.elementCount() > 1 && QPointF(path.elementAt(0)) != QPointF(path.elementAt(path.elementCount() - 1));
-    if (open && pen->penWidth > 0) {
+    if (open && pen->width > 0) {
         if (pen->startCap)
-            addCap(path, caps, *pen->startCap, false, pen->penWidth);
+            addCap(path, caps, *pen->startCap, false, pen->width);
         if (pen->endCap)
-            addCap(path, caps, *pen->endCap, true, pen->penWidth);
+            addCap(path, caps, *pen->endCap, true, pen->width);
     }
     if (!caps.isEmpty())
         fill(caps, pen->pen.brush());
@@ -118,7 +118,7 @@ void EmfPlusCanvas::stroke(const QPainterPath &original, const PlusObject &penOb
     QPen qtPen = pen->pen;
     const double scale = std::sqrt(std::abs(t.determinant()));
     const double onePixel = std::sqrt(std::abs(m_deviceToTarget.determinant()));
-    const double width = pen->penWidth * scale;
+    const double width = pen->width * scale;
     const QPainterPath target = t.map(path);
     if (!std::isfinite(width) || width > Limits::MaxPenWidth || !m_budget.draws(target, m_zoom, 2, width) ||
         !drawable(target))
@@ -133,7 +133,7 @@ void EmfPlusCanvas::stroke(const QPainterPath &original, const PlusObject &penOb
 
 // Draws the Source part of a bitmap, or a whole metafile, onto the
 // parallelogram of the three Corners.
-void EmfPlusCanvas::paintImage(const PlusObject &image, const QRectF &source, const QPolygonF &corners)
+void EmfPlusCanvas::paintImage(const PlusImage &image, const QRectF &source, const QPolygonF &corners)
 {
     const QRectF whole = image.image.isNull() ? QRectF() : QRectF(image.image.rect());
     const std::optional<NestedMetafile> metafile = openNested(image);
@@ -166,7 +166,7 @@ void EmfPlusCanvas::paintImage(const PlusObject &image, const QRectF &source, co
 // Draws Text in Font, the em size as given in world units, through the
 // whole transform. Alignment < 0 puts the first baseline at Layout's top
 // left; otherwise Layout is the box the text is aligned and wrapped in.
-void EmfPlusCanvas::paintText(const PlusObject &font, const QBrush &brush, const QRectF &layout, const QString &written,
+void EmfPlusCanvas::paintText(const PlusFont &font, const QBrush &brush, const QRectF &layout, const QString &written,
                               int alignment)
 {
     if (!m_budget.draws(written.size() * CharacterWork))
@@ -277,7 +277,7 @@ void EmfPlusCanvas::clipIfChanged()
 }
 
 // Regions may reach past any picture; what is filled is what shows.
-void EmfPlusCanvas::fillRegion(const PlusObject &region, const QBrush &brush)
+void EmfPlusCanvas::fillRegion(const PlusRegion &region, const QBrush &brush)
 {
     bool invertible = false;
     const QTransform fromTarget = toTarget().inverted(&invertible);
@@ -298,7 +298,7 @@ void EmfPlusCanvas::clear(QColor colour)
 
 // A metafile image plays within the bounds on nesting: how deep, how many
 // plays, how many bytes.
-std::optional<NestedMetafile> EmfPlusCanvas::openNested(const PlusObject &image)
+std::optional<NestedMetafile> EmfPlusCanvas::openNested(const PlusImage &image)
 {
     if (!image.image.isNull() || m_budget.nesting >= Limits::MaxNesting ||
         m_budget.nestedPlays >= Limits::MaxNestedPlays ||

@@ -31,19 +31,18 @@ public:
 
     // Drawing, in world units.
     void fill(const QPainterPath &path, const QBrush &brush);
-    void stroke(const QPainterPath &path, const PlusObject &pen);
+    void stroke(const QPainterPath &path, const PlusPen &pen);
     // Fills what of Region shows on the target.
-    void fillRegion(const PlusObject &region, const QBrush &brush);
+    void fillRegion(const PlusRegion &region, const QBrush &brush);
     // Colour over everything inside the clip.
     void clear(QColor colour);
     // Draws the Source part of a bitmap, or a whole metafile, onto the
     // parallelogram of the three Corners.
-    void paintImage(const PlusObject &image, const QRectF &source, const QPolygonF &corners);
+    void paintImage(const PlusImage &image, const QRectF &source, const QPolygonF &corners);
     // Draws Text in Font, the em size as given in world units, through the
     // whole transform. Alignment < 0 puts the first baseline at Layout's top
     // left; otherwise Layout is the box the text is aligned and wrapped in.
-    void paintText(const PlusObject &font, const QBrush &brush, const QRectF &layout, const QString &text,
-                   int alignment);
+    void paintText(const PlusFont &font, const QBrush &brush, const QRectF &layout, const QString &text, int alignment);
 
     // GDI records draw from here on as the GDI player draws them, until
     // leaveGdi(), after which the clip they may have changed is set anew.
@@ -109,7 +108,7 @@ private:
     // The painter takes the clip before the next drawing: offsets and
     // restores come by the thousand between two drawings.
     void clipIfChanged();
-    std::optional<NestedMetafile> openNested(const PlusObject &image);
+    std::optional<NestedMetafile> openNested(const PlusImage &image);
 
     QPainter &m_painter;
     PlaybackBudget &m_budget;

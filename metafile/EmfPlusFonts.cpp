@@ -9,11 +9,11 @@ using namespace PlusObjects;
 
 // [MS-EMFPLUS] 2.2.1.5 EmfPlusFont: version, em size, its unit, style
 // flags, a reserved word, the family name's length and the name.
-std::optional<PlusObject> PlusObjects::readFont(const PlusData &d, double dpi)
+std::optional<PlusFont> PlusObjects::readFont(const PlusData &d, double dpi)
 {
     constexpr std::uint32_t Bold = 1, Italic = 2, Underline = 4, Strikeout = 8;
     constexpr qsizetype MaxFamily = 32;
-    PlusObject o = made(PlusObject::Kind::Font);
+    PlusFont o;
     o.emSize = double(d.f32(4)) * plusUnitScale(d.u32(8), dpi);
     const std::uint32_t style = d.u32(12);
     const qsizetype length = std::min<qsizetype>(d.u32(20), MaxFamily);
@@ -30,14 +30,14 @@ std::optional<PlusObject> PlusObjects::readFont(const PlusData &d, double dpi)
 // [MS-EMFPLUS] 2.2.1.9 EmfPlusStringFormat: version, flags, language, the
 // alignment across and down, digit substitution and language, the first
 // tab, the hotkey prefix, then the leading and trailing margins.
-std::optional<PlusObject> PlusObjects::readStringFormat(const PlusData &d)
+std::optional<PlusStringFormat> PlusObjects::readStringFormat(const PlusData &d)
 {
     constexpr double MaxMargin = 10;
     auto margin = [&](qsizetype at) {
         const double m = d.f32(at);
-        return std::isfinite(m) ? std::clamp(m, 0.0, MaxMargin) : PlusObject::DefaultMargin;
+        return std::isfinite(m) ? std::clamp(m, 0.0, MaxMargin) : PlusStringFormat::DefaultMargin;
     };
-    PlusObject o = made(PlusObject::Kind::StringFormat);
+    PlusStringFormat o;
     o.alignment = int(d.u32(12));
     o.lineAlignment = int(d.u32(16));
     o.leadingMargin = margin(36);

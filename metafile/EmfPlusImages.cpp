@@ -236,9 +236,9 @@ void dropPlaceablePadding(QByteArray &wmf)
 // [MS-EMFPLUS] 2.2.1.4 EmfPlusImage: version, type, then an EmfPlusBitmap
 // (2.2.2.2: width, height, stride, pixel format, type, data) or an
 // EmfPlusMetafile (2.2.2.27: type, size, the metafile).
-std::optional<PlusObject> PlusObjects::readImage(const PlusData &d, qint64 allowance)
+std::optional<PlusImage> PlusObjects::readImage(const PlusData &d, qint64 allowance)
 {
-    PlusObject o = made(PlusObject::Kind::Image);
+    PlusImage o;
     if (d.u32(4) == ImageBitmap) {
         const PlusData bitmap = d.from(8);
         const PlusData data = bitmap.from(20);

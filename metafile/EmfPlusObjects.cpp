@@ -5,6 +5,14 @@
 
 namespace {
 
+// An object read, as an entry of the table.
+template <typename Kind> std::optional<PlusObject> entry(const std::optional<Kind> &object)
+{
+    if (!object)
+        return std::nullopt;
+    return PlusObject(*object);
+}
+
 // [MS-EMFPLUS] 2.1.1.22 ObjectType.
 enum ObjectType {
     BrushObject = 1,
@@ -38,7 +46,11 @@ double plusUnitScale(std::uint32_t unit, double dpi)
 
 qint64 PlusObjects::imageBytes(const PlusObject &object)
 {
-    return object.image.sizeInBytes() + object.brush.textureImage().sizeInBytes();
+    if (const auto *image = std::get_if<PlusImage>(&object))
+        return image->image.sizeInBytes();
+    if (const auto *brush = std::get_if<PlusBrush>(&object))
+        return brush->brush.textureImage().sizeInBytes();
+    return 0;
 }
 
 std::optional<PlusObject> PlusObjects::read(int objectType, const PlusData &d, double dpi, PlaybackBudget &budget,
@@ -46,27 +58,23 @@ std::optional<PlusObject> PlusObjects::read(int objectType, const PlusData &d, d
 {
     switch (objectType) {
     case BrushObject:
-        return readBrush(d, allowance);
+        return entry(readBrush(d, allowance));
     case PenObject:
-        return readPen(d, dpi);
-    case PathObject: {
-        const std::optional<QPainterPath> path = readPath(d);
-        if (!path)
-            return std::nullopt;
-        PlusObject o = made(PlusObject::Kind::Path);
-        o.path = *path;
-        return o;
-    }
+        return entry(readPen(d, dpi));
+    case PathObject:
+        if (const std::optional<QPainterPath> path = readPath(d))
+            return PlusPath{*path};
+        return std::nullopt;
     case RegionObject:
-        return readRegion(d, budget);
+        return entry(readRegion(d, budget));
     case ImageObject:
-        return readImage(d, allowance);
+        return entry(readImage(d, allowance));
     case FontObject:
-        return readFont(d, dpi);
+        return entry(readFont(d, dpi));
     case StringFormatObject:
-        return readStringFormat(d);
+        return entry(readStringFormat(d));
     case ImageAttributesObject: // wrap and clamp colour of images, which are drawn as they are
-        return made(PlusObject::Kind::ImageAttributes);
+        return PlusImageAttributes{};
     default:
         return std::nullopt;
     }

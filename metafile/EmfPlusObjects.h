@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <variant>
 
 // A stretch of EMF+ record data, read as a record is, with the flags of
 // the record it belongs to.
@@ -48,24 +49,44 @@ public:
 // [MS-EMFPLUS] 2.1.1.33 UnitType.
 double plusUnitScale(std::uint32_t unit, double dpi);
 
-struct PlusObject {
-    enum class Kind { None, Brush, Pen, Path, Region, Image, Font, StringFormat, ImageAttributes } kind = Kind::None;
+// The kinds of object ([MS-EMFPLUS] 2.2.1), each with what drawing needs of it.
+struct PlusBrush {
     QBrush brush;
+};
+
+struct PlusPen {
     QPen pen;
-    double penWidth = 0; // in world units, past what QPen holds; 0 draws one device pixel
-    // A pen's custom caps: shapes filled at the line's ends, in pen widths,
-    // the y-axis pointing out of the line; and how far the line stops short.
+    double width = 0; // in world units, past what QPen holds; 0 draws one device pixel
+    // Custom caps: shapes filled at the line's ends, in pen widths, the
+    // y-axis pointing out of the line; and how far the line stops short.
     struct Cap {
         QPainterPath shape;
         double inset = 0;
     };
     std::optional<Cap> startCap, endCap;
-    QPainterPath path;     // a path, or a region's shape
-    bool infinite = false; // a region without bounds
-    QImage image;          // a bitmap image
-    QByteArray metafile;   // a metafile image
+};
+
+struct PlusPath {
+    QPainterPath path;
+};
+
+struct PlusRegion {
+    QPainterPath path;
+    bool infinite = false; // without bounds
+};
+
+// A bitmap, or else the bytes of a metafile.
+struct PlusImage {
+    QImage image;
+    QByteArray metafile;
+};
+
+struct PlusFont {
     QFont font;
     double emSize = 0; // in world units
+};
+
+struct PlusStringFormat {
     int alignment = 0; // StringAlignment: near, center, far
     int lineAlignment = 0;
     // Space before and after a line of text, in ems; text without a string
@@ -75,14 +96,15 @@ struct PlusObject {
     double trailingMargin = DefaultMargin;
 };
 
+// Image attributes: wrap and clamp colour of images, which are drawn as they are.
+struct PlusImageAttributes {
+};
+
+// One entry of the object table: nothing, or an object of one kind.
+using PlusObject = std::variant<std::monostate, PlusBrush, PlusPen, PlusPath, PlusRegion, PlusImage, PlusFont,
+                                PlusStringFormat, PlusImageAttributes>;
+
 namespace PlusObjects {
-// An object of a kind, for a reader to fill.
-inline PlusObject made(PlusObject::Kind kind)
-{
-    PlusObject o;
-    o.kind = kind;
-    return o;
-}
 // [MS-EMFPLUS] 2.2.2.1 EmfPlusARGB.
 inline QColor argb(std::uint32_t value)
 {
@@ -103,15 +125,15 @@ qint64 imageBytes(const PlusObject &object);
 // Budget: the playback's, charged with the boolean operations a region takes.
 std::optional<PlusObject> read(int objectType, const PlusData &data, double dpi, PlaybackBudget &budget,
                                qint64 allowance = Limits::MaxImageBytes);
-std::optional<PlusObject> readBrush(const PlusData &data, qint64 allowance = Limits::MaxImageBytes);
-std::optional<PlusObject> readImage(const PlusData &data, qint64 allowance = Limits::MaxImageBytes);
+std::optional<PlusBrush> readBrush(const PlusData &data, qint64 allowance = Limits::MaxImageBytes);
+std::optional<PlusImage> readImage(const PlusData &data, qint64 allowance = Limits::MaxImageBytes);
 std::optional<QPainterPath> readPath(const PlusData &data);
 // Each region node a boolean operation charged to Budget.
-std::optional<PlusObject> readRegion(const PlusData &data, PlaybackBudget &budget);
+std::optional<PlusRegion> readRegion(const PlusData &data, PlaybackBudget &budget);
 // Widths and em sizes in world units, through the header's resolution Dpi.
-std::optional<PlusObject> readPen(const PlusData &data, double dpi);
-std::optional<PlusObject> readFont(const PlusData &data, double dpi);
-std::optional<PlusObject> readStringFormat(const PlusData &data);
+std::optional<PlusPen> readPen(const PlusData &data, double dpi);
+std::optional<PlusFont> readFont(const PlusData &data, double dpi);
+std::optional<PlusStringFormat> readStringFormat(const PlusData &data);
 // The points of a path or record, in the form the flags of either give:
 // 16-bit integers, relative points, or floats. Nothing when they do not fit
 // or are too many; End, when asked, is where they stop.

@@ -46,12 +46,12 @@ Qt::PenJoinStyle joinOf(std::uint32_t join)
 // then a fill path and a line path, each after its size), for the arrow
 // type EmfPlusCustomLineCapArrowData (2.2.2.13: width, height, ...). A
 // line path is drawn filled too.
-std::optional<PlusObject::Cap> readCap(const PlusData &d)
+std::optional<PlusPen::Cap> readCap(const PlusData &d)
 {
     enum { DefaultCap, ArrowCap };
     constexpr std::uint32_t FillPath = 1, LinePath = 2;
     constexpr double MaxScale = 100;
-    PlusObject::Cap cap;
+    PlusPen::Cap cap;
     const PlusData data = d.from(8);
     if (d.u32(4) == ArrowCap) {
         const double width = data.f32(0), height = data.f32(4);
@@ -80,7 +80,7 @@ std::optional<PlusObject::Cap> readCap(const PlusData &d)
 
 // The optional pen data ([MS-EMFPLUS] 2.2.2.34), in the order of its
 // flags; moves At past it. False when it does not fit.
-bool readPenOptions(const PlusData &d, std::uint32_t flags, qsizetype &at, PlusObject &o)
+bool readPenOptions(const PlusData &d, std::uint32_t flags, qsizetype &at, PlusPen &o)
 {
     QPen &pen = o.pen;
     for (std::uint32_t bit = PenTransform; bit <= PenCustomEndCap; bit <<= 1) {
@@ -128,20 +128,20 @@ bool readPenOptions(const PlusData &d, std::uint32_t flags, qsizetype &at, PlusO
 // [MS-EMFPLUS] 2.2.1.7 EmfPlusPen: version, type, then EmfPlusPenData
 // (flags, unit, width, optional data) and the brush. The width is kept in
 // world units.
-std::optional<PlusObject> PlusObjects::readPen(const PlusData &d, double dpi)
+std::optional<PlusPen> PlusObjects::readPen(const PlusData &d, double dpi)
 {
     const std::uint32_t flags = d.u32(8);
     const std::uint32_t unit = d.u32(12);
-    PlusObject o = made(PlusObject::Kind::Pen);
+    PlusPen o;
     o.pen = QPen(Qt::black, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     qsizetype at = 20;
     if (!readPenOptions(d, flags, at, o))
         return std::nullopt;
-    const std::optional<PlusObject> brush = PlusObjects::readBrush(d.from(at));
+    const std::optional<PlusBrush> brush = PlusObjects::readBrush(d.from(at));
     const double width = double(d.f32(16)) * plusUnitScale(unit, dpi);
     if (!brush || !std::isfinite(width) || width < 0)
         return std::nullopt;
     o.pen.setBrush(brush->brush);
-    o.penWidth = width;
+    o.width = width;
     return o;
 }

@@ -152,19 +152,12 @@ void EmfPlusPlayer::getDc(const Record &)
 // ---------------------------------------------------------------------------
 // Objects.
 
-const PlusObject *EmfPlusPlayer::objectOf(std::uint32_t id, PlusObject::Kind kind) const
-{
-    if (id >= m_objects.size() || m_objects[id].kind != kind)
-        return nullptr;
-    return &m_objects[id];
-}
-
 // A brush id, or with the S flag a colour of its own.
 QBrush EmfPlusPlayer::brushOf(const Record &r, std::uint32_t brushId) const
 {
     if (r.flags & ColorGiven)
         return QBrush(argb(brushId));
-    const PlusObject *brush = objectOf(brushId, PlusObject::Kind::Brush);
+    const auto *brush = objectOf<PlusBrush>(brushId);
     return brush ? brush->brush : QBrush();
 }
 
@@ -196,7 +189,7 @@ void EmfPlusPlayer::object(const Record &r)
 
 void EmfPlusPlayer::stroke(const QPainterPath &path, std::uint32_t penId)
 {
-    if (const PlusObject *pen = objectOf(penId, PlusObject::Kind::Pen))
+    if (const auto *pen = objectOf<PlusPen>(penId))
         m_canvas.stroke(path, *pen);
 }
 
@@ -352,21 +345,21 @@ void EmfPlusPlayer::drawArc(const Record &r)
 // [MS-EMFPLUS] 2.3.4.13 EmfPlusFillRegion: the region in the flags, the brush.
 void EmfPlusPlayer::fillRegion(const Record &r)
 {
-    if (const PlusObject *region = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Region))
+    if (const auto *region = objectOf<PlusRegion>(r.flags & ObjectIdMask))
         m_canvas.fillRegion(*region, brushOf(r, r.u32(0)));
 }
 
 // [MS-EMFPLUS] 2.3.4.12 EmfPlusFillPath: the path in the flags, the brush.
 void EmfPlusPlayer::fillPath(const Record &r)
 {
-    if (const PlusObject *path = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Path))
+    if (const auto *path = objectOf<PlusPath>(r.flags & ObjectIdMask))
         fill(path->path, brushOf(r, r.u32(0)));
 }
 
 // [MS-EMFPLUS] 2.3.4.8 EmfPlusDrawPath: the path in the flags, the pen.
 void EmfPlusPlayer::drawPath(const Record &r)
 {
-    if (const PlusObject *path = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Path))
+    if (const auto *path = objectOf<PlusPath>(r.flags & ObjectIdMask))
         stroke(path->path, r.u32(0));
 }
 
@@ -410,7 +403,7 @@ void EmfPlusPlayer::drawBeziers(const Record &r)
 // attributes, source unit and rectangle, then the target rectangle.
 void EmfPlusPlayer::drawImage(const Record &r)
 {
-    const PlusObject *image = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Image);
+    const auto *image = objectOf<PlusImage>(r.flags & ObjectIdMask);
     const QRectF target = rectAt(r, 24);
     if (image)
         m_canvas.paintImage(*image, QRectF(r.f32(8), r.f32(12), r.f32(16), r.f32(20)),
@@ -423,7 +416,7 @@ void EmfPlusPlayer::drawImage(const Record &r)
 void EmfPlusPlayer::drawImagePoints(const Record &r)
 {
     constexpr qsizetype Corners = 3;
-    const PlusObject *image = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Image);
+    const auto *image = objectOf<PlusImage>(r.flags & ObjectIdMask);
     const QPolygonF corners = points(r, 24, 28);
     if (image && corners.size() == Corners)
         m_canvas.paintImage(*image, QRectF(r.f32(8), r.f32(12), r.f32(16), r.f32(20)), corners);
@@ -436,14 +429,14 @@ void EmfPlusPlayer::drawImagePoints(const Record &r)
 // string format, length, layout rectangle, the characters.
 void EmfPlusPlayer::drawString(const Record &r)
 {
-    const PlusObject *font = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Font);
+    const auto *font = objectOf<PlusFont>(r.flags & ObjectIdMask);
     const qsizetype length = r.u32(8);
     if (!font || length <= 0 || length > Limits::MaxChars || !r.has(28, length * 2))
         return;
     const QString text = PlayerSupport::utf16At(r, 28, length);
     QRectF layout(r.f32(12), r.f32(16), r.f32(20), r.f32(24));
-    const PlusObject *format = objectOf(r.u32(4), PlusObject::Kind::StringFormat);
-    const PlusObject noFormat;
+    const auto *format = objectOf<PlusStringFormat>(r.u32(4));
+    const PlusStringFormat noFormat;
     const double leading = (format ? *format : noFormat).leadingMargin * font->emSize;
     const double trailing = (format ? *format : noFormat).trailingMargin * font->emSize;
     if (layout.width() > leading + trailing)
@@ -466,7 +459,7 @@ void EmfPlusPlayer::drawString(const Record &r)
 void EmfPlusPlayer::drawDriverString(const Record &r)
 {
     constexpr std::uint32_t CmapLookup = 0x1, RealizedAdvance = 0x4;
-    const PlusObject *font = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Font);
+    const auto *font = objectOf<PlusFont>(r.flags & ObjectIdMask);
     const std::uint32_t options = r.u32(4);
     const qsizetype count = r.u32(12);
     const qsizetype positionsAt = 16 + count * 2;
@@ -638,14 +631,14 @@ void EmfPlusPlayer::setClipRect(const Record &r)
 // [MS-EMFPLUS] 2.3.1.3 EmfPlusSetClipPath: the path in the flags.
 void EmfPlusPlayer::setClipPath(const Record &r)
 {
-    if (const PlusObject *path = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Path))
+    if (const auto *path = objectOf<PlusPath>(r.flags & ObjectIdMask))
         m_canvas.combineClip((r.flags >> CombineShift) & CombineMask, path->path);
 }
 
 // [MS-EMFPLUS] 2.3.1.5 EmfPlusSetClipRegion: the region in the flags.
 void EmfPlusPlayer::setClipRegion(const Record &r)
 {
-    const PlusObject *region = objectOf(r.flags & ObjectIdMask, PlusObject::Kind::Region);
+    const auto *region = objectOf<PlusRegion>(r.flags & ObjectIdMask);
     if (!region)
         return;
     m_canvas.combineClip((r.flags >> CombineShift) & CombineMask,

@@ -92,7 +92,11 @@ private:
     void offsetClip(const Record &r);
 
     QBrush brushOf(const Record &r, std::uint32_t brushId) const;
-    const PlusObject *objectOf(std::uint32_t id, PlusObject::Kind kind) const;
+    // The object of kind Kind under Id; nothing when it holds another kind.
+    template <typename Kind> const Kind *objectOf(std::uint32_t id) const
+    {
+        return id < m_objects.size() ? std::get_if<Kind>(&m_objects[id]) : nullptr;
+    }
     QPolygonF points(const Record &r, qsizetype countAt, qsizetype firstAt) const;
     QRectF rectAt(const Record &r, qsizetype at) const;
     QPainterPath rects(const Record &r, qsizetype countAt) const;

@@ -89,13 +89,13 @@ std::optional<RegionNode> regionNode(const PlusData &d, int depth, int &nodesLef
 } // namespace
 
 // [MS-EMFPLUS] 2.2.1.8 EmfPlusRegion: version, node count, the root node.
-std::optional<PlusObject> PlusObjects::readRegion(const PlusData &d, PlaybackBudget &budget)
+std::optional<PlusRegion> PlusObjects::readRegion(const PlusData &d, PlaybackBudget &budget)
 {
     int nodesLeft = Limits::MaxRegionNodes;
     const std::optional<RegionNode> root = regionNode(d.from(8), 0, nodesLeft, budget);
     if (!root)
         return std::nullopt;
-    PlusObject o = made(PlusObject::Kind::Region);
+    PlusRegion o;
     o.path = root->shape;
     o.infinite = root->infinite;
     return o;
