@@ -420,11 +420,10 @@ void EmfPlayer::selectObject(const RecordView &r)
 // [MS-EMF] 2.3.7.7 EMR_CREATEPEN: ihPen, then LogPen: style, width, colour.
 void EmfPlayer::createPen(const RecordView &r)
 {
-    GdiObject object;
-    object.kind = GdiObject::Kind::Pen;
-    object.pen.style = r.u32(12);
-    object.pen.width = r.i32(16);
-    object.pen.color = m_canvas->resolve(r.u32(24));
+    GdiPen object;
+    object.style = r.u32(12);
+    object.width = r.i32(16);
+    object.color = m_canvas->resolve(r.u32(24));
     m_objects->put(r.u32(8), object);
 }
 
@@ -433,9 +432,8 @@ void EmfPlayer::createPen(const RecordView &r)
 void EmfPlayer::extCreatePen(const RecordView &r)
 {
     constexpr qsizetype MaxDashEntries = 16;
-    GdiObject object;
-    object.kind = GdiObject::Kind::Pen;
-    GdiPen &pen = object.pen;
+    GdiPen object;
+    GdiPen &pen = object;
     pen.style = r.u32(28);
     pen.width = r.u32(32);
     pen.cosmetic = !(pen.style & PenStyle::Geometric);
@@ -453,21 +451,19 @@ void EmfPlayer::extCreatePen(const RecordView &r)
 // [MS-EMF] 2.3.7.1 EMR_CREATEBRUSHINDIRECT: ihBrush, LogBrush: style, colour, hatch.
 void EmfPlayer::createBrushIndirect(const RecordView &r)
 {
-    GdiObject object;
-    object.kind = GdiObject::Kind::Brush;
-    object.brush.style = r.u32(12);
-    object.brush.color = m_canvas->resolve(r.u32(16));
-    object.brush.hatch = r.u32(20);
+    GdiBrush object;
+    object.style = r.u32(12);
+    object.color = m_canvas->resolve(r.u32(16));
+    object.hatch = r.u32(20);
     m_objects->put(r.u32(8), object);
 }
 
 // [MS-EMF] 2.3.7.3 EMR_CREATEDIBPATTERNBRUSHPT: ihBrush, usage, the bitmap at 16.
 void EmfPlayer::createDibPatternBrushPt(const RecordView &r)
 {
-    GdiObject object;
-    object.kind = GdiObject::Kind::Brush;
-    object.brush.style = BrushStyle::DibPatternPt;
-    object.brush.pattern = bitmap(r, 16);
+    GdiBrush object;
+    object.style = BrushStyle::DibPatternPt;
+    object.pattern = bitmap(r, 16);
     m_objects->put(r.u32(8), object);
 }
 
@@ -490,10 +486,9 @@ void EmfPlayer::createMonoBrush(const RecordView &r)
         for (int x = 0; x < pattern.width(); ++x)
             to[x] = from[x] < 128 ? clear : set;
     }
-    GdiObject object;
-    object.kind = GdiObject::Kind::Brush;
-    object.brush.style = BrushStyle::Pattern;
-    object.brush.pattern = colored;
+    GdiBrush object;
+    object.style = BrushStyle::Pattern;
+    object.pattern = colored;
     m_objects->put(r.u32(8), object);
 }
 
@@ -502,9 +497,8 @@ void EmfPlayer::extCreateFontIndirectW(const RecordView &r)
 {
     constexpr qsizetype FaceAt = 40;
     constexpr qsizetype FaceChars = 32;
-    GdiObject object;
-    object.kind = GdiObject::Kind::Font;
-    GdiFont &f = object.font;
+    GdiFont object;
+    GdiFont &f = object;
     f.height = r.i32(12);
     f.width = r.i32(16);
     f.escapement = r.i32(20);
@@ -523,23 +517,22 @@ void EmfPlayer::extCreateFontIndirectW(const RecordView &r)
 // [MS-EMF] 2.3.7.6 EMR_CREATEPALETTE: ihPal, LogPalette: version, count, entries.
 void EmfPlayer::createPalette(const RecordView &r)
 {
-    GdiObject object;
-    object.kind = GdiObject::Kind::Palette;
-    object.palette = paletteEntries(r, 16, r.u16(14));
+    GdiPalette object;
+    object.entries = paletteEntries(r, 16, r.u16(14));
     m_objects->put(r.u32(8), object);
 }
 
 // [MS-EMF] 2.3.8.4 EMR_SETPALETTEENTRIES: ihPal, start, count, entries.
 void EmfPlayer::setPaletteEntries(const RecordView &r)
 {
-    GdiObject *palette = m_objects->get(r.u32(8));
+    GdiPalette *palette = m_objects->get<GdiPalette>(r.u32(8));
     const QVector<QRgb> entries = paletteEntries(r, 20, r.u32(16));
     const qsizetype start = r.u32(12);
-    if (!palette || palette->kind != GdiObject::Kind::Palette || start > 65535)
+    if (!palette || start > 65535)
         return;
-    if (palette->palette.size() < start + entries.size())
-        palette->palette.resize(start + entries.size());
-    std::copy(entries.begin(), entries.end(), palette->palette.begin() + start);
+    if (palette->entries.size() < start + entries.size())
+        palette->entries.resize(start + entries.size());
+    std::copy(entries.begin(), entries.end(), palette->entries.begin() + start);
 }
 
 // ---------------------------------------------------------------------------
@@ -548,17 +541,17 @@ void EmfPlayer::setPaletteEntries(const RecordView &r)
 // [MS-EMF] 2.3.5.10 EMR_FILLRGN: bounds, size at 24, ihBrush at 28, region at 32.
 void EmfPlayer::fillRgn(const RecordView &r)
 {
-    const GdiObject *brush = m_objects->get(r.u32(28));
-    if (brush && brush->kind == GdiObject::Kind::Brush)
-        m_canvas->fillRegion(region(r, 32, r.u32(24)), brush->brush);
+    const auto *brush = m_objects->get<GdiBrush>(r.u32(28));
+    if (brush)
+        m_canvas->fillRegion(region(r, 32, r.u32(24)), *brush);
 }
 
 // [MS-EMF] 2.3.5.11 EMR_FRAMERGN: as EMR_FILLRGN, with width and height before the region.
 void EmfPlayer::frameRgn(const RecordView &r)
 {
-    const GdiObject *brush = m_objects->get(r.u32(28));
-    if (brush && brush->kind == GdiObject::Kind::Brush)
-        m_canvas->frameRegion(region(r, 40, r.u32(24)), brush->brush, QSizeF(r.i32(32), r.i32(36)));
+    const auto *brush = m_objects->get<GdiBrush>(r.u32(28));
+    if (brush)
+        m_canvas->frameRegion(region(r, 40, r.u32(24)), *brush, QSizeF(r.i32(32), r.i32(36)));
 }
 
 // ---------------------------------------------------------------------------

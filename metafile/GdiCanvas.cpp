@@ -69,22 +69,14 @@ void GdiCanvas::selectObject(const GdiObject *object)
 {
     if (!object)
         return;
-    switch (object->kind) {
-    case GdiObject::Kind::Pen:
-        selectPen(object->pen);
-        break;
-    case GdiObject::Kind::Brush:
-        selectBrush(object->brush);
-        break;
-    case GdiObject::Kind::Font:
-        selectFont(object->font);
-        break;
-    case GdiObject::Kind::Palette:
-        selectPalette(object->palette);
-        break;
-    default:
-        break;
-    }
+    if (const auto *pen = std::get_if<GdiPen>(object))
+        selectPen(*pen);
+    else if (const auto *brush = std::get_if<GdiBrush>(object))
+        selectBrush(*brush);
+    else if (const auto *font = std::get_if<GdiFont>(object))
+        selectFont(*font);
+    else if (const auto *palette = std::get_if<GdiPalette>(object))
+        selectPalette(palette->entries);
 }
 
 void GdiCanvas::selectStockObject(std::uint32_t index)

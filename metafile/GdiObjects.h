@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <queue>
+#include <variant>
 #include <vector>
 
 struct GdiPen {
@@ -47,15 +48,21 @@ struct GdiFont {
     QString face = QStringLiteral("Arial");
 };
 
-// One entry of a metafile's object table.
-struct GdiObject {
-    enum class Kind { None, Pen, Brush, Font, Palette, Region, Other } kind = Kind::None;
-    GdiPen pen;
-    GdiBrush brush;
-    GdiFont font;
-    QVector<QRgb> palette;
-    QPainterPath region; // logical coordinates
+struct GdiPalette {
+    QVector<QRgb> entries;
 };
+
+struct GdiRegion {
+    QPainterPath path; // logical coordinates
+};
+
+// One entry of a metafile's object table: free, or an object of one kind.
+using GdiObject = std::variant<std::monostate, GdiPen, GdiBrush, GdiFont, GdiPalette, GdiRegion>;
+
+inline bool isFree(const GdiObject &object)
+{
+    return std::holds_alternative<std::monostate>(object);
+}
 
 // The object table of a metafile, of the size its header states.
 class GdiObjectTable
@@ -77,29 +84,34 @@ public:
         while (!m_freed.empty()) {
             const std::size_t slot = m_freed.top();
             m_freed.pop();
-            if (m_objects[slot].kind == GdiObject::Kind::None) {
+            if (isFree(m_objects[slot])) {
                 m_objects[slot] = std::move(object);
                 return;
             }
         }
         for (; m_unused < m_objects.size(); ++m_unused) {
-            if (m_objects[m_unused].kind == GdiObject::Kind::None) {
+            if (isFree(m_objects[m_unused])) {
                 m_objects[m_unused++] = std::move(object);
                 return;
             }
         }
     }
-    GdiObject *get(std::uint32_t index)
-    {
-        return index < m_objects.size() && m_objects[index].kind != GdiObject::Kind::None ? &m_objects[index] : nullptr;
-    }
     const GdiObject *get(std::uint32_t index) const
     {
-        return index < m_objects.size() && m_objects[index].kind != GdiObject::Kind::None ? &m_objects[index] : nullptr;
+        return index < m_objects.size() && !isFree(m_objects[index]) ? &m_objects[index] : nullptr;
+    }
+    // The object of kind Kind at Index; nothing when it holds another kind.
+    template <typename Kind> Kind *get(std::uint32_t index)
+    {
+        return index < m_objects.size() ? std::get_if<Kind>(&m_objects[index]) : nullptr;
+    }
+    template <typename Kind> const Kind *get(std::uint32_t index) const
+    {
+        return index < m_objects.size() ? std::get_if<Kind>(&m_objects[index]) : nullptr;
     }
     void remove(std::uint32_t index)
     {
-        if (index >= m_objects.size() || m_objects[index].kind == GdiObject::Kind::None)
+        if (index >= m_objects.size() || isFree(m_objects[index]))
             return;
         m_objects[index] = GdiObject();
         if (index < m_unused)

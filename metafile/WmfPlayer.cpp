@@ -297,8 +297,8 @@ QPolygonF WmfPlayer::pointsAt(const RecordView &r, qsizetype countAt)
 
 QPainterPath WmfPlayer::regionAt(std::uint16_t index) const
 {
-    const GdiObject *object = m_objects->get(index);
-    return object && object->kind == GdiObject::Kind::Region ? object->region : QPainterPath();
+    const auto *region = m_objects->get<GdiRegion>(index);
+    return region ? region->path : QPainterPath();
 }
 
 void WmfPlayer::addObject(GdiObject object)
@@ -385,32 +385,30 @@ void WmfPlayer::extTextOut(const RecordView &r)
 
 void WmfPlayer::selectObject(const RecordView &r)
 {
-    const GdiObject *object = m_objects->get(r.u16(ParamsAt));
-    if (object && object->kind == GdiObject::Kind::Region)
-        m_canvas->selectClipRegion(object->region);
+    const std::uint16_t index = r.u16(ParamsAt);
+    if (const auto *region = m_objects->get<GdiRegion>(index))
+        m_canvas->selectClipRegion(region->path);
     else
-        m_canvas->selectObject(object);
+        m_canvas->selectObject(m_objects->get(index));
 }
 
 // [MS-WMF] 2.2.1.4 Pen: style, width as a point (x used), colour.
 void WmfPlayer::createPenIndirect(const RecordView &r)
 {
-    GdiObject object;
-    object.kind = GdiObject::Kind::Pen;
-    object.pen.style = r.u16(ParamsAt);
-    object.pen.width = r.i16(ParamsAt + 2);
-    object.pen.color = m_canvas->resolve(r.u32(ParamsAt + 6));
+    GdiPen object;
+    object.style = r.u16(ParamsAt);
+    object.width = r.i16(ParamsAt + 2);
+    object.color = m_canvas->resolve(r.u32(ParamsAt + 6));
     addObject(object);
 }
 
 // [MS-WMF] 2.2.2.10 LogBrush: style, colour, hatch.
 void WmfPlayer::createBrushIndirect(const RecordView &r)
 {
-    GdiObject object;
-    object.kind = GdiObject::Kind::Brush;
-    object.brush.style = r.u16(ParamsAt);
-    object.brush.color = m_canvas->resolve(r.u32(ParamsAt + 2));
-    object.brush.hatch = r.u16(ParamsAt + 6);
+    GdiBrush object;
+    object.style = r.u16(ParamsAt);
+    object.color = m_canvas->resolve(r.u32(ParamsAt + 2));
+    object.hatch = r.u16(ParamsAt + 6);
     addObject(object);
 }
 
@@ -421,9 +419,8 @@ void WmfPlayer::createFontIndirect(const RecordView &r)
 {
     constexpr qsizetype FaceAt = ParamsAt + 18;
     constexpr qsizetype FaceBytes = 32;
-    GdiObject object;
-    object.kind = GdiObject::Kind::Font;
-    GdiFont &f = object.font;
+    GdiFont object;
+    GdiFont &f = object;
     f.height = param(r, 0);
     f.width = param(r, 1);
     f.escapement = param(r, 2);
@@ -448,14 +445,13 @@ void WmfPlayer::dibCreatePatternBrush(const RecordView &r)
 {
     constexpr qsizetype BitmapAt = ParamsAt + 4;
     constexpr qsizetype BitCountAt = BitmapAt + 14, HeaderSizeAt = BitmapAt;
-    GdiObject object;
-    object.kind = GdiObject::Kind::Brush;
-    object.brush.style = BrushStyle::DibPattern;
-    object.brush.pattern = decodedPacked(r, BitmapAt);
-    if (r.u16(ParamsAt) == BrushStyle::Pattern && r.u16(BitCountAt) == 1 && !object.brush.pattern.isNull()) {
+    GdiBrush object;
+    object.style = BrushStyle::DibPattern;
+    object.pattern = decodedPacked(r, BitmapAt);
+    if (r.u16(ParamsAt) == BrushStyle::Pattern && r.u16(BitCountAt) == 1 && !object.pattern.isNull()) {
         const qsizetype firstColourAt = BitmapAt + r.u32(HeaderSizeAt);
         const QRgb first = qRgb(r.u8(firstColourAt + 2), r.u8(firstColourAt + 1), r.u8(firstColourAt));
-        QImage &pattern = object.brush.pattern;
+        QImage &pattern = object.pattern;
         pattern = pattern.convertToFormat(QImage::Format_RGB32);
         for (int y = 0; y < pattern.height(); ++y) {
             auto *row = reinterpret_cast<QRgb *>(pattern.scanLine(y));
@@ -471,36 +467,32 @@ void WmfPlayer::dibCreatePatternBrush(const RecordView &r)
 // bytes, then the pattern's bits.
 void WmfPlayer::createPatternBrush(const RecordView &r)
 {
-    GdiObject object;
-    object.kind = GdiObject::Kind::Brush;
-    object.brush.style = BrushStyle::Pattern;
+    GdiBrush object;
+    object.style = BrushStyle::Pattern;
     constexpr qsizetype ReservedBytes = 18;
-    object.brush.pattern = bitmap16At(r, ParamsAt, ReservedBytes);
+    object.pattern = bitmap16At(r, ParamsAt, ReservedBytes);
     addObject(object);
 }
 
 // [MS-WMF] 2.2.1.3 Palette: start, count, entries.
 void WmfPlayer::createPalette(const RecordView &r)
 {
-    GdiObject object;
-    object.kind = GdiObject::Kind::Palette;
-    object.palette = paletteEntries(r, ParamsAt + 4, r.u16(ParamsAt + 2));
+    GdiPalette object;
+    object.entries = paletteEntries(r, ParamsAt + 4, r.u16(ParamsAt + 2));
     addObject(object);
 }
 
 void WmfPlayer::selectPalette(const RecordView &r)
 {
-    const GdiObject *object = m_objects->get(r.u16(ParamsAt));
-    if (object && object->kind == GdiObject::Kind::Palette)
-        m_canvas->selectPalette(object->palette);
+    if (const auto *palette = m_objects->get<GdiPalette>(r.u16(ParamsAt)))
+        m_canvas->selectPalette(palette->entries);
 }
 
 // [MS-WMF] 2.2.1.5 Region: a head, then scans of top, bottom and pairs of
 // left and right between two copies of the pair count.
 void WmfPlayer::createRegion(const RecordView &r)
 {
-    GdiObject object;
-    object.kind = GdiObject::Kind::Region;
+    GdiRegion object;
     const qsizetype scans = r.u16(ParamsAt + RegionScanCountAt);
     qsizetype at = ParamsAt + RegionScansAt;
     for (qsizetype s = 0; s < scans && s < Limits::MaxRegionScans && r.has(at, 6); ++s) {
@@ -510,22 +502,21 @@ void WmfPlayer::createRegion(const RecordView &r)
         if (!r.has(at + 6, count * 2 + 2))
             break;
         for (qsizetype i = 0; i + 1 < count; i += 2)
-            object.region.addRect(
+            object.path.addRect(
                 QRectF(QPointF(r.i16(at + 6 + i * 2), top), QPointF(r.i16(at + 8 + i * 2), bottom)).normalized());
         at += 6 + count * 2 + 2;
     }
     // Filled by winding, the rectangles draw as their union; merging them
     // into one outline costs the square of their number.
-    object.region.setFillRule(Qt::WindingFill);
+    object.path.setFillRule(Qt::WindingFill);
     addObject(object);
 }
 
 // A region, or anything else (writers put 0 there) to reset the clip.
 void WmfPlayer::selectClipRegion(const RecordView &r)
 {
-    const GdiObject *object = m_objects->get(r.u16(ParamsAt));
-    if (object && object->kind == GdiObject::Kind::Region)
-        m_canvas->selectClipRegion(object->region);
+    if (const auto *region = m_objects->get<GdiRegion>(r.u16(ParamsAt)))
+        m_canvas->selectClipRegion(region->path);
     else
         m_canvas->selectClipRegion(std::nullopt);
 }
@@ -533,17 +524,17 @@ void WmfPlayer::selectClipRegion(const RecordView &r)
 // Region, then brush.
 void WmfPlayer::fillRegion(const RecordView &r)
 {
-    const GdiObject *brush = m_objects->get(r.u16(ParamsAt + 2));
-    if (brush && brush->kind == GdiObject::Kind::Brush)
-        m_canvas->fillRegion(regionAt(r.u16(ParamsAt)), brush->brush);
+    const auto *brush = m_objects->get<GdiBrush>(r.u16(ParamsAt + 2));
+    if (brush)
+        m_canvas->fillRegion(regionAt(r.u16(ParamsAt)), *brush);
 }
 
 // Region, brush, height, width.
 void WmfPlayer::frameRegion(const RecordView &r)
 {
-    const GdiObject *brush = m_objects->get(r.u16(ParamsAt + 2));
-    if (brush && brush->kind == GdiObject::Kind::Brush)
-        m_canvas->frameRegion(regionAt(r.u16(ParamsAt)), brush->brush, sizeAt(r, 2));
+    const auto *brush = m_objects->get<GdiBrush>(r.u16(ParamsAt + 2));
+    if (brush)
+        m_canvas->frameRegion(regionAt(r.u16(ParamsAt)), *brush, sizeAt(r, 2));
 }
 
 // ---------------------------------------------------------------------------

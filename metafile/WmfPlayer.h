@@ -5,6 +5,7 @@
 // handler here. Records the table does not name are skipped.
 
 #include "base/ByteReader.h"
+#include "metafile/GdiObjects.h"
 #include "metafile/Playback.h"
 #include "metafile/RecordHandling.h"
 #include "metafile/RecordWalk.h"
@@ -22,7 +23,6 @@
 class QPainter;
 class GdiCanvas;
 class GdiObjectTable;
-struct GdiObject;
 
 class WmfPlayer
 {
