@@ -48,14 +48,14 @@ QByteArray pictureWithPhoto()
     };
     constexpr quint32 Version = 0xDBC01002u;
     EmfPlusComment plus;
-    plus.record(0x4001, 0, {Version, 1, 96, 96});
-    plus.record(0x4008, 0x0501, words({Version, 1, 0, 0, 0, 0, 1}) + jpegPhoto());
-    plus.record(0x401A, 1,
+    plus.record(EmfPlusRecord::Header, 0, {Version, 1, 96, 96});
+    plus.record(EmfPlusRecord::Object, 0x0501, words({Version, 1, 0, 0, 0, 0, 1}) + jpegPhoto());
+    plus.record(EmfPlusRecord::DrawImage, 1,
                 words({0, 2}) + floats({0, 0, float(PhotoSize.width()), float(PhotoSize.height())}) +
                     floats({0, 0, 100, 100}));
-    plus.record(0x4002, 0, QByteArray());
+    plus.record(EmfPlusRecord::EndOfFile, 0, QByteArray());
     EmfBuilder emf;
-    emf.record(70, plus.body());
+    emf.record(EmfRecord::Comment, plus.body());
     return emf.bytes();
 }
 

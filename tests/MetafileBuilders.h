@@ -1,6 +1,10 @@
 #pragma once
-// Hand-made metafiles for the metafile tests: enhanced metafiles record by
-// record, and EMF+ records inside their comments.
+// Hand-made metafiles for the metafile tests: enhanced and Windows
+// metafiles record by record, and EMF+ records inside their comments, each
+// record named by its type.
+
+#include "metafile/RecordWalk.h"
+#include "metafile/Records.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -21,7 +25,7 @@
 class EmfBuilder
 {
 public:
-    void record(quint32 type, std::initializer_list<quint32> values)
+    void record(EmfRecord type, std::initializer_list<quint32> values)
     {
         QByteArray body;
         for (const quint32 v : values)
@@ -29,10 +33,10 @@ public:
         record(type, body);
     }
     // Records take whole 32-bit words: the body is padded.
-    void record(quint32 type, const QByteArray &body)
+    void record(EmfRecord type, const QByteArray &body)
     {
         const QByteArray padding((4 - body.size() % 4) % 4, '\0');
-        put(m_records, type);
+        put(m_records, quint32(type));
         put(m_records, quint32(8 + body.size() + padding.size()));
         m_records += body + padding;
     }
@@ -83,7 +87,7 @@ private:
 class WmfBuilder
 {
 public:
-    void record(quint16 function, std::initializer_list<quint16> params)
+    void record(WmfRecord function, std::initializer_list<quint16> params)
     {
         QByteArray body;
         for (const quint16 p : params)
@@ -91,13 +95,13 @@ public:
         record(function, body);
     }
     // Parameters given as bytes, padded to whole words.
-    void record(quint16 function, QByteArray body)
+    void record(WmfRecord function, QByteArray body)
     {
         if (body.size() % 2)
             body.append('\0');
         const quint32 words = 3 + quint32(body.size() / 2);
         m_records.append(char(words & 0xFF)).append(char((words >> 8) & 0xFF)).append(char(words >> 16)).append('\0');
-        word(m_records, function);
+        word(m_records, quint16(function));
         m_records += body;
     }
     QByteArray bytes(int side, quint16 objects, bool placeable = true) const
@@ -115,8 +119,8 @@ public:
         }
         WmfBuilder sized;
         if (!placeable) {
-            sized.record(0x020B, {0, 0});                         // META_SETWINDOWORG
-            sized.record(0x020C, {quint16(side), quint16(side)}); // META_SETWINDOWEXT
+            sized.record(WmfRecord::SetWindowOrg, {0, 0});                         // META_SETWINDOWORG
+            sized.record(WmfRecord::SetWindowExt, {quint16(side), quint16(side)}); // META_SETWINDOWEXT
         }
         QByteArray records = sized.m_records + m_records;
         records.append(QByteArray::fromHex("030000000000")); // EOF
@@ -136,16 +140,17 @@ private:
 class EmfPlusComment
 {
 public:
-    void record(quint16 type, quint16 flags, std::initializer_list<quint32> data)
+    void record(EmfPlusRecord type, quint16 flags, std::initializer_list<quint32> data)
     {
         QByteArray body;
         for (const quint32 v : data)
             EmfBuilder::put(body, v);
         record(type, flags, body);
     }
-    void record(quint16 type, quint16 flags, const QByteArray &body)
+    void record(EmfPlusRecord type, quint16 flags, const QByteArray &body)
     {
-        m_records.append(char(type & 0xFF)).append(char(type >> 8)).append(char(flags & 0xFF)).append(char(flags >> 8));
+        const auto code = quint16(type);
+        m_records.append(char(code & 0xFF)).append(char(code >> 8)).append(char(flags & 0xFF)).append(char(flags >> 8));
         EmfBuilder::put(m_records, quint32(12 + body.size()));
         EmfBuilder::put(m_records, quint32(body.size()));
         m_records += body;
@@ -155,7 +160,7 @@ public:
     {
         QByteArray b;
         EmfBuilder::put(b, quint32(4 + m_records.size()));
-        EmfBuilder::put(b, 0x2B464D45u);
+        EmfBuilder::put(b, EmfPlusCommentIdentifier);
         return b + m_records;
     }
 
@@ -173,9 +178,9 @@ inline QByteArray words(std::initializer_list<quint32> values)
 
 inline void gdiRect(EmfBuilder &emf, quint32 colour, std::initializer_list<quint32> box)
 {
-    emf.record(39, {1, 0, colour, 0}); // CREATEBRUSHINDIRECT
-    emf.record(37, {1});               // SELECTOBJECT
-    emf.record(43, box);               // RECTANGLE
+    emf.record(EmfRecord::CreateBrushIndirect, {1, 0, colour, 0}); // CREATEBRUSHINDIRECT
+    emf.record(EmfRecord::SelectObject, {1});                      // SELECTOBJECT
+    emf.record(EmfRecord::Rectangle, box);                         // RECTANGLE
 }
 
 // A GDI region ([MS-EMF] 2.2.24) of the rectangles given.

@@ -894,9 +894,9 @@ void TestCapture::pictureDrawnInPartSaysSo()
     }
     EmfBuilder emf;
     emf.setSize(QSize(2000, 2000));
-    constexpr quint32 ExtSelectClipRgn = 75, Copy = 5, Xor = 3;
-    emf.record(ExtSelectClipRgn, words({quint32(32 + across.size() * 16), Copy}) + gdiRegion(across));
-    emf.record(ExtSelectClipRgn, words({quint32(32 + down.size() * 16), Xor}) + gdiRegion(down));
+    constexpr quint32 Copy = 5, Xor = 3;
+    emf.record(EmfRecord::ExtSelectClipRgn, words({quint32(32 + across.size() * 16), Copy}) + gdiRegion(across));
+    emf.record(EmfRecord::ExtSelectClipRgn, words({quint32(32 + down.size() * 16), Xor}) + gdiRegion(down));
     const QString path = m_dir.filePath(QStringLiteral("strips.emf"));
     QVERIFY(writeWholeFile(path, emf.bytes()));
     openReady(path);

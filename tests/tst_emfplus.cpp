@@ -22,34 +22,6 @@ constexpr quint16 ColourFlag = 0x8000;
 // GDI colours are 0x00bbggrr.
 constexpr quint32 GdiRed = 0x0000FFu, GdiBlue = 0xFF0000u;
 
-enum PlusType : quint16 {
-    Header = 0x4001,
-    EndOfFile = 0x4002,
-    GetDc = 0x4004,
-    Object = 0x4008,
-    FillRects = 0x400A,
-    FillPolygon = 0x400C,
-    DrawLines = 0x400D,
-    FillEllipse = 0x400E,
-    FillPie = 0x4010,
-    FillRegion = 0x4013,
-    FillPath = 0x4014,
-    FillClosedCurve = 0x4016,
-    DrawImage = 0x401A,
-    DrawImagePoints = 0x401B,
-    SetCompositingMode = 0x4023,
-    Save = 0x4025,
-    Restore = 0x4026,
-    BeginContainer = 0x4027,
-    EndContainer = 0x4029,
-    TranslateWorld = 0x402D,
-    ScaleWorld = 0x402E,
-    ResetClip = 0x4031,
-    SetClipRect = 0x4032,
-    SetClipPath = 0x4033,
-    SetClipRegion = 0x4034,
-    OffsetClip = 0x4035,
-};
 enum ObjectType : quint16 { BrushObject = 1, PenObject, PathObject, RegionObject, ImageObject };
 // Clip combine modes, in bits 8 to 11.
 constexpr quint16 Intersect = 0x100, Exclude = 0x400;
@@ -68,12 +40,12 @@ QByteArray plusFile(const std::function<void(EmfPlusComment &)> &records, quint1
                     const std::function<void(EmfBuilder &)> &gdi = {}, bool ended = true)
 {
     EmfPlusComment plus;
-    plus.record(Header, dual, {Version, 1, 96, 96});
+    plus.record(EmfPlusRecord::Header, dual, {Version, 1, 96, 96});
     records(plus);
     if (ended)
-        plus.record(EndOfFile, 0, QByteArray());
+        plus.record(EmfPlusRecord::EndOfFile, 0, QByteArray());
     EmfBuilder emf;
-    emf.record(70, plus.body());
+    emf.record(EmfRecord::Comment, plus.body());
     if (gdi)
         gdi(emf);
     return emf.bytes();
@@ -81,7 +53,7 @@ QByteArray plusFile(const std::function<void(EmfPlusComment &)> &records, quint1
 
 void fillAll(EmfPlusComment &plus, quint32 colour)
 {
-    plus.record(FillRects, ColourFlag, words({colour, 1}) + floats({0, 0, 100, 100}));
+    plus.record(EmfPlusRecord::FillRects, ColourFlag, words({colour, 1}) + floats({0, 0, 100, 100}));
 }
 
 QByteArray brush(quint32 type, const QByteArray &data)
@@ -118,14 +90,14 @@ QByteArray rectanglePath(float x, float y, float w, float h)
 // Draws the image in object 1 over the whole picture.
 void drawWholeImage(EmfPlusComment &plus, float width, float height)
 {
-    plus.record(DrawImage, 1, words({0, 2}) + floats({0, 0, width, height, 0, 0, 100, 100}));
+    plus.record(EmfPlusRecord::DrawImage, 1, words({0, 2}) + floats({0, 0, width, height, 0, 0, 100, 100}));
 }
 
 // A picture that draws Inner, an EMF, as an image over its whole area.
 QByteArray drawingOf(const QByteArray &inner)
 {
     return plusFile([&](EmfPlusComment &p) {
-        p.record(Object, ImageObject << 8 | 1, metafileImage(inner));
+        p.record(EmfPlusRecord::Object, ImageObject << 8 | 1, metafileImage(inner));
         drawWholeImage(p, 100, 100);
     });
 }
@@ -146,17 +118,17 @@ QImage render(const QByteArray &bytes)
 // dashes of a fiftieth of its 4-pixel width.
 void fineDashedLine(EmfPlusComment &p)
 {
-    p.record(Object, PenObject << 8 | 5,
+    p.record(EmfPlusRecord::Object, PenObject << 8 | 5,
              words({Version, 0, 0x100, 0}) + floats({4}) + words({2}) + floats({0.02f, 0.02f}) +
                  brush(0, words({Red})));
-    p.record(DrawLines, 5, words({2}) + floats({-4.5e6f, 50, 4.5e6f, 50}));
+    p.record(EmfPlusRecord::DrawLines, 5, words({2}) + floats({-4.5e6f, 50, 4.5e6f, 50}));
 }
 
 // A picture that draws the EMF Inner Count times over its whole area.
 QByteArray drawnTimes(const QByteArray &inner, int count)
 {
     return plusFile([&](EmfPlusComment &p) {
-        p.record(Object, ImageObject << 8 | 1, metafileImage(inner));
+        p.record(EmfPlusRecord::Object, ImageObject << 8 | 1, metafileImage(inner));
         for (int i = 0; i < count; ++i)
             drawWholeImage(p, 100, 100);
     });
@@ -248,25 +220,25 @@ void TestEmfPlus::addFileRows()
     // EMF+ coordinates are the reference device's pixels, whatever its
     // resolution: at 72 dpi the picture's 100 pixels are 75 of them.
     EmfPlusComment lowResolution;
-    lowResolution.record(Header, 0, {Version, 1, 96, 96});
-    lowResolution.record(FillRects, ColourFlag, words({Red, 1}) + floats({0, 0, 75, 75}));
-    lowResolution.record(EndOfFile, 0, QByteArray());
+    lowResolution.record(EmfPlusRecord::Header, 0, {Version, 1, 96, 96});
+    lowResolution.record(EmfPlusRecord::FillRects, ColourFlag, words({Red, 1}) + floats({0, 0, 75, 75}));
+    lowResolution.record(EmfPlusRecord::EndOfFile, 0, QByteArray());
     EmfBuilder at72;
     at72.setDevice(1024, 768, 361, 271);
-    at72.record(70, lowResolution.body());
+    at72.record(EmfRecord::Comment, lowResolution.body());
     QTest::newRow("device at 72 dpi") << at72.bytes() << QRect(85, 85, 10, 10) << qRgb(255, 0, 0);
     QTest::newRow("dual, EMF+ part damaged: the GDI copy")
         << plusFile(green, 1, redCopy, false) << centre << qRgb(255, 0, 0);
     // GDI records after GetDC are drawn until the next EMF+ record.
     EmfPlusComment getDc, end;
-    getDc.record(Header, 1, {Version, 1, 96, 96});
+    getDc.record(EmfPlusRecord::Header, 1, {Version, 1, 96, 96});
     fillAll(getDc, Green);
-    getDc.record(GetDc, 0, QByteArray());
-    end.record(EndOfFile, 0, QByteArray());
+    getDc.record(EmfPlusRecord::GetDc, 0, QByteArray());
+    end.record(EmfPlusRecord::EndOfFile, 0, QByteArray());
     EmfBuilder emf;
-    emf.record(70, getDc.body());
+    emf.record(EmfRecord::Comment, getDc.body());
     gdiRect(emf, GdiRed, {0, 0, 50, 100});
-    emf.record(70, end.body());
+    emf.record(EmfRecord::Comment, end.body());
     gdiRect(emf, GdiBlue, {50, 0, 100, 100});
     QTest::newRow("GetDC: GDI drawn") << emf.bytes() << QRect(10, 40, 20, 20) << qRgb(255, 0, 0);
     QTest::newRow("GetDC: GDI after the next EMF+ record set aside")
@@ -275,9 +247,9 @@ void TestEmfPlus::addFileRows()
     const QByteArray solid = brush(0, words({Red}));
     const QByteArray total = words({quint32(solid.size())});
     QByteArray continued = plusFile([&](EmfPlusComment &p) {
-        p.record(Object, 0x8000 | BrushObject << 8 | 2, total + solid.left(6));
-        p.record(Object, 0x8000 | BrushObject << 8 | 2, total + solid.mid(6));
-        p.record(FillRects, 0, words({2, 1}) + floats({0, 0, 100, 100}));
+        p.record(EmfPlusRecord::Object, 0x8000 | BrushObject << 8 | 2, total + solid.left(6));
+        p.record(EmfPlusRecord::Object, 0x8000 | BrushObject << 8 | 2, total + solid.mid(6));
+        p.record(EmfPlusRecord::FillRects, 0, words({2, 1}) + floats({0, 0, 100, 100}));
     });
     QTest::newRow("object continued over two records") << continued << centre << qRgb(255, 0, 0);
 }
@@ -286,8 +258,8 @@ void TestEmfPlus::addBrushRows()
 {
     auto filledWith = [](const QByteArray &brushData) {
         return plusFile([&](EmfPlusComment &p) {
-            p.record(Object, BrushObject << 8 | 3, brushData);
-            p.record(FillRects, 0, words({3, 1}) + floats({0, 0, 100, 100}));
+            p.record(EmfPlusRecord::Object, BrushObject << 8 | 3, brushData);
+            p.record(EmfPlusRecord::FillRects, 0, words({3, 1}) + floats({0, 0, 100, 100}));
         });
     };
     // Red at the left edge to blue at the right; clamped.
@@ -315,43 +287,44 @@ void TestEmfPlus::addShapeRows()
 {
     auto drawn = [](const std::function<void(EmfPlusComment &)> &records) { return plusFile(records); };
     QTest::newRow("FillPolygon") << drawn([](EmfPlusComment &p) {
-        p.record(FillPolygon, ColourFlag, words({Red, 3}) + floats({0, 0, 100, 0, 0, 100}));
+        p.record(EmfPlusRecord::FillPolygon, ColourFlag, words({Red, 3}) + floats({0, 0, 100, 0, 0, 100}));
     }) << QRect(10, 10, 20, 20) << qRgb(255, 0, 0);
     // Relative points: (0, 0), then 100 across in two bytes, then 100 back
     // and 100 down.
     QTest::newRow("FillPolygon, relative points") << drawn([](EmfPlusComment &p) {
-        p.record(FillPolygon, ColourFlag | 0x0800, words({Red, 3}) + QByteArray::fromHex("0000806400ff9c8064000000"));
+        p.record(EmfPlusRecord::FillPolygon, ColourFlag | 0x0800,
+                 words({Red, 3}) + QByteArray::fromHex("0000806400ff9c8064000000"));
     }) << QRect(10, 10, 20, 20) << qRgb(255, 0, 0);
     // A square path of relative points in one byte each, its types run
     // length encoded: start, two lines, a line that closes.
     QTest::newRow("FillPath, relative and run length") << drawn([](EmfPlusComment &p) {
-        p.record(Object, PathObject << 8 | 4,
+        p.record(EmfPlusRecord::Object, PathObject << 8 | 4,
                  words({Version, 4, 0x1800}) + QByteArray::fromHex("14143c00003c4400") +
                      QByteArray::fromHex("00420181"));
-        p.record(FillPath, ColourFlag | 4, words({Red}));
+        p.record(EmfPlusRecord::FillPath, ColourFlag | 4, words({Red}));
     }) << QRect(30, 30, 40, 40) << qRgb(255, 0, 0);
     QTest::newRow("FillEllipse") << drawn([](EmfPlusComment &p) {
-        p.record(FillEllipse, ColourFlag, words({Red}) + floats({0, 0, 100, 100}));
+        p.record(EmfPlusRecord::FillEllipse, ColourFlag, words({Red}) + floats({0, 0, 100, 100}));
     }) << QRect(40, 40, 20, 20) << qRgb(255, 0, 0);
     // A quarter from 0 degrees clockwise, the y-axis pointing down: bottom right.
     QTest::newRow("FillPie") << drawn([](EmfPlusComment &p) {
-        p.record(FillPie, ColourFlag, words({Red}) + floats({0, 90, 0, 0, 100, 100}));
+        p.record(EmfPlusRecord::FillPie, ColourFlag, words({Red}) + floats({0, 90, 0, 0, 100, 100}));
     }) << QRect(60, 60, 10, 10)
                              << qRgb(255, 0, 0);
     QTest::newRow("FillPath") << drawn([](EmfPlusComment &p) {
-        p.record(Object, PathObject << 8 | 4, rectanglePath(20, 20, 60, 60));
-        p.record(FillPath, ColourFlag | 4, words({Red}));
+        p.record(EmfPlusRecord::Object, PathObject << 8 | 4, rectanglePath(20, 20, 60, 60));
+        p.record(EmfPlusRecord::FillPath, ColourFlag | 4, words({Red}));
     }) << QRect(30, 30, 40, 40)
                               << qRgb(255, 0, 0);
     QTest::newRow("FillClosedCurve") << drawn([](EmfPlusComment &p) {
-        p.record(FillClosedCurve, ColourFlag,
+        p.record(EmfPlusRecord::FillClosedCurve, ColourFlag,
                  words({Red}) + floats({0.5}) + words({4}) + floats({50, 10, 90, 50, 50, 90, 10, 50}));
     }) << QRect(40, 40, 20, 20) << qRgb(255, 0, 0);
     // A red pen ten units wide, dashed three widths on and one off.
     const QByteArray dashed = drawn([](EmfPlusComment &p) {
-        p.record(Object, PenObject << 8 | 5,
+        p.record(EmfPlusRecord::Object, PenObject << 8 | 5,
                  words({Version, 0, 0x20, 0}) + floats({10}) + words({1}) + brush(0, words({Red})));
-        p.record(DrawLines, 5, words({2}) + floats({0, 50, 100, 50}));
+        p.record(EmfPlusRecord::DrawLines, 5, words({2}) + floats({0, 50, 100, 50}));
     });
     QTest::newRow("pen: dash") << dashed << QRect(5, 47, 20, 6) << qRgb(255, 0, 0);
     // Custom dashes of a fiftieth of the pen's width along nine million pixels: past
@@ -360,23 +333,24 @@ void TestEmfPlus::addShapeRows()
     QTest::newRow("pen: gap") << dashed << QRect(32, 47, 6, 6) << qRgb(255, 255, 255);
     // A pen a hundred thousand units wide, drawn at a ten-thousandth.
     QTest::newRow("pen: wide in world units") << drawn([](EmfPlusComment &p) {
-        p.record(ScaleWorld, 0, floats({0.0001f, 0.0001f}));
-        p.record(Object, PenObject << 8 | 5, words({Version, 0, 0, 0}) + floats({100000}) + brush(0, words({Red})));
-        p.record(DrawLines, 5, words({2}) + floats({0, 500000, 1000000, 500000}));
+        p.record(EmfPlusRecord::ScaleWorldTransform, 0, floats({0.0001f, 0.0001f}));
+        p.record(EmfPlusRecord::Object, PenObject << 8 | 5,
+                 words({Version, 0, 0, 0}) + floats({100000}) + brush(0, words({Red})));
+        p.record(EmfPlusRecord::DrawLines, 5, words({2}) + floats({0, 500000, 1000000, 500000}));
     }) << QRect(10, 47, 20, 6) << qRgb(255, 0, 0);
     // An arrow five widths long and wide at the end of a line four wide.
     QTest::newRow("pen: custom arrow cap") << drawn([](EmfPlusComment &p) {
         const QByteArray arrow = words({Version, 1}) + floats({5, 5, 0}) + words({1, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-        p.record(Object, PenObject << 8 | 5,
+        p.record(EmfPlusRecord::Object, PenObject << 8 | 5,
                  words({Version, 0, 0x1000, 0}) + floats({4}) + words({quint32(arrow.size())}) + arrow +
                      brush(0, words({Red})));
-        p.record(DrawLines, 5, words({2}) + floats({10, 50, 60, 50}));
+        p.record(EmfPlusRecord::DrawLines, 5, words({2}) + floats({10, 50, 60, 50}));
     }) << QRect(42, 42, 4, 4) << qRgb(255, 0, 0);
     // A region: everything but the centre square.
     QTest::newRow("FillRegion") << drawn([](EmfPlusComment &p) {
-        p.record(Object, RegionObject << 8 | 6,
+        p.record(EmfPlusRecord::Object, RegionObject << 8 | 6,
                  words({Version, 2, 4, 0x10000003u, 0x10000000u}) + floats({25, 25, 50, 50}));
-        p.record(FillRegion, ColourFlag | 6, words({Red}));
+        p.record(EmfPlusRecord::FillRegion, ColourFlag | 6, words({Red}));
     }) << QRect(5, 5, 10, 10) << qRgb(255, 0, 0);
 }
 
@@ -384,7 +358,7 @@ void TestEmfPlus::addImageRows()
 {
     auto drawnImage = [](const QByteArray &image, float width, float height) {
         return plusFile([&](EmfPlusComment &p) {
-            p.record(Object, ImageObject << 8 | 1, image);
+            p.record(EmfPlusRecord::Object, ImageObject << 8 | 1, image);
             drawWholeImage(p, width, height);
         });
     };
@@ -404,8 +378,8 @@ void TestEmfPlus::addImageRows()
     QTest::newRow("bitmap PNG") << drawnImage(pngImage(green), 4, 4) << QRect(40, 40, 20, 20) << qRgb(0, 255, 0);
     // Mirrored through its three corners: blue at the left.
     const QByteArray mirrored = plusFile([](EmfPlusComment &p) {
-        p.record(Object, ImageObject << 8 | 1, bitmapImage(2, 1, 8, 0x0026200A, words({Red, Blue})));
-        p.record(DrawImagePoints, 1,
+        p.record(EmfPlusRecord::Object, ImageObject << 8 | 1, bitmapImage(2, 1, 8, 0x0026200A, words({Red, Blue})));
+        p.record(EmfPlusRecord::DrawImagePoints, 1,
                  words({0, 2}) + floats({0, 0, 2, 1}) + words({3}) + floats({100, 0, 0, 0, 100, 100}));
     });
     QTest::newRow("DrawImagePoints mirrored") << mirrored << QRect(10, 40, 20, 20) << qRgb(0, 0, 255);
@@ -422,41 +396,41 @@ void TestEmfPlus::addStateRows()
 {
     const QRect left(10, 40, 20, 20), right(70, 40, 20, 20);
     auto leftHalf = [](EmfPlusComment &p) {
-        p.record(FillRects, ColourFlag, words({Red, 1}) + floats({0, 0, 50, 100}));
+        p.record(EmfPlusRecord::FillRects, ColourFlag, words({Red, 1}) + floats({0, 0, 50, 100}));
     };
     const QByteArray moved = plusFile([&](EmfPlusComment &p) {
-        p.record(TranslateWorld, 0, floats({50, 0}));
+        p.record(EmfPlusRecord::TranslateWorldTransform, 0, floats({50, 0}));
         leftHalf(p);
     });
     QTest::newRow("world transform") << moved << right << qRgb(255, 0, 0);
     const QByteArray restored = plusFile([&](EmfPlusComment &p) {
-        p.record(Save, 0, words({7}));
-        p.record(TranslateWorld, 0, floats({50, 0}));
-        p.record(Restore, 0, words({7}));
+        p.record(EmfPlusRecord::Save, 0, words({7}));
+        p.record(EmfPlusRecord::TranslateWorldTransform, 0, floats({50, 0}));
+        p.record(EmfPlusRecord::Restore, 0, words({7}));
         leftHalf(p);
     });
     QTest::newRow("save and restore") << restored << left << qRgb(255, 0, 0);
     // A container showing the picture at half size in its top left quarter.
     const QByteArray container = plusFile([](EmfPlusComment &p) {
-        p.record(BeginContainer, 2 << 8, floats({0, 0, 50, 50, 0, 0, 100, 100}) + words({1}));
+        p.record(EmfPlusRecord::BeginContainer, 2 << 8, floats({0, 0, 50, 50, 0, 0, 100, 100}) + words({1}));
         fillAll(p, Red);
-        p.record(EndContainer, 0, words({1}));
+        p.record(EmfPlusRecord::EndContainer, 0, words({1}));
     });
     QTest::newRow("container: inside") << container << QRect(10, 10, 20, 20) << qRgb(255, 0, 0);
     QTest::newRow("container: outside") << container << QRect(60, 60, 20, 20) << qRgb(255, 255, 255);
     // Copying a transparent colour leaves the picture's ground.
     const QByteArray copied = plusFile([](EmfPlusComment &p) {
         fillAll(p, Red);
-        p.record(SetCompositingMode, 1, QByteArray());
+        p.record(EmfPlusRecord::SetCompositingMode, 1, QByteArray());
         fillAll(p, 0x00000000u);
     });
     QTest::newRow("compositing: source copy") << copied << QRect(40, 40, 20, 20) << qRgb(255, 255, 255);
     // A restore brings back the compositing mode saved with the state.
     const QByteArray restoredMode = plusFile([](EmfPlusComment &p) {
         fillAll(p, Red);
-        p.record(Save, 0, words({3}));
-        p.record(SetCompositingMode, 1, QByteArray());
-        p.record(Restore, 0, words({3}));
+        p.record(EmfPlusRecord::Save, 0, words({3}));
+        p.record(EmfPlusRecord::SetCompositingMode, 1, QByteArray());
+        p.record(EmfPlusRecord::Restore, 0, words({3}));
         fillAll(p, 0x00000000u);
     });
     QTest::newRow("compositing: restored") << restoredMode << QRect(40, 40, 20, 20) << qRgb(255, 0, 0);
@@ -471,27 +445,28 @@ void TestEmfPlus::addClipRows()
             fillAll(p, Red);
         });
     };
-    auto leftClip = [](EmfPlusComment &p) { p.record(SetClipRect, Intersect, floats({0, 0, 50, 100})); };
+    auto leftClip = [](EmfPlusComment &p) { p.record(EmfPlusRecord::SetClipRect, Intersect, floats({0, 0, 50, 100})); };
     QTest::newRow("clip rect: inside") << clipped(leftClip) << left << qRgb(255, 0, 0);
     QTest::newRow("clip rect: outside") << clipped(leftClip) << right << qRgb(255, 255, 255);
     QTest::newRow("clip rect excluded") << clipped([](EmfPlusComment &p) {
-        p.record(SetClipRect, Exclude, floats({0, 0, 50, 100}));
+        p.record(EmfPlusRecord::SetClipRect, Exclude, floats({0, 0, 50, 100}));
     }) << left << qRgb(255, 255, 255);
     QTest::newRow("clip path") << clipped([](EmfPlusComment &p) {
-        p.record(Object, PathObject << 8 | 4, rectanglePath(50, 0, 50, 100));
-        p.record(SetClipPath, 4, QByteArray());
+        p.record(EmfPlusRecord::Object, PathObject << 8 | 4, rectanglePath(50, 0, 50, 100));
+        p.record(EmfPlusRecord::SetClipPath, 4, QByteArray());
     }) << left << qRgb(255, 255, 255);
     QTest::newRow("clip region") << clipped([](EmfPlusComment &p) {
-        p.record(Object, RegionObject << 8 | 6, words({Version, 0, 0x10000000u}) + floats({50, 0, 50, 100}));
-        p.record(SetClipRegion, 6, QByteArray());
+        p.record(EmfPlusRecord::Object, RegionObject << 8 | 6,
+                 words({Version, 0, 0x10000000u}) + floats({50, 0, 50, 100}));
+        p.record(EmfPlusRecord::SetClipRegion, 6, QByteArray());
     }) << left << qRgb(255, 255, 255);
     QTest::newRow("clip moved") << clipped([&](EmfPlusComment &p) {
         leftClip(p);
-        p.record(OffsetClip, 0, floats({50, 0}));
+        p.record(EmfPlusRecord::OffsetClip, 0, floats({50, 0}));
     }) << right << qRgb(255, 0, 0);
     QTest::newRow("clip reset") << clipped([&](EmfPlusComment &p) {
         leftClip(p);
-        p.record(ResetClip, 0, QByteArray());
+        p.record(EmfPlusRecord::ResetClip, 0, QByteArray());
     }) << right << qRgb(255, 0, 0);
 }
 
@@ -520,7 +495,7 @@ void TestEmfPlus::hostileFilesAreAnsweredQuickly_data()
     const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'>"
                            "<rect width='100' height='100' fill='red'/></svg>";
     QTest::newRow("an image whose bytes are SVG") << plusFile([&](EmfPlusComment &p) {
-        p.record(Object, ImageObject << 8 | 1, words({Version, 1, 0, 0, 0, 0, 1}) + svg);
+        p.record(EmfPlusRecord::Object, ImageObject << 8 | 1, words({Version, 1, 0, 0, 0, 0, 1}) + svg);
         drawWholeImage(p, 100, 100);
     }) << QPoint(50, 50) << qRgb(255, 255, 255);
     // 32 images of 64 MiB decoded each, in as many object slots.
@@ -529,7 +504,7 @@ void TestEmfPlus::hostileFilesAreAnsweredQuickly_data()
     const QByteArray largePng = pngImage(large);
     QTest::newRow("32 large images in the object table") << plusFile([&](EmfPlusComment &p) {
         for (quint16 slot = 1; slot <= 32; ++slot)
-            p.record(Object, quint16(ImageObject << 8 | slot), largePng);
+            p.record(EmfPlusRecord::Object, quint16(ImageObject << 8 | slot), largePng);
         drawWholeImage(p, 4096, 4096);
     }) << QPoint(50, 50) << qRgb(0, 0, 255);
     // A metafile image drawn 50 times at each of four levels.
@@ -540,7 +515,7 @@ void TestEmfPlus::hostileFilesAreAnsweredQuickly_data()
     // A metafile image holding a large PNG, drawn 256 times: decoded at
     // every play.
     const QByteArray holdsPng = plusFile([&](EmfPlusComment &p) {
-        p.record(Object, ImageObject << 8 | 1, largePng);
+        p.record(EmfPlusRecord::Object, ImageObject << 8 | 1, largePng);
         drawWholeImage(p, 4096, 4096);
     });
     QTest::newRow("a large image in a metafile image drawn 256 times")
@@ -562,50 +537,50 @@ void TestEmfPlus::addHeavyRows()
         QTest::newRow(name) << file << QPoint(50, 50) << qRgb(255, 0, 0);
     };
     row("two clips of 10 000 points that cross 25 million times", heavy([](EmfPlusComment &p) {
-            p.record(Object, PathObject << 8 | 1, pathOf(comb(9998, true), 1, true));
-            p.record(Object, PathObject << 8 | 2, pathOf(comb(9998, false), 1, true));
-            p.record(SetClipPath, 1, QByteArray());
-            p.record(SetClipPath, Intersect | 2, QByteArray());
+            p.record(EmfPlusRecord::Object, PathObject << 8 | 1, pathOf(comb(9998, true), 1, true));
+            p.record(EmfPlusRecord::Object, PathObject << 8 | 2, pathOf(comb(9998, false), 1, true));
+            p.record(EmfPlusRecord::SetClipPath, 1, QByteArray());
+            p.record(EmfPlusRecord::SetClipPath, Intersect | 2, QByteArray());
             fillAll(p, Red);
         }));
     row("a clip of 5 000 points moved and restored 20 000 times", heavy([](EmfPlusComment &p) {
-            p.record(Object, PathObject << 8 | 1, pathOf(comb(5000, true), 1, true));
-            p.record(SetClipPath, 1, QByteArray());
+            p.record(EmfPlusRecord::Object, PathObject << 8 | 1, pathOf(comb(5000, true), 1, true));
+            p.record(EmfPlusRecord::SetClipPath, 1, QByteArray());
             for (int i = 0; i < 10000; ++i) {
-                p.record(Save, 0, words({1}));
-                p.record(OffsetClip, 0, floats({0.001f, 0}));
+                p.record(EmfPlusRecord::Save, 0, words({1}));
+                p.record(EmfPlusRecord::OffsetClip, 0, floats({0.001f, 0}));
                 fillAll(p, Red);
-                p.record(Restore, 0, words({1}));
+                p.record(EmfPlusRecord::Restore, 0, words({1}));
                 fillAll(p, Red);
             }
         }));
     row("a region of 512 crossing bars joined by exclusive or", heavy([](EmfPlusComment &p) {
-            p.record(Object, RegionObject << 8 | 6, barGridRegion(512));
-            p.record(SetClipRegion, 6, QByteArray());
+            p.record(EmfPlusRecord::Object, RegionObject << 8 | 6, barGridRegion(512));
+            p.record(EmfPlusRecord::SetClipRegion, 6, QByteArray());
             fillAll(p, Red);
         }));
     row("a path of a million Bezier points filled", heavy([](EmfPlusComment &p) {
             std::vector<QPointF> scribble;
             for (qint64 i = 0; i < 999'997; ++i)
                 scribble.emplace_back(double(i * 7919 % 1000) / 10, double(i * 104729 % 997) / 9.97);
-            p.record(Object, PathObject << 8 | 1, pathOf(scribble, 3, true));
-            p.record(FillPath, ColourFlag | 1, words({Red}));
+            p.record(EmfPlusRecord::Object, PathObject << 8 | 1, pathOf(scribble, 3, true));
+            p.record(EmfPlusRecord::FillPath, ColourFlag | 1, words({Red}));
         }));
     row("caps of 300 000 points on 1 000 lines", heavy([](EmfPlusComment &p) {
             const QByteArray capPath = pathOf(comb(300'000, true), 1, true);
             const QByteArray cap = words({Version, 0, 1, 0, 0, 0, 0, 0}) + floats({10, 1, 0, 0, 0, 0}) +
                                    words({quint32(capPath.size())}) + capPath;
-            p.record(Object, PenObject << 8 | 5,
+            p.record(EmfPlusRecord::Object, PenObject << 8 | 5,
                      words({Version, 0, 0x0800, 0}) + floats({0.01f}) + words({quint32(cap.size())}) + cap +
                          brush(0, words({Red})));
             for (int i = 0; i < 1000; ++i)
-                p.record(DrawLines, 5, words({2}) + floats({0, float(i) / 10, 100, 50}));
+                p.record(EmfPlusRecord::DrawLines, 5, words({2}) + floats({0, float(i) / 10, 100, 50}));
         }));
     row("500 000 rectangles in one record", heavy([](EmfPlusComment &p) {
             QByteArray rects = words({Red, 500'000});
             for (int i = 0; i < 500'000; ++i)
                 rects += floats({float(i % 1000) / 10, float(i / 1000) / 5, 0.05f, 0.1f});
-            p.record(FillRects, ColourFlag, rects);
+            p.record(EmfPlusRecord::FillRects, ColourFlag, rects);
         }));
     std::vector<QRect> strips;
     for (int i = 0; i < 300; ++i)
@@ -617,7 +592,8 @@ void TestEmfPlus::addHeavyRows()
         return emf.bytes();
     };
     row("a GDI region of 600 crossing strips filled", gdiFile([&](EmfBuilder &emf) {
-            emf.record(71, words({0, 0, 100, 100, quint32(32 + strips.size() * 16), 1}) + gdiRegion(strips)); // FILLRGN
+            emf.record(EmfRecord::FillRgn,
+                       words({0, 0, 100, 100, quint32(32 + strips.size() * 16), 1}) + gdiRegion(strips)); // FILLRGN
         }));
     std::vector<QRect> dots;
     for (qint64 i = 0; i < 100'000; ++i) {
@@ -625,7 +601,8 @@ void TestEmfPlus::addHeavyRows()
         dots.emplace_back(int(at % 500 * 2), int(at / 500 * 2), 1, 1);
     }
     row("a GDI clip of 100 000 rectangles in no order", gdiFile([&](EmfBuilder &emf) {
-            emf.record(75, words({quint32(32 + dots.size() * 16), 5}) + gdiRegion(dots)); // EXTSELECTCLIPRGN
+            emf.record(EmfRecord::ExtSelectClipRgn,
+                       words({quint32(32 + dots.size() * 16), 5}) + gdiRegion(dots)); // EXTSELECTCLIPRGN
             gdiRect(emf, GdiRed, {0, 0, 100, 100});
         }));
 }

@@ -19,47 +19,6 @@ constexpr QRgb Red = 0xFFFF0000u, Green = 0xFF00FF00u;
 constexpr int HeavyFrom = 10;
 const QPoint Looked(5, 5);
 
-// [MS-EMF] 2.1.1 record types used here.
-enum Emr : quint32 {
-    MoveToEx = 0x1B,
-    SetBkMode = 0x12,
-    SetTextColor = 0x18,
-    SetBkColor = 0x19,
-    SelectObject = 0x25,
-    CreatePen = 0x26,
-    CreateBrushIndirect = 0x27,
-    Rectangle = 0x2B,
-    BeginPath = 0x3B,
-    EndPath = 0x3C,
-    FillPath = 0x3E,
-    WidenPath = 0x42,
-    ExtSelectClipRgn = 0x4B,
-    BitBlt = 0x4C,
-    PlgBlt = 0x4F,
-    StretchDiBits = 0x51,
-    ExtCreateFontIndirectW = 0x52,
-    ExtTextOutW = 0x54,
-    Polygon16 = 0x56,
-    PolylineTo16 = 0x59,
-    CreateMonoBrush = 0x5D,
-    CreateDibPatternBrushPt = 0x5E,
-    SmallTextOut = 0x6C,
-    TransparentBlt = 0x74,
-    MaskBlt = 0x4E,
-    GradientFill = 0x76,
-};
-// [MS-WMF] 2.1.1.1 record types used here.
-enum Meta : quint16 {
-    MetaSetBkColor = 0x0201,
-    MetaSetBkMode = 0x0102,
-    MetaSelectObject = 0x012D,
-    MetaRectangle = 0x041B,
-    MetaExtTextOut = 0x0A32,
-    MetaStretchDib = 0x0F43,
-    MetaDibStretchBlt = 0x0B41,
-    MetaCreatePenIndirect = 0x02FA,
-    MetaCreateBrushIndirect = 0x02FC,
-};
 constexpr quint32 Opaque = 2; // ETO_OPAQUE; OPAQUE background mode
 constexpr quint32 SrcCopy = 0x00CC0020u, PatInvert = 0x005A0049u;
 
@@ -95,11 +54,11 @@ QByteArray wmfFile(int side, bool placeable, const std::function<void(WmfBuilder
 {
     constexpr quint16 NullPen = 5;
     WmfBuilder wmf;
-    wmf.record(MetaCreateBrushIndirect, {0, quint16(GdiRed & 0xFFFF), quint16(GdiRed >> 16), 0});
-    wmf.record(MetaSelectObject, {0});
-    wmf.record(MetaCreatePenIndirect, {NullPen, 0, 0, 0, 0});
-    wmf.record(MetaSelectObject, {1});
-    wmf.record(MetaRectangle, {quint16(side), quint16(side), 0, 0});
+    wmf.record(WmfRecord::CreateBrushIndirect, {0, quint16(GdiRed & 0xFFFF), quint16(GdiRed >> 16), 0});
+    wmf.record(WmfRecord::SelectObject, {0});
+    wmf.record(WmfRecord::CreatePenIndirect, {NullPen, 0, 0, 0, 0});
+    wmf.record(WmfRecord::SelectObject, {1});
+    wmf.record(WmfRecord::Rectangle, {quint16(side), quint16(side), 0, 0});
     heavy(wmf);
     return wmf.bytes(side, objects, placeable);
 }
@@ -214,40 +173,42 @@ void TestGdiHostile::addTextRows()
 {
     const QRect heavy(HeavyFrom, 0, 1014, 1024);
     QTest::newRow("100 000 empty small texts in opaque boxes") << emfSquare(1024, [&](EmfBuilder &emf) {
-        emf.record(SetBkColor, {GdiRed});
+        emf.record(EmfRecord::SetBkColor, {GdiRed});
         // [MS-EMF] 2.3.5.37: reference, no characters, the options, the
         // graphics mode and scales, the box.
         const QByteArray text =
             words({20, 20, 0, Opaque, 1, bitsOf(1), bitsOf(1), quint32(heavy.left()), 0, 1024, 1024});
         for (int i = 0; i < 100'000; ++i)
-            emf.record(SmallTextOut, text);
+            emf.record(EmfRecord::SmallTextOut, text);
     }) << Looked << Red << true;
     QTest::newRow("200 000 empty texts in opaque boxes, WMF") << wmfFile(1024, true, [&](WmfBuilder &wmf) {
-        wmf.record(MetaSetBkColor, {quint16(GdiRed), 0});
+        wmf.record(WmfRecord::SetBkColor, {quint16(GdiRed), 0});
         for (int i = 0; i < 200'000; ++i)
-            wmf.record(MetaExtTextOut, {20, 20, 0, quint16(Opaque), quint16(heavy.left()), 0, 1024, 1024});
+            wmf.record(WmfRecord::ExtTextOut, {20, 20, 0, quint16(Opaque), quint16(heavy.left()), 0, 1024, 1024});
     }) << Looked << Red << true;
     QTest::newRow("89 000 advanced glyphs of 4 000 pixels") << emfSquare(1024, [&](EmfBuilder &emf) {
-        emf.record(SetTextColor, {GdiRed});
-        emf.record(ExtCreateFontIndirectW, fontRecord(1, -4000, 400, QStringLiteral("DejaVu Sans")));
-        emf.record(SelectObject, {1});
+        emf.record(EmfRecord::SetTextColor, {GdiRed});
+        emf.record(EmfRecord::ExtCreateFontIndirectW, fontRecord(1, -4000, 400, QStringLiteral("DejaVu Sans")));
+        emf.record(EmfRecord::SelectObject, {1});
         const QString blocks(1000, QChar(0x2588));
         for (int i = 0; i < 89; ++i)
-            emf.record(ExtTextOutW, textRecord(QPoint(heavy.left(), 0), blocks, 0, QRect(), 1));
+            emf.record(EmfRecord::ExtTextOutW, textRecord(QPoint(heavy.left(), 0), blocks, 0, QRect(), 1));
     }) << Looked << Red << true;
     QTest::newRow("70 000 unknown faces selected") << emfSquare(100, [&](EmfBuilder &emf) {
         for (int i = 0; i < 70'000; ++i) {
-            emf.record(ExtCreateFontIndirectW, fontRecord(1, -12, 400, QStringLiteral("Nofacewx%1").arg(i)));
-            emf.record(SelectObject, {1});
+            emf.record(EmfRecord::ExtCreateFontIndirectW, fontRecord(1, -12, 400, QStringLiteral("Nofacewx%1").arg(i)));
+            emf.record(EmfRecord::SelectObject, {1});
         }
     }) << Looked << Red << true;
     QTest::newRow("30 000 fonts of a character each") << emfSquare(100, [&](EmfBuilder &emf) {
-        emf.record(SetTextColor, {GdiRed});
+        emf.record(EmfRecord::SetTextColor, {GdiRed});
         for (int i = 0; i < 30'000; ++i) {
-            emf.record(ExtCreateFontIndirectW, fontRecord(1, -(8 + i % 1000), 100 + 100 * quint32(i / 1000 % 9),
-                                                          QStringLiteral("DejaVu Sans")));
-            emf.record(SelectObject, {1});
-            emf.record(ExtTextOutW, textRecord(QPoint(heavy.left() + 20, 50), QStringLiteral("x"), 0, QRect()));
+            emf.record(
+                EmfRecord::ExtCreateFontIndirectW,
+                fontRecord(1, -(8 + i % 1000), 100 + 100 * quint32(i / 1000 % 9), QStringLiteral("DejaVu Sans")));
+            emf.record(EmfRecord::SelectObject, {1});
+            emf.record(EmfRecord::ExtTextOutW,
+                       textRecord(QPoint(heavy.left() + 20, 50), QStringLiteral("x"), 0, QRect()));
         }
     }) << Looked << Red << true;
 }
@@ -258,7 +219,7 @@ void TestGdiHostile::addBitmapRows()
     const QByteArray red = dibOf(2, 2, [](int, int) { return 0x00FF0000u; });
     QTest::newRow("22 000 small bitmaps stretched over the picture") << emfSquare(1024, [&](EmfBuilder &emf) {
         for (int i = 0; i < 22'000; ++i)
-            emf.record(StretchDiBits, stretchDiBits(heavy, red, 40, QSize(2, 2)));
+            emf.record(EmfRecord::StretchDiBits, stretchDiBits(heavy, red, 40, QSize(2, 2)));
     }) << Looked << Red << true;
     QTest::newRow("22 000 small bitmaps onto parallelograms") << emfSquare(1024, [&](EmfBuilder &emf) {
         // [MS-EMF] 2.3.1.4: bounds, three corners, the source, its
@@ -298,7 +259,7 @@ void TestGdiHostile::addBitmapRows()
                                            0},
                                           96, red);
         for (int i = 0; i < 22'000; ++i)
-            emf.record(PlgBlt, plg);
+            emf.record(EmfRecord::PlgBlt, plg);
     }) << Looked << Red << true;
     QTest::newRow("22 000 small bitmaps stretched, WMF without a placeable header")
         << wmfFile(1024, false,
@@ -310,13 +271,13 @@ void TestGdiHostile::addBitmapRows()
                              quint16(0), quint16(0), quint16(1024), quint16(1014), quint16(0), quint16(HeavyFrom)})
                            WmfBuilder::word(params, w);
                        for (int i = 0; i < 22'000; ++i)
-                           wmf.record(MetaStretchDib, params + red);
+                           wmf.record(WmfRecord::StretchDib, params + red);
                    })
         << Looked << Red << true;
     const QByteArray giant = runLengthGiant();
     QTest::newRow("400 run-length bitmaps of 8192 x 8192 in four bytes") << emfSquare(100, [&](EmfBuilder &emf) {
         for (int i = 0; i < 400; ++i)
-            emf.record(StretchDiBits,
+            emf.record(EmfRecord::StretchDiBits,
                        stretchDiBits(QRect(HeavyFrom, 0, 90, 100), giant, GiantInfoSize, QSize(8192, 8192)));
     }) << Looked << Red << true;
     QTest::newRow("400 run-length bitmaps of 8192 x 8192, WMF") << wmfFile(100, true, [&](WmfBuilder &wmf) {
@@ -326,22 +287,22 @@ void TestGdiHostile::addBitmapRows()
                                 quint16(0), quint16(0), quint16(100), quint16(90), quint16(0), quint16(HeavyFrom)})
             WmfBuilder::word(params, w);
         for (int i = 0; i < 400; ++i)
-            wmf.record(MetaDibStretchBlt, params + giant);
+            wmf.record(WmfRecord::DibStretchBlt, params + giant);
     }) << Looked << Red << true;
     QTest::newRow("16 pattern brushes of 8192 x 8192") << emfSquare(100, [&](EmfBuilder &emf) {
         for (quint32 slot = 1; slot <= 16; ++slot)
-            emf.record(CreateDibPatternBrushPt, withBitmap({slot, 0, 0, 0, 0, 0}, 16, giant, GiantInfoSize));
-        emf.record(SelectObject, {16});
-        emf.record(Rectangle, {HeavyFrom, 0, 100, 100});
+            emf.record(EmfRecord::CreateDibPatternBrushPt, withBitmap({slot, 0, 0, 0, 0, 0}, 16, giant, GiantInfoSize));
+        emf.record(EmfRecord::SelectObject, {16});
+        emf.record(EmfRecord::Rectangle, {HeavyFrom, 0, 100, 100});
     }) << Looked << Red << true;
     QTest::newRow("40 two-colour brushes of 8192 x 8192") << emfSquare(100, [&](EmfBuilder &emf) {
         for (int i = 0; i < 40; ++i)
-            emf.record(CreateMonoBrush, withBitmap({1, 0, 0, 0, 0, 0}, 16, giant, GiantInfoSize));
+            emf.record(EmfRecord::CreateMonoBrush, withBitmap({1, 0, 0, 0, 0, 0}, 16, giant, GiantInfoSize));
     }) << Looked << Red << true;
     QTest::newRow("40 transparent blits of 8192 x 8192") << emfSquare(100, [&](EmfBuilder &emf) {
         const QByteArray fixed = bltFixed(QRect(HeavyFrom, 0, 90, 100), GdiBlue);
         for (int i = 0; i < 40; ++i)
-            emf.record(TransparentBlt, withBitmap(fixed + words({8192, 8192}), 84, giant, GiantInfoSize));
+            emf.record(EmfRecord::TransparentBlt, withBitmap(fixed + words({8192, 8192}), 84, giant, GiantInfoSize));
     }) << Looked << Red << true;
     QTest::newRow("40 masked blits of 8192 x 8192") << emfSquare(100, [&](EmfBuilder &emf) {
         // [MS-EMF] 2.3.1.3 EMR_MASKBLT: as EMR_BITBLT, then the mask's
@@ -355,7 +316,7 @@ void TestGdiHostile::addBitmapRows()
                                         {124, quint32(giant.size()) - GiantInfoSize}})
             qToLittleEndian(value, record.data() + at - 8);
         for (int i = 0; i < 40; ++i)
-            emf.record(MaskBlt, record);
+            emf.record(EmfRecord::MaskBlt, record);
     }) << Looked << Red << true;
 }
 
@@ -363,24 +324,24 @@ void TestGdiHostile::addAreaRows()
 {
     QTest::newRow("20 000 rectangles over a picture 1 048 576 x 8") << emfFile(QSize(1 << 20, 8), [&](EmfBuilder &emf) {
         for (int i = 0; i < 20'000; ++i)
-            emf.record(Rectangle, {HeavyFrom, 0, 1 << 20, 8});
+            emf.record(EmfRecord::Rectangle, {HeavyFrom, 0, 1 << 20, 8});
     }) << Looked << Red << true;
     QTest::newRow("100 000 gradient rectangles over 2048 x 2048") << emfSquare(2048, [&](EmfBuilder &emf) {
         // [MS-EMF] 2.3.5.12: bounds, two vertices, one rectangle, across;
         // each vertex a place and 16-bit red, green, blue and alpha.
         const QByteArray gradient = words({0, 0, 0, 0, 2, 1, 0, HeavyFrom, 0, 0xFF00, 0, 2048, 2048, 0xFF00, 0, 0, 1});
         for (int i = 0; i < 100'000; ++i)
-            emf.record(GradientFill, gradient);
+            emf.record(EmfRecord::GradientFill, gradient);
     }) << Looked << Red << true;
     QTest::newRow("3 000 opaque hatched fills and 3 000 pattern inversions") << emfSquare(2048, [&](EmfBuilder &emf) {
         constexpr quint32 Hatched = 2, CrossHatch = 4;
-        emf.record(SetBkMode, {Opaque});
-        emf.record(SetBkColor, {GdiRed});
-        emf.record(CreateBrushIndirect, {2, Hatched, GdiRed, CrossHatch});
-        emf.record(SelectObject, {2});
+        emf.record(EmfRecord::SetBkMode, {Opaque});
+        emf.record(EmfRecord::SetBkColor, {GdiRed});
+        emf.record(EmfRecord::CreateBrushIndirect, {2, Hatched, GdiRed, CrossHatch});
+        emf.record(EmfRecord::SelectObject, {2});
         for (int i = 0; i < 3000; ++i) {
-            emf.record(Rectangle, {HeavyFrom, 0, 2048, 2048});
-            emf.record(BitBlt, bltFixed(QRect(HeavyFrom, 0, 2038, 2048), PatInvert));
+            emf.record(EmfRecord::Rectangle, {HeavyFrom, 0, 2048, 2048});
+            emf.record(EmfRecord::BitBlt, bltFixed(QRect(HeavyFrom, 0, 2038, 2048), PatInvert));
         }
     }) << Looked << Red << true;
 }
@@ -388,21 +349,21 @@ void TestGdiHostile::addAreaRows()
 void TestGdiHostile::addPathAndClipRows()
 {
     QTest::newRow("a path widened 40 times over") << emfSquare(100, [&](EmfBuilder &emf) {
-        emf.record(CreatePen, {3, 0, 3, 0, GdiRed});
-        emf.record(SelectObject, {3});
-        emf.record(BeginPath, QByteArray());
-        emf.record(MoveToEx, {HeavyFrom, 10});
-        emf.record(PolylineTo16, words({0, 0, 0, 0, 3}) + words({0x0050'0050, 0x000A'0050, 0x0050'000A}));
-        emf.record(EndPath, QByteArray());
+        emf.record(EmfRecord::CreatePen, {3, 0, 3, 0, GdiRed});
+        emf.record(EmfRecord::SelectObject, {3});
+        emf.record(EmfRecord::BeginPath, QByteArray());
+        emf.record(EmfRecord::MoveToEx, {HeavyFrom, 10});
+        emf.record(EmfRecord::PolylineTo16, words({0, 0, 0, 0, 3}) + words({0x0050'0050, 0x000A'0050, 0x0050'000A}));
+        emf.record(EmfRecord::EndPath, QByteArray());
         for (int i = 0; i < 40; ++i)
-            emf.record(WidenPath, QByteArray());
-        emf.record(FillPath, {0, 0, 0, 0});
+            emf.record(EmfRecord::WidenPath, QByteArray());
+        emf.record(EmfRecord::FillPath, {0, 0, 0, 0});
     }) << Looked << Red << true;
     QTest::newRow("a clip of a million rectangles from 2 000 strips") << emfSquare(2000, [&](EmfBuilder &emf) {
         constexpr quint32 Copy = 5, Xor = 3;
         const std::vector<QRect> across = strips(1000, 2000, true), down = strips(500, 2000, false);
-        emf.record(ExtSelectClipRgn, words({quint32(32 + across.size() * 16), Copy}) + gdiRegion(across));
-        emf.record(ExtSelectClipRgn, words({quint32(32 + down.size() * 16), Xor}) + gdiRegion(down));
+        emf.record(EmfRecord::ExtSelectClipRgn, words({quint32(32 + across.size() * 16), Copy}) + gdiRegion(across));
+        emf.record(EmfRecord::ExtSelectClipRgn, words({quint32(32 + down.size() * 16), Xor}) + gdiRegion(down));
         gdiRect(emf, GdiRed, {0, 0, 2000, 2000});
     }) << Looked << Red << true;
     QTest::newRow("1.6 million pens into a full object table, WMF")
@@ -410,21 +371,21 @@ void TestGdiHostile::addPathAndClipRows()
                100, true,
                [&](WmfBuilder &wmf) {
                    for (int i = 0; i < 1'600'000; ++i)
-                       wmf.record(MetaCreatePenIndirect, {0, 1, 0, quint16(GdiRed), 0});
+                       wmf.record(WmfRecord::CreatePenIndirect, {0, 1, 0, quint16(GdiRed), 0});
                },
                16384)
         << Looked << Red << false;
     // Shapes too costly alone are left out; what follows them is drawn.
     auto thenGreen = [](EmfBuilder &emf) {
         constexpr quint32 StockNullPen = 0x80000008u;
-        emf.record(SelectObject, {StockNullPen});
+        emf.record(EmfRecord::SelectObject, {StockNullPen});
         gdiRect(emf, GdiGreen, {0, 0, 10, 10});
     };
     QTest::newRow("a polygon of a million points, then the rest") << emfSquare(100, [&](EmfBuilder &emf) {
         QByteArray points = words({0, 0, 0, 0, 1'000'000});
         for (quint32 i = 0; i < 1'000'000; ++i)
             points += words({(i * 7919 % 90 + HeavyFrom) | (i * 104729 % 100) << 16});
-        emf.record(Polygon16, points);
+        emf.record(EmfRecord::Polygon16, points);
         thenGreen(emf);
     }) << Looked << Green << true;
 }

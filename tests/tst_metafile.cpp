@@ -115,8 +115,8 @@ void addFont(EmfBuilder &emf, const QString &face, qint32 escapement = 0)
         EmfBuilder::put(body, v);
     QByteArray name(64, '\0');
     std::memcpy(name.data(), face.utf16(), std::min<qsizetype>(face.size() * 2, 62));
-    emf.record(82, body + name);
-    emf.record(37, {1});
+    emf.record(EmfRecord::ExtCreateFontIndirectW, body + name);
+    emf.record(EmfRecord::SelectObject, {1});
 }
 
 // [MS-EMF] 2.3.5.8 EMR_EXTTEXTOUTW at At: the code units of Text, with the
@@ -134,7 +134,7 @@ void addText(EmfBuilder &emf, QPoint at, const QString &text, quint32 options = 
     body.append(QByteArray((4 - body.size() % 4) % 4, '\0'));
     for (const qint32 d : dx)
         EmfBuilder::put(body, quint32(d));
-    emf.record(84, body);
+    emf.record(EmfRecord::ExtTextOutW, body);
 }
 
 } // namespace
@@ -237,19 +237,19 @@ void TestMetafile::handMadeRecords()
     // A palette takes a slot of the object table too, so the brushes land
     // in slots 1 and 2; a pattern blit paints with the selected brush.
     WmfBuilder wmf;
-    wmf.record(0x020B, {0, 0});                         // SETWINDOWORG
-    wmf.record(0x020C, {100, 100});                     // SETWINDOWEXT
-    wmf.record(0x00F7, {0x0300, 0});                    // CREATEPALETTE, slot 0
-    wmf.record(0x02FC, {0, 0x0000, 0x00FF, 0});         // blue brush, slot 1
-    wmf.record(0x02FC, {0, 0x00FF, 0x0000, 0});         // red brush, slot 2
-    wmf.record(0x012D, {1});                            // SELECTOBJECT blue
-    wmf.record(0x061D, {0x0021, 0x00F0, 50, 50, 0, 0}); // PATBLT PATCOPY 50 x 50 at (0, 0)
-    wmf.record(0x012D, {2});                            // SELECTOBJECT red
-    wmf.record(0x012D, {2});
-    wmf.record(0x041B, {100, 100, 60, 60}); // RECTANGLE (60, 60)-(100, 100)
-    wmf.record(0x01F0, {1});                // DELETEOBJECT blue
-    wmf.record(0x012D, {1});                // selecting a deleted object changes nothing
-    wmf.record(0x041B, {59, 59, 52, 52});   // still red
+    wmf.record(WmfRecord::SetWindowOrg, {0, 0});
+    wmf.record(WmfRecord::SetWindowExt, {100, 100});
+    wmf.record(WmfRecord::CreatePalette, {0x0300, 0});                  // CREATEPALETTE, slot 0
+    wmf.record(WmfRecord::CreateBrushIndirect, {0, 0x0000, 0x00FF, 0}); // blue brush, slot 1
+    wmf.record(WmfRecord::CreateBrushIndirect, {0, 0x00FF, 0x0000, 0}); // red brush, slot 2
+    wmf.record(WmfRecord::SelectObject, {1});                           // SELECTOBJECT blue
+    wmf.record(WmfRecord::PatBlt, {0x0021, 0x00F0, 50, 50, 0, 0});      // PATBLT PATCOPY 50 x 50 at (0, 0)
+    wmf.record(WmfRecord::SelectObject, {2});                           // SELECTOBJECT red
+    wmf.record(WmfRecord::SelectObject, {2});
+    wmf.record(WmfRecord::Rectangle, {100, 100, 60, 60}); // RECTANGLE (60, 60)-(100, 100)
+    wmf.record(WmfRecord::DeleteObject, {1});             // DELETEOBJECT blue
+    wmf.record(WmfRecord::SelectObject, {1});             // selecting a deleted object changes nothing
+    wmf.record(WmfRecord::Rectangle, {59, 59, 52, 52});   // still red
     const std::optional<Metafile> picture = Metafile::fromBytes(wmf.bytes(100, 3));
     QVERIFY(picture);
     QCOMPARE(picture->naturalSize(), QSize(100, 100));
@@ -283,12 +283,12 @@ constexpr quint32 Red = 0x0000FF, Green = 0x00FF00, Blue = 0xFF0000;
 WmfBuilder wmfWithBrush(quint32 colour)
 {
     WmfBuilder wmf;
-    wmf.record(0x020B, {0, 0});
-    wmf.record(0x020C, {100, 100});
-    wmf.record(0x02FC, {0, lo(colour), hi(colour), 0}); // CREATEBRUSHINDIRECT, slot 0
-    wmf.record(0x012D, {0});
-    wmf.record(0x02FA, {5, 0, 0, 0, 0}); // CREATEPENINDIRECT PS_NULL, slot 1
-    wmf.record(0x012D, {1});
+    wmf.record(WmfRecord::SetWindowOrg, {0, 0});
+    wmf.record(WmfRecord::SetWindowExt, {100, 100});
+    wmf.record(WmfRecord::CreateBrushIndirect, {0, lo(colour), hi(colour), 0}); // CREATEBRUSHINDIRECT, slot 0
+    wmf.record(WmfRecord::SelectObject, {0});
+    wmf.record(WmfRecord::CreatePenIndirect, {5, 0, 0, 0, 0}); // CREATEPENINDIRECT PS_NULL, slot 1
+    wmf.record(WmfRecord::SelectObject, {1});
     return wmf;
 }
 
@@ -304,73 +304,73 @@ void TestMetafile::recordsDrawWhatTheySay_data()
     const QRect centre(45, 45, 10, 10);
 
     WmfBuilder rop2 = wmfWithBrush(Blue);
-    rop2.record(0x0104, {1}); // SETROP2 R2_BLACK
-    rop2.record(0x041B, {90, 90, 10, 10});
+    rop2.record(WmfRecord::SetRop2, {1}); // SETROP2 R2_BLACK
+    rop2.record(WmfRecord::Rectangle, {90, 90, 10, 10});
     QTest::newRow("wmf SETROP2 black") << rop2.bytes(100, 4) << centre << qRgb(0, 0, 0);
 
     WmfBuilder relAbs = wmfWithBrush(Blue);
-    relAbs.record(0x0105, {1}); // SETRELABS: reserved, changes nothing
-    relAbs.record(0x041B, {90, 90, 10, 10});
+    relAbs.record(WmfRecord::SetRelAbs, {1}); // SETRELABS: reserved, changes nothing
+    relAbs.record(WmfRecord::Rectangle, {90, 90, 10, 10});
     QTest::newRow("wmf SETRELABS ignored") << relAbs.bytes(100, 4) << centre << qRgb(0, 0, 255);
 
     // A square traced twice: the overlap is filled only when winding.
     for (const quint16 mode : {1, 2}) {
         WmfBuilder fill = wmfWithBrush(Blue);
-        fill.record(0x0106, {mode}); // SETPOLYFILLMODE
-        fill.record(0x0324, {8, 10, 10, 90, 10, 90, 90, 10, 90, 10, 10, 90, 10, 90, 90, 10, 90});
+        fill.record(WmfRecord::SetPolyFillMode, {mode});
+        fill.record(WmfRecord::Polygon, {8, 10, 10, 90, 10, 90, 90, 10, 90, 10, 10, 90, 10, 90, 90, 10, 90});
         QTest::newRow(mode == 1 ? "wmf SETPOLYFILLMODE alternate" : "wmf SETPOLYFILLMODE winding")
             << fill.bytes(100, 4) << centre << (mode == 1 ? qRgb(255, 255, 255) : qRgb(0, 0, 255));
     }
 
     for (const quint16 mode : {1, 2}) {
         WmfBuilder bk = wmfWithBrush(Red);
-        bk.record(0x041B, {100, 100, 0, 0});     // red ground
-        bk.record(0x02FC, {2, lo(0), hi(0), 4}); // black cross hatch, slot 2
-        bk.record(0x012D, {2});
-        bk.record(0x0201, {lo(Green), hi(Green)}); // SETBKCOLOR green
-        bk.record(0x0102, {mode});                 // SETBKMODE
-        bk.record(0x041B, {90, 90, 10, 10});
+        bk.record(WmfRecord::Rectangle, {100, 100, 0, 0});               // red ground
+        bk.record(WmfRecord::CreateBrushIndirect, {2, lo(0), hi(0), 4}); // black cross hatch, slot 2
+        bk.record(WmfRecord::SelectObject, {2});
+        bk.record(WmfRecord::SetBkColor, {lo(Green), hi(Green)}); // SETBKCOLOR green
+        bk.record(WmfRecord::SetBkMode, {mode});
+        bk.record(WmfRecord::Rectangle, {90, 90, 10, 10});
         QTest::newRow(mode == 1 ? "wmf SETBKMODE transparent" : "wmf SETBKMODE opaque")
             << bk.bytes(100, 4) << centre << (mode == 1 ? qRgb(255, 0, 0) : qRgb(0, 255, 0));
     }
 
     WmfBuilder mapMode = wmfWithBrush(Blue);
-    mapMode.record(0x020C, {200, 200}); // half scale...
-    mapMode.record(0x0103, {1});        // ...until SETMAPMODE MM_TEXT: one unit, one pixel
-    mapMode.record(0x041B, {60, 60, 0, 0});
+    mapMode.record(WmfRecord::SetWindowExt, {200, 200}); // half scale...
+    mapMode.record(WmfRecord::SetMapMode, {1});          // ...until SETMAPMODE MM_TEXT: one unit, one pixel
+    mapMode.record(WmfRecord::Rectangle, {60, 60, 0, 0});
     QTest::newRow("wmf SETMAPMODE text") << mapMode.bytes(100, 4) << QRect(52, 52, 4, 4) << qRgb(0, 0, 255);
 
     WmfBuilder palette;
-    palette.record(0x00F7, {0x0300, 2, lo(Red), hi(Red), lo(Green), hi(Green)}); // slot 0
-    palette.record(0x0234, {0});                                                 // SELECTPALETTE
-    palette.record(0x02FC, {0, 1, 0x0100, 0});                                   // brush: palette entry 1
-    palette.record(0x012D, {1});
-    palette.record(0x041B, {100, 100, 0, 0});
+    palette.record(WmfRecord::CreatePalette, {0x0300, 2, lo(Red), hi(Red), lo(Green), hi(Green)}); // slot 0
+    palette.record(WmfRecord::SelectPalette, {0});
+    palette.record(WmfRecord::CreateBrushIndirect, {0, 1, 0x0100, 0}); // brush: palette entry 1
+    palette.record(WmfRecord::SelectObject, {1});
+    palette.record(WmfRecord::Rectangle, {100, 100, 0, 0});
     QTest::newRow("wmf palette index colour") << palette.bytes(100, 4) << centre << qRgb(0, 255, 0);
 
     // One scan from y 20 to 60, x 20 to 60.
     const std::initializer_list<quint16> region = {0, 6, 0, 0, 34, 1, 1, 20, 20, 60, 60, 2, 20, 60, 20, 60, 2};
     WmfBuilder fillRegion = wmfWithBrush(Red);
-    fillRegion.record(0x06FF, region); // CREATEREGION, slot 2
-    fillRegion.record(0x0228, {2, 0}); // FILLREGION region 2, brush 0
+    fillRegion.record(WmfRecord::CreateRegion, region); // CREATEREGION, slot 2
+    fillRegion.record(WmfRecord::FillRegion, {2, 0});   // FILLREGION region 2, brush 0
     QTest::newRow("wmf FILLREGION inside") << fillRegion.bytes(100, 4) << QRect(30, 30, 20, 20) << qRgb(255, 0, 0);
     QTest::newRow("wmf FILLREGION outside") << fillRegion.bytes(100, 4) << QRect(65, 65, 20, 20) << qRgb(255, 255, 255);
 
     WmfBuilder clip = wmfWithBrush(Blue);
-    clip.record(0x06FF, region);
-    clip.record(0x012C, {2}); // SELECTCLIPREGION
-    clip.record(0x041B, {100, 100, 0, 0});
+    clip.record(WmfRecord::CreateRegion, region);
+    clip.record(WmfRecord::SelectClipRegion, {2});
+    clip.record(WmfRecord::Rectangle, {100, 100, 0, 0});
     QTest::newRow("wmf SELECTCLIPREGION") << clip.bytes(100, 4) << QRect(65, 65, 20, 20) << qRgb(255, 255, 255);
 
     WmfBuilder viewport = wmfWithBrush(Blue);
-    viewport.record(0x020D, {50, 50}); // SETVIEWPORTORG
-    viewport.record(0x041B, {20, 20, 0, 0});
+    viewport.record(WmfRecord::SetViewportOrg, {50, 50});
+    viewport.record(WmfRecord::Rectangle, {20, 20, 0, 0});
     QTest::newRow("wmf SETVIEWPORTORG") << viewport.bytes(100, 4) << QRect(55, 55, 10, 10) << qRgb(0, 0, 255);
 
     // An 8 x 8 one-bit device bitmap, all clear: the text colour.
     WmfBuilder blit = wmfWithBrush(Blue);
-    blit.record(0x0209, {lo(Red), hi(Red)}); // SETTEXTCOLOR
-    blit.record(0x0922, {0x0020, 0x00CC, 0, 0, 8, 8, 10, 10, 0, 8, 8, 2, 0x0101, 0, 0, 0, 0, 0, 0, 0, 0});
+    blit.record(WmfRecord::SetTextColor, {lo(Red), hi(Red)});
+    blit.record(WmfRecord::BitBlt, {0x0020, 0x00CC, 0, 0, 8, 8, 10, 10, 0, 8, 8, 2, 0x0101, 0, 0, 0, 0, 0, 0, 0, 0});
     QTest::newRow("wmf BITBLT device bitmap") << blit.bytes(100, 4) << QRect(12, 12, 4, 4) << qRgb(255, 0, 0);
 
     addEmfRows();
@@ -380,16 +380,17 @@ void TestMetafile::addEmfRows()
 {
     const QRect centre(45, 45, 10, 10);
     auto solidBrush = [](EmfBuilder &emf, quint32 index, quint32 colour) {
-        emf.record(39, {index, 0, colour, 0}); // CREATEBRUSHINDIRECT
-        emf.record(37, {index});               // SELECTOBJECT
-        emf.record(37, {0x80000008u});         // NULL_PEN
+        emf.record(EmfRecord::CreateBrushIndirect, {index, 0, colour, 0});
+        emf.record(EmfRecord::SelectObject, {index});
+        emf.record(EmfRecord::SelectObject, {0x80000008u}); // NULL_PEN
     };
 
     // Half-transparent blue, premultiplied, over white.
     EmfBuilder alpha;
-    alpha.record(114, withBitmap({0,           0, 99, 99, 10, 10, 80, 80, 0x01FF0000u, 0, 0, 0x3F800000u, 0, 0,
-                                  0x3F800000u, 0, 0,  0,  0,  0,  0,  0,  0,           1, 1},
-                                 84, dib32(1, 1, {0x80000080u})));
+    alpha.record(EmfRecord::AlphaBlend,
+                 withBitmap({0,           0, 99, 99, 10, 10, 80, 80, 0x01FF0000u, 0, 0, 0x3F800000u, 0, 0,
+                             0x3F800000u, 0, 0,  0,  0,  0,  0,  0,  0,           1, 1},
+                            84, dib32(1, 1, {0x80000080u})));
     QTest::newRow("emf ALPHABLEND source alpha") << alpha.bytes() << centre << qRgb(127, 127, 255);
 
     // The same with masks naming the colours only: the fourth byte is
@@ -399,15 +400,17 @@ void TestMetafile::addEmfRows()
     for (const quint32 mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0x80000080u})
         EmfBuilder::put(fields, mask);
     EmfBuilder alphaFields;
-    alphaFields.record(114, withBitmap({0,           0, 99, 99, 10, 10, 80, 80, 0x01FF0000u, 0, 0, 0x3F800000u, 0, 0,
-                                        0x3F800000u, 0, 0,  0,  0,  0,  0,  0,  0,           1, 1},
-                                       84, fields, 52));
+    alphaFields.record(EmfRecord::AlphaBlend,
+                       withBitmap({0,           0, 99, 99, 10, 10, 80, 80, 0x01FF0000u, 0, 0, 0x3F800000u, 0, 0,
+                                   0x3F800000u, 0, 0,  0,  0,  0,  0,  0,  0,           1, 1},
+                                  84, fields, 52));
     QTest::newRow("emf ALPHABLEND source alpha, bit fields") << alphaFields.bytes() << centre << qRgb(127, 127, 255);
 
     EmfBuilder constant;
-    constant.record(114, withBitmap({0,           0, 99, 99, 10, 10, 80, 80, 0x00800000u, 0, 0, 0x3F800000u, 0, 0,
-                                     0x3F800000u, 0, 0,  0,  0,  0,  0,  0,  0,           1, 1},
-                                    84, dib32(1, 1, {0x00FF0000u})));
+    constant.record(EmfRecord::AlphaBlend,
+                    withBitmap({0,           0, 99, 99, 10, 10, 80, 80, 0x00800000u, 0, 0, 0x3F800000u, 0, 0,
+                                0x3F800000u, 0, 0,  0,  0,  0,  0,  0,  0,           1, 1},
+                               84, dib32(1, 1, {0x00FF0000u})));
     QTest::newRow("emf ALPHABLEND constant alpha") << constant.bytes() << centre << qRgb(255, 127, 127);
 
     EmfBuilder palette;
@@ -416,25 +419,26 @@ void TestMetafile::addEmfRows()
     EmfBuilder::put(logPalette, 0x00020300u); // version, two entries
     EmfBuilder::put(logPalette, Red);
     EmfBuilder::put(logPalette, Green);
-    palette.record(49, logPalette); // CREATEPALETTE
-    palette.record(48, {1});        // SELECTPALETTE
+    palette.record(EmfRecord::CreatePalette, logPalette);
+    palette.record(EmfRecord::SelectPalette, {1});
     solidBrush(palette, 2, 0x01000001u);
-    palette.record(43, {0, 0, 100, 100}); // RECTANGLE
+    palette.record(EmfRecord::Rectangle, {0, 0, 100, 100});
     QTest::newRow("emf palette index colour") << palette.bytes() << centre << qRgb(0, 255, 0);
 
     // Red at the left edge to blue at the right, across.
     EmfBuilder gradient;
-    gradient.record(118, {0, 0, 99, 99, 2, 1, 0, 0, 0, 0xFF00, 0, 100, 100, 0, 0xFF00, 0, 1});
+    gradient.record(EmfRecord::GradientFill, {0, 0, 99, 99, 2, 1, 0, 0, 0, 0xFF00, 0, 100, 100, 0, 0xFF00, 0, 1});
     QTest::newRow("emf GRADIENTFILL left") << gradient.bytes() << QRect(0, 40, 3, 20) << qRgb(251, 0, 4);
     QTest::newRow("emf GRADIENTFILL right") << gradient.bytes() << QRect(97, 40, 3, 20) << qRgb(4, 0, 251);
 
     // Red then white, with white transparent, stretched over a green ground.
     EmfBuilder transparent;
     solidBrush(transparent, 1, Green);
-    transparent.record(43, {0, 0, 100, 100});
-    transparent.record(116, withBitmap({0,           0, 99, 99, 0, 0, 100, 100, 0xFFFFFF, 0, 0, 0x3F800000u, 0, 0,
-                                        0x3F800000u, 0, 0,  0,  0, 0, 0,   0,   0,        2, 1},
-                                       84, dib32(2, 1, {0x00FF0000u, 0x00FFFFFFu})));
+    transparent.record(EmfRecord::Rectangle, {0, 0, 100, 100});
+    transparent.record(EmfRecord::TransparentBlt,
+                       withBitmap({0,           0, 99, 99, 0, 0, 100, 100, 0xFFFFFF, 0, 0, 0x3F800000u, 0, 0,
+                                   0x3F800000u, 0, 0,  0,  0, 0, 0,   0,   0,        2, 1},
+                                  84, dib32(2, 1, {0x00FF0000u, 0x00FFFFFFu})));
     QTest::newRow("emf TRANSPARENTBLT kept") << transparent.bytes() << QRect(10, 40, 20, 20) << qRgb(255, 0, 0);
     QTest::newRow("emf TRANSPARENTBLT through") << transparent.bytes() << QRect(70, 40, 20, 20) << qRgb(0, 255, 0);
 
@@ -442,7 +446,7 @@ void TestMetafile::addEmfRows()
     // green ground.
     EmfBuilder masked;
     solidBrush(masked, 1, Green);
-    masked.record(43, {0, 0, 100, 100});
+    masked.record(EmfRecord::Rectangle, {0, 0, 100, 100});
     QByteArray maskBlt = withBitmap({0, 0, 99, 99, 0, 0, 100, 100, 0x00CC0020u, 0, 0, 0x3F800000u, 0, 0, 0x3F800000u,
                                      0, 0, 0,  0,  0, 0, 0,   0,   0,           0, 0, 0,           0, 0, 0},
                                     84, dibOf(100, 100, [](int, int) { return 0x00FF0000u; }));
@@ -450,7 +454,7 @@ void TestMetafile::addEmfRows()
     const auto maskAt = quint32(8 + maskBlt.size());
     for (const auto &[at, value] : {std::pair{112, maskAt}, {116, 40u}, {120, maskAt + 40}, {124, 40000u}})
         qToLittleEndian(quint32(value), maskBlt.data() + at - 8);
-    masked.record(78, maskBlt + mask);
+    masked.record(EmfRecord::MaskBlt, maskBlt + mask);
     QTest::newRow("emf MASKBLT through") << masked.bytes() << QRect(10, 40, 20, 20) << qRgb(255, 0, 0);
     QTest::newRow("emf MASKBLT held back") << masked.bytes() << QRect(70, 40, 20, 20) << qRgb(0, 255, 0);
 
@@ -458,11 +462,12 @@ void TestMetafile::addEmfRows()
     // ones the background colour, those in force when it is made.
     auto monoBrush = [](quint32 pixel) {
         EmfBuilder mono;
-        mono.record(24, {Red});  // SETTEXTCOLOR
-        mono.record(25, {Blue}); // SETBKCOLOR
-        mono.record(93, withBitmap({1, 0, 0, 0, 0, 0}, 16, dibOf(8, 8, [pixel](int, int) { return pixel; })));
-        mono.record(37, {1});
-        mono.record(43, {0, 0, 100, 100});
+        mono.record(EmfRecord::SetTextColor, {Red});
+        mono.record(EmfRecord::SetBkColor, {Blue});
+        mono.record(EmfRecord::CreateMonoBrush,
+                    withBitmap({1, 0, 0, 0, 0, 0}, 16, dibOf(8, 8, [pixel](int, int) { return pixel; })));
+        mono.record(EmfRecord::SelectObject, {1});
+        mono.record(EmfRecord::Rectangle, {0, 0, 100, 100});
         return mono.bytes();
     };
     QTest::newRow("emf CREATEMONOBRUSH dark") << monoBrush(0) << QRect(30, 30, 20, 20) << qRgb(255, 0, 0);
@@ -470,23 +475,23 @@ void TestMetafile::addEmfRows()
 
     // A region of one rectangle, filled red.
     EmfBuilder fillRgn;
-    fillRgn.record(39, {1, 0, Red, 0});
-    fillRgn.record(71, {0, 0, 99, 99, 48, 1, 32, 1, 1, 16, 20, 20, 60, 60, 20, 20, 60, 60});
+    fillRgn.record(EmfRecord::CreateBrushIndirect, {1, 0, Red, 0});
+    fillRgn.record(EmfRecord::FillRgn, {0, 0, 99, 99, 48, 1, 32, 1, 1, 16, 20, 20, 60, 60, 20, 20, 60, 60});
     QTest::newRow("emf FILLRGN") << fillRgn.bytes() << QRect(30, 30, 20, 20) << qRgb(255, 0, 0);
 
     // A thick line drawn by point types: move to, line to.
     EmfBuilder polyDraw;
-    polyDraw.record(38, {1, 0, 20, 0, Blue}); // CREATEPEN width 20
-    polyDraw.record(37, {1});
-    polyDraw.record(56, {0, 0, 99, 99, 2, 10, 50, 90, 50, 0x0206});
+    polyDraw.record(EmfRecord::CreatePen, {1, 0, 20, 0, Blue}); // CREATEPEN width 20
+    polyDraw.record(EmfRecord::SelectObject, {1});
+    polyDraw.record(EmfRecord::PolyDraw, {0, 0, 99, 99, 2, 10, 50, 90, 50, 0x0206});
     QTest::newRow("emf POLYDRAW") << polyDraw.bytes() << centre << qRgb(0, 0, 255);
 
     // A geometric dashed pen 10 wide with flat ends: dashes of 30, gaps of 10.
     EmfBuilder dashes;
-    dashes.record(95, {1, 0, 0, 0, 0, 0x10201, 10, 0, Blue, 0, 0}); // EXTCREATEPEN
-    dashes.record(37, {1});
-    dashes.record(27, {0, 50});   // MOVETOEX
-    dashes.record(54, {100, 50}); // LINETO
+    dashes.record(EmfRecord::ExtCreatePen, {1, 0, 0, 0, 0, 0x10201, 10, 0, Blue, 0, 0});
+    dashes.record(EmfRecord::SelectObject, {1});
+    dashes.record(EmfRecord::MoveToEx, {0, 50});
+    dashes.record(EmfRecord::LineTo, {100, 50});
     QTest::newRow("emf geometric dash") << dashes.bytes() << QRect(22, 47, 6, 6) << qRgb(0, 0, 255);
     QTest::newRow("emf geometric dash gap") << dashes.bytes() << QRect(32, 47, 6, 6) << qRgb(255, 255, 255);
 }
@@ -545,7 +550,8 @@ void TestMetafile::textDrawsAsWritten_data()
 
     // A world turned a quarter counter-clockwise, as an escapement of 90°.
     EmfBuilder turned, escaped;
-    turned.record(35, {0, 0xBF800000u, 0x3F800000u, 0, 0x42480000u, 0x42480000u}); // SETWORLDTRANSFORM
+    turned.record(EmfRecord::SetWorldTransform,
+                  {0, 0xBF800000u, 0x3F800000u, 0, 0x42480000u, 0x42480000u}); // SETWORLDTRANSFORM
     addFont(turned, QStringLiteral("Arial"));
     addText(turned, QPoint(0, 0), QStringLiteral("up"), 0, {}, GmAdvanced);
     addFont(escaped, QStringLiteral("Arial"), 900);
@@ -668,11 +674,11 @@ void TestMetafile::malformed()
 void TestMetafile::playbackStopsWhenTheProgramEnds()
 {
     WmfBuilder wmf;
-    wmf.record(0x020B, {0, 0});                 // SETWINDOWORG
-    wmf.record(0x020C, {100, 100});             // SETWINDOWEXT
-    wmf.record(0x02FC, {0, 0x00FF, 0x0000, 0}); // red brush, slot 0
-    wmf.record(0x012D, {0});                    // SELECTOBJECT
-    wmf.record(0x041B, {100, 100, 0, 0});       // RECTANGLE over the whole picture
+    wmf.record(WmfRecord::SetWindowOrg, {0, 0});
+    wmf.record(WmfRecord::SetWindowExt, {100, 100});
+    wmf.record(WmfRecord::CreateBrushIndirect, {0, 0x00FF, 0x0000, 0}); // red brush, slot 0
+    wmf.record(WmfRecord::SelectObject, {0});
+    wmf.record(WmfRecord::Rectangle, {100, 100, 0, 0}); // RECTANGLE over the whole picture
     const std::optional<Metafile> picture = Metafile::fromBytes(wmf.bytes(100, 1));
     QVERIFY(picture);
     QCOMPARE(render(*picture, QSize(100, 100)).pixel(50, 50), qRgb(255, 0, 0));
