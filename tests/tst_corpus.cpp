@@ -4,11 +4,11 @@
 // census of metafile records says what we draw. Skipped (exit 77) when the
 // corpus is absent, as in a user's clone.
 
+#include "MetafileCensus.h"
 #include "TestSupport.h"
 #include "base/Failure.h"
 #include "metafile/EmfPlusPlayer.h"
 #include "metafile/GlyphText.h"
-#include "metafile/MetafileCensus.h"
 #include "metafile/PlayerSupport.h"
 #include "metafile/RecordWalk.h"
 #include "picture/Picture.h"

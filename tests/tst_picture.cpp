@@ -1,10 +1,12 @@
 // Pictures: kinds by extension, the failure messages, icons, doubled
 // drawing and the flood fill.
 
-#include "AppTestSupport.h"
+#include "TestSupport.h"
+
 #include "base/Failure.h"
 #include "picture/FloodFill.h"
 #include "picture/Picture.h"
+#include <QTest>
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -20,6 +22,9 @@
 #include <deque>
 
 #include <sys/stat.h>
+
+// The program's own icon, a real multi-image icon file.
+const QString ProgramIcon = QStringLiteral(VANTRIX_SOURCE_DIR "/resources/icons/vantrix.ico");
 
 namespace {
 
@@ -156,7 +161,7 @@ void TestPicture::load_data()
     const QByteArray bmp = encoded(sampleImage(30, 20), "bmp");
     const QByteArray jpg = encoded(sampleImage(30, 20), "jpeg");
     const QByteArray png = encoded(sampleImage(30, 20), "png");
-    QFile iconFile(QStringLiteral(":/icons/vantrix.ico"));
+    QFile iconFile(ProgramIcon);
     QVERIFY(iconFile.open(QIODevice::ReadOnly));
     const QByteArray ico = iconFile.readAll();
     const int bitmap = int(Picture::Kind::Bitmap);
@@ -330,8 +335,8 @@ void TestPicture::iconPicksClosestDeepestEntry()
 {
     // Our own icon carries 32 x 32 in 16 colours, 256 colours and 32 bits;
     // the 32-bit one (entry 6) is shown.
-    const Picture picture = Picture::load(QStringLiteral(":/icons/vantrix.ico"));
-    QImageReader reader(QStringLiteral(":/icons/vantrix.ico"), "ico");
+    const Picture picture = Picture::load(ProgramIcon);
+    QImageReader reader(ProgramIcon, "ico");
     QVERIFY(reader.jumpToImage(6));
     const QImage expected = reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     QCOMPARE(expected.size(), QSize(32, 32));
@@ -538,12 +543,12 @@ void TestPicture::fillEdgeCases()
 
 void TestPicture::nonBitmapRefusesModification()
 {
-    Picture icon = Picture::load(QStringLiteral(":/icons/vantrix.ico"));
+    Picture icon = Picture::load(ProgramIcon);
     QCOMPARE(messageOf([&] { icon.bitmap(); }), QStringLiteral("Can only modify an image if it contains a bitmap"));
     Picture blank = Picture::blankBitmap(QSize(216, 31));
     QCOMPARE(blank.bitmap().size(), QSize(216, 31));
     QCOMPARE(blank.bitmap().pixel(100, 20), qRgb(255, 255, 255));
 }
 
-VANTRIX_TEST_MAIN(TestPicture)
+QTEST_MAIN(TestPicture)
 #include "tst_picture.moc"

@@ -1,4 +1,4 @@
-#include "metafile/MetafileCensus.h"
+#include "MetafileCensus.h"
 
 #include "metafile/EmfPlayer.h"
 #include "metafile/EmfPlusPlayer.h"
