@@ -2,6 +2,8 @@
 // Small helpers of the benchmarks: timing the best of several runs, and the
 // process's memory figures.
 
+#include "picture/Picture.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -13,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <vector>
 
 // The fastest of Runs timings of Work, in milliseconds.
@@ -65,6 +68,16 @@ inline void Report(const char *what, double value, const char *unit)
 
 // The shared corpus of real pictures: where VANTRIX_CORPUS points, else
 // beside the project.
+// The picture in the file at Path, or nothing where it is refused.
+inline std::optional<Picture> pictureOrNothing(const QString &path)
+{
+    try {
+        return Picture::load(path);
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
 inline QString corpusDir()
 {
     const QString fromEnvironment = qEnvironmentVariable("VANTRIX_CORPUS");

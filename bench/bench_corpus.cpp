@@ -97,12 +97,9 @@ int dumpDrawings(const QDir &metafiles, const QString &dir)
 {
     QDir().mkpath(dir);
     for (const QFileInfo &file : metafiles.entryInfoList({QStringLiteral("*.emf"), QStringLiteral("*.wmf")})) {
-        std::optional<Picture> picture;
-        try {
-            picture = Picture::load(file.filePath());
-        } catch (...) {
+        const std::optional<Picture> picture = pictureOrNothing(file.filePath());
+        if (!picture)
             continue;
-        }
         for (const int zoom : {1, 2}) {
             QImage target((picture->size() * zoom).boundedTo(QSize(8192, 8192)), QImage::Format_RGB32);
             target.fill(Qt::white);
@@ -137,12 +134,7 @@ int main(int argc, char **argv)
     int unequal = 0, drawnInPart = 0;
     for (const QFileInfo &file : metafiles.entryInfoList({QStringLiteral("*.emf"), QStringLiteral("*.wmf")})) {
         std::optional<Picture> picture;
-        const double open = msOf([&] {
-            try {
-                picture = Picture::load(file.filePath());
-            } catch (...) {
-            }
-        });
+        const double open = msOf([&] { picture = pictureOrNothing(file.filePath()); });
         if (!picture) {
             std::printf("%-40s refused\n", qPrintable(file.fileName()));
             continue;

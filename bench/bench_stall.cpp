@@ -98,12 +98,9 @@ int runAtThisScale()
     }
     std::map<QString, Series> series;
     for (const QFileInfo &file : metafiles.entryInfoList({QStringLiteral("*.emf"), QStringLiteral("*.wmf")})) {
-        std::optional<Picture> picture;
-        try {
-            picture = Picture::load(file.filePath());
-        } catch (...) {
+        const std::optional<Picture> picture = pictureOrNothing(file.filePath());
+        if (!picture)
             continue;
-        }
         std::printf("%-40s", qPrintable(file.fileName()));
         for (const bool zoom : {false, true}) {
             const Figures f = measure(*picture, zoom);
