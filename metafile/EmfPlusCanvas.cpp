@@ -35,11 +35,14 @@ bool EmfPlusCanvas::drawable(const QPainterPath &path)
 // ---------------------------------------------------------------------------
 // Drawing.
 
+QTransform EmfPlusCanvas::toDevice() const
+{
+    return m_state.world * QTransform::fromScale(m_state.pageScale, m_state.pageScale);
+}
+
 QTransform EmfPlusCanvas::toTarget() const
 {
-    const double toDevice = m_state.pageScale;
-    return m_state.world * QTransform::fromScale(toDevice, toDevice) *
-           QTransform::fromTranslate(m_state.pixelOffset, m_state.pixelOffset) * m_deviceToTarget;
+    return toDevice() * QTransform::fromTranslate(m_state.pixelOffset, m_state.pixelOffset) * m_deviceToTarget;
 }
 
 void EmfPlusCanvas::applyRenderHints()
@@ -131,36 +134,87 @@ void EmfPlusCanvas::stroke(const QPainterPath &original, const PlusPen &penObjec
     m_painter.strokePath(target, withBoundedDashes(qtPen, target));
 }
 
-// Draws the Source part of a bitmap, or a whole metafile, onto the
+namespace {
+
+// The transform that puts rectangle From onto the parallelogram of the
+// three Corners.
+QTransform parallelogramOnto(const QRectF &from, const QPolygonF &corners)
+{
+    const QPointF across = (corners[1] - corners[0]) / from.width();
+    const QPointF down = (corners[2] - corners[0]) / from.height();
+    return QTransform(across.x(), across.y(), down.x(), down.y(),
+                      corners[0].x() - from.left() * across.x() - from.top() * down.x(),
+                      corners[0].y() - from.left() * across.y() - from.top() * down.y());
+}
+
+} // namespace
+
+// Draws the Source part of a bitmap, or of a metafile, onto the
 // parallelogram of the three Corners.
 void EmfPlusCanvas::paintImage(const PlusImage &image, const QRectF &source, const QPolygonF &corners)
 {
-    const QRectF whole = image.image.isNull() ? QRectF() : QRectF(image.image.rect());
-    const std::optional<NestedMetafile> metafile = openNested(image);
-    const QRectF from = metafile ? QRectF(QPointF(0, 0), metafile->size) : source;
-    if (from.width() <= 0 || from.height() <= 0 || (!metafile && whole.isEmpty()))
+    if (!image.image.isNull()) {
+        paintBitmap(image.image, source, corners);
         return;
-    const QPointF across = (corners[1] - corners[0]) / from.width();
-    const QPointF down = (corners[2] - corners[0]) / from.height();
-    const QTransform onto(across.x(), across.y(), down.x(), down.y(),
-                          corners[0].x() - from.left() * across.x() - from.top() * down.x(),
-                          corners[0].y() - from.left() * across.y() - from.top() * down.y());
+    }
+    const std::optional<NestedMetafile> metafile = openNested(image);
+    if (!metafile)
+        return;
+    // A source of no size is the whole image.
+    const QRectF from =
+        source.width() > 0 && source.height() > 0 ? source : QRectF(QPointF(0, 0), metafile->imageSize());
+    if (from.width() <= 0 || from.height() <= 0)
+        return;
+    const QTransform onto = parallelogramOnto(from, corners);
+    const QRectF frame(QPointF(0, 0), metafile->frame);
     const QTransform t = onto * toTarget();
-    if (!t.isInvertible() || !drawable(t.map(rectPath(from))))
+    if (!t.isInvertible() || !drawable(t.map(rectPath(frame))))
         return;
     applyRenderHints();
-    clearUnder(t.map(rectPath(metafile ? from : from.intersected(whole))));
     m_painter.save();
-    m_painter.setTransform(t, true);
-    if (metafile) {
-        ++m_budget.nesting;
-        metafile->draw(m_painter, from, m_budget);
-        --m_budget.nesting;
+    const QTransform device = onto * toDevice();
+    if (device.isAffine() && device.m12() == 0 && device.m21() == 0) {
+        // Upright, the picture plays as the device plays a metafile into a
+        // rectangle of whole pixels: the frame's edges rounded, its right and
+        // bottom edges on the last pixels inside.
+        const QRectF exact = device.mapRect(frame);
+        const QPointF topLeft(std::round(exact.left()), std::round(exact.top()));
+        const QPointF bottomRight(std::round(exact.right()) - 1, std::round(exact.bottom()) - 1);
+        const QRectF placed(topLeft, bottomRight);
+        clearUnder(m_deviceToTarget.map(rectPath(placed)));
+        m_painter.setTransform(m_deviceToTarget, true);
+        playNested(*metafile, placed);
     } else {
-        const QRectF shown = from.intersected(whole);
-        m_painter.drawImage(shown, image.image, shown);
+        clearUnder(t.map(rectPath(frame)));
+        m_painter.setTransform(t, true);
+        playNested(*metafile, frame);
     }
     m_painter.restore();
+}
+
+void EmfPlusCanvas::paintBitmap(const QImage &bitmap, const QRectF &source, const QPolygonF &corners)
+{
+    const QRectF shown = source.intersected(QRectF(bitmap.rect()));
+    if (source.width() <= 0 || source.height() <= 0 || shown.isEmpty())
+        return;
+    const QTransform t = parallelogramOnto(source, corners) * toTarget();
+    if (!t.isInvertible() || !drawable(t.map(rectPath(source))))
+        return;
+    applyRenderHints();
+    clearUnder(t.map(rectPath(shown)));
+    m_painter.save();
+    m_painter.setTransform(t, true);
+    m_painter.drawImage(shown, bitmap, shown);
+    m_painter.restore();
+}
+
+void EmfPlusCanvas::playNested(const NestedMetafile &metafile, const QRectF &target)
+{
+    if (target.width() <= 0 || target.height() <= 0)
+        return;
+    ++m_budget.nesting;
+    metafile.draw(m_painter, target, m_budget);
+    --m_budget.nesting;
 }
 
 // Draws Text in Font, the em size as given in world units, through the

@@ -99,7 +99,11 @@ private:
         double pixelOffset = 0.5;
     };
 
+    // World units to reference-device pixels, and on to the painter's target.
+    QTransform toDevice() const;
     QTransform toTarget() const;
+    void paintBitmap(const QImage &bitmap, const QRectF &source, const QPolygonF &corners);
+    void playNested(const NestedMetafile &metafile, const QRectF &target);
     void applyRenderHints();
     // In source copy, clears the target Area to the transparent picture
     // ground, which shows white, before drawing over it.

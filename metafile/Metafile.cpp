@@ -37,13 +37,18 @@ std::optional<NestedMetafile> openNested(const QByteArray &bytes)
     std::optional<Metafile> inner = Metafile::fromBytes(bytes);
     if (!inner)
         return std::nullopt;
-    return NestedMetafile{QSizeF(inner->naturalSize()),
+    return NestedMetafile{inner->imageFrame(), inner->isEnhanced(),
                           [inner = *inner](QPainter &painter, const QRectF &target, PlaybackBudget &budget) {
                               inner.draw(painter, target, budget);
                           }};
 }
 
 } // namespace
+
+QSizeF Metafile::imageFrame() const
+{
+    return m_emfHeader ? m_emfHeader->frameDevice.size() : m_frame.size();
+}
 
 std::optional<Metafile> Metafile::fromBytes(const QByteArray &bytes)
 {

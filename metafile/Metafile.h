@@ -27,6 +27,11 @@ public:
 
     // Size at 96 dots per inch.
     QSize naturalSize() const { return m_size; }
+    // The picture's frame in the units it has as an EMF+ image: an enhanced
+    // metafile's in its reference device's pixels, a Windows metafile's in
+    // its logical units.
+    QSizeF imageFrame() const;
+    bool isEnhanced() const { return m_emfHeader.has_value(); }
 
     // Draws the picture scaled into Target. A picture that needs more work
     // than a playback may do is drawn up to where the work ran out, the
@@ -48,7 +53,6 @@ private:
     QSize m_size;
     // An enhanced metafile's header, read once when it opens.
     std::optional<EmfHeader> m_emfHeader;
-    // Drawn from its EMF+ records, decided once when the file opens.
     // WMF: the logical frame that maps onto the natural size.
     QRectF m_frame;
     // Offset of the first record.

@@ -14,7 +14,15 @@ class QPainter;
 class QRectF;
 
 struct NestedMetafile {
-    QSizeF size; // natural size
+    // Its frame in the units the EMF+ image measures it in: reference-device
+    // pixels for an enhanced metafile, logical units for a Windows one.
+    QSizeF frame;
+    // An enhanced metafile's image is a pixel larger than its frame, which
+    // includes its right and bottom edges.
+    bool enhanced = false;
+
+    // The image's size in the same units.
+    QSizeF imageSize() const { return enhanced ? frame + QSizeF(1, 1) : frame; }
     // Draws it into Target as part of a playback that has spent Budget.
     std::function<void(QPainter &painter, const QRectF &target, PlaybackBudget &budget)> draw;
 };

@@ -76,9 +76,12 @@ QByteArray pngImage(const QImage &image)
     return words({Version, 1, 0, 0, 0, 0, 1}) + png;
 }
 
-QByteArray metafileImage(const QByteArray &emf)
+// [MS-EMFPLUS] 2.1.1.21 MetafileDataType: a placeable WMF, an EMF.
+constexpr quint32 WmfPlaceableImage = 2, EmfImage = 3;
+
+QByteArray metafileImage(const QByteArray &emf, quint32 type = EmfImage)
 {
-    return words({Version, 2, 3, quint32(emf.size())}) + emf;
+    return words({Version, 2, type, quint32(emf.size())}) + emf;
 }
 
 // A path of four points, a rectangle from (x, y) to (x + w, y + h).
@@ -183,6 +186,8 @@ class TestEmfPlus : public QObject
 private slots:
     void recordsDrawWhatTheySay_data();
     void recordsDrawWhatTheySay();
+    void nestedPicturesLandOnWholePixels_data();
+    void nestedPicturesLandOnWholePixels();
     void hostileFilesAreAnsweredQuickly_data();
     void hostileFilesAreAnsweredQuickly();
 
@@ -479,6 +484,57 @@ void TestEmfPlus::recordsDrawWhatTheySay()
     constexpr int Tolerance = 8;
     const QString seen = mostlyColoured(image, area, colour, Tolerance);
     QVERIFY2(seen.isEmpty(), qPrintable(seen));
+}
+
+// A metafile image lands as Windows plays a metafile into a rectangle: the
+// destination of its frame rounded to whole device pixels, the frame's right
+// and bottom edges on the last pixels inside. An EMF image is a pixel
+// larger than its frame, a WMF image its frame.
+void TestEmfPlus::nestedPicturesLandOnWholePixels_data()
+{
+    QTest::addColumn<QByteArray>("inner");
+    QTest::addColumn<quint32>("type");
+    QTest::addColumn<QRectF>("destination");
+    const QByteArray emf = plusFile([](EmfPlusComment &p) { fillAll(p, Red); });
+    WmfBuilder wmf;
+    wmf.record(WmfRecord::CreateBrushIndirect, {0, 0x00FF, 0, 0});
+    wmf.record(WmfRecord::SelectObject, {0});
+    wmf.record(WmfRecord::CreatePenIndirect, {5, 0, 0, 0, 0}); // PS_NULL
+    wmf.record(WmfRecord::SelectObject, {1});
+    wmf.record(WmfRecord::Rectangle, {41, 41, 0, 0});
+    const QByteArray placeable = wmf.bytes(40, 2);
+    QTest::newRow("EMF") << emf << EmfImage << QRectF(10.4, 20.4, 50.5, 30.3);
+    QTest::newRow("EMF, edges past the half") << emf << EmfImage << QRectF(10.6, 20.7, 60.8, 45.6);
+    QTest::newRow("WMF") << placeable << WmfPlaceableImage << QRectF(10.4, 20.4, 50.5, 30.3);
+}
+
+void TestEmfPlus::nestedPicturesLandOnWholePixels()
+{
+    QFETCH(QByteArray, inner);
+    QFETCH(quint32, type);
+    QFETCH(QRectF, destination);
+    const std::optional<Metafile> nested = Metafile::fromBytes(inner);
+    QVERIFY(nested);
+    const QSizeF frame = nested->imageFrame();
+    const QSizeF image = type == EmfImage ? frame + QSizeF(1, 1) : frame;
+    const QByteArray outer = plusFile([&](EmfPlusComment &p) {
+        p.record(EmfPlusRecord::Object, ImageObject << 8 | 1, metafileImage(inner, type));
+        p.record(EmfPlusRecord::DrawImage, 1,
+                 words({0, 2}) +
+                     floats({0, 0, float(image.width()), float(image.height()), float(destination.x()),
+                             float(destination.y()), float(destination.width()), float(destination.height())}));
+    });
+    const int left = qRound(destination.left()), top = qRound(destination.top());
+    const int right = qRound(destination.left() + destination.width() * frame.width() / image.width()) - 1;
+    const int bottom = qRound(destination.top() + destination.height() * frame.height() / image.height()) - 1;
+    const QImage drawn = render(outer);
+    auto isRed = [&](int x, int y) { return drawn.pixel(x, y) == qRgb(255, 0, 0); };
+    auto isWhite = [&](int x, int y) { return drawn.pixel(x, y) == qRgb(255, 255, 255); };
+    const int midX = (left + right) / 2, midY = (top + bottom) / 2;
+    // The EMF+ picture's pixels are offset by half its own pixel: its left and
+    // top pixels are red in part.
+    QVERIFY(isRed(left + 1, midY) && isRed(right - 1, midY) && isRed(midX, top + 1) && isRed(midX, bottom - 1));
+    QVERIFY(isWhite(left - 1, midY) && isWhite(right, midY) && isWhite(midX, top - 1) && isWhite(midX, bottom));
 }
 
 QTEST_MAIN(TestEmfPlus)
