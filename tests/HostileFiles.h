@@ -5,11 +5,11 @@
 #include "MetafileBuilders.h"
 #include "metafile/Metafile.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
 #include <QTest>
 #include <QtEndian>
+#include <ctime>
 
 // The process's peak memory so far, in MiB.
 inline qint64 peakMiB()
@@ -29,6 +29,15 @@ inline qint64 peakMiB()
 // memory allowed, shows Colour at At, and shows the same in each half
 // drawn as a tile of its own, playing the whole file: where the work ran
 // out does not depend on the part of the picture drawn.
+// The processor time this thread has used: unlike the time on the clock,
+// the same however busy the machine is with other work.
+inline qint64 threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 inline QString hostileFailure(const Metafile &picture, QPoint at, QRgb colour)
 {
     const QSize size = picture.naturalSize();
@@ -47,11 +56,11 @@ inline QString hostileFailure(const Metafile &picture, QPoint at, QRgb colour)
         return image;
     };
     const qint64 peakBefore = peakMiB();
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 start = threadCpuMs();
     const QImage whole = drawn(QRect(QPoint(0, 0), size));
-    if (clock.elapsed() >= LimitMs)
-        return QStringLiteral("%1 ms").arg(clock.elapsed());
+    const qint64 spent = threadCpuMs() - start;
+    if (spent >= LimitMs)
+        return QStringLiteral("%1 ms of processor time").arg(spent);
     if (peakMiB() - peakBefore >= LimitMiB)
         return QStringLiteral("%1 MiB more").arg(peakMiB() - peakBefore);
     if (whole.pixel(at) != colour)
