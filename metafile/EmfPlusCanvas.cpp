@@ -134,21 +134,6 @@ void EmfPlusCanvas::stroke(const QPainterPath &original, const PlusPen &penObjec
     m_painter.strokePath(target, withBoundedDashes(qtPen, target));
 }
 
-namespace {
-
-// The transform that puts rectangle From onto the parallelogram of the
-// three Corners.
-QTransform parallelogramOnto(const QRectF &from, const QPolygonF &corners)
-{
-    const QPointF across = (corners[1] - corners[0]) / from.width();
-    const QPointF down = (corners[2] - corners[0]) / from.height();
-    return QTransform(across.x(), across.y(), down.x(), down.y(),
-                      corners[0].x() - from.left() * across.x() - from.top() * down.x(),
-                      corners[0].y() - from.left() * across.y() - from.top() * down.y());
-}
-
-} // namespace
-
 // Draws the Source part of a bitmap, or of a metafile, onto the
 // parallelogram of the three Corners.
 void EmfPlusCanvas::paintImage(const PlusImage &image, const QRectF &source, const QPolygonF &corners)
@@ -165,7 +150,7 @@ void EmfPlusCanvas::paintImage(const PlusImage &image, const QRectF &source, con
         source.width() > 0 && source.height() > 0 ? source : QRectF(QPointF(0, 0), metafile->imageSize());
     if (from.width() <= 0 || from.height() <= 0)
         return;
-    const QTransform onto = parallelogramOnto(from, corners);
+    const QTransform onto = rectangleOnto(from, corners);
     const QRectF frame(QPointF(0, 0), metafile->frame);
     const QTransform t = onto * toTarget();
     if (!t.isInvertible() || !drawable(t.map(rectPath(frame))))
@@ -197,7 +182,7 @@ void EmfPlusCanvas::paintBitmap(const QImage &bitmap, const QRectF &source, cons
     const QRectF shown = source.intersected(QRectF(bitmap.rect()));
     if (source.width() <= 0 || source.height() <= 0 || shown.isEmpty())
         return;
-    const QTransform t = parallelogramOnto(source, corners) * toTarget();
+    const QTransform t = rectangleOnto(source, corners) * toTarget();
     if (!t.isInvertible() || !drawable(t.map(rectPath(source))))
         return;
     applyRenderHints();

@@ -57,15 +57,11 @@ void GdiCanvas::drawImageOnto(const QPolygonF &corners, const QImage &image, con
 {
     if (image.isNull() || corners.size() < 3 || source.isEmpty())
         return;
-    // The affine map taking the source rectangle onto the parallelogram.
-    const QPointF ex = (corners[1] - corners[0]) / source.width();
-    const QPointF ey = (corners[2] - corners[0]) / source.height();
-    const QTransform onto(ex.x(), ex.y(), ey.x(), ey.y(), corners[0].x(), corners[0].y());
     if (!affordsImage(toTarget().map(corners).boundingRect(), image))
         return;
     m_painter.save();
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    m_painter.setTransform(QTransform::fromTranslate(-source.x(), -source.y()) * onto * toTarget(), true);
+    m_painter.setTransform(rectangleOnto(source, corners) * toTarget(), true);
     m_painter.drawImage(source, image, source);
     m_painter.restore();
 }
